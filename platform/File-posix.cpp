@@ -1,0 +1,250 @@
+#include "File.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+namespace platform {
+
+namespace {
+
+int OpenFlags(Access access) {
+  switch (access) {
+    case Access::Read:
+      return O_RDONLY;
+    case Access::Write:
+      return O_WRONLY;
+    case Access::ReadWrite:
+      return O_RDWR;
+  }
+  return O_RDONLY;
+}
+
+// Takes the lock that stands for the sharing mode; closes `fd` when refused.
+bool Lock(int fd, Sharing sharing) {
+  int op = (sharing == Sharing::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
+  while (flock(fd, op) != 0) {
+    if (errno == EINTR) continue;
+    int saved = errno;
+    ::close(fd);
+    errno = saved == EWOULDBLOCK ? EACCES : saved;
+    return false;
+  }
+  return true;
+}
+
+std::string ParentOf(const std::string& path) {
+  auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+}  // namespace
+
+File::~File() { Close(); }
+
+File::File(File&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = std::exchange(other.fd_, -1);
+  }
+  return *this;
+}
+
+bool File::Open(const std::string& path, Access access, Sharing sharing) {
+  Close();
+  int fd = ::open(path.c_str(), OpenFlags(access) | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    errno = EISDIR;
+    return false;
+  }
+  if (!Lock(fd, sharing)) return false;
+  fd_ = fd;
+  return true;
+}
+
+bool File::Create(const std::string& path, Sharing sharing, bool truncate) {
+  Close();
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  if (!Lock(fd, sharing)) return false;
+  if (truncate && ::ftruncate(fd, 0) != 0) {
+    int saved = errno;
+    ::close(fd);
+    errno = saved;
+    return false;
+  }
+  fd_ = fd;
+  return true;
+}
+
+int64_t File::Size() const {
+  struct stat st;
+  if (fstat(fd_, &st) != 0) return -1;
+  return st.st_size;
+}
+
+int64_t File::Read(char* data, int64_t count) {
+  int64_t done = 0;
+  while (done < count) {
+    ssize_t n = ::read(fd_, data + done, static_cast<size_t>(count - done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (n == 0) break;
+    done += n;
+  }
+  return done;
+}
+
+bool File::WriteAt(const char* data, int64_t count, int64_t offset) {
+  int64_t done = 0;
+  while (done < count) {
+    ssize_t n = ::pwrite(fd_, data + done, static_cast<size_t>(count - done), offset + done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) {
+      errno = EIO;
+      return false;
+    }
+    done += n;
+  }
+  return true;
+}
+
+bool File::Write(const char* data, int64_t count) {
+  int64_t done = 0;
+  while (done < count) {
+    ssize_t n = ::write(fd_, data + done, static_cast<size_t>(count - done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) {
+      errno = EIO;
+      return false;
+    }
+    done += n;
+  }
+  return true;
+}
+
+bool File::Truncate(int64_t size) { return ::ftruncate(fd_, size) == 0; }
+
+bool File::Sync() { return ::fsync(fd_) == 0; }
+
+bool File::Close() {
+  if (fd_ < 0) return true;
+  int fd = std::exchange(fd_, -1);
+  return ::close(fd) == 0;
+}
+
+std::string ErrorText(int error) { return std::strerror(error); }
+
+bool SyncFolder(const std::string& folder) {
+  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = ::fsync(fd) == 0;
+  ::close(fd);
+  return ok;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& data) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    int saved = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    ::close(fd);
+    errno = saved;
+    return false;
+  }
+  std::string text;
+  char chunk[65536];
+  for (;;) {
+    ssize_t n = ::read(fd, chunk, sizeof chunk);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      int saved = errno;
+      ::close(fd);
+      errno = saved;
+      return false;
+    }
+    if (n == 0) break;
+    text.append(chunk, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  data = std::move(text);
+  return true;
+}
+
+bool ReplaceFile(const std::string& path, const std::string& data) {
+  std::string temp = path + ".new";
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  bool ok = true;
+  int64_t done = 0;
+  while (ok && done < static_cast<int64_t>(data.size())) {
+    ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = EIO;
+      ok = false;
+    } else {
+      done += n;
+    }
+  }
+  if (ok) ok = ::fsync(fd) == 0;
+  int saved = errno;
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    saved = errno;
+  }
+  if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
+    ok = false;
+    saved = errno;
+  }
+  if (!ok) {
+    ::unlink(temp.c_str());
+    errno = saved;
+    return false;
+  }
+  SyncFolder(ParentOf(path));
+  return true;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool ForceDirectories(const std::string& path) {
+  if (path.empty()) return false;
+  if (DirectoryExists(path)) return true;
+  std::string parent = ParentOf(path);
+  if (parent != path && !ForceDirectories(parent)) return false;
+  return ::mkdir(path.c_str(), 0777) == 0 || (errno == EEXIST && DirectoryExists(path));
+}
+
+bool DeleteFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+}  // namespace platform

@@ -1,0 +1,77 @@
+#include "platform/File.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/TempDir.h"
+
+namespace platform {
+namespace {
+
+TEST(File, ExclusiveAndSharedLocksExcludeEachOtherInOneProcess) {
+  TempDir dir;
+  std::string path = dir.Write("page.htm", "abc");
+  File first;
+  ASSERT_TRUE(first.Open(path, Access::ReadWrite, Sharing::Exclusive));
+  File second;
+  EXPECT_FALSE(second.Open(path, Access::Read, Sharing::Shared));
+  EXPECT_FALSE(second.Open(path, Access::Read, Sharing::Exclusive));
+  first.Close();
+  EXPECT_TRUE(second.Open(path, Access::Read, Sharing::Shared));
+  File third;
+  EXPECT_TRUE(third.Open(path, Access::Read, Sharing::Shared));
+  File writer;
+  EXPECT_FALSE(writer.Create(path, Sharing::Exclusive));
+  second.Close();
+  third.Close();
+  EXPECT_EQ(TempDir::ReadFile(path), "abc") << "a refused create must not empty the file";
+}
+
+TEST(File, LockHeldByAnotherProcessRefusesOpen) {
+  TempDir dir;
+  std::string path = dir.Write("page.htm", "abc");
+  int ready[2];
+  int release[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(release), 0);
+  pid_t child = fork();
+  if (child == 0) {
+    File held;
+    bool ok = held.Open(path, Access::ReadWrite, Sharing::Exclusive);
+    char c = ok ? '1' : '0';
+    (void)!write(ready[1], &c, 1);
+    (void)!read(release[0], &c, 1);
+    _exit(0);
+  }
+  char c = 0;
+  ASSERT_EQ(read(ready[0], &c, 1), 1);
+  ASSERT_EQ(c, '1');
+  File mine;
+  EXPECT_FALSE(mine.Open(path, Access::Read, Sharing::Shared));
+  (void)!write(release[1], "x", 1);
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(mine.Open(path, Access::Read, Sharing::Shared));
+}
+
+TEST(File, ReplaceFileSwapsContentAndLeavesNoTemporary) {
+  TempDir dir;
+  std::string path = dir.Write("vlm.ini", "old");
+  ASSERT_TRUE(ReplaceFile(path, "new\r\n"));
+  EXPECT_EQ(TempDir::ReadFile(path), "new\r\n");
+  EXPECT_FALSE(FileExists(path + ".new"));
+  EXPECT_FALSE(ReplaceFile(dir / "missing/vlm.ini", "x"));
+}
+
+TEST(File, ForceDirectoriesMakesParents) {
+  TempDir dir;
+  EXPECT_TRUE(ForceDirectories(dir / "a/b/c"));
+  EXPECT_TRUE(DirectoryExists(dir / "a/b/c"));
+  EXPECT_TRUE(ForceDirectories(dir / "a/b/c"));
+  dir.Write("file", "x");
+  EXPECT_FALSE(ForceDirectories(dir / "file/sub"));
+}
+
+}  // namespace
+}  // namespace platform

@@ -1,0 +1,169 @@
+#include "storage/GlobalLib.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <utility>
+
+EFileCreateError::EFileCreateError(const std::string& fileName)
+    : EFileHandlerError(101, "Can not create file " + fileName) {}
+EFileOpenError::EFileOpenError(const std::string& fileName)
+    : EFileHandlerError(102, "Can not open file " + fileName) {}
+EFileReadError::EFileReadError(const std::string& fileName)
+    : EFileHandlerError(103, "Can not read file " + fileName) {}
+EFileWriteError::EFileWriteError(const std::string& fileName)
+    : EFileHandlerError(104, "Can not write file " + fileName) {}
+
+namespace {
+
+platform::Access AccessOf(int32_t mode) {
+  switch (mode & 0x0F) {
+    case fmOpenWrite:
+      return platform::Access::Write;
+    case fmOpenReadWrite:
+      return platform::Access::ReadWrite;
+    default:
+      return platform::Access::Read;
+  }
+}
+
+// Compatibility and exclusive sharing keep every other opener out; the modes
+// that let others in take a shared lock.
+platform::Sharing SharingOf(int32_t mode) {
+  int32_t share = mode & 0xF0;
+  return share == fmShareCompat || share == fmShareExclusive ? platform::Sharing::Exclusive
+                                                             : platform::Sharing::Shared;
+}
+
+}  // namespace
+
+TFileHandler::TFileHandler(const std::string& fileName, CreateTag) : FileName_(fileName) {
+  if (!Handle_.Create(fileName, platform::Sharing::Exclusive)) throw EFileCreateError(fileName);
+}
+
+TFileHandler::TFileHandler(const std::string& fileName, int32_t mode) : FileName_(fileName) {
+  if (!Handle_.Open(fileName, AccessOf(mode), SharingOf(mode))) throw EFileOpenError(fileName);
+  int64_t size = Handle_.Size();
+  // A size that does not fit FileSize would give a truncated copy that a
+  // later write would put back over the whole file: refuse the file instead.
+  if (size < 0 || size > INT32_MAX) throw EFileOpenError(fileName);
+  FileSize_ = static_cast<int32_t>(size);
+}
+
+std::unique_ptr<TFileHandler> TFileHandler::Create(const std::string& fileName) {
+  return std::make_unique<TFileHandler>(fileName, CreateTag{});
+}
+
+std::unique_ptr<TFileHandler> TFileHandler::Open(const std::string& fileName, int32_t mode) {
+  return std::make_unique<TFileHandler>(fileName, mode);
+}
+
+void TFileHandler::Read(std::string& text, int32_t count) {
+  const int64_t wanted = count > 0 ? count : FileSize_;
+  std::string data(static_cast<size_t>(wanted), '\0');
+  int64_t got = Handle_.Read(data.data(), wanted);
+  // A short read means the file changed under us; bytes that were not read
+  // must never be handed out as if they were the file's.
+  if (got != wanted) throw EFileReadError(FileName_);
+  text = std::move(data);
+}
+
+void TFileHandler::Append(std::string_view text) { Buffer_.append(text); }
+
+void TFileHandler::Flush() {
+  if (Buffer_.empty()) return;
+  if (!Handle_.WriteAt(Buffer_.data(), static_cast<int64_t>(Buffer_.size()), 0)) {
+    throw EFileWriteError(FileName_);
+  }
+}
+
+void TFileHandler::Sync() {
+  if (!Handle_.Sync()) throw EFileWriteError(FileName_);
+}
+
+void TFileHandler::Truncate(int64_t size) {
+  if (!Handle_.Truncate(size)) throw EFileWriteError(FileName_);
+}
+
+int32_t FileSizeOf(const std::string& fileName) {
+  TFileHandler handler(fileName, fmOpenRead | fmShareDenyNone);
+  return handler.FileSize();
+}
+
+// ---------------------------------------------------------------------------
+
+namespace {
+
+inline char UpCase(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+
+}  // namespace
+
+int PosCharFrom(std::string_view text, char ch, int start) {
+  if (start < 1) start = 1;
+  if (static_cast<size_t>(start) > text.size()) return 0;
+  size_t at = text.find(ch, static_cast<size_t>(start - 1));
+  return at == std::string_view::npos ? 0 : static_cast<int>(at) + 1;
+}
+
+int PosTextFrom(std::string_view text, std::string_view pattern, int start) {
+  if (pattern.empty()) return 0;
+  if (start < 1) start = 1;
+  const int64_t n = static_cast<int64_t>(text.size()) - static_cast<int64_t>(pattern.size()) -
+                    start + 2;
+  if (n <= 0) return 0;
+  const char first = pattern[0];
+  const char firstLower = first >= 'A' && first <= 'Z' ? static_cast<char>(first + 32) : first;
+  const char* base = text.data();
+  const size_t last = static_cast<size_t>(start - 1 + n);  // one past the last start index
+  for (size_t p = static_cast<size_t>(start - 1); p < last; ++p) {
+    char c = base[p];
+    if (c != first && c != firstLower) continue;
+    if (UpCase(c) != first) continue;
+    size_t k = 1;
+    while (k < pattern.size() && UpCase(base[p + k]) == pattern[k]) ++k;
+    if (k == pattern.size()) return static_cast<int>(p) + 1;
+  }
+  return 0;
+}
+
+void CopyInto(std::string_view src, int start, int count, std::string& dest) {
+  if (count <= 0) {
+    dest.clear();
+    return;
+  }
+  dest.assign(src.substr(static_cast<size_t>(start - 1), static_cast<size_t>(count)));
+}
+
+void AppendFrom(std::string_view src, int start, int count, std::string& dest) {
+  if (count <= 0) return;
+  dest.append(src.substr(static_cast<size_t>(start - 1), static_cast<size_t>(count)));
+}
+
+void DescrambleText(std::string_view stored, std::string& result) {
+  result.resize(stored.size());
+  for (size_t i = 0; i < stored.size(); ++i) {
+    result[i] = static_cast<char>(static_cast<uint8_t>(stored[i]) ^ kScrambleKey[i % 4]);
+  }
+}
+
+// ---------------------------------------------------------------------------
+
+namespace {
+
+void PrintError(int number, const std::string& message) {
+  std::fprintf(stderr, "Error #%d: %s\n", number, message.c_str());
+}
+
+TShowErrorHandler& CurrentHandler() {
+  static TShowErrorHandler handler = PrintError;
+  return handler;
+}
+
+}  // namespace
+
+void ShowError(int number, const std::string& message) { CurrentHandler()(number, message); }
+
+TShowErrorHandler SetShowErrorHandler(TShowErrorHandler handler) {
+  if (!handler) handler = PrintError;
+  return std::exchange(CurrentHandler(), std::move(handler));
+}
