@@ -1,0 +1,317 @@
+#include "engine/BmpCodec.h"
+
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "engine/Scaler.h"
+
+namespace {
+
+constexpr uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFields = 6;
+constexpr size_t kFileHeaderSize = 14;
+constexpr size_t kInfoHeaderSize = 40;
+
+// Bounds-checked little-endian reads over the file bytes.
+class Reader {
+ public:
+  explicit Reader(std::string_view data) : data_(data) {}
+  bool Has(size_t offset, size_t count) const {
+    return offset <= data_.size() && count <= data_.size() - offset;
+  }
+  uint8_t U8(size_t offset) const { return static_cast<uint8_t>(data_[offset]); }
+  uint16_t U16(size_t offset) const { return U8(offset) | (U8(offset + 1) << 8); }
+  uint32_t U32(size_t offset) const {
+    return U16(offset) | (static_cast<uint32_t>(U16(offset + 2)) << 16);
+  }
+  int32_t I32(size_t offset) const { return static_cast<int32_t>(U32(offset)); }
+  size_t size() const { return data_.size(); }
+
+ private:
+  std::string_view data_;
+};
+
+// Turns a masked channel into 8 bits: the mask's bits shifted down and
+// scaled so that the mask's full value becomes 255.
+struct Channel {
+  uint32_t Mask = 0;
+  int Shift = 0;
+  uint32_t Max = 0;
+
+  explicit Channel(uint32_t mask) : Mask(mask) {
+    if (mask != 0) {
+      Shift = std::countr_zero(mask);
+      Max = mask >> Shift;
+    }
+  }
+  // A mask must be one run of bits.
+  bool Valid() const { return Mask == 0 || ((Max + 1) & Max) == 0; }
+  uint8_t Get(uint32_t pixel) const {
+    if (Max == 0) return 0;
+    uint32_t v = (pixel & Mask) >> Shift;
+    return static_cast<uint8_t>((uint64_t{v} * 255 + Max / 2) / Max);
+  }
+};
+
+struct Header {
+  int32_t Width = 0;
+  int32_t Height = 0;  // positive
+  bool TopDown = false;
+  uint16_t BitCount = 0;
+  uint32_t Compression = kRgb;
+  size_t PaletteOffset = 0;
+  size_t PaletteEntrySize = 4;
+  uint32_t PaletteCount = 0;
+  std::array<uint32_t, 3> Masks{};
+};
+
+using Palette = std::vector<std::array<uint8_t, 3>>;
+
+bool ReadHeader(const Reader& in, Header& h) {
+  if (!in.Has(0, kFileHeaderSize + 4) || in.U8(0) != 'B' || in.U8(1) != 'M') return false;
+  const uint32_t headerSize = in.U32(kFileHeaderSize);
+  const size_t hdr = kFileHeaderSize;
+  if (!in.Has(hdr, headerSize)) return false;
+  int64_t height = 0;
+  uint32_t colorsUsed = 0;
+  if (headerSize == 12) {  // core header: 16-bit sizes, 3-byte palette entries
+    h.Width = in.U16(hdr + 4);
+    height = in.U16(hdr + 6);
+    if (in.U16(hdr + 8) != 1) return false;
+    h.BitCount = in.U16(hdr + 10);
+    h.PaletteEntrySize = 3;
+  } else if (headerSize >= kInfoHeaderSize && headerSize <= 124 && headerSize != 64) {
+    h.Width = in.I32(hdr + 4);
+    height = in.I32(hdr + 8);
+    if (in.U16(hdr + 12) != 1) return false;
+    h.BitCount = in.U16(hdr + 14);
+    h.Compression = in.U32(hdr + 16);
+    colorsUsed = in.U32(hdr + 32);
+  } else {
+    return false;
+  }
+  h.TopDown = height < 0;
+  height = height < 0 ? -height : height;
+  if (!IsAcceptableImageSize(h.Width, height)) return false;
+  h.Height = static_cast<int32_t>(height);
+
+  size_t afterHeader = hdr + headerSize;
+  switch (h.Compression) {
+    case kRgb:
+      if (h.BitCount == 16) h.Masks = {0x7C00, 0x03E0, 0x001F};
+      if (h.BitCount == 24 || h.BitCount == 32) h.Masks = {0xFF0000, 0x00FF00, 0x0000FF};
+      if (h.BitCount != 1 && h.BitCount != 4 && h.BitCount != 8 && h.BitCount != 16 &&
+          h.BitCount != 24 && h.BitCount != 32) {
+        return false;
+      }
+      break;
+    case kRle8:
+    case kRle4:
+      if (h.BitCount != (h.Compression == kRle8 ? 8 : 4) || h.TopDown) return false;
+      break;
+    case kBitFields:
+    case kAlphaBitFields:
+      if (h.BitCount != 16 && h.BitCount != 32) return false;
+      if (headerSize == kInfoHeaderSize) {
+        // The masks follow a plain info header (the alpha mask too, when named).
+        size_t count = h.Compression == kAlphaBitFields ? 4 : 3;
+        if (!in.Has(afterHeader, count * 4)) return false;
+        for (size_t i = 0; i < 3; ++i) h.Masks[i] = in.U32(afterHeader + i * 4);
+        afterHeader += count * 4;
+      } else {
+        if (headerSize < 52) return false;
+        for (size_t i = 0; i < 3; ++i) h.Masks[i] = in.U32(hdr + 40 + i * 4);
+      }
+      break;
+    default:
+      return false;  // embedded JPEG or PNG, or unknown
+  }
+  if (h.BitCount <= 8) {
+    const uint32_t maxColors = 1u << h.BitCount;
+    h.PaletteCount = colorsUsed == 0 || colorsUsed > maxColors ? maxColors : colorsUsed;
+    h.PaletteOffset = afterHeader;
+  }
+  return true;
+}
+
+bool ReadPalette(const Reader& in, const Header& h, Palette& palette) {
+  if (h.BitCount > 8) return true;
+  // Files that list fewer entries than they announce are common; read what
+  // is there and leave the rest black.
+  palette.assign(size_t{1} << h.BitCount, {0, 0, 0});
+  for (uint32_t i = 0; i < h.PaletteCount; ++i) {
+    size_t at = h.PaletteOffset + i * h.PaletteEntrySize;
+    if (!in.Has(at, 3)) {
+      if (i == 0) return false;
+      break;
+    }
+    palette[i] = {in.U8(at + 2), in.U8(at + 1), in.U8(at)};
+  }
+  return true;
+}
+
+void PutIndex(TBitmap& bitmap, int32_t x, int32_t y, const Palette& palette, uint32_t index) {
+  uint8_t* p = bitmap.At(x, y);
+  const auto& c = palette[index];
+  p[0] = c[0];
+  p[1] = c[1];
+  p[2] = c[2];
+}
+
+bool DecodeUncompressed(const Reader& in, size_t offset, const Header& h, const Palette& palette,
+                        TBitmap& bitmap) {
+  const size_t stride = (static_cast<size_t>(h.Width) * h.BitCount + 31) / 32 * 4;
+  if (!in.Has(offset, stride * static_cast<size_t>(h.Height))) return false;
+  const Channel red(h.Masks[0]), green(h.Masks[1]), blue(h.Masks[2]);
+  if (!red.Valid() || !green.Valid() || !blue.Valid()) return false;
+  bitmap.Resize(h.Width, h.Height);
+  for (int32_t row = 0; row < h.Height; ++row) {
+    const int32_t y = h.TopDown ? row : h.Height - 1 - row;
+    const size_t line = offset + static_cast<size_t>(row) * stride;
+    uint8_t* out = bitmap.Row(y);
+    for (int32_t x = 0; x < h.Width; ++x, out += 3) {
+      uint32_t pixel;
+      switch (h.BitCount) {
+        case 1:
+        case 4:
+        case 8: {
+          size_t bit = static_cast<size_t>(x) * h.BitCount;
+          uint32_t byte = in.U8(line + bit / 8);
+          uint32_t index = (byte >> (8 - h.BitCount - bit % 8)) & ((1u << h.BitCount) - 1);
+          PutIndex(bitmap, x, y, palette, index);
+          continue;
+        }
+        case 16:
+          pixel = in.U16(line + static_cast<size_t>(x) * 2);
+          break;
+        case 24:
+          pixel = in.U8(line + x * size_t{3}) | (in.U8(line + x * size_t{3} + 1) << 8) |
+                  (static_cast<uint32_t>(in.U8(line + x * size_t{3} + 2)) << 16);
+          break;
+        default:
+          pixel = in.U32(line + static_cast<size_t>(x) * 4);
+          break;
+      }
+      out[0] = red.Get(pixel);
+      out[1] = green.Get(pixel);
+      out[2] = blue.Get(pixel);
+    }
+  }
+  return true;
+}
+
+// Run-length encoded 4- or 8-bit data. Runs that would leave the picture are
+// refused; pixels the data never reaches keep palette colour 0.
+bool DecodeRle(const Reader& in, size_t offset, const Header& h, const Palette& palette,
+               TBitmap& bitmap) {
+  bitmap.Resize(h.Width, h.Height);
+  for (int32_t y = 0; y < h.Height; ++y) {
+    for (int32_t x = 0; x < h.Width; ++x) PutIndex(bitmap, x, y, palette, 0);
+  }
+  const bool four = h.Compression == kRle4;
+  int32_t x = 0, row = 0;  // row counts from the bottom
+  size_t at = offset;
+  auto put = [&](uint32_t index) {
+    if (x >= h.Width || row >= h.Height) return false;
+    PutIndex(bitmap, x++, h.Height - 1 - row, palette, index);
+    return true;
+  };
+  for (;;) {
+    // A missing end-of-bitmap marker is tolerated once every row is complete.
+    if (!in.Has(at, 2)) return row >= h.Height;
+    const uint8_t count = in.U8(at), value = in.U8(at + 1);
+    at += 2;
+    if (count > 0) {  // encoded run
+      for (uint32_t i = 0; i < count; ++i) {
+        uint32_t index = four ? (i % 2 == 0 ? value >> 4 : value & 15) : value;
+        if (!put(index)) return false;
+      }
+      continue;
+    }
+    if (value == 0) {  // end of line
+      x = 0;
+      ++row;
+    } else if (value == 1) {  // end of bitmap
+      return true;
+    } else if (value == 2) {  // delta
+      if (!in.Has(at, 2)) return false;
+      x += in.U8(at);
+      row += in.U8(at + 1);
+      at += 2;
+      if (x > h.Width || row > h.Height) return false;
+    } else {  // absolute run of `value` pixels, padded to 16 bits
+      const size_t bytes = four ? (value + 1u) / 2 : value;
+      if (!in.Has(at, bytes)) return false;
+      for (uint32_t i = 0; i < value; ++i) {
+        uint8_t b = in.U8(at + (four ? i / 2 : i));
+        uint32_t index = four ? (i % 2 == 0 ? b >> 4 : b & 15) : b;
+        if (!put(index)) return false;
+      }
+      at += (bytes + 1) & ~size_t{1};
+    }
+    // Data past the last row is tolerated only as far as an end marker.
+    if (row > h.Height) return false;
+  }
+}
+
+void PutU16(std::string& out, uint16_t v) {
+  out.push_back(static_cast<char>(v & 0xFF));
+  out.push_back(static_cast<char>(v >> 8));
+}
+void PutU32(std::string& out, uint32_t v) {
+  PutU16(out, static_cast<uint16_t>(v & 0xFFFF));
+  PutU16(out, static_cast<uint16_t>(v >> 16));
+}
+
+}  // namespace
+
+bool DecodeBmp(std::string_view data, TBitmap& bitmap) {
+  const Reader in(data);
+  Header h;
+  if (!ReadHeader(in, h)) return false;
+  Palette palette;
+  if (!ReadPalette(in, h, palette)) return false;
+  const size_t offset = in.U32(10);
+  if (offset >= in.size()) return false;
+  bool ok = h.Compression == kRle8 || h.Compression == kRle4
+                ? DecodeRle(in, offset, h, palette, bitmap)
+                : DecodeUncompressed(in, offset, h, palette, bitmap);
+  if (!ok) bitmap = TBitmap();
+  return ok;
+}
+
+std::string EncodeBmp(const TBitmap& bitmap) {
+  const size_t stride = (static_cast<size_t>(bitmap.Width) * 3 + 3) / 4 * 4;
+  const size_t imageSize = stride * static_cast<size_t>(bitmap.Height);
+  const size_t offset = kFileHeaderSize + kInfoHeaderSize;
+  std::string out;
+  out.reserve(offset + imageSize);
+  out += "BM";
+  PutU32(out, static_cast<uint32_t>(offset + imageSize));
+  PutU32(out, 0);
+  PutU32(out, static_cast<uint32_t>(offset));
+  PutU32(out, kInfoHeaderSize);
+  PutU32(out, static_cast<uint32_t>(bitmap.Width));
+  PutU32(out, static_cast<uint32_t>(bitmap.Height));  // positive: bottom-up
+  PutU16(out, 1);
+  PutU16(out, 24);
+  PutU32(out, kRgb);
+  PutU32(out, static_cast<uint32_t>(imageSize));
+  PutU32(out, 2835);  // 72 dots per inch
+  PutU32(out, 2835);
+  PutU32(out, 0);
+  PutU32(out, 0);
+  std::string line(stride, '\0');
+  for (int32_t y = bitmap.Height - 1; y >= 0; --y) {
+    const uint8_t* p = bitmap.Row(y);
+    for (int32_t x = 0; x < bitmap.Width; ++x, p += 3) {
+      line[x * size_t{3}] = static_cast<char>(p[2]);
+      line[x * size_t{3} + 1] = static_cast<char>(p[1]);
+      line[x * size_t{3} + 2] = static_cast<char>(p[0]);
+    }
+    out += line;
+  }
+  return out;
+}

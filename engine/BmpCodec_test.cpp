@@ -1,0 +1,249 @@
+#include "engine/BmpCodec.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "engine/ImageDecoder.h"
+#include "engine/TestImages.h"
+
+namespace {
+
+void Put16(std::string& s, uint16_t v) {
+  s.push_back(static_cast<char>(v & 0xFF));
+  s.push_back(static_cast<char>(v >> 8));
+}
+void Put32(std::string& s, uint32_t v) {
+  Put16(s, static_cast<uint16_t>(v));
+  Put16(s, static_cast<uint16_t>(v >> 16));
+}
+
+// A bitmap file assembled by hand: info header of `headerSize` bytes (40,
+// 108 or 124), then `extra` (masks or palette), then `pixels`.
+std::string MakeBmp(int32_t w, int32_t h, uint16_t bits, uint32_t compression,
+                    const std::string& extra, const std::string& pixels, uint32_t colorsUsed = 0,
+                    uint32_t headerSize = 40) {
+  std::string header;
+  Put32(header, headerSize);
+  Put32(header, static_cast<uint32_t>(w));
+  Put32(header, static_cast<uint32_t>(h));
+  Put16(header, 1);
+  Put16(header, bits);
+  Put32(header, compression);
+  Put32(header, static_cast<uint32_t>(pixels.size()));
+  Put32(header, 2835);
+  Put32(header, 2835);
+  Put32(header, colorsUsed);
+  Put32(header, 0);
+  header.resize(headerSize, '\0');
+  std::string file = "BM";
+  uint32_t offset = static_cast<uint32_t>(14 + header.size() + extra.size());
+  Put32(file, static_cast<uint32_t>(offset + pixels.size()));
+  Put32(file, 0);
+  Put32(file, offset);
+  return file + header + extra + pixels;
+}
+
+std::string Palette(const std::vector<std::array<uint8_t, 3>>& rgb) {
+  std::string s;
+  for (auto& c : rgb) {
+    s.push_back(static_cast<char>(c[2]));
+    s.push_back(static_cast<char>(c[1]));
+    s.push_back(static_cast<char>(c[0]));
+    s.push_back(0);
+  }
+  return s;
+}
+
+std::array<uint8_t, 3> PixelAt(const TBitmap& b, int x, int y) {
+  const uint8_t* p = b.At(x, y);
+  return {p[0], p[1], p[2]};
+}
+
+using Rgb = std::array<uint8_t, 3>;
+
+TEST(BmpCodec, EncodeThenDecodeGivesTheSamePixelsForOddWidths) {
+  for (int w : {1, 2, 3, 5, 17}) {
+    TBitmap source = testimages::Gradient(w, 7);
+    std::string file = EncodeBmp(source);
+    size_t stride = (w * 3 + 3) / 4 * 4;
+    EXPECT_EQ(file.size(), 54 + stride * 7);
+    TBitmap decoded;
+    ASSERT_TRUE(DecodeBmp(file, decoded)) << w;
+    EXPECT_EQ(decoded.Width, w);
+    EXPECT_EQ(decoded.Height, 7);
+    EXPECT_EQ(decoded.Pixels, source.Pixels) << w;
+  }
+}
+
+TEST(BmpCodec, WritesBottomUpBgrRows) {
+  TBitmap b = testimages::Solid(1, 2, 0, 0, 0);
+  b.At(0, 0)[0] = 0x11;  // top pixel red
+  b.At(0, 1)[2] = 0x22;  // bottom pixel blue
+  std::string file = EncodeBmp(b);
+  // First stored row is the bottom one, as B, G, R.
+  EXPECT_EQ(static_cast<uint8_t>(file[54]), 0x22);
+  EXPECT_EQ(static_cast<uint8_t>(file[58 + 2]), 0x11);
+}
+
+TEST(BmpCodec, ReadsPalettedDepthsTopDownAndBottomUp) {
+  std::string pal = Palette({{10, 20, 30}, {200, 100, 50}});
+  // 1 bit, 3 x 2, bottom-up: bottom row 1,0,1 ; top row 0,1,1.
+  std::string px;
+  px += std::string("\xA0\0\0\0", 4);
+  px += std::string("\x60\0\0\0", 4);
+  TBitmap b;
+  ASSERT_TRUE(DecodeBmp(MakeBmp(3, 2, 1, 0, pal, px, 2), b));
+  EXPECT_EQ(PixelAt(b, 0, 1), (Rgb{200, 100, 50}));
+  EXPECT_EQ(PixelAt(b, 1, 1), (Rgb{10, 20, 30}));
+  EXPECT_EQ(PixelAt(b, 0, 0), (Rgb{10, 20, 30}));
+  EXPECT_EQ(PixelAt(b, 2, 0), (Rgb{200, 100, 50}));
+  // The same rows top-down (negative height) come out swapped.
+  ASSERT_TRUE(DecodeBmp(MakeBmp(3, -2, 1, 0, pal, px, 2), b));
+  EXPECT_EQ(PixelAt(b, 0, 0), (Rgb{200, 100, 50}));
+  EXPECT_EQ(PixelAt(b, 0, 1), (Rgb{10, 20, 30}));
+
+  // 4 bits: indices 1, 0, then an index past the two listed colours (black).
+  std::string px4("\x10\x70\0\0", 4);
+  ASSERT_TRUE(DecodeBmp(MakeBmp(3, 1, 4, 0, pal, px4, 2), b));
+  EXPECT_EQ(PixelAt(b, 0, 0), (Rgb{200, 100, 50}));
+  EXPECT_EQ(PixelAt(b, 1, 0), (Rgb{10, 20, 30}));
+  EXPECT_EQ(PixelAt(b, 2, 0), (Rgb{0, 0, 0}));
+
+  // 8 bits.
+  std::string px8("\x01\x00\x01\0", 4);
+  ASSERT_TRUE(DecodeBmp(MakeBmp(3, 1, 8, 0, pal, px8, 2), b));
+  EXPECT_EQ(PixelAt(b, 0, 0), (Rgb{200, 100, 50}));
+  EXPECT_EQ(PixelAt(b, 1, 0), (Rgb{10, 20, 30}));
+}
+
+TEST(BmpCodec, ReadsSixteenAndThirtyTwoBitsWithAndWithoutBitFields) {
+  TBitmap b;
+  // 16 bits, plain: 5-5-5. Full red, full blue.
+  std::string px16;
+  Put16(px16, 0x7C00);
+  Put16(px16, 0x001F);
+  ASSERT_TRUE(DecodeBmp(MakeBmp(2, 1, 16, 0, "", px16), b));
+  EXPECT_EQ(PixelAt(b, 0, 0), (Rgb{255, 0, 0}));
+  EXPECT_EQ(PixelAt(b, 1, 0), (Rgb{0, 0, 255}));
+
+  // 16 bits, 5-6-5 bit fields after a plain info header: half green.
+  std::string masks;
+  Put32(masks, 0xF800);
+  Put32(masks, 0x07E0);
+  Put32(masks, 0x001F);
+  std::string px565;
+  Put16(px565, 0x0400);  // green 32 of 63
+  Put16(px565, 0xFFFF);
+  ASSERT_TRUE(DecodeBmp(MakeBmp(2, 1, 16, 3, masks, px565), b));
+  EXPECT_EQ(PixelAt(b, 0, 0), (Rgb{0, 130, 0}));
+  EXPECT_EQ(PixelAt(b, 1, 0), (Rgb{255, 255, 255}));
+
+  // 32 bits, plain: B, G, R, unused.
+  std::string px32("\x03\x02\x01\xFF", 4);
+  ASSERT_TRUE(DecodeBmp(MakeBmp(1, 1, 32, 0, "", px32), b));
+  EXPECT_EQ(PixelAt(b, 0, 0), (Rgb{1, 2, 3}));
+
+  // 32 bits, bit fields inside a version-5 header: R in the low byte.
+  std::string v5 = MakeBmp(1, 1, 32, 3, "", std::string("\x0A\x0B\x0C\x00", 4), 0, 124);
+  auto setMask = [&](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) v5[14 + at + i] = static_cast<char>(v >> (8 * i));
+  };
+  setMask(40, 0x000000FF);
+  setMask(44, 0x0000FF00);
+  setMask(48, 0x00FF0000);
+  ASSERT_TRUE(DecodeBmp(v5, b));
+  EXPECT_EQ(PixelAt(b, 0, 0), (Rgb{0x0A, 0x0B, 0x0C}));
+}
+
+TEST(BmpCodec, ReadsRunLengthEncodedData) {
+  std::string pal = Palette({{0, 0, 0}, {255, 0, 0}, {0, 255, 0}});
+  TBitmap b;
+  // RLE8, 4 x 2: bottom row "run of 3 x index 1, absolute 1 pixel index 2"; end
+  // of line; top row: delta (1, 0) then run of 2 x index 2; end of bitmap.
+  std::string rle8("\x03\x01\x00\x03\x02\x02\x02\x00\x00\x00\x00\x02\x01\x00\x02\x02\x00\x01", 18);
+  // The absolute run of 3 is padded to an even count: indices 2, 2, 2, pad.
+  ASSERT_FALSE(DecodeBmp(MakeBmp(4, 2, 8, 1, pal, rle8, 3), b));  // 3 + 3 > 4 pixels
+  std::string ok8("\x03\x01\x00\x00\x00\x02\x01\x00\x02\x02\x00\x01", 12);
+  ASSERT_TRUE(DecodeBmp(MakeBmp(4, 2, 8, 1, pal, ok8, 3), b));
+  EXPECT_EQ(PixelAt(b, 0, 1), (Rgb{255, 0, 0}));
+  EXPECT_EQ(PixelAt(b, 2, 1), (Rgb{255, 0, 0}));
+  EXPECT_EQ(PixelAt(b, 3, 1), (Rgb{0, 0, 0}));  // never reached: colour 0
+  EXPECT_EQ(PixelAt(b, 0, 0), (Rgb{0, 0, 0}));  // skipped by the delta
+  EXPECT_EQ(PixelAt(b, 1, 0), (Rgb{0, 255, 0}));
+  EXPECT_EQ(PixelAt(b, 2, 0), (Rgb{0, 255, 0}));
+
+  // RLE4, 6 x 1: run of 3 alternating 1,2,1 ; absolute 3 pixels 2,1,2 ; end.
+  std::string rle4("\x03\x12\x00\x03\x21\x20\x00\x01", 8);
+  ASSERT_TRUE(DecodeBmp(MakeBmp(6, 1, 4, 2, pal, rle4, 3), b));
+  EXPECT_EQ(PixelAt(b, 0, 0), (Rgb{255, 0, 0}));
+  EXPECT_EQ(PixelAt(b, 1, 0), (Rgb{0, 255, 0}));
+  EXPECT_EQ(PixelAt(b, 2, 0), (Rgb{255, 0, 0}));
+  EXPECT_EQ(PixelAt(b, 3, 0), (Rgb{0, 255, 0}));
+  EXPECT_EQ(PixelAt(b, 4, 0), (Rgb{255, 0, 0}));
+  EXPECT_EQ(PixelAt(b, 5, 0), (Rgb{0, 255, 0}));
+}
+
+TEST(BmpCodec, RefusesMalformedFilesWithoutReadingPastThem) {
+  TBitmap source = testimages::Gradient(9, 5);
+  std::string good = EncodeBmp(source);
+  TBitmap b;
+  ASSERT_TRUE(DecodeBmp(good, b));
+  // Every truncation is refused (and, under a sanitizer, never overreads).
+  for (size_t n = 0; n < good.size(); ++n) {
+    EXPECT_FALSE(DecodeBmp(std::string_view(good.data(), n), b)) << n;
+  }
+  auto with = [&](size_t at, uint32_t v, int bytes) {
+    std::string s = good;
+    for (int i = 0; i < bytes; ++i) s[at + i] = static_cast<char>(v >> (8 * i));
+    return s;
+  };
+  EXPECT_FALSE(DecodeBmp(with(0, 'X', 1), b));          // signature
+  EXPECT_FALSE(DecodeBmp(with(10, 0xFFFFFFF0, 4), b));  // pixel offset past the end
+  EXPECT_FALSE(DecodeBmp(with(14, 0xFFFF, 4), b));      // header size
+  EXPECT_FALSE(DecodeBmp(with(18, 0, 4), b));           // width 0
+  EXPECT_FALSE(DecodeBmp(with(18, 0x80000000, 4), b));  // negative width
+  EXPECT_FALSE(DecodeBmp(with(22, 0x80000000, 4), b));  // height -2^31
+  EXPECT_FALSE(DecodeBmp(with(26, 2, 2), b));           // planes
+  EXPECT_FALSE(DecodeBmp(with(28, 7, 2), b));           // bit count
+  EXPECT_FALSE(DecodeBmp(with(30, 4, 4), b));           // embedded JPEG
+  EXPECT_FALSE(DecodeBmp(with(30, 1, 4), b));           // RLE8 needs 8 bits
+  // A picture whose data is absent but whose header claims a huge size.
+  EXPECT_FALSE(DecodeBmp(with(18, 20000, 4), b));  // wider than 16384
+  EXPECT_FALSE(DecodeBmp(with(18, 9000, 4), b));   // data too short
+  // Run-length data that runs off the picture or off the file.
+  std::string pal = Palette({{1, 1, 1}});
+  EXPECT_FALSE(DecodeBmp(MakeBmp(2, 1, 8, 1, pal, std::string("\x05\x00", 2), 1), b));
+  EXPECT_FALSE(DecodeBmp(MakeBmp(2, 1, 8, 1, pal, std::string("\x00\x04\x00", 3), 1), b));
+  EXPECT_FALSE(DecodeBmp(MakeBmp(2, 2, 8, 1, pal, std::string("\x00\x02\x05\x05", 4), 1), b));
+  // Bit-field masks that are not one run of bits.
+  std::string masks;
+  Put32(masks, 0xF0F0);
+  Put32(masks, 0x0F00);
+  Put32(masks, 0x000F);
+  EXPECT_FALSE(DecodeBmp(MakeBmp(1, 1, 16, 3, masks, std::string(4, '\0')), b));
+}
+
+TEST(BmpCodec, SizeLimitsRefusePicturesTooLargeToHold) {
+  TBitmap b;
+  // 16384 x 4097 is over 2^26 pixels although each side is allowed.
+  std::string header = MakeBmp(16384, 4097, 24, 0, "", "");
+  EXPECT_FALSE(DecodeBmp(header, b));
+  EXPECT_FALSE(DecodeBmp(MakeBmp(16385, 1, 24, 0, "", std::string(49156, '\0')), b));
+  EXPECT_TRUE(DecodeBmp(MakeBmp(16384, 1, 24, 0, "", std::string(49152, '\0')), b));
+}
+
+TEST(BmpCodec, DecodeImageDispatchesAndClearsOnRefusal) {
+  TSourceImage image;
+  ASSERT_TRUE(DecodeImage(ImageKind::BMP, EncodeBmp(testimages::Gradient(4, 4)), image));
+  EXPECT_EQ(image.Bitmap.Width, 4);
+  EXPECT_FALSE(image.Progressive);
+  EXPECT_FALSE(DecodeImage(ImageKind::BMP, "BM", image));
+  EXPECT_EQ(image.Bitmap.Width, 0);
+  EXPECT_TRUE(image.Bitmap.Pixels.empty());
+  EXPECT_FALSE(DecodeImage(ImageKind::None, "BM", image));
+}
+
+}  // namespace

@@ -1,0 +1,97 @@
+#include "engine/SavedImage.h"
+
+#include <unordered_set>
+
+#include "engine/TableMarkup.h"
+#include "platform/Exception.h"
+#include "platform/File.h"
+
+TSavedImage::~TSavedImage() {
+  std::unordered_set<std::string> kept;
+  for (int32_t i = 0; i <= LastIndex_; ++i) {
+    if (Kept_[i]) kept.insert(Paths_[i]);
+  }
+  for (int32_t i = 0; i <= LastIndex_; ++i) {
+    if (!Paths_[i].empty() && !kept.count(Paths_[i])) platform::DeleteFile(Paths_[i]);
+  }
+}
+
+bool TSavedImage::Find(const std::string& path) {
+  auto it = Index_.find(path);
+  if (it == Index_.end()) return false;
+  FoundIndex_ = it->second;
+  return true;
+}
+
+void TSavedImage::Add(const std::string& path) {
+  ++LastIndex_;
+  if (LastIndex_ % kGrowStep == 0) {
+    size_t slots = static_cast<size_t>(LastIndex_) + kGrowStep;
+    Paths_.resize(slots);
+    PieceNames_.resize(slots);
+    Geometries_.resize(slots);
+    Kept_.resize(slots);
+  }
+  Paths_[LastIndex_] = path;
+  Index_.emplace(path, LastIndex_);  // keeps an earlier entry of the same path
+}
+
+void TSavedImage::SetGeometry(int32_t width, int32_t height, int32_t rows, int32_t cols,
+                              int32_t pieceWidth, int32_t pieceHeight) {
+  if (LastIndex_ < 0 || rows < 1 || cols < 1) {
+    throw Exception("Saved image: geometry without an entry or without pieces");
+  }
+  Geometries_[LastIndex_] = {width, height, rows, cols, pieceWidth, pieceHeight};
+  PieceNames_[LastIndex_].assign(static_cast<size_t>(rows) * static_cast<size_t>(cols) * 4, ' ');
+  PieceOffset_ = 0;
+}
+
+void TSavedImage::AddPiece(const std::string& name) {
+  if (LastIndex_ < 0 || name.size() != 4 ||
+      static_cast<size_t>(PieceOffset_) + 4 > PieceNames_[LastIndex_].size()) {
+    throw Exception("Saved image: piece name '" + name + "' does not fit the image's grid");
+  }
+  PieceNames_[LastIndex_].replace(PieceOffset_, 4, name);
+  PieceOffset_ += 4;
+}
+
+const std::string& TSavedImage::GetPieceNames() const {
+  static const std::string kNone;
+  return LastIndex_ < 0 ? kNone : PieceNames_[LastIndex_];
+}
+
+void TSavedImage::BuildTable(const std::string& linkTag, const std::string& closeLinkText,
+                             const std::string& widthHeightText, const std::string& srcDir,
+                             std::string& replacement) const {
+  if (FoundIndex_ < 0 || FoundIndex_ > LastIndex_) {
+    throw Exception("Saved image: no entry found to build a table for");
+  }
+  const TImageGeometry& g = Geometries_[FoundIndex_];
+  std::string ext = ExtensionOf(Paths_[FoundIndex_]);
+  TTableSpec spec;
+  spec.Width = g.Width;
+  spec.Height = g.Height;
+  spec.Rows = g.Rows;
+  spec.Cols = g.Cols;
+  spec.PieceWidth = g.PieceWidth;
+  spec.PieceHeight = g.PieceHeight;
+  spec.LinkTag = linkTag;
+  spec.SrcDir = srcDir;
+  spec.ImageExt = ext;
+  spec.WidthHeightText = widthHeightText;
+  spec.CloseLinkText = closeLinkText;
+  replacement = BuildTableMarkup(spec, PieceNames_[FoundIndex_]);
+}
+
+void TSavedImage::KeepSource(int32_t index) {
+  if (index < 0 || index > LastIndex_)
+    throw Exception("Saved image: no entry " + std::to_string(index));
+  Kept_[index] = true;
+}
+
+std::string ExtensionOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  size_t dot = path.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+  return path.substr(dot);
+}

@@ -1,0 +1,72 @@
+#include "engine/Slicer.h"
+
+#include <vector>
+
+#include "engine/BmpCodec.h"
+#include "engine/Grid.h"
+#include "engine/PieceFile.h"
+#include "engine/TableMarkup.h"
+#include "platform/Exception.h"
+
+void SavePiece(ImageKind kind, const std::string& path, const TBitmap& piece, bool progressive) {
+  (void)progressive;
+  std::string bytes;
+  switch (kind) {
+    case ImageKind::BMP:
+      bytes = EncodeBmp(piece);
+      break;
+    default:
+      throw Exception("Can not write piece file " + path + ": no encoder for this image kind");
+  }
+  WriteNewFile(path, bytes);
+}
+
+std::string SliceImage(const TSourceImage& image, ImageKind kind, const TSliceTarget& t,
+                       const std::string& widthHeightText, const std::string& closeLinkText,
+                       const TOptions& options, TRandomFileName& names, TSavedImage& saved,
+                       const std::function<void(const std::string& pieceNames)>& namesReady) {
+  const TBitmap& bitmap = image.Bitmap;
+  const int32_t w = bitmap.Width, h = bitmap.Height;
+  const TGrid grid = ComputeGrid(options, w, h);
+
+  saved.Add(t.ImagePath);
+  saved.SetGeometry(w, h, grid.Rows, grid.Cols, grid.PieceWidth, grid.PieceHeight);
+  names.SetTarget(t.ImageFolder, t.ImageExt);
+  std::vector<std::string> paths;
+  paths.reserve(static_cast<size_t>(grid.Rows) * grid.Cols);
+  std::string fullPath, name;
+  for (int32_t i = 0; i < grid.Rows * grid.Cols; ++i) {
+    names.NextName(fullPath, name);
+    saved.AddPiece(name);
+    paths.push_back(fullPath);
+  }
+  if (namesReady) namesReady(saved.GetPieceNames());
+
+  // One piece bitmap serves every piece; it is only resized when its size
+  // changes (last column, last row).
+  TBitmap piece;
+  const int32_t lastWidth = LastWidth(grid, w), lastHeight = LastHeight(grid, h);
+  size_t next = 0;
+  for (int32_t r = 0; r < grid.Rows; ++r) {
+    const int32_t pieceHeight = r == grid.Rows - 1 ? lastHeight : grid.PieceHeight;
+    for (int32_t c = 0; c < grid.Cols; ++c) {
+      const int32_t pieceWidth = c == grid.Cols - 1 ? lastWidth : grid.PieceWidth;
+      CopyRect(bitmap, c * grid.PieceWidth, r * grid.PieceHeight, pieceWidth, pieceHeight, piece);
+      SavePiece(kind, paths[next++], piece, image.Progressive);
+    }
+  }
+
+  TTableSpec spec;
+  spec.Width = w;
+  spec.Height = h;
+  spec.Rows = grid.Rows;
+  spec.Cols = grid.Cols;
+  spec.PieceWidth = grid.PieceWidth;
+  spec.PieceHeight = grid.PieceHeight;
+  spec.LinkTag = t.LinkTag;
+  spec.SrcDir = t.SrcDir;
+  spec.ImageExt = t.ImageExt;
+  spec.WidthHeightText = widthHeightText;
+  spec.CloseLinkText = closeLinkText;
+  return BuildTableMarkup(spec, saved.GetPieceNames());
+}

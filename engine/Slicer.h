@@ -1,0 +1,43 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "engine/Bitmap.h"
+#include "engine/ImageDecoder.h"
+#include "engine/ImageKind.h"
+#include "engine/RandomFileName.h"
+#include "engine/SavedImage.h"
+#include "storage/vlmOption.h"
+
+// Where one image lies and how the page refers to it.
+struct TSliceTarget {
+  std::string ImagePath;    // full path of the source image
+  std::string ImageFolder;  // its folder, with the trailing "/"
+  std::string ImageExt;     // its extension with the dot, as written
+  std::string SrcDir;       // the SRC value up to its last "/", or empty
+  std::string LinkTag;      // the enclosing A start tag, or empty
+};
+
+// Cuts `image` (already the W x H it is shown at) into the grid of `options`
+// and writes every piece beside the source, in the format of `kind`.
+//
+// In order: computes the grid (raising, with nothing registered, for values
+// that cannot cut); registers the image in `saved` (Add, SetGeometry); points
+// `names` at ImageFolder/ImageExt and makes every piece name (NextName,
+// AddPiece); calls `namesReady` with the piece names - the caller records
+// them in the backup there, and an exception from it aborts before any piece
+// file exists; then cuts and saves the pieces row-major. Returns the
+// replacement table. A failure to write a piece raises Exception; the pieces
+// already written stay, the image stays registered.
+std::string SliceImage(const TSourceImage& image, ImageKind kind, const TSliceTarget& t,
+                       const std::string& widthHeightText, const std::string& closeLinkText,
+                       const TOptions& options, TRandomFileName& names, TSavedImage& saved,
+                       const std::function<void(const std::string& pieceNames)>& namesReady);
+
+// Writes `piece` as a new file at `path` in the format of `kind` (BMP: 24-bit
+// uncompressed; GIF: one frame, adaptive palette, no transparency; JPEG:
+// colour, quality 90, baseline tables, progressive when `progressive`).
+// Never overwrites an existing file. Raises Exception on any failure,
+// removing a half-written file.
+void SavePiece(ImageKind kind, const std::string& path, const TBitmap& piece, bool progressive);
