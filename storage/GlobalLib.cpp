@@ -81,8 +81,11 @@ void TFileHandler::Sync() {
   if (!Handle_.Sync()) throw EFileWriteError(FileName_);
 }
 
-void TFileHandler::Truncate(int64_t size) {
-  if (!Handle_.Truncate(size)) throw EFileWriteError(FileName_);
+void TFileHandler::WriteWhole(std::string_view content) {
+  const auto size = static_cast<int64_t>(content.size());
+  if (!Handle_.WriteAt(content.data(), size, 0) || !Handle_.Truncate(size)) {
+    throw EFileWriteError(FileName_);
+  }
 }
 
 int32_t FileSizeOf(const std::string& fileName) {

@@ -75,10 +75,11 @@ class TFileHandler {
   // Neither truncates nor empties the buffer. Raises EFileWriteError (104),
   // leaving the buffer as it was.
   void Flush();
+  // Makes the file hold exactly `content`, written at offset 0 and cut to
+  // its length; the buffer is left alone. Raises EFileWriteError (104).
+  void WriteWhole(std::string_view content);
   // Forces what was written to the disk. Raises EFileWriteError (104).
   void Sync();
-  // Cuts the file to `size` bytes. Raises EFileWriteError (104).
-  void Truncate(int64_t size);
 
   const std::string& FileName() const { return FileName_; }
   int32_t FileSize() const { return FileSize_; }

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+struct TRunState;
+
+// The value of attribute `name` (upper case with its "=", such as "SRC=") in
+// an IMG tag, searched from the tag's sixth character; "-1" when absent.
+// Quotes are dropped; an unquoted value ends at the first blank or ">".
+std::string GetAttributeValue(std::string_view tagText, std::string_view name);
+
+// The full path of the file a SRC value names, for a page in `pageFolder`
+// (ending with "/"). "\" counts as a separator; a value starting with "/"
+// names the root; "." and ".." are resolved by name. No URL decoding.
+std::string ExpandImagePath(const std::string& pageFolder, std::string srcValue);
+
+// Decides one IMG tag of a page. True with `replacement` set to the table of
+// the image's pieces when it is protected; false when the page keeps the tag.
+// Refusals are silent. Raises EConvertError for a WIDTH or HEIGHT that is not
+// a whole number, and Exception when a piece cannot be written.
+bool ProtectImageTag(const std::string& tagText, const std::string& pageFolder,
+                     const std::string& linkTag, const std::string& closeLinkText,
+                     const std::string& widthHeightText, std::string& replacement,
+                     TRunState& run);

@@ -1,0 +1,132 @@
+#include "engine/PageProcessor.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "engine/PageSnippets.h"
+#include "storage/GlobalLib.h"
+
+namespace {
+
+struct TLinkElement {
+  int Start;  // position of "<A "
+  int Close;  // its start tag's ">"
+  int End;    // its "</A>"
+};
+
+// The A elements of the page in order. An element whose start tag has no
+// ">" or that has no "</A>" is no link; since no later one can have them
+// either, the scan ends there.
+std::vector<TLinkElement> FindLinks(std::string_view page) {
+  std::vector<TLinkElement> links;
+  int s = PosTextFrom(page, "<A ", 1);
+  while (s > 0) {
+    int g = PosCharFrom(page, '>', s + 3);
+    if (g == 0) break;
+    int e = PosTextFrom(page, "</A>", g + 1);
+    if (e == 0) break;
+    links.push_back({s, g, e});
+    s = PosTextFrom(page, "<A ", e + 4);
+  }
+  return links;
+}
+
+bool HasEventHandler(std::string_view startTag) {
+  static const char* const kEvents[] = {"ONCLICK=",     "ONDBLCLICK=", "ONMOUSEUP=",
+                                        "ONMOUSEOVER=", "ONMOUSEOUT=", "ONMOUSEMOVE=",
+                                        "ONMOUSEDOWN="};
+  return std::any_of(std::begin(kEvents), std::end(kEvents),
+                     [&](const char* e) { return PosTextFrom(startTag, e, 4) > 0; });
+}
+
+// Where the head snippets go in a page without "</HEAD>": after a leading
+// document type declaration, which must stay first for the page to keep its
+// document mode; otherwise at the very start. Returns the 1-based position
+// the snippets are inserted before.
+int SnippetPositionWithoutHead(std::string_view page) {
+  size_t i = 0;
+  if (page.substr(0, 3) == "\xEF\xBB\xBF") i = 3;
+  while (i < page.size() && (page[i] == ' ' || page[i] == '\t' || page[i] == '\r' || page[i] == '\n')) ++i;
+  int doctype = PosTextFrom(page, "<!DOCTYPE", static_cast<int>(i) + 1);
+  if (doctype != static_cast<int>(i) + 1) return 1;
+  int close = PosCharFrom(page, '>', doctype);
+  return close == 0 ? 1 : close + 1;
+}
+
+}  // namespace
+
+std::string BuildProtectedPage(std::string_view page, bool atag, const TTagProtector& protect) {
+  const std::vector<TLinkElement> links = FindLinks(page);
+  std::string out;
+  out.reserve(page.size() + page.size() / 4 + 1024);
+  int copy = 1;
+  // Emits the page text from the copy position to `last` (inclusive) and
+  // moves the copy position past it; never moves it back.
+  auto emitTo = [&](int last) {
+    if (last >= copy) {
+      AppendFrom(page, copy, last - copy + 1, out);
+      copy = last + 1;
+    }
+  };
+
+  int head = PosTextFrom(page, "</HEAD>", 1);
+  emitTo((head > 0 ? head : SnippetPositionWithoutHead(page)) - 1);
+  out += HeadSnippet1();
+  out += HeadSnippet2();
+
+  size_t cursor = 0;
+  std::string tag, linkTag, replacement;
+  int a = PosTextFrom(page, "<IMG ", 1);
+  while (a > 0) {
+    int d = PosCharFrom(page, '>', a + 5);
+    if (d == 0) break;  // no tag after this one can end either
+    if (a >= copy) {
+      CopyInto(page, a, d - a + 1, tag);
+      bool inside = false;
+      while (cursor < links.size() && links[cursor].Start < a) {
+        const TLinkElement& l = links[cursor];
+        if (l.End < d || a <= l.Close) {
+          ++cursor;
+          continue;
+        }
+        inside = true;
+        break;
+      }
+      if (!inside) {
+        if (protect(tag, std::string(), replacement)) {
+          emitTo(a - 1);
+          out += replacement;
+        } else {
+          emitTo(d);
+        }
+        copy = std::max(copy, d + 1);
+      } else {
+        const TLinkElement& l = links[cursor];
+        CopyInto(page, l.Start, l.Close - l.Start + 1, linkTag);
+        if (atag && !HasEventHandler(linkTag)) {
+          if (protect(tag, linkTag, replacement)) {
+            if (a == l.Close + 1) {
+              emitTo(l.Start - 1);
+            } else {
+              emitTo(a - 1);
+              out += "</A>";
+            }
+            out += replacement;
+            if (l.End - d > 1) {
+              out += linkTag;
+              AppendFrom(page, d + 1, l.End - d - 1, out);
+              out += "</A>";
+            }
+          } else {
+            emitTo(l.End + 3);
+          }
+          copy = std::max(copy, l.End + 4);
+        }
+      }
+    }
+    a = PosTextFrom(page, "<IMG ", d + 1);
+  }
+  emitTo(static_cast<int>(page.size()));
+  out += TailSnippet();
+  return out;
+}

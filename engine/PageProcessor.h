@@ -1,0 +1,17 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+// Decides one IMG tag: true with `replacement` set when the tag is to be
+// replaced, false to keep it. `linkTag` is the start tag of the A element
+// that holds it, empty outside a link.
+using TTagProtector = std::function<bool(const std::string& tagText, const std::string& linkTag,
+                                         std::string& replacement)>;
+
+// The new text of a page: its bytes with the head snippets inserted, every
+// IMG tag that `protect` accepts replaced, and the tail snippet appended.
+// Plain text search only; the page's own bytes are never changed elsewhere.
+// `atag` says whether images inside links are protected at all.
+std::string BuildProtectedPage(std::string_view page, bool atag, const TTagProtector& protect);

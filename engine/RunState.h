@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/RandomFileName.h"
+#include "engine/SavedImage.h"
+#include "storage/Backup.h"
+
+// Everything one run shares between its pages, from BeginProtection to
+// EndProtection.
+struct TRunState {
+  std::unique_ptr<TImageBackupMaker> Backup;
+  std::unique_ptr<TRandomFileName> Names;
+  std::unique_ptr<TSavedImage> Saved;
+  std::string WidthHeightText;
+  std::string CloseLinkText;
+
+  // Registry entries that the page being processed refers to; their sources
+  // stay in place when that page is not written.
+  std::vector<int> PageImages;
+
+  // Figures of the run, for reports.
+  int64_t ImagesSliced = 0;
+  int64_t PiecesWritten = 0;
+};
+
+// The state of the run in progress, or null between runs.
+TRunState* CurrentRun();

@@ -1,0 +1,129 @@
+#include "storage/Backup.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/Exception.h"
+#include "storage/GlobalLib.h"
+
+TBackupIndexRecord TBackupIndexRecord::Make(const std::string& name, int32_t size) {
+  TBackupIndexRecord record;
+  size_t length = std::min<size_t>(name.size(), kBackupNameSize);
+  record.NameLength = static_cast<uint8_t>(length);
+  std::memcpy(record.Name.data(), name.data(), length);
+  record.Size = size;
+  return record;
+}
+
+std::array<char, kBackupRecordSize> TBackupIndexRecord::Encode() const {
+  std::array<char, kBackupRecordSize> bytes{};
+  bytes[0] = static_cast<char>(NameLength);
+  std::memcpy(bytes.data() + 1, Name.data(), kBackupNameSize);
+  uint32_t size = static_cast<uint32_t>(Size);
+  for (int i = 0; i < 4; ++i) bytes[256 + i] = static_cast<char>((size >> (8 * i)) & 0xFF);
+  return bytes;
+}
+
+TBackupIndexRecord TBackupIndexRecord::Decode(const char* bytes) {
+  TBackupIndexRecord record;
+  record.NameLength = static_cast<uint8_t>(bytes[0]);
+  std::memcpy(record.Name.data(), bytes + 1, kBackupNameSize);
+  uint32_t size = 0;
+  for (int i = 0; i < 4; ++i) size |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[256 + i])) << (8 * i);
+  record.Size = static_cast<int32_t>(size);
+  return record;
+}
+
+std::string UniqueBaseName(const std::string& folder) {
+  for (uint64_t n = 0;; ++n) {
+    std::string base = folder + std::to_string(n);
+    if (!platform::FileExists(base + ".ind")) return base;
+  }
+}
+
+namespace {
+
+void CreateSetFile(platform::File& file, const std::string& path) {
+  if (!file.Create(path, platform::Sharing::Exclusive)) {
+    int error = errno;
+    throw Exception("Cannot create backup file \"" + path + "\". " + platform::ErrorText(error));
+  }
+}
+
+std::string FolderOf(const std::string& base) { return base.substr(0, base.rfind('/') + 1); }
+
+}  // namespace
+
+TImageBackupMaker::TImageBackupMaker(const std::string& folder) {
+  if (!platform::ForceDirectories(folder)) {
+    int error = errno;
+    throw Exception("Cannot create backup folder \"" + folder + "\". " + platform::ErrorText(error));
+  }
+  BaseName_ = UniqueBaseName(folder);
+  try {
+    CreateSetFile(IndexFile_, BaseName_ + ".ind");
+    CreateSetFile(DataFile_, BaseName_ + ".dat");
+    CreateSetFile(ImageListFile_, BaseName_ + ".img");
+  } catch (...) {
+    IndexFile_.Close();
+    DataFile_.Close();
+    ImageListFile_.Close();
+    platform::DeleteFile(BaseName_ + ".ind");
+    throw;
+  }
+  // The new names themselves must survive a crash for the set to be found.
+  platform::SyncFolder(FolderOf(BaseName_));
+}
+
+void TImageBackupMaker::CutBack(int64_t dataLength, int64_t indexLength, int64_t listLength) {
+  bool ok = DataFile_.Truncate(dataLength) && IndexFile_.Truncate(indexLength) &&
+            ImageListFile_.Truncate(listLength);
+  // A set that cannot be cut back to its last complete entry takes no more:
+  // anything added after it could not be told apart from the torn entry.
+  if (!ok) Broken_ = true;
+}
+
+void TImageBackupMaker::AddEntry(int32_t size, const std::string& fileName,
+                                 std::string_view content) {
+  const std::string dataName = BaseName_ + ".dat";
+  if (Broken_) throw EFileWriteError(dataName);
+  content = content.substr(0, static_cast<size_t>(std::max(size, 0)));
+  if (!DataFile_.WriteAt(content.data(), static_cast<int64_t>(content.size()), DataLength_) ||
+      !DataFile_.Sync()) {
+    CutBack(DataLength_, IndexLength_, ListLength_);
+    throw EFileWriteError(dataName);
+  }
+  const auto record = TBackupIndexRecord::Make(fileName, size).Encode();
+  if (!IndexFile_.WriteAt(record.data(), kBackupRecordSize, IndexLength_) || !IndexFile_.Sync()) {
+    CutBack(DataLength_, IndexLength_, ListLength_);
+    throw EFileWriteError(BaseName_ + ".ind");
+  }
+  DataLength_ += static_cast<int64_t>(content.size());
+  IndexLength_ += kBackupRecordSize;
+}
+
+void TImageBackupMaker::AddPieceNames(const std::string& names) {
+  const std::string listName = BaseName_ + ".img";
+  if (Broken_) throw EFileWriteError(listName);
+  std::string line = names + "\r\n";
+  if (!ImageListFile_.WriteAt(line.data(), static_cast<int64_t>(line.size()), ListLength_) ||
+      !ImageListFile_.Sync()) {
+    CutBack(DataLength_, IndexLength_, ListLength_);
+    // The image's entry is on disk without its line; later lines would be
+    // matched to the wrong images, so the set takes nothing more.
+    Broken_ = true;
+    throw EFileWriteError(listName);
+  }
+  ListLength_ += static_cast<int64_t>(line.size());
+}
+
+bool IsImageBackupPath(std::string_view path) {
+  size_t slash = path.rfind('/');
+  size_t dot = path.rfind('.');
+  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return false;
+  std::string ext(path.substr(dot + 1));
+  for (char& c : ext) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  }
+  return ext == "GIF" || ext == "JPG" || ext == "JPEG" || ext == "BMP";
+}

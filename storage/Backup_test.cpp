@@ -1,0 +1,181 @@
+#include "storage/Backup.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/Exception.h"
+#include "platform/File.h"
+#include "platform/TempDir.h"
+#include "storage/BackupSet.h"
+#include "storage/GlobalLib.h"
+
+namespace {
+
+using platform::TempDir;
+
+std::string Record(const std::string& name, int32_t size) {
+  std::string r(260, '\0');
+  size_t n = std::min<size_t>(name.size(), 255);
+  r[0] = static_cast<char>(n);
+  r.replace(1, n, name.substr(0, n));
+  for (int i = 0; i < 4; ++i) r[256 + i] = static_cast<char>((static_cast<uint32_t>(size) >> (8 * i)) & 0xFF);
+  return r;
+}
+
+// Only the used part of a record's name carries meaning.
+void ExpectRecord(const std::string& index, size_t k, const std::string& name, int32_t size) {
+  std::string want = Record(name, size);
+  std::string got = index.substr(k * 260, 260);
+  size_t n = static_cast<uint8_t>(want[0]);
+  EXPECT_EQ(got.substr(0, 1 + n), want.substr(0, 1 + n)) << "record " << k;
+  EXPECT_EQ(got.substr(256), want.substr(256)) << "record " << k;
+}
+
+TEST(Backup, SetNumbersStartAtZeroAndFillGaps) {
+  TempDir dir;
+  std::string folder = dir / "prog/Backup/";
+  { TImageBackupMaker first(folder); EXPECT_EQ(first.BaseName(), folder + "0"); }
+  for (const char* ext : {".ind", ".dat", ".img"}) {
+    EXPECT_EQ(TempDir::ReadFile(folder + "0" + ext), "") << "an empty run leaves empty files";
+  }
+  { TImageBackupMaker second(folder); EXPECT_EQ(second.BaseName(), folder + "1"); }
+  { TImageBackupMaker third(folder); }
+  ::unlink((folder + "1.ind").c_str());
+  dir.Write("prog/Backup/1.dat", "stale");
+  TImageBackupMaker again(folder);
+  EXPECT_EQ(again.BaseName(), folder + "1");
+  EXPECT_EQ(TempDir::ReadFile(folder + "1.dat"), "") << "a set's old data file is emptied";
+  EXPECT_EQ(ListBackupSets(folder), (std::vector<int>{0, 1, 2}));
+}
+
+TEST(Backup, FilesHoldRecordsDataAndNameLinesByteForByte) {
+  TempDir dir;
+  std::string folder = dir / "Backup/";
+  std::string path255 = "/" + std::string(254, 'p');
+  std::string path259 = "/" + std::string(258, 'q');
+  {
+    TImageBackupMaker maker(folder);
+    maker.AddEntry(3, "/site/a.gif", "GIF");
+    maker.AddPieceNames("abcdefgh");
+    maker.AddEntry(0, "/site/empty.bmp", "");
+    maker.AddEntry(2, path255, "xy");
+    maker.AddEntry(70000, path259, std::string(70000, 'z'));
+    maker.AddEntry(4, "/site/index.htm", "<p>\n");
+    maker.AddPieceNames("ijkl");
+  }
+  std::string index = dir.Read("Backup/0.ind");
+  ASSERT_EQ(index.size(), 5u * 260);
+  ExpectRecord(index, 0, "/site/a.gif", 3);
+  ExpectRecord(index, 1, "/site/empty.bmp", 0);
+  ExpectRecord(index, 2, path255, 2);
+  EXPECT_EQ(static_cast<uint8_t>(index[2 * 260]), 255);
+  ExpectRecord(index, 3, path259.substr(0, 255), 70000);
+  EXPECT_EQ(index.substr(3 * 260 + 256, 4), std::string("\x70\x11\x01\x00", 4));
+  ExpectRecord(index, 4, "/site/index.htm", 4);
+  EXPECT_EQ(dir.Read("Backup/0.dat"), "GIFxy" + std::string(70000, 'z') + "<p>\n");
+  EXPECT_EQ(dir.Read("Backup/0.img"), "abcdefgh\r\nijkl\r\n");
+}
+
+TEST(Backup, UnwritableFolderRefusesTheRun) {
+  TempDir dir;
+  dir.Write("file", "x");
+  EXPECT_THROW(TImageBackupMaker maker(dir / "file/Backup/"), Exception);
+  if (::geteuid() != 0) {
+    std::string folder = dir / "ro/";
+    platform::ForceDirectories(folder);
+    ::chmod(folder.c_str(), 0500);
+    EXPECT_THROW(TImageBackupMaker maker(folder), Exception);
+  }
+}
+
+TEST(BackupSet, ReadsEntriesAndMatchesImagesToTheirNameLines) {
+  TempDir dir;
+  std::string folder = dir / "Backup/";
+  {
+    TImageBackupMaker maker(folder);
+    maker.AddEntry(3, "/s/a.GIF", "GIF");
+    maker.AddPieceNames("abcd");
+    maker.AddEntry(2, "/s/b.jpeg", "JP");
+    maker.AddPieceNames("efghijkl");
+    maker.AddEntry(4, "/s/page.htm", "page");
+    maker.AddEntry(1, "/s/c.bmp", "B");  // backed up, the run ended before its names
+  }
+  TBackupSet set = ReadBackupSet(folder + "0");
+  EXPECT_TRUE(set.Problems.empty());
+  ASSERT_EQ(set.Entries.size(), 4u);
+  EXPECT_EQ(set.Entries[0].PieceLine, 0);
+  EXPECT_EQ(set.Entries[1].PieceLine, 1);
+  EXPECT_FALSE(set.Entries[2].IsImage);
+  EXPECT_EQ(set.Entries[3].PieceLine, -1);
+  EXPECT_EQ(ReadBackupContent(set, set.Entries[2]), "page");
+}
+
+TEST(BackupSet, TornSetsAreReportedNotTrusted) {
+  TempDir dir;
+  std::string base = dir / "Backup/0";
+  dir.Write("Backup/0.ind", Record("/s/a.gif", 3) + Record("/s/b.htm", 5) + std::string(100, 'x'));
+  dir.Write("Backup/0.dat", "abcde");  // b.htm's data is short
+  dir.Write("Backup/0.img", "abcd\r\nef");
+  TBackupSet set = ReadBackupSet(base);
+  ASSERT_EQ(set.Entries.size(), 1u);
+  EXPECT_EQ(set.Entries[0].Name, "/s/a.gif");
+  EXPECT_EQ(set.Entries[0].PieceLine, 0);
+  EXPECT_EQ(set.Problems.size(), 3u);  // torn record, short data, torn line
+
+  dir.Write("Backup/0.ind", Record("/s/a.htm", 3));
+  dir.Write("Backup/0.dat", "abcdef");  // data of an entry whose record never came
+  dir.Write("Backup/0.img", "ABCD\r\n");
+  set = ReadBackupSet(base);
+  EXPECT_EQ(set.Entries.size(), 1u);
+  EXPECT_EQ(set.PieceLines.size(), 0u);
+  EXPECT_EQ(set.Problems.size(), 2u);
+  EXPECT_THROW(ReadBackupSet(dir / "Backup/9"), Exception);
+}
+
+TEST(BackupSet, RestoreKeepsOldestCopyRemovesPiecesAndKeepsUnknownChanges) {
+  TempDir dir;
+  std::string site = dir / "site/";
+  {
+    TImageBackupMaker maker(dir / "Backup/");
+    maker.AddEntry(8, site + "a.gif", "GIF-orig");
+    maker.AddPieceNames("abcdwxyz");
+    maker.AddEntry(6, site + "page.htm", "page-1");
+    maker.AddEntry(6, site + "page.htm", "page-2");
+    maker.AddEntry(5, site + "edit.htm", "old-e");
+  }
+  dir.Write("site/page.htm", "protected<!--mark-->");
+  dir.Write("site/abcd.gif", "piece");
+  dir.Write("site/wxyz.gif", "piece");
+  dir.Write("site/keep.gif", "user's");
+  dir.Write("site/edit.htm", "the user edited this");
+  ::chmod((site + "page.htm").c_str(), 0640);
+  auto account = [](const TBackupEntry&, const std::string& current, const std::string&) {
+    return current.find("<!--mark-->") != std::string::npos;
+  };
+  TRestoreReport report = RestoreBackupSet(ReadBackupSet(dir / "Backup/0"), account);
+  EXPECT_TRUE(report.Ok());
+  EXPECT_EQ(dir.Read("site/a.gif"), "GIF-orig") << "a deleted source comes back";
+  EXPECT_EQ(dir.Read("site/page.htm"), "page-1") << "the oldest copy wins";
+  EXPECT_EQ(dir.Read("site/edit.htm"), "old-e");
+  EXPECT_EQ(dir.Read("site/edit.htm.before-restore"), "the user edited this");
+  EXPECT_EQ(report.KeptAside.size(), 1u);
+  EXPECT_FALSE(platform::FileExists(site + "abcd.gif"));
+  EXPECT_FALSE(platform::FileExists(site + "wxyz.gif"));
+  EXPECT_EQ(dir.Read("site/keep.gif"), "user's");
+  struct stat st;
+  ASSERT_EQ(::stat((site + "page.htm").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u) << "the page keeps its mode";
+}
+
+TEST(BackupSet, RestoreRefusesAPathThatMayBeCut) {
+  TempDir dir;
+  std::string longPath = dir.path() + "/" + std::string(255 - dir.path().size() - 1, 'n');
+  ASSERT_EQ(longPath.size(), 255u);
+  { TImageBackupMaker maker(dir / "Backup/"); maker.AddEntry(1, longPath, "x"); }
+  TRestoreReport report = RestoreBackupSet(ReadBackupSet(dir / "Backup/0"), nullptr);
+  EXPECT_FALSE(report.Ok());
+  EXPECT_FALSE(platform::FileExists(longPath));
+}
+
+}  // namespace
