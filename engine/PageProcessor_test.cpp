@@ -1,0 +1,100 @@
+#include "engine/PageProcessor.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/PageSnippets.h"
+
+namespace {
+
+// Replaces every tag whose SRC names "x" by [T:<link>] and records the calls.
+struct Protector {
+  std::vector<std::pair<std::string, std::string>> calls;
+  bool operator()(const std::string& tag, const std::string& link, std::string& out) {
+    calls.emplace_back(tag, link);
+    if (tag.find("src=x") == std::string::npos && tag.find("SRC=x") == std::string::npos) return false;
+    out = "[T:" + link + "]";
+    return true;
+  }
+};
+
+std::string Snippets() { return HeadSnippet1() + HeadSnippet2(); }
+
+std::string Rewrite(const std::string& page, bool atag = true, Protector* seen = nullptr) {
+  Protector local;
+  Protector& p = seen ? *seen : local;
+  return BuildProtectedPage(page, atag, [&](const std::string& t, const std::string& l,
+                                            std::string& r) { return p(t, l, r); });
+}
+
+TEST(PageProcessor, HeadSnippetsGoBeforeHeadEndAndTailAfterLastByte) {
+  EXPECT_EQ(Rewrite("<html><head><title>t</title></head><body></body></html>\r\n"),
+            "<html><head><title>t</title>" + Snippets() + "</head><body></body></html>\r\n" +
+                TailSnippet());
+  EXPECT_EQ(Rewrite(""), Snippets() + TailSnippet());
+  EXPECT_EQ(Rewrite("<p><img src=x></p>"), Snippets() + "<p>[T:]</p>" + TailSnippet());
+}
+
+TEST(PageProcessor, PageWithoutHeadKeepsItsDoctypeFirst) {
+  EXPECT_EQ(Rewrite("<!DOCTYPE html>\n<p>a</p>"),
+            "<!DOCTYPE html>" + Snippets() + "\n<p>a</p>" + TailSnippet());
+  EXPECT_EQ(Rewrite("\xEF\xBB\xBF <!doctype html><p>"),
+            "\xEF\xBB\xBF <!doctype html>" + Snippets() + "<p>" + TailSnippet());
+  EXPECT_EQ(Rewrite("<p><!DOCTYPE html>"), Snippets() + "<p><!DOCTYPE html>" + TailSnippet());
+}
+
+TEST(PageProcessor, FindsTagsByPlainTextOnly) {
+  Protector p;
+  std::string out = Rewrite("<head><img src=x></head><!-- <IMG SRC=x> --><Img\nsrc=x><iMg src=x>", true, &p);
+  EXPECT_EQ(out, "<head><img src=x>" + Snippets() + "</head><!-- [T:] --><Img\nsrc=x>[T:]" + TailSnippet());
+  EXPECT_EQ(p.calls.size(), 2u) << "the tag in the head is not offered";
+}
+
+TEST(PageProcessor, ImageDirectlyInsideLinkDropsTheLinkAroundTheTable) {
+  EXPECT_EQ(Rewrite("<p><a href=h><img src=x></a>.</p>"),
+            Snippets() + "<p>[T:<a href=h>].</p>" + TailSnippet());
+}
+
+TEST(PageProcessor, CaptionsAroundImageInLinkAreReemitted) {
+  EXPECT_EQ(Rewrite("<a href=h>before<img src=x>after</a>!"),
+            Snippets() + "<a href=h>before</A>[T:<a href=h>]<a href=h>after</A>!" + TailSnippet());
+}
+
+TEST(PageProcessor, EventLinksAndLinksWithOptionOffStayByteForByte) {
+  const std::string page = "<a href=h onClick=\"go()\">c<img src=x>d</a><a href=k>e<img src=x></a>";
+  Protector p;
+  EXPECT_EQ(Rewrite(page, true, &p), Snippets() + "<a href=h onClick=\"go()\">c<img src=x>d</a>"
+                                              "<a href=k>e</A>[T:<a href=k>]" + TailSnippet());
+  EXPECT_EQ(p.calls.size(), 1u);
+  EXPECT_EQ(Rewrite(page, false), Snippets() + page + TailSnippet());
+}
+
+TEST(PageProcessor, RefusedImageInLinkKeepsWholeElement) {
+  EXPECT_EQ(Rewrite("<a href=h>c<img src=y>d</a>z"), Snippets() + "<a href=h>c<img src=y>d</a>z" + TailSnippet());
+}
+
+TEST(PageProcessor, SecondImageInOneLinkIsNotRewritten) {
+  Protector p;
+  EXPECT_EQ(Rewrite("<a href=h><img src=x> and <img src=x></a>", true, &p),
+            Snippets() + "[T:<a href=h>]<a href=h> and <img src=x></A>" + TailSnippet());
+  EXPECT_EQ(p.calls.size(), 1u);
+}
+
+TEST(PageProcessor, ImageAfterALinkAndInsideLinkStartTag) {
+  EXPECT_EQ(Rewrite("<a href=h>t</a><img src=x>"), Snippets() + "<a href=h>t</a>[T:]" + TailSnippet());
+}
+
+TEST(PageProcessor, UnterminatedTagsEndTheScanWithoutRepeatingText) {
+  EXPECT_EQ(Rewrite("<a href=h><img src=x>"), Snippets() + "<a href=h>[T:]" + TailSnippet())
+      << "a link without </A> is no link";
+  EXPECT_EQ(Rewrite("<img src=x><img src=x"), Snippets() + "[T:]<img src=x" + TailSnippet());
+  EXPECT_EQ(Rewrite("<a href=h"), Snippets() + "<a href=h" + TailSnippet());
+}
+
+TEST(PageProcessor, ManyTagsStayLinear) {
+  std::string page;
+  for (int i = 0; i < 20000; ++i) page += "<a href=q><img src=y>";
+  std::string out = Rewrite(page);
+  EXPECT_EQ(out, Snippets() + page + TailSnippet());
+}
+
+}  // namespace

@@ -1,0 +1,240 @@
+#include "engine/vlmKernel.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+
+#include "engine/BmpCodec.h"
+#include "engine/PageSnippets.h"
+#include "engine/RunRestore.h"
+#include "engine/TestImages.h"
+#include "platform/Exception.h"
+#include "platform/File.h"
+#include "platform/TempDir.h"
+#include "storage/BackupSet.h"
+#include "storage/GlobalLib.h"
+#include "storage/vlmOption.h"
+
+namespace {
+
+using platform::ScopedEnv;
+using platform::TempDir;
+namespace fs = std::filesystem;
+
+std::map<std::string, std::string> Snapshot(const std::string& root) {
+  std::map<std::string, std::string> files;
+  for (const auto& item : fs::recursive_directory_iterator(root)) {
+    if (item.is_regular_file()) {
+      files[fs::relative(item.path(), root).string()] = TempDir::ReadFile(item.path().string());
+    }
+  }
+  return files;
+}
+
+int CountOf(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+class KernelTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    Options = TOptions{};
+    Options.ATag = Options.WidthHeight = 1;
+    Options.ProtectBMP = Options.ProtectGIF = Options.ProtectJPG = 1;
+    Options.PieHor = 3;
+    Options.PieVer = 2;
+    Options.PixWidth = Options.PixHeight = 64;
+    oldHandler = SetShowErrorHandler(
+        [this](int n, const std::string& m) { errors.push_back(std::to_string(n) + " " + m); });
+  }
+  void TearDown() override {
+    EndProtection();
+    SetShowErrorHandler(oldHandler);
+    Options = TOptions{};
+  }
+  std::string Bmp(const std::string& name, int w, int h) {
+    return site.Write(name, EncodeBmp(testimages::Gradient(w, h)));
+  }
+  int32_t Protect(const std::string& page) {
+    int32_t size = -1;
+    ProtectPage(site / page, size);
+    return size;
+  }
+
+  TempDir home;
+  TempDir site;
+  ScopedEnv vlmHome{"VLM_HOME", home.path()};
+  std::vector<std::string> errors;
+  TShowErrorHandler oldHandler;
+};
+
+TEST_F(KernelTest, ProtectsPageSlicesImageAndBacksUpBothInOrder) {
+  Bmp("img/a.bmp", 100, 50);
+  const std::string page = "<html><head></head><body><img src=\"img/a.bmp\" alt=x></body></html>";
+  site.Write("index.htm", page);
+  BeginProtection();
+  int32_t size = Protect("index.htm");
+  EXPECT_TRUE(platform::FileExists(site / "img/a.bmp")) << "sources stay until the run ends";
+  EndProtection();
+  std::string out = site.Read("index.htm");
+  EXPECT_EQ(size, static_cast<int32_t>(out.size()));
+  EXPECT_EQ(out.substr(0, 19), "<html><head>" + HeadSnippet1().substr(0, 7));
+  EXPECT_EQ(CountOf(out, "<img src=\"img/"), 6);
+  EXPECT_EQ(CountOf(out, "width=34 height=25"), 2) << "last column of 100 in 3";
+  EXPECT_EQ(out.substr(out.size() - TailSnippet().size()), TailSnippet());
+  EXPECT_FALSE(platform::FileExists(site / "img/a.bmp"));
+  EXPECT_EQ(Snapshot(site.path()).size(), 7u) << "the page and six pieces";
+  EXPECT_TRUE(errors.empty());
+
+  TBackupSet set = ReadBackupSet(home / "Backup/0");
+  ASSERT_EQ(set.Entries.size(), 2u);
+  EXPECT_EQ(set.Entries[0].Name, site / "img/a.bmp");
+  EXPECT_EQ(set.Entries[1].Name, site / "index.htm");
+  EXPECT_EQ(ReadBackupContent(set, set.Entries[1]), page);
+  ASSERT_EQ(set.PieceLines.size(), 1u);
+  EXPECT_EQ(set.PieceLines[0].size(), 24u);
+  for (size_t i = 0; i < 24; i += 4) {
+    EXPECT_NE(out.find("img/" + set.PieceLines[0].substr(i, 4) + ".bmp"), std::string::npos);
+  }
+}
+
+TEST_F(KernelTest, SameImageThroughThreeTagsOnTwoPagesIsCutOnce) {
+  Bmp("a.bmp", 30, 20);
+  site.Write("one.htm", "<img src=a.bmp><img src='a.bmp' width=60>");
+  site.Write("sub/two.htm", "<img src=\"../a.bmp\">");
+  BeginProtection();
+  Protect("one.htm");
+  Protect("sub/two.htm");
+  EndProtection();
+  TBackupSet set = ReadBackupSet(home / "Backup/0");
+  ASSERT_EQ(set.PieceLines.size(), 1u);
+  const std::string names = set.PieceLines[0];
+  std::string one = site.Read("one.htm");
+  std::string two = site.Read("sub/two.htm");
+  for (size_t i = 0; i < names.size(); i += 4) {
+    EXPECT_EQ(CountOf(one, "\"" + names.substr(i, 4) + ".bmp\""), 2);
+    EXPECT_EQ(CountOf(two, "\"../" + names.substr(i, 4) + ".bmp\""), 1);
+  }
+  EXPECT_EQ(Snapshot(site.path()).size(), 2u + 6u);
+}
+
+TEST_F(KernelTest, RefusalsLeaveTagsExactly) {
+  Bmp("a.bmp", 40, 40);
+  Bmp("tiny.bmp", 8, 8);
+  site.Write("a.jpe", "not an image");
+  const std::string body =
+      "<img src=a.bmp width=\"100%\"><img src=a.bmp NoProtect><img src=a.bmp usemap=#m>"
+      "<img src=a.bmp onMouseOver=x><img src=missing.bmp><img alt=nosrc><img src=a.jpe>"
+      "<img src=tiny.bmp>";
+  site.Write("p.htm", body);
+  Options.MinWidth = Options.MinHeight = 16;
+  BeginProtection();
+  Protect("p.htm");
+  EndProtection();
+  EXPECT_EQ(site.Read("p.htm"), HeadSnippet1() + HeadSnippet2() + body + TailSnippet());
+  EXPECT_TRUE(platform::FileExists(site / "a.bmp"));
+}
+
+TEST_F(KernelTest, MinimumSizeIsInclusiveAndSizesComeFromTheTag) {
+  Bmp("a.bmp", 100, 60);
+  Bmp("b.bmp", 99, 60);
+  site.Write("p.htm", "<img src=a.bmp><img src=b.bmp><img src=b.bmp width=200 height=100>");
+  Options.MinWidth = 100;
+  BeginProtection();
+  Protect("p.htm");
+  EndProtection();
+  std::string out = site.Read("p.htm");
+  EXPECT_EQ(CountOf(out, "<img src=b.bmp>"), 1);
+  EXPECT_EQ(CountOf(out, "width=200 height=100"), 1) << "the table of the scaled image";
+  EXPECT_EQ(CountOf(out, "width=68 height=50"), 2);
+}
+
+TEST_F(KernelTest, BackslashSourceResolvesButNamesPiecesWithoutFolder) {
+  Bmp("images/a.bmp", 20, 20);
+  site.Write("p.htm", "<img src=images\\a.bmp>");
+  BeginProtection();
+  Protect("p.htm");
+  EndProtection();
+  std::string out = site.Read("p.htm");
+  EXPECT_EQ(CountOf(out, "<img src=\""), 6);
+  EXPECT_EQ(CountOf(out, "<img src=\"images"), 0);
+  EXPECT_FALSE(platform::FileExists(site / "images/a.bmp"));
+}
+
+TEST_F(KernelTest, LockedPageShowsErrorAndRunGoesOn) {
+  site.Write("locked.htm", "<p>");
+  site.Write("next.htm", "<p>");
+  TFileHandler holder(site / "locked.htm", fmOpenReadWrite | fmShareExclusive);
+  BeginProtection();
+  EXPECT_EQ(Protect("locked.htm"), -1) << "final size unchanged";
+  EXPECT_GT(Protect("next.htm"), 3);
+  EndProtection();
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0], "102 Can not open file " + (site / "locked.htm"));
+  EXPECT_EQ(site.Read("locked.htm"), "<p>");
+}
+
+TEST_F(KernelTest, BadWidthEndsRunAndKeepsEverySourceThePageShows) {
+  Bmp("a.bmp", 30, 30);
+  Bmp("b.bmp", 30, 30);
+  const std::string page = "<img src=a.bmp><img src=b.bmp width=50%>";
+  site.Write("p.htm", page);
+  BeginProtection();
+  try {
+    Protect("p.htm");
+    FAIL();
+  } catch (const EConvertError& e) {
+    EXPECT_STREQ(e.what(), "'50%' is not a valid integer value");
+  }
+  EndProtection();
+  EXPECT_EQ(site.Read("p.htm"), page);
+  EXPECT_TRUE(platform::FileExists(site / "a.bmp")) << "the unwritten page still shows it";
+  EXPECT_TRUE(platform::FileExists(site / "b.bmp"));
+}
+
+TEST_F(KernelTest, RunRefusesToStartOnUnusableGrid) {
+  Options.PieVer = 0;
+  EXPECT_THROW(BeginProtection(), Exception);
+  EXPECT_FALSE(platform::DirectoryExists(home / "Backup"));
+  Options.PieVer = 2;
+  Options.SliceByPixels = 1;
+  Options.PixWidth = -4;
+  EXPECT_THROW(BeginProtection(), Exception);
+}
+
+TEST_F(KernelTest, RestoreGivesBackTheTreeByteForByte) {
+  Bmp("a.bmp", 64, 48);
+  Bmp("img/b.bmp", 33, 17);
+  site.Write("index.htm", "<head></head><a href=x>go<img src=a.bmp>now</a><img src=img/b.bmp>");
+  site.Write("sub/p.htm", "<img src=../a.bmp><img src=../img/b.bmp>");
+  site.Write("empty.htm", "");
+  auto before = Snapshot(site.path());
+  BeginProtection();
+  for (const char* page : {"index.htm", "sub/p.htm", "empty.htm"}) Protect(page);
+  EndProtection();
+  ASSERT_NE(Snapshot(site.path()), before);
+  TRestoreReport report = RestoreRun(ReadBackupSet(home / "Backup/0"));
+  EXPECT_TRUE(report.Ok());
+  EXPECT_TRUE(report.KeptAside.empty());
+  EXPECT_EQ(Snapshot(site.path()), before);
+}
+
+TEST_F(KernelTest, ProtectingTwiceAddsSnippetsTwiceAndRestoresToTheFirstState) {
+  site.Write("p.htm", "<head></head>x");
+  for (int run = 0; run < 2; ++run) {
+    BeginProtection();
+    Protect("p.htm");
+    EndProtection();
+  }
+  EXPECT_EQ(CountOf(site.Read("p.htm"), TailSnippet()), 2);
+  RestoreRun(ReadBackupSet(home / "Backup/1"));
+  RestoreRun(ReadBackupSet(home / "Backup/0"));
+  EXPECT_EQ(site.Read("p.htm"), "<head></head>x");
+}
+
+}  // namespace
