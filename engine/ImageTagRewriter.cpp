@@ -84,7 +84,10 @@ std::string ExpandImagePath(const std::string& pageFolder, std::string srcValue)
     start = slash + 1;
   }
   std::string path;
-  for (const auto& part : parts) path += "/" + part;
+  for (const auto& part : parts) {
+    path += '/';
+    path += part;
+  }
   if (path.empty()) path = "/";
   if (joined.size() > 1 && joined.back() == '/') path += "/";
   return path;

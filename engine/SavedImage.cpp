@@ -36,6 +36,18 @@ void TSavedImage::Add(const std::string& path) {
   Index_.emplace(path, LastIndex_);  // keeps an earlier entry of the same path
 }
 
+void TSavedImage::DropNewest() {
+  if (LastIndex_ < 0) return;
+  auto it = Index_.find(Paths_[LastIndex_]);
+  if (it != Index_.end() && it->second == LastIndex_) Index_.erase(it);
+  Paths_[LastIndex_].clear();
+  PieceNames_[LastIndex_].clear();
+  Geometries_[LastIndex_] = {};
+  Kept_[LastIndex_] = false;
+  if (FoundIndex_ == LastIndex_) FoundIndex_ = -1;
+  --LastIndex_;
+}
+
 void TSavedImage::SetGeometry(int32_t width, int32_t height, int32_t rows, int32_t cols,
                               int32_t pieceWidth, int32_t pieceHeight) {
   if (LastIndex_ < 0 || rows < 1 || cols < 1) {

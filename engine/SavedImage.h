@@ -58,6 +58,9 @@ class TSavedImage {
   // is incomplete, or whose page was not written.
   void KeepSource(int32_t index);
 
+  // Forgets the newest entry, as if it had never been added: for an image
+  // whose pieces could not be made. Its source stays in place.
+  void DropNewest();
   int32_t FoundIndex() const { return FoundIndex_; }
   int32_t LastIndex() const { return LastIndex_; }
   // Every slot, LastIndex() + 1 of them used; the rest are empty.
