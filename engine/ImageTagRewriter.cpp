@@ -88,7 +88,7 @@ std::string ExpandImagePath(const std::string& pageFolder, std::string srcValue)
     path += '/';
     path += part;
   }
-  if (path.empty()) path = "/";
+  if (path.empty()) path.push_back('/');
   if (joined.size() > 1 && joined.back() == '/') path += "/";
   return path;
 }
