@@ -1,6 +1,8 @@
 #include "engine/ImageDecoder.h"
 
 #include "engine/BmpCodec.h"
+#include "engine/GifCodec.h"
+#include "engine/JpegCodec.h"
 
 bool DecodeImage(ImageKind kind, std::string_view fileBytes, TSourceImage& image) {
   image = TSourceImage();
@@ -9,7 +11,13 @@ bool DecodeImage(ImageKind kind, std::string_view fileBytes, TSourceImage& image
     case ImageKind::BMP:
       ok = DecodeBmp(fileBytes, image.Bitmap);
       break;
-    default:
+    case ImageKind::GIF:
+      ok = DecodeGif(fileBytes, image.Bitmap);
+      break;
+    case ImageKind::JPEG:
+      ok = DecodeJpeg(fileBytes, image.Bitmap, image.Progressive);
+      break;
+    case ImageKind::None:
       break;
   }
   if (!ok) image = TSourceImage();

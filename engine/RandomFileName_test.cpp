@@ -84,17 +84,28 @@ TEST(RandomFileName, ExistingEntriesAreSkippedAndNotOfferedAgain) {
   EXPECT_EQ(path, other.path() + "/" + name + ".bmp");
 }
 
-TEST(RandomFileName, AllNamesOfARunAreDistinctAndExhaustionIsAnError) {
+TEST(RandomFileName, NamesOfARunAreDistinct) {
   TempDir dir;
   TRandomFileName g(3);
   g.SetTarget(dir.path() + "/", ".x");
   std::set<std::string> seen;
   std::string path, name;
-  for (int i = 0; i < TRandomFileName::kNameCount; ++i) {
+  for (int i = 0; i < 26 * 26 * 26; ++i) {
     g.NextName(path, name);
     seen.insert(name);
   }
-  EXPECT_EQ(seen.size(), static_cast<size_t>(TRandomFileName::kNameCount));
+  EXPECT_EQ(seen.size(), 26u * 26 * 26);
+}
+
+TEST(RandomFileName, ExhaustingTheNamesIsAnErrorNotALoop) {
+  TempDir dir;
+  TRandomFileName g(3);
+  g.SetTarget(dir.path() + "/", ".x");
+  for (int i = 0; i < TRandomFileName::kNameCount - 1; ++i) g.Advance(4);
+  EXPECT_EQ(g.Counters(), (std::array<int32_t, 4>{26, 26, 26, 26}));
+  std::string path, name;
+  g.NextName(path, name);  // the last name is still given
+  EXPECT_EQ(name, Letters(g, {25, 25, 25, 25}));
   EXPECT_TRUE(g.Exhausted());
   try {
     g.NextName(path, name);
@@ -102,6 +113,13 @@ TEST(RandomFileName, AllNamesOfARunAreDistinctAndExhaustionIsAnError) {
   } catch (const Exception& e) {
     EXPECT_NE(std::string(e.what()).find("456976"), std::string::npos) << e.what();
   }
+
+  // The same when the last free names are all taken on disk.
+  TRandomFileName h(3);
+  h.SetTarget(dir.path() + "/", ".x");
+  for (int i = 0; i < TRandomFileName::kNameCount - 1; ++i) h.Advance(4);
+  dir.Write(Letters(h, {25, 25, 25, 25}) + ".x", "taken");
+  EXPECT_THROW(h.NextName(path, name), Exception);
 }
 
 }  // namespace

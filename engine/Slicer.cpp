@@ -3,18 +3,26 @@
 #include <vector>
 
 #include "engine/BmpCodec.h"
+#include "engine/GifCodec.h"
 #include "engine/Grid.h"
+#include "engine/JpegCodec.h"
 #include "engine/PieceFile.h"
 #include "engine/TableMarkup.h"
 #include "platform/Exception.h"
 
 void SavePiece(ImageKind kind, const std::string& path, const TBitmap& piece, bool progressive) {
-  (void)progressive;
   std::string bytes;
   switch (kind) {
     case ImageKind::BMP:
       bytes = EncodeBmp(piece);
       break;
+    case ImageKind::GIF:
+      bytes = EncodeGif(piece);
+      break;
+    case ImageKind::JPEG:
+      bytes = EncodeJpeg(piece, progressive);
+      break;
+    case ImageKind::None:
     default:
       throw Exception("Can not write piece file " + path + ": no encoder for this image kind");
   }

@@ -7,7 +7,9 @@
 #include <filesystem>
 
 #include "engine/BmpCodec.h"
+#include "engine/GifCodec.h"
 #include "engine/Grid.h"
+#include "engine/JpegCodec.h"
 #include "engine/TableMarkup.h"
 #include "engine/TestImages.h"
 #include "platform/Exception.h"
@@ -103,6 +105,92 @@ TEST(Slicer, BmpPiecesAreExactRectanglesInRowMajorOrder) {
     ASSERT_NE(found, std::string::npos);
     at = found;
   }
+}
+
+// A smooth picture, which JPEG keeps closely.
+TBitmap Smooth(int w, int h) {
+  TBitmap b;
+  b.Resize(w, h);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      uint8_t* p = b.At(x, y);
+      p[0] = static_cast<uint8_t>(x * 255 / (w - 1));
+      p[1] = static_cast<uint8_t>(y * 255 / (h - 1));
+      p[2] = static_cast<uint8_t>((x + y) * 255 / (w + h - 2));
+    }
+  }
+  return b;
+}
+
+int MaxDifferenceFromRect(const TBitmap& source, int left, int top, const TBitmap& piece) {
+  TBitmap rect;
+  CopyRect(source, left, top, piece.Width, piece.Height, rect);
+  int worst = 0;
+  for (size_t i = 0; i < rect.Pixels.size(); ++i) {
+    worst = std::max(worst, std::abs(int{rect.Pixels[i]} - int{piece.Pixels[i]}));
+  }
+  return worst;
+}
+
+TEST(Slicer, JpegPiecesFollowTheSourcesScanModeAndMatchTheirRectangles) {
+  for (bool progressive : {false, true}) {
+    SliceRun run;
+    TBitmap original = Smooth(90, 70);
+    // The source goes through a real file, as in a run.
+    TSourceImage image;
+    ASSERT_TRUE(DecodeImage(ImageKind::JPEG, EncodeJpeg(original, progressive), image));
+    ASSERT_EQ(image.Progressive, progressive);
+    TSliceTarget t = run.Target("p.jpeg");
+    SliceImage(image, ImageKind::JPEG, t, "", "", PixelMode(40, 30), run.names, run.saved,
+               [&](const std::string& names) { run.recorded = names; });
+    std::vector<std::string> pieces = run.Pieces();
+    ASSERT_EQ(pieces.size(), 9u);
+    for (size_t i = 0; i < pieces.size(); ++i) {
+      std::string file = run.dir.Read(pieces[i] + ".jpeg");
+      TBitmap piece;
+      bool multiScan = !progressive;
+      ASSERT_TRUE(DecodeJpeg(file, piece, multiScan));
+      EXPECT_EQ(multiScan, progressive) << i;
+      const int left = static_cast<int>(i % 3) * 40, top = static_cast<int>(i / 3) * 30;
+      EXPECT_EQ(piece.Width, i % 3 == 2 ? 10 : 40);
+      EXPECT_EQ(piece.Height, i / 3 == 2 ? 10 : 30);
+      EXPECT_LE(MaxDifferenceFromRect(image.Bitmap, left, top, piece), 16) << i;
+    }
+  }
+}
+
+TEST(Slicer, GifPiecesAreExactForColoursInSeparateCells) {
+  SliceRun run;
+  TBitmap source = testimages::Gradient(24, 20);
+  for (size_t i = 0; i < source.Pixels.size(); i += 3) {
+    source.Pixels[i] = static_cast<uint8_t>(source.Pixels[i] * 8);
+    source.Pixels[i + 1] = static_cast<uint8_t>(source.Pixels[i + 1] * 8);
+  }
+  run.Slice(source, ImageKind::GIF, run.Target("g.gif"), GridMode(2, 2));
+  std::vector<std::string> pieces = run.Pieces();
+  ASSERT_EQ(pieces.size(), 4u);
+  for (size_t i = 0; i < 4; ++i) {
+    std::string file = run.dir.Read(pieces[i] + ".gif");
+    TBitmap piece;
+    ASSERT_TRUE(DecodeGif(file, piece));
+    EXPECT_TRUE(testimages::SameAsRect(source, static_cast<int>(i % 2) * 12,
+                                       static_cast<int>(i / 2) * 10, piece))
+        << i;
+    EXPECT_EQ(file.find("\x21\xF9"), std::string::npos);  // no transparency
+  }
+}
+
+TEST(Slicer, ColoursSharingACellMergeInGifPieces) {
+  SliceRun run;
+  // Two colours that differ only below their top five bits: the cache maps
+  // both to the entry that claimed their cell first.
+  TBitmap source = testimages::Solid(4, 1, 16, 16, 16);
+  source.At(2, 0)[0] = 20;
+  source.At(3, 0)[0] = 20;
+  run.Slice(source, ImageKind::GIF, run.Target("m.gif"), GridMode(1, 1));
+  TBitmap piece;
+  ASSERT_TRUE(DecodeGif(run.dir.Read(run.Pieces()[0] + ".gif"), piece));
+  EXPECT_EQ(piece.Pixels, testimages::Solid(4, 1, 16, 16, 16).Pixels);
 }
 
 TEST(Slicer, RegistersTheImageSoItsTableCanBeBuiltAgain) {

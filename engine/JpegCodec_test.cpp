@@ -1,0 +1,186 @@
+#include "engine/JpegCodec.h"
+
+// clang-format off
+#include <cstdio>
+#include <jpeglib.h>
+// clang-format on
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "engine/TestImages.h"
+#include "platform/Exception.h"
+
+namespace {
+
+// Largest difference of any channel between two pictures of one size.
+int MaxDifference(const TBitmap& a, const TBitmap& b) {
+  int worst = 0;
+  for (size_t i = 0; i < a.Pixels.size(); ++i) {
+    worst = std::max(worst, std::abs(int{a.Pixels[i]} - int{b.Pixels[i]}));
+  }
+  return worst;
+}
+
+// A smooth picture, the kind JPEG keeps closely.
+TBitmap Smooth(int w, int h) {
+  TBitmap b;
+  b.Resize(w, h);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      uint8_t* p = b.At(x, y);
+      p[0] = static_cast<uint8_t>(x * 255 / std::max(1, w - 1));
+      p[1] = static_cast<uint8_t>(y * 255 / std::max(1, h - 1));
+      p[2] = 128;
+    }
+  }
+  return b;
+}
+
+// Encodes `components` bytes per pixel in `space` with plain libjpeg, for
+// sources our own encoder never makes.
+std::string EncodeRaw(int w, int h, int components, J_COLOR_SPACE space,
+                      const std::vector<uint8_t>& pixels) {
+  jpeg_compress_struct cinfo;
+  jpeg_error_mgr err;
+  cinfo.err = jpeg_std_error(&err);
+  jpeg_create_compress(&cinfo);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&cinfo, &buffer, &size);
+  cinfo.image_width = w;
+  cinfo.image_height = h;
+  cinfo.input_components = components;
+  cinfo.in_color_space = space;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, 95, TRUE);
+  jpeg_start_compress(&cinfo, TRUE);
+  while (cinfo.next_scanline < cinfo.image_height) {
+    JSAMPROW row = const_cast<uint8_t*>(pixels.data()) + cinfo.next_scanline * w * components;
+    jpeg_write_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  jpeg_destroy_compress(&cinfo);
+  std::string out(reinterpret_cast<char*>(buffer), size);
+  std::free(buffer);
+  return out;
+}
+
+// Offset of the first marker 0xFF `code` in a JPEG file, or npos.
+size_t FindMarker(const std::string& file, uint8_t code) {
+  for (size_t i = 0; i + 1 < file.size(); ++i) {
+    if (static_cast<uint8_t>(file[i]) == 0xFF && static_cast<uint8_t>(file[i + 1]) == code) {
+      return i;
+    }
+  }
+  return std::string::npos;
+}
+
+TEST(JpegCodec, RoundTripStaysWithinJpegTolerance) {
+  TBitmap source = Smooth(37, 23);  // sizes that are not multiples of 8 or 16
+  std::string file = EncodeJpeg(source, false);
+  TBitmap decoded;
+  bool progressive = true;
+  ASSERT_TRUE(DecodeJpeg(file, decoded, progressive));
+  EXPECT_FALSE(progressive);
+  ASSERT_EQ(decoded.Width, 37);
+  ASSERT_EQ(decoded.Height, 23);
+  EXPECT_LE(MaxDifference(source, decoded), 12);
+}
+
+TEST(JpegCodec, PiecesAreBaselineOrProgressiveAtQualityNinety) {
+  TBitmap source = Smooth(40, 40);
+  std::string baseline = EncodeJpeg(source, false);
+  std::string progressive = EncodeJpeg(source, true);
+  EXPECT_NE(FindMarker(baseline, 0xC0), std::string::npos);  // baseline frame
+  EXPECT_EQ(FindMarker(baseline, 0xC2), std::string::npos);
+  EXPECT_NE(FindMarker(progressive, 0xC2), std::string::npos);  // progressive frame
+  TBitmap decoded;
+  bool multiScan = false;
+  ASSERT_TRUE(DecodeJpeg(progressive, decoded, multiScan));
+  EXPECT_TRUE(multiScan);
+  EXPECT_LE(MaxDifference(source, decoded), 12);
+
+  // Quality 90 scales the standard tables by 20%: the luminance table starts
+  // 16 -> 3 and 11 -> 2 (quality 75 would give 8 and 6).
+  size_t dqt = FindMarker(baseline, 0xDB);
+  ASSERT_NE(dqt, std::string::npos);
+  EXPECT_EQ(static_cast<uint8_t>(baseline[dqt + 5]), 3);
+  EXPECT_EQ(static_cast<uint8_t>(baseline[dqt + 6]), 2);
+}
+
+TEST(JpegCodec, GreyscaleSourcesBecomeGreyColour) {
+  std::vector<uint8_t> grey(16 * 8);
+  for (size_t i = 0; i < grey.size(); ++i) grey[i] = static_cast<uint8_t>(i * 2);
+  TBitmap decoded;
+  bool progressive;
+  ASSERT_TRUE(DecodeJpeg(EncodeRaw(16, 8, 1, JCS_GRAYSCALE, grey), decoded, progressive));
+  ASSERT_EQ(decoded.Width, 16);
+  for (size_t i = 0; i < grey.size(); ++i) {
+    EXPECT_EQ(decoded.Pixels[i * 3], decoded.Pixels[i * 3 + 1]);
+    EXPECT_EQ(decoded.Pixels[i * 3], decoded.Pixels[i * 3 + 2]);
+    EXPECT_NEAR(decoded.Pixels[i * 3], grey[i], 6);
+  }
+}
+
+TEST(JpegCodec, CmykSourcesAreConvertedToRgb) {
+  // Adobe-inverted CMYK (255 = no ink): pure cyan ink, then half black.
+  std::vector<uint8_t> cmyk;
+  for (int i = 0; i < 64; ++i) cmyk.insert(cmyk.end(), {0, 255, 255, 255});
+  for (int i = 0; i < 64; ++i) cmyk.insert(cmyk.end(), {255, 255, 255, 128});
+  TBitmap decoded;
+  bool progressive;
+  ASSERT_TRUE(DecodeJpeg(EncodeRaw(8, 16, 4, JCS_CMYK, cmyk), decoded, progressive));
+  const uint8_t* cyan = decoded.At(3, 3);
+  EXPECT_NEAR(cyan[0], 0, 6);
+  EXPECT_NEAR(cyan[1], 255, 6);
+  EXPECT_NEAR(cyan[2], 255, 6);
+  const uint8_t* grey = decoded.At(3, 12);
+  EXPECT_NEAR(grey[0], 128, 6);
+  EXPECT_NEAR(grey[1], 128, 6);
+  EXPECT_NEAR(grey[2], 128, 6);
+}
+
+TEST(JpegCodec, TruncatedCorruptAndOversizedFilesAreRefused) {
+  std::string file = EncodeJpeg(testimages::Gradient(64, 64), true);
+  TBitmap decoded;
+  bool progressive;
+  ASSERT_TRUE(DecodeJpeg(file, decoded, progressive));
+  for (size_t n : {size_t{0}, size_t{2}, size_t{100}, file.size() / 2, file.size() - 2}) {
+    EXPECT_FALSE(DecodeJpeg(std::string_view(file.data(), n), decoded, progressive)) << n;
+  }
+  EXPECT_FALSE(DecodeJpeg("not a jpeg at all", decoded, progressive));
+
+  std::string baseline = EncodeJpeg(testimages::Gradient(16, 16), false);
+  size_t sof = FindMarker(baseline, 0xC0);
+  ASSERT_NE(sof, std::string::npos);
+  // Height (at +5) 0: libjpeg's own error, caught.
+  std::string empty = baseline;
+  empty[sof + 5] = 0;
+  empty[sof + 6] = 0;
+  EXPECT_FALSE(DecodeJpeg(empty, decoded, progressive));
+  // 20000 x 16 claims more than a side may hold.
+  std::string huge = baseline;
+  huge[sof + 5] = static_cast<char>(20000 >> 8);
+  huge[sof + 6] = static_cast<char>(20000 & 0xFF);
+  EXPECT_FALSE(DecodeJpeg(huge, decoded, progressive));
+  // A damaged entropy-coded segment: a restart marker where none belongs.
+  std::string damaged = baseline;
+  size_t sos = FindMarker(damaged, 0xDA);
+  ASSERT_NE(sos, std::string::npos);
+  damaged[sos + 20] = static_cast<char>(0xFF);
+  damaged[sos + 21] = static_cast<char>(0xD3);
+  EXPECT_FALSE(DecodeJpeg(damaged, decoded, progressive));
+}
+
+TEST(JpegCodec, EncoderErrorsBecomeExceptions) {
+  TBitmap empty;
+  EXPECT_THROW(EncodeJpeg(empty, false), Exception);
+  // The codec stays usable afterwards.
+  EXPECT_FALSE(EncodeJpeg(Smooth(8, 8), false).empty());
+}
+
+}  // namespace

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "engine/Bitmap.h"
+
+struct TPaletteColor {
+  uint8_t R = 0, G = 0, B = 0;
+  friend bool operator==(const TPaletteColor&, const TPaletteColor&) = default;
+};
+
+// Adaptive palette of at most 256 colours by octree colour quantisation with
+// 8 bits per channel. Deterministic: the same pixels in the same order give
+// the same palette.
+//
+// Colours go down the tree from the root, one bit of R, G and B per level
+// (highest bit first); a node is made where none exists, leaves sit at depth
+// 8. Every inner node is put at the front of the reducible list of its
+// depth. After each pixel, while there are more than 256 leaves, the newest
+// node of the deepest non-empty list (depths 7 to 1, else 0) absorbs its
+// children and becomes a leaf. Nodes come from a pool: adding pixels does not
+// allocate once the pool has grown.
+class TOctreeQuantizer {
+ public:
+  static constexpr int kMaxColors = 256;
+
+  TOctreeQuantizer();
+
+  void AddColor(uint8_t r, uint8_t g, uint8_t b);
+  // Adds every pixel, rows from the top, each row from left to right.
+  void AddBitmap(const TBitmap& bitmap);
+
+  int LeafCount() const { return LeafCount_; }
+  // One entry per leaf, depth first with children 0 to 7: the leaf's mean
+  // colour (sums divided by the count, rounded down), black for an empty leaf.
+  std::vector<TPaletteColor> Palette() const;
+
+ private:
+  static constexpr int32_t kNone = -1;
+  struct Node {
+    std::array<int32_t, 8> Children;
+    int32_t NextReducible = kNone;
+    bool Leaf = false;
+    uint64_t Count = 0;
+    uint64_t SumR = 0, SumG = 0, SumB = 0;
+  };
+
+  int32_t NewNode(int depth);
+  void FreeNode(int32_t index);
+  void ReduceOne();
+  void CollectPalette(int32_t index, std::vector<TPaletteColor>& palette) const;
+
+  std::vector<Node> Pool_;
+  std::vector<int32_t> Free_;
+  std::array<int32_t, 8> Reducible_;
+  int32_t Root_ = kNone;
+  int LeafCount_ = 0;
+};
+
+// Maps colours to the nearest entry of a palette (sum of absolute channel
+// differences, lowest index among equals) through a cache of 32,768 cells,
+// one per colour cut to 5 bits a channel. Each entry first claims the cell of
+// its own colour (earlier entries win), and every colour that finds its cell
+// unclaimed claims it for its nearest entry; so all colours of one cell map
+// to the same entry.
+class TPaletteMapper {
+ public:
+  // `palette` must hold 1 to 256 entries.
+  explicit TPaletteMapper(std::vector<TPaletteColor> palette);
+
+  uint8_t Map(uint8_t r, uint8_t g, uint8_t b);
+  // One index per pixel of `bitmap`, row-major.
+  void MapBitmap(const TBitmap& bitmap, std::vector<uint8_t>& indices);
+
+  static int Cell(uint8_t r, uint8_t g, uint8_t b) { return r / 8 + 32 * (g / 8) + 1024 * (b / 8); }
+
+ private:
+  static constexpr int16_t kUnclaimed = -1;
+  std::vector<TPaletteColor> Palette_;
+  std::vector<int16_t> Cache_;
+};
+
+// The adaptive palette of `bitmap` and the palette index of every pixel.
+void QuantizeBitmap(const TBitmap& bitmap, std::vector<TPaletteColor>& palette,
+                    std::vector<uint8_t>& indices);
