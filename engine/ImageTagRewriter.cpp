@@ -93,71 +93,85 @@ std::string ExpandImagePath(const std::string& pageFolder, std::string srcValue)
   return path;
 }
 
+TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFolder,
+                           const std::string& linkTag, const TSlicedLookup& alreadySliced,
+                           TImageCandidate& candidate, bool scale) {
+  if (HasExcludedAttribute(tagText)) return TTagDecision::Refused;
+  if (PosTextFrom(tagText, "NOPROTECT", 6) > 0) return TTagDecision::Refused;
+  const std::string srcValue = GetAttributeValue(tagText, "SRC=");
+  if (srcValue == "-1") return TTagDecision::Refused;
+  TSliceTarget& target = candidate.Target;
+  target.ImagePath = ExpandImagePath(pageFolder, srcValue);
+  target.ImageFolder = target.ImagePath.substr(0, target.ImagePath.rfind('/') + 1);
+  size_t dot = target.ImagePath.rfind('.');
+  target.ImageExt = dot != std::string::npos && dot >= target.ImageFolder.size()
+                        ? target.ImagePath.substr(dot)
+                        : std::string();
+  target.SrcDir = srcValue.substr(0, srcValue.rfind('/') + 1);
+  target.LinkTag = linkTag;
+  if (!platform::FileExists(target.ImagePath)) return TTagDecision::Refused;
+  if (alreadySliced(target.ImagePath)) return TTagDecision::Reused;
+
+  candidate.Kind = KindOf(target.ImageExt);
+  if (candidate.Kind == ImageKind::None) return TTagDecision::Refused;
+  if (target.ImagePath.size() > kLongestBackupPath) return TTagDecision::Refused;
+  if (!ReadImageFile(target.ImagePath, candidate.FileBytes, candidate.FileSize)) {
+    return TTagDecision::Refused;
+  }
+  TSourceImage& image = candidate.Image;
+  if (!DecodeImage(candidate.Kind, candidate.FileBytes, image)) return TTagDecision::Refused;
+
+  const std::string widthValue = GetAttributeValue(tagText, "WIDTH=");
+  const std::string heightValue = GetAttributeValue(tagText, "HEIGHT=");
+  if (widthValue == "100%" || heightValue == "100%") return TTagDecision::Refused;
+  const int32_t w = widthValue == "-1" ? image.Bitmap.Width : StrToInt(widthValue);
+  const int32_t h = heightValue == "-1" ? image.Bitmap.Height : StrToInt(heightValue);
+  if (w < Options.MinWidth || h < Options.MinHeight) return TTagDecision::Refused;
+  if (!IsAcceptableImageSize(w, h)) return TTagDecision::Refused;
+  if (scale && (w != image.Bitmap.Width || h != image.Bitmap.Height)) {
+    TBitmap scaled;
+    ScaleBitmap(image.Bitmap, w, h, scaled);
+    image.Bitmap = std::move(scaled);
+  }
+  return TTagDecision::New;
+}
+
 bool ProtectImageTag(const std::string& tagText, const std::string& pageFolder,
                      const std::string& linkTag, const std::string& closeLinkText,
                      const std::string& widthHeightText, std::string& replacement,
                      TRunState& run) {
   replacement = tagText;
-  if (HasExcludedAttribute(tagText)) return false;
-  if (PosTextFrom(tagText, "NOPROTECT", 6) > 0) return false;
-  const std::string srcValue = GetAttributeValue(tagText, "SRC=");
-  if (srcValue == "-1") return false;
-  const std::string srcDir = srcValue.substr(0, srcValue.rfind('/') + 1);
-  TSliceTarget target;
-  target.ImagePath = ExpandImagePath(pageFolder, srcValue);
-  target.ImageFolder = target.ImagePath.substr(0, target.ImagePath.rfind('/') + 1);
-  size_t dot = target.ImagePath.rfind('.');
-  if (dot != std::string::npos && dot >= target.ImageFolder.size()) {
-    target.ImageExt = target.ImagePath.substr(dot);
-  }
-  target.SrcDir = srcDir;
-  target.LinkTag = linkTag;
-  if (!platform::FileExists(target.ImagePath)) return false;
-
   TSavedImage& saved = *run.Saved;
-  if (saved.Find(target.ImagePath)) {
-    saved.BuildTable(linkTag, closeLinkText, widthHeightText, srcDir, replacement);
-    run.PageImages.push_back(saved.FoundIndex());
-    return true;
-  }
-
-  const ImageKind kind = KindOf(target.ImageExt);
-  if (kind == ImageKind::None) return false;
-  if (target.ImagePath.size() > kLongestBackupPath) return false;
-  std::string bytes;
-  int32_t size = 0;
-  if (!ReadImageFile(target.ImagePath, bytes, size)) return false;
-  TSourceImage image;
-  if (!DecodeImage(kind, bytes, image)) return false;
-
-  const std::string widthValue = GetAttributeValue(tagText, "WIDTH=");
-  const std::string heightValue = GetAttributeValue(tagText, "HEIGHT=");
-  if (widthValue == "100%" || heightValue == "100%") return false;
-  const int32_t w = widthValue == "-1" ? image.Bitmap.Width : StrToInt(widthValue);
-  const int32_t h = heightValue == "-1" ? image.Bitmap.Height : StrToInt(heightValue);
-  if (w < Options.MinWidth || h < Options.MinHeight) return false;
-  if (!IsAcceptableImageSize(w, h)) return false;
-  if (w != image.Bitmap.Width || h != image.Bitmap.Height) {
-    TBitmap scaled;
-    ScaleBitmap(image.Bitmap, w, h, scaled);
-    image.Bitmap = std::move(scaled);
+  TImageCandidate candidate;
+  auto find = [&](const std::string& path) { return saved.Find(path); };
+  switch (JudgeImageTag(tagText, pageFolder, linkTag, find, candidate)) {
+    case TTagDecision::Refused:
+      return false;
+    case TTagDecision::Reused:
+      saved.BuildTable(linkTag, closeLinkText, widthHeightText, candidate.Target.SrcDir,
+                       replacement);
+      run.PageImages.push_back(saved.FoundIndex());
+      return true;
+    case TTagDecision::New:
+      break;
   }
 
   // The image's old bytes must be safe on disk before anything of it changes.
   try {
-    run.Backup->AddEntry(size, target.ImagePath, bytes);
+    run.Backup->AddEntry(candidate.FileSize, candidate.Target.ImagePath, candidate.FileBytes);
   } catch (const EFileHandlerError& e) {
     ShowError(e.ErrorCode, e.what());
     return false;
   }
-  bytes.clear();
-  bytes.shrink_to_fit();
+  candidate.FileBytes.clear();
+  candidate.FileBytes.shrink_to_fit();
 
   const int before = saved.LastIndex();
   bool namesWritten = false;
   try {
-    replacement = SliceImage(image, kind, target, widthHeightText, closeLinkText, Options,
-                             *run.Names, saved, [&](const std::string& pieceNames) {
+    replacement = SliceImage(candidate.Image, candidate.Kind, candidate.Target, widthHeightText,
+                             closeLinkText, Options, *run.Names, saved,
+                             [&](const std::string& pieceNames) {
                                run.Backup->AddPieceNames(pieceNames);
                                namesWritten = true;
                              });

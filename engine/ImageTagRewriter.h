@@ -1,7 +1,12 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
+
+#include "engine/ImageDecoder.h"
+#include "engine/ImageKind.h"
+#include "engine/Slicer.h"
 
 struct TRunState;
 
@@ -14,6 +19,30 @@ std::string GetAttributeValue(std::string_view tagText, std::string_view name);
 // (ending with "/"). "\" counts as a separator; a value starting with "/"
 // names the root; "." and ".." are resolved by name. No URL decoding.
 std::string ExpandImagePath(const std::string& pageFolder, std::string srcValue);
+
+// An image a tag shows that qualifies for slicing: decoded and scaled to the
+// size the tag shows it at, with the bytes of its file for the backup.
+struct TImageCandidate {
+  TSliceTarget Target;
+  ImageKind Kind = ImageKind::None;
+  TSourceImage Image;
+  std::string FileBytes;
+  int32_t FileSize = 0;
+};
+
+enum class TTagDecision { Refused, Reused, New };
+
+// Answers whether the run has sliced the image at a full path already.
+using TSlicedLookup = std::function<bool(const std::string& imagePath)>;
+
+// Judges one IMG tag without changing anything: Refused (the page keeps the
+// tag), Reused (`alreadySliced` knows the image) or New (`candidate` is
+// filled; `scale` false leaves the image at its own size, for a look without
+// slicing). `candidate.Target` is set for Reused and New. Raises
+// EConvertError for a WIDTH or HEIGHT that is not a whole number.
+TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFolder,
+                           const std::string& linkTag, const TSlicedLookup& alreadySliced,
+                           TImageCandidate& candidate, bool scale = true);
 
 // Decides one IMG tag of a page. True with `replacement` set to the table of
 // the image's pieces when it is protected; false when the page keeps the tag.

@@ -1,0 +1,241 @@
+#include "cli/Cli.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+#include <set>
+
+#include "cli/CliArguments.h"
+#include "cli/PageScan.h"
+#include "engine/DryRun.h"
+#include "engine/Grid.h"
+#include "engine/RunRestore.h"
+#include "engine/RunState.h"
+#include "engine/vlmKernel.h"
+#include "platform/File.h"
+#include "storage/BackupSet.h"
+#include "storage/GlobalLib.h"
+#include "storage/vlmOption.h"
+
+namespace {
+
+std::string BackupFolder() { return GetProgramDir() + "/Backup/"; }
+
+// A progress bar on standard error, drawn only on a terminal.
+class ProgressBar {
+ public:
+  explicit ProgressBar(size_t total) : total_(total), shown_(::isatty(2) == 1) {}
+  void Show(size_t done) {
+    if (!shown_ || total_ == 0) return;
+    const int width = 30;
+    int filled = static_cast<int>(width * done / total_);
+    std::fprintf(stderr, "\r[%s%s] %zu/%zu pages", std::string(filled, '#').c_str(),
+                 std::string(width - filled, '.').c_str(), done, total_);
+    std::fflush(stderr);
+  }
+  // Clears the bar so that a line can be printed.
+  void Clear() {
+    if (shown_) std::fprintf(stderr, "\r\033[K");
+  }
+
+ private:
+  size_t total_;
+  bool shown_;
+};
+
+int64_t SizeOf(const std::string& path) {
+  platform::File file;
+  return file.Open(path, platform::Access::Read, platform::Sharing::Shared) ? file.Size() : -1;
+}
+
+int DryRun(const std::vector<std::string>& pages) {
+  std::set<std::string> sliced;
+  int errors = 0;
+  for (const auto& page : pages) {
+    if (!platform::FileExists(page)) continue;
+    TDryRunPage look = DryRunPage(page, sliced);
+    std::cout << page << "\n";
+    for (const auto& image : look.NewImages) std::cout << "  slice " << image << "\n";
+    if (look.ReusedTags > 0) std::cout << "  reuse " << look.ReusedTags << " tag(s)\n";
+    if (!look.Error.empty()) {
+      ++errors;
+      if (look.ErrorNumber) {
+        std::cerr << "Error #" << look.ErrorNumber << ": " << look.Error << "\n";
+      } else {
+        std::cerr << "Error: " << look.Error << " (the run would end here)\n";
+        break;
+      }
+    }
+  }
+  std::cout << pages.size() << " page(s), " << sliced.size() << " image(s) would be sliced; nothing was changed\n";
+  return errors ? 1 : 0;
+}
+
+int Protect(const TCliArguments& args) {
+  for (const auto& path : args.Paths) {
+    std::string full = AbsolutePath(path);
+    if (!platform::FileExists(full) && !platform::DirectoryExists(full)) {
+      std::cerr << "vlm-cli: no such page or folder: " << path << "\n";
+      return 2;
+    }
+  }
+  args.Overrides.ApplyTo(Options);
+  try {
+    CheckSlicingOptions(Options);
+  } catch (const std::exception& e) {
+    std::cerr << "vlm-cli: " << e.what() << "\n";
+    return 2;
+  }
+  const std::vector<std::string> pages = CollectPages(args.Paths, Options.IncludeSubdir != 0);
+  if (args.DryRun) return DryRun(pages);
+
+  ProgressBar bar(pages.size());
+  int errors = 0;
+  TShowErrorHandler old = SetShowErrorHandler([&](int number, const std::string& message) {
+    ++errors;
+    bar.Clear();
+    std::cerr << "Error #" << number << ": " << message << "\n";
+  });
+  struct Restore {
+    TShowErrorHandler& old;
+    ~Restore() { SetShowErrorHandler(old); }
+  } restoreHandler{old};
+
+  try {
+    BeginProtection();
+  } catch (const std::exception& e) {
+    std::cerr << "vlm-cli: the run cannot start: " << e.what() << "\n";
+    EndProtection();
+    return 1;
+  }
+  int protectedPages = 0;
+  int64_t bytesBefore = 0, bytesAfter = 0;
+  size_t done = 0;
+  try {
+    for (const auto& page : pages) {
+      bar.Show(done++);
+      if (!platform::FileExists(page)) continue;
+      const int64_t before = SizeOf(page);
+      int32_t finalSize = -1;
+      const int errorsBefore = errors;
+      ProtectPage(page, finalSize);
+      if (finalSize < 0) continue;
+      bar.Clear();
+      std::cout << page << "  " << before << " -> " << finalSize << " bytes\n";
+      if (errors == errorsBefore) {
+        ++protectedPages;
+        bytesBefore += before;
+        bytesAfter += finalSize;
+      }
+    }
+  } catch (const std::exception& e) {
+    ++errors;
+    bar.Clear();
+    std::cerr << "Error: " << e.what() << "\n";
+  }
+  bar.Show(pages.size());
+  bar.Clear();
+  const TRunState* run = CurrentRun();
+  const int64_t images = run ? run->ImagesSliced : 0;
+  const int64_t pieces = run ? run->PiecesWritten : 0;
+  const std::string set = run && run->Backup ? run->Backup->BaseName() : std::string();
+  EndProtection();
+
+  std::cout << "Pages protected: " << protectedPages << " of " << pages.size() << "\n"
+            << "Images sliced: " << images << " (" << pieces << " pieces)\n"
+            << "Bytes before: " << bytesBefore << ", after: " << bytesAfter << "\n"
+            << "Errors: " << errors << "\n";
+  if (!set.empty()) {
+    std::string number = set.substr(set.rfind('/') + 1);
+    std::cout << "Backup set: " << set << ".ind/.dat/.img (undo with: vlm-cli restore " << number
+              << ")\n";
+  }
+  return errors ? 1 : 0;
+}
+
+int Restore(const TCliArguments& args) {
+  const std::vector<int> sets = ListBackupSets(BackupFolder());
+  if (sets.empty()) {
+    std::cerr << "vlm-cli: there is no backup set in " << BackupFolder() << "\n";
+    return 1;
+  }
+  const int number = args.Set.value_or(sets.back());
+  if (std::find(sets.begin(), sets.end(), number) == sets.end()) {
+    std::cerr << "vlm-cli: there is no backup set " << number << " in " << BackupFolder() << "\n";
+    return 2;
+  }
+  TBackupSet set = ReadBackupSet(BackupFolder() + std::to_string(number));
+  for (const auto& problem : set.Problems) std::cerr << "vlm-cli: set " << number << ": " << problem << "\n";
+  TRestoreReport report = RestoreRun(set);
+  for (const auto& path : report.Restored) std::cout << "restored " << path << "\n";
+  for (const auto& path : report.Removed) std::cout << "removed  " << path << "\n";
+  for (const auto& path : report.KeptAside) {
+    std::cout << "kept     " << path << " (the file had changed since the run)\n";
+  }
+  for (const auto& why : report.Skipped) std::cerr << "vlm-cli: not restored: " << why << "\n";
+  std::cout << "Backup set " << number << ": " << report.Restored.size() << " file(s) restored, "
+            << report.Removed.size() << " piece(s) removed\n";
+  return report.Ok() ? 0 : 1;
+}
+
+int Backups() {
+  const std::vector<int> sets = ListBackupSets(BackupFolder());
+  if (sets.empty()) {
+    std::cout << "No backup sets in " << BackupFolder() << "\n";
+    return 0;
+  }
+  std::cout << "Backup sets in " << BackupFolder() << "\n";
+  for (int number : sets) {
+    TBackupSet set = ReadBackupSet(BackupFolder() + std::to_string(number));
+    size_t images = 0, pieces = 0;
+    for (const auto& entry : set.Entries) images += entry.IsImage;
+    for (const auto& line : set.PieceLines) pieces += line.size() / 4;
+    std::cout << "set " << number << ": " << set.Entries.size() - images << " page(s), " << images
+              << " image(s), " << pieces << " piece(s), " << set.DataLength << " bytes"
+              << (set.Problems.empty() ? "" : " (damaged: " + set.Problems.front() + ")") << "\n";
+    for (const auto& entry : set.Entries) {
+      std::cout << "    " << (entry.IsImage ? "image " : "page  ") << entry.Name << "  " << entry.Size
+                << " bytes\n";
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& argList) {
+  TCliArguments args;
+  try {
+    args = ParseCliArguments(argList);
+  } catch (const UsageError& e) {
+    std::cerr << "vlm-cli: " << e.what() << "\n\n" << kCliUsage;
+    return 2;
+  }
+  switch (args.Command) {
+    case CliCommand::Help:
+      std::cout << kCliUsage;
+      return 0;
+    case CliCommand::Version:
+      std::cout << "Velmora 1.0\n";
+      return 0;
+    default:
+      break;
+  }
+  try {
+    if (args.Command == CliCommand::Protect) {
+      try {
+        LoadOptions();
+      } catch (const std::exception& e) {
+        std::cerr << "vlm-cli: cannot read the options: " << e.what() << "\n";
+        return 2;
+      }
+      return Protect(args);
+    }
+    if (args.Command == CliCommand::Restore) return Restore(args);
+    return Backups();
+  } catch (const std::exception& e) {
+    std::cerr << "vlm-cli: " << e.what() << "\n";
+    return 1;
+  }
+}

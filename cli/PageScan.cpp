@@ -1,0 +1,45 @@
+#include "cli/PageScan.h"
+
+#include <filesystem>
+#include <unordered_set>
+
+#include "platform/DirectoryList.h"
+#include "platform/File.h"
+#include "storage/vlmOption.h"
+
+void ReadPages(const std::string& folder, bool subfolders, std::vector<std::string>& found) {
+  for (const auto& entry : platform::ListDirectory(folder)) {
+    if (entry.IsDirectory) {
+      if (subfolders) ReadPages(folder + entry.Name + "/", true, found);
+    } else if (IsKnownFileType(entry.Name)) {
+      found.push_back(folder + entry.Name);
+    }
+  }
+}
+
+std::string AbsolutePath(const std::string& path) {
+  std::string normal = std::filesystem::absolute(path).lexically_normal().string();
+  while (normal.size() > 1 && normal.back() == '/') normal.pop_back();
+  return normal;
+}
+
+std::vector<std::string> CollectPages(const std::vector<std::string>& paths, bool subfolders) {
+  std::vector<std::string> pages;
+  std::unordered_set<std::string> listed;
+  auto add = [&](const std::string& page) {
+    std::string key = page;
+    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (listed.insert(key).second) pages.push_back(page);
+  };
+  for (const auto& path : paths) {
+    std::string full = AbsolutePath(path);
+    if (platform::DirectoryExists(full)) {
+      std::vector<std::string> found;
+      ReadPages(full == "/" ? full : full + "/", subfolders, found);
+      for (const auto& page : found) add(page);
+    } else {
+      add(full);
+    }
+  }
+  return pages;
+}

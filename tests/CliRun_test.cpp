@@ -1,0 +1,114 @@
+// vlm-cli as a user runs it: protect a site, undo it, and refuse bad input
+// without changing anything.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+
+#include "engine/BmpCodec.h"
+#include "engine/TestImages.h"
+#include "platform/TempDir.h"
+#include "storage/GlobalLib.h"
+
+namespace {
+
+using platform::TempDir;
+namespace fs = std::filesystem;
+
+struct Result {
+  int status;
+  std::string out;
+};
+
+Result Cli(const TempDir& home, const std::string& args) {
+  std::string command = "VLM_HOME='" + home.path() + "' '" VLM_PROGRAM_DIR "/vlm-cli' " + args + " 2>&1";
+  Result r{0, ""};
+  FILE* pipe = ::popen(command.c_str(), "r");
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) r.out.append(buffer, n);
+  int status = ::pclose(pipe);
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
+}
+
+std::map<std::string, std::string> Snapshot(const std::string& root) {
+  std::map<std::string, std::string> files;
+  for (const auto& item : fs::recursive_directory_iterator(root)) {
+    if (item.is_regular_file()) {
+      files[fs::relative(item.path(), root).string()] = TempDir::ReadFile(item.path().string());
+    }
+  }
+  return files;
+}
+
+class CliRun : public testing::Test {
+ protected:
+  void SetUp() override {
+    fs::copy_file(VLM_PROGRAM_DIR "/vlm.ini", home / "vlm.ini");
+    site.Write("index.htm", "<html><head></head><body><a href=a.htm><img src=img/a.bmp></a>"
+                            "<img src=\"img/b.bmp\" width=40 height=30></body></html>");
+    site.Write("sub/page.html", "<p><img src=../img/a.bmp>");
+    site.Write("notes.txt", "<img src=img/a.bmp>");
+    site.Write("img/a.bmp", EncodeBmp(testimages::Gradient(90, 60)));
+    site.Write("img/b.bmp", EncodeBmp(testimages::Gradient(80, 60)));
+  }
+  TempDir home, site;
+};
+
+TEST_F(CliRun, ProtectThenRestoreGivesTheSiteBack) {
+  const auto before = Snapshot(site.path());
+  Result r = Cli(home, "protect '" + site.path() + "'");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("Pages protected: 2 of 2"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Images sliced: 2 (18 pieces)"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("vlm-cli restore 0"), std::string::npos) << r.out;
+  EXPECT_FALSE(fs::exists(site / "img/a.bmp"));
+  EXPECT_EQ(site.Read("notes.txt"), "<img src=img/a.bmp>") << "not a page type";
+
+  r = Cli(home, "backups");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("set 0: 2 page(s), 2 image(s), 18 piece(s)"), std::string::npos) << r.out;
+
+  r = Cli(home, "restore");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(Snapshot(site.path()), before);
+}
+
+TEST_F(CliRun, DryRunListsAndChangesNothing) {
+  const auto before = Snapshot(site.path());
+  Result r = Cli(home, "protect --dry-run --no-links '" + site.path() + "'");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("slice " + (site / "img/b.bmp")), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("slice " + (site / "img/a.bmp")), std::string::npos) << "from the sub page";
+  EXPECT_EQ(Snapshot(site.path()), before);
+  EXPECT_FALSE(fs::exists(home / "Backup"));
+}
+
+TEST_F(CliRun, BadInputChangesNothing) {
+  const auto before = Snapshot(site.path());
+  EXPECT_EQ(Cli(home, "protect '" + site.path() + "' '" + site.path() + "/missing.htm'").status, 2);
+  EXPECT_EQ(Cli(home, "protect --grid 0x2 '" + site.path() + "'").status, 2);
+  EXPECT_EQ(Cli(home, "protect --colour red '" + site.path() + "'").status, 2);
+  EXPECT_EQ(Cli(home, "restore").status, 1) << "no set yet";
+  home.Write("vlm.ini", "1\r\n1\r\n");
+  Result r = Cli(home, "protect '" + site.path() + "'");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("List index out of bounds (2)"), std::string::npos) << r.out;
+  EXPECT_EQ(Snapshot(site.path()), before);
+  EXPECT_FALSE(fs::exists(home / "Backup"));
+}
+
+TEST_F(CliRun, ErrorsOfOnePageAreReportedAndTheRunGoesOn) {
+  site.Write("bad.htm", "<img src=img/a.bmp>");
+  TFileHandler held(site / "bad.htm", fmOpenReadWrite | fmShareExclusive);  // another program has it
+  Result r = Cli(home, "protect '" + (site / "bad.htm") + "' '" + (site / "index.htm") + "'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("Error #102: Can not open file " + (site / "bad.htm")), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Pages protected: 1 of 2"), std::string::npos) << r.out;
+}
+
+}  // namespace
