@@ -147,9 +147,10 @@ int Protect(const TCliArguments& args) {
             << "Bytes before: " << bytesBefore << ", after: " << bytesAfter << "\n"
             << "Errors: " << errors << "\n";
   if (!set.empty()) {
-    std::string number = set.substr(set.rfind('/') + 1);
-    std::cout << "Backup set: " << set << ".ind/.dat/.img (undo with: vlm-cli restore " << number
-              << ")\n";
+    const size_t slash = set.rfind('/');
+    const std::string number = set.substr(slash + 1);
+    std::cout << "Backup set " << number << " in " << set.substr(0, slash + 1)
+              << " (undo with: vlm-cli restore " << number << ")\n";
   }
   return errors ? 1 : 0;
 }
