@@ -122,3 +122,35 @@ TEST(SavedImage, KeepingAnEntryKeepsItsPathEvenWhenRegisteredTwice) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SavedImage, DroppingTheNewestEntryForgetsItAndLeavesItsSource) {
+  platform::TempDir dir;
+  std::string a = dir.Write("a.bmp", "A"), b = dir.Write("b.bmp", "B");
+  {
+    TSavedImage saved;
+    saved.Add(a);
+    saved.Add(b);
+    saved.SetGeometry(4, 4, 1, 1, 4, 4);
+    ASSERT_TRUE(saved.Find(b));
+    saved.DropNewest();
+    EXPECT_EQ(saved.LastIndex(), 0);
+    EXPECT_FALSE(saved.Find(b));
+    EXPECT_EQ(saved.FoundIndex(), -1);
+    // Adding the same path again makes a fresh entry that Find reaches.
+    saved.Add(b);
+    ASSERT_TRUE(saved.Find(b));
+    EXPECT_EQ(saved.FoundIndex(), 1);
+    saved.DropNewest();
+    // Dropping a second entry of a path keeps the first one findable.
+    saved.Add(a);
+    saved.DropNewest();
+    ASSERT_TRUE(saved.Find(a));
+    EXPECT_EQ(saved.FoundIndex(), 0);
+  }
+  EXPECT_FALSE(platform::FileExists(a));
+  EXPECT_TRUE(platform::FileExists(b));
+}
+
+}  // namespace
