@@ -20,6 +20,10 @@ TGrid ComputeGrid(const TOptions& options, int32_t w, int32_t h) {
   // A negative value would give empty or negative pieces: refuse it the way
   // the start of a run does.
   CheckSlicingOptions(options);
+  if (w < 1 || h < 1) {
+    throw Exception("Can not cut an image of " + std::to_string(w) + " x " + std::to_string(h) +
+                    " pixels");
+  }
   if (pixels) {
     grid.PieceWidth = options.PixWidth;
     grid.PieceHeight = options.PixHeight;

@@ -32,7 +32,8 @@ inline int32_t LastHeight(const TGrid& grid, int32_t h) {
 // more columns than w (rows than h) uses w columns (h rows), so no piece is
 // empty. Raises Exception("Division by zero") when the active values hold a
 // zero and the error of CheckSlicingOptions for a negative one; a run checks
-// the options at its start, so neither happens there.
+// the options at its start, so neither happens there. Raises Exception for
+// an empty image.
 TGrid ComputeGrid(const TOptions& options, int32_t w, int32_t h);
 
 // Refuses slicing options that cannot cut an image: raises Exception naming

@@ -83,6 +83,16 @@ TEST(Grid, PixelModeGivesTheLeftoverToTheLastColumnAndRow) {
   EXPECT_EQ(LastHeight(g, 50), 50);
 }
 
+template <typename F>
+std::string message_of(F f) {
+  try {
+    f();
+  } catch (const Exception& e) {
+    return e.what();
+  }
+  return "";
+}
+
 TEST(Grid, ZeroAndNegativeValuesOfTheActiveModeAreRefused) {
   auto message = [](const TOptions& o) -> std::string {
     try {
@@ -97,6 +107,8 @@ TEST(Grid, ZeroAndNegativeValuesOfTheActiveModeAreRefused) {
   EXPECT_EQ(message(PixelMode(0, 5)), "Division by zero");
   EXPECT_NE(message(GridMode(-2, 2)).find("PieHor"), std::string::npos);
   EXPECT_NE(message(PixelMode(5, -1)).find("PixHeight"), std::string::npos);
+  // An empty image is never cut (it would divide by zero columns).
+  EXPECT_NE(message_of([] { ComputeGrid(GridMode(2, 2), 0, 5); }).find("0 x 5"), std::string::npos);
   // The inactive mode's values do not matter.
   TOptions o = GridMode(2, 2);
   o.PixWidth = 0;

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "engine/ExifOrientation.h"
 #include "engine/Scaler.h"
 #include "platform/Exception.h"
 
@@ -71,6 +72,7 @@ bool DecodeJpeg(std::string_view data, TBitmap& bitmap, bool& progressive) {
   ErrorManager err;
   jpeg_progress_mgr progress;
   std::vector<uint8_t> cmykRow;
+  int orientation = 1;
   InstallErrorManager(err, reinterpret_cast<j_common_ptr>(&cinfo));
   if (setjmp(err.jump)) {
     jpeg_destroy_decompress(&cinfo);
@@ -81,7 +83,16 @@ bool DecodeJpeg(std::string_view data, TBitmap& bitmap, bool& progressive) {
   cinfo.progress = &progress;
   jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(data.data()),
                static_cast<unsigned long>(data.size()));
+  jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
   jpeg_read_header(&cinfo, TRUE);
+  // Saved markers live only until the decompression finishes.
+  orientation = 1;
+  for (jpeg_saved_marker_ptr m = cinfo.marker_list; m != nullptr; m = m->next) {
+    if (m->marker != JPEG_APP0 + 1) continue;
+    orientation = ReadExifOrientation(
+        std::string_view(reinterpret_cast<const char*>(m->data), m->data_length));
+    if (orientation != 1) break;
+  }
   if (!IsAcceptableImageSize(cinfo.image_width, cinfo.image_height)) {
     jpeg_destroy_decompress(&cinfo);
     return false;
@@ -113,6 +124,7 @@ bool DecodeJpeg(std::string_view data, TBitmap& bitmap, bool& progressive) {
   // such a picture is not what the author made.
   const bool clean = cinfo.err->num_warnings == 0;
   jpeg_destroy_decompress(&cinfo);
+  if (clean) ApplyOrientation(bitmap, orientation);
   return clean;
 }
 

@@ -11,7 +11,8 @@
 
 // Decodes a whole JPEG file at full size into colour. Greyscale sources become
 // grey RGB; CMYK and YCCK sources are converted to RGB (their values taken
-// as Adobe-inverted, as such files are written). `progressive` tells whether
+// as Adobe-inverted, as such files are written). The picture is turned as its
+// Exif orientation says, as browsers show it. `progressive` tells whether
 // the file has more than one scan. Returns false for anything truncated or
 // corrupt (libjpeg's warnings count as failures too), for more than 500
 // scans, and for pictures beyond IsAcceptableImageSize.

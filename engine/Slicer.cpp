@@ -36,6 +36,14 @@ std::string SliceImage(const TSourceImage& image, ImageKind kind, const TSliceTa
   const TBitmap& bitmap = image.Bitmap;
   const int32_t w = bitmap.Width, h = bitmap.Height;
   const TGrid grid = ComputeGrid(options, w, h);
+  // More pieces than a run has names could never all be named; refuse before
+  // anything is registered instead of failing half way.
+  if (int64_t{grid.Rows} * grid.Cols > TRandomFileName::kNameCount) {
+    throw Exception("Can not cut " + t.ImagePath + " into " + std::to_string(grid.Cols) + " x " +
+                    std::to_string(grid.Rows) + " pieces: more than " +
+                    std::to_string(TRandomFileName::kNameCount) +
+                    " pieces per image. Choose larger pieces.");
+  }
 
   saved.Add(t.ImagePath);
   saved.SetGeometry(w, h, grid.Rows, grid.Cols, grid.PieceWidth, grid.PieceHeight);

@@ -23,8 +23,8 @@ struct TSliceTarget {
 // and writes every piece beside the source, in the format of `kind`.
 //
 // In order: computes the grid (raising, with nothing registered, for values
-// that cannot cut); registers the image in `saved` (Add, SetGeometry); points
-// `names` at ImageFolder/ImageExt and makes every piece name (NextName,
+// that cannot cut and for more pieces than a run has names); registers the image in `saved` (Add,
+// SetGeometry); points `names` at ImageFolder/ImageExt and makes every piece name (NextName,
 // AddPiece); calls `namesReady` with the piece names - the caller records
 // them in the backup there, and an exception from it aborts before any piece
 // file exists; then cuts and saves the pieces row-major. Returns the

@@ -239,6 +239,16 @@ TEST(Slicer, BadGridRaisesBeforeAnythingIsRegisteredOrWritten) {
   EXPECT_TRUE(std::filesystem::is_empty(run.dir.path()));
 }
 
+TEST(Slicer, MorePiecesThanARunHasNamesAreRefusedUpFront) {
+  SliceRun run;
+  // 1 x 1 pixel pieces of 700 x 700: 490,000 pieces.
+  EXPECT_THROW(run.Slice(testimages::Solid(700, 700, 1, 2, 3), ImageKind::BMP, run.Target("s.bmp"),
+                         PixelMode(1, 1)),
+               Exception);
+  EXPECT_EQ(run.saved.LastIndex(), -1);
+  EXPECT_TRUE(std::filesystem::is_empty(run.dir.path()));
+}
+
 TEST(Slicer, FailureWhileRecordingNamesLeavesNoPieceFile) {
   SliceRun run;
   TSourceImage image;
