@@ -4,30 +4,24 @@
 
 void AppendFormatted(std::string& out, std::string_view format,
                      std::initializer_list<std::string_view> args) {
+  auto invalid = [&] {
+    return Exception("Format '" + std::string(format) + "' invalid or incompatible with argument");
+  };
   auto next = args.begin();
   size_t i = 0;
-  while (i < format.size()) {
-    size_t pos = format.find('%', i);
-    if (pos == std::string_view::npos || pos + 1 >= format.size()) {
-      if (pos != std::string_view::npos)
-        throw Exception("Format '" + std::string(format) + "' invalid");
-      out.append(format.substr(i));
-      break;
-    }
+  for (size_t pos; (pos = format.find('%', i)) != std::string_view::npos; i = pos + 2) {
     out.append(format.substr(i, pos - i));
-    char conversion = format[pos + 1];
+    const char conversion = pos + 1 < format.size() ? format[pos + 1] : '\0';
     if (conversion == '%') {
       out.push_back('%');
     } else if ((conversion == 'd' || conversion == 's') && next != args.end()) {
       out.append(*next++);
     } else {
-      throw Exception("Format '" + std::string(format) + "' invalid or incompatible with argument");
+      throw invalid();
     }
-    i = pos + 2;
   }
-  if (next != args.end()) {
-    throw Exception("Format '" + std::string(format) + "' invalid or incompatible with argument");
-  }
+  out.append(format.substr(i));
+  if (next != args.end()) throw invalid();
 }
 
 std::string WidthHeightTemplate() { return Descrambled(kWidthHeightText); }
