@@ -1,0 +1,110 @@
+#include <fcntl.h>
+#include <linux/close_range.h>
+#include <signal.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+
+#include "platform/Process.h"
+
+namespace platform {
+
+namespace {
+
+// Marks every descriptor above standard error close-on-exec. Runs between
+// fork and exec, so it uses only async-signal-safe calls.
+void CloseOnExecAbove2() {
+  if (::syscall(SYS_close_range, 3U, ~0U, CLOSE_RANGE_CLOEXEC) == 0) return;
+  long limit = ::sysconf(_SC_OPEN_MAX);
+  if (limit < 0 || limit > 65536) limit = 65536;
+  for (int fd = 3; fd < limit; ++fd) {
+    int flags = ::fcntl(fd, F_GETFD);
+    if (flags >= 0) ::fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
+  }
+}
+
+void WriteAll(int fd, const void* data, size_t size) {
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    ssize_t n = ::write(fd, p, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    p += n;
+    size -= static_cast<size_t>(n);
+  }
+}
+
+}  // namespace
+
+bool StartDetached(const std::string& program, const std::vector<std::string>& arguments,
+                   const std::string& workingDir) {
+  // Everything the child needs is made before fork: after it only
+  // async-signal-safe calls are allowed.
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(program.c_str()));
+  for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+
+  // The grandchild reports a failed exec through this pipe; a successful
+  // exec closes it without a word.
+  int report[2];
+  if (::pipe2(report, O_CLOEXEC) != 0) return false;
+
+  pid_t child = ::fork();
+  if (child < 0) {
+    int saved = errno;
+    ::close(report[0]);
+    ::close(report[1]);
+    errno = saved;
+    return false;
+  }
+  if (child == 0) {
+    ::close(report[0]);
+    ::setsid();
+    pid_t grandchild = ::fork();
+    if (grandchild != 0) {
+      if (grandchild < 0) {
+        int error = errno;
+        WriteAll(report[1], &error, sizeof error);
+      }
+      ::_exit(0);
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    ::signal(SIGPIPE, SIG_DFL);
+    ::signal(SIGCHLD, SIG_DFL);
+    int error = 0;
+    if (::chdir(workingDir.c_str()) != 0) {
+      error = errno;
+    } else {
+      CloseOnExecAbove2();
+      ::execv(program.c_str(), argv.data());
+      error = errno;
+    }
+    WriteAll(report[1], &error, sizeof error);
+    ::_exit(127);
+  }
+
+  ::close(report[1]);
+  // The middle process ends at once; reaping it leaves the program an orphan
+  // that init adopts.
+  while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+  }
+  int error = 0;
+  ssize_t n;
+  do {
+    n = ::read(report[0], &error, sizeof error);
+  } while (n < 0 && errno == EINTR);
+  ::close(report[0]);
+  if (n == static_cast<ssize_t>(sizeof error)) {
+    errno = error;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace platform
