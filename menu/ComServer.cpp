@@ -1,0 +1,5 @@
+#include "menu/ComServer.h"
+
+#include "platform/ModulePath.h"
+
+std::string TComServer::ServerFileName() { return platform::ModulePath(); }

@@ -1,0 +1,108 @@
+#include "menu/ContextMenuHandler.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/File.h"
+#include "platform/ModulePath.h"
+#include "platform/Process.h"
+#include "storage/GlobalLib.h"
+#include "storage/vlmOption.h"
+
+namespace {
+
+// Frees a storage medium on every way out.
+struct MediumGuard {
+  STGMEDIUM& medium;
+  ~MediumGuard() { ReleaseStgMedium(&medium); }
+};
+
+}  // namespace
+
+void* TContextMenu::Interface(REFIID iid) {
+  if (iid == IID_IShellExtInit) return static_cast<IShellExtInit*>(this);
+  if (iid == IID_IContextMenu) return static_cast<IContextMenu*>(this);
+  return TComObject::Interface(iid);
+}
+
+HRESULT TContextMenu::Initialize(LPCITEMIDLIST, IDataObject* data, HKEY) {
+  if (data == nullptr) return E_INVALIDARG;
+  try {
+    SelectedPaths.clear();
+    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium = {TYMED_NULL, nullptr, nullptr};
+    HRESULT hr = data->GetData(&format, &medium);
+    if (FAILED(hr)) return hr;
+    MediumGuard guard{medium};
+    const HDROP drop = medium.hGlobal;
+    const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    std::string path;
+    for (UINT i = 0; i < count; ++i) {
+      // Sized to the path, so that no path is ever cut short.
+      path.assign(DragQueryFileA(drop, i, nullptr, 0) + 1, '\0');
+      DragQueryFileA(drop, i, path.data(), static_cast<UINT>(path.size()));
+      path.resize(std::strlen(path.c_str()));
+      if (!path.empty() && (platform::DirectoryExists(path) || IsKnownFileType(path))) {
+        SelectedPaths.push_back(path);
+      }
+      hr = S_OK;
+    }
+    return hr;
+  } catch (...) {
+    SelectedPaths.clear();
+    return E_UNEXPECTED;
+  }
+}
+
+HRESULT TContextMenu::QueryContextMenu(HMENU menu, UINT indexMenu, UINT idCmdFirst, UINT,
+                                       UINT flags) {
+  if (SelectedPaths.empty()) return 0;
+  if ((flags & 0x0F) != 0 && (flags & CMF_EXPLORE) == 0) return 0;
+  if (!InsertMenuA(menu, indexMenu, MF_STRING | MF_BYPOSITION, idCmdFirst, kMenuItemText)) {
+    return 0;
+  }
+  return MAKE_HRESULT(0, 0, 1);
+}
+
+HRESULT TContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* info) {
+  if (info == nullptr) return E_INVALIDARG;
+  if (!IS_INTRESOURCE(info->lpVerb)) return E_FAIL;
+  if ((reinterpret_cast<UINT_PTR>(info->lpVerb) & 0xFFFF) != 0) return E_INVALIDARG;
+  try {
+    WriteHandOffFile(SelectedPaths);
+    // Whether the program starts is not examined: the shell shows nothing.
+    platform::StartDetached(InstallationFolder() + "/vlm", {"/menu"}, GetProgramDir());
+  } catch (...) {
+    // Without a complete hand-off file the program is not started.
+  }
+  return S_OK;
+}
+
+HRESULT TContextMenu::GetCommandString(UINT_PTR idCmd, UINT type, UINT*, LPSTR name, UINT size) {
+  if (idCmd != 0) return E_INVALIDARG;
+  if (type == GCS_HELPTEXTA && name != nullptr && size > 0) {
+    const size_t length = std::min<size_t>(sizeof kMenuHelpText - 1, size - 1);
+    std::memcpy(name, kMenuHelpText, length);
+    name[length] = '\0';
+  }
+  return S_OK;
+}
+
+void WriteHandOffFile(const std::vector<std::string>& paths) {
+  const std::string fileName = GetProgramDir() + "/files.tmp";
+  TFileHandler file(fileName, TFileHandler::CreateTag{});
+  file.Append(JoinTextLines(paths));
+  try {
+    file.Flush();
+  } catch (const EFileHandlerError&) {
+    platform::DeleteFile(fileName);
+    throw;
+  }
+}
+
+std::string InstallationFolder() {
+  const std::string module = platform::ModulePath();
+  const size_t slash = module.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : module.substr(0, slash);
+}
