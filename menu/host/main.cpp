@@ -1,0 +1,7 @@
+#include <iostream>
+
+#include "menu/host/ShellCommand.h"
+
+int main(int argc, char** argv) {
+  return RunShellCommand(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+}
