@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Draws the images of the sample site with ImageMagick. The results are kept
+# in the repository; run this only to change them. Every picture is drawn
+# from shapes and gradients (no fonts, no randomness), so the same ImageMagick
+# gives the same files.
+#
+# GIF pictures use only the 216 web-safe colours: any two of them differ in
+# the top five bits of some channel, so pieces cut from them keep every colour
+# exactly and a protected page looks the same to the pixel.
+set -euo pipefail
+site=$(cd "$(dirname "$0")" && pwd)/site
+mkdir -p "$site/images" "$site/sub/images"
+
+gif() {  # gif OUT CONVERT-ARGS...: web-safe palette, no dithering, no metadata
+  local out=$1; shift
+  convert "$@" +dither -remap netscape: -strip "$out"
+}
+jpeg() {  # jpeg OUT INTERLACE CONVERT-ARGS...
+  local out=$1 interlace=$2; shift 2
+  convert "$@" -sampling-factor 2x2 -quality 85 -interlace "$interlace" -strip "$out"
+}
+bmp() {  # bmp OUT COMPRESSION CONVERT-ARGS...: 8-bit palette Windows bitmap
+  local out=$1 compression=$2; shift 2
+  convert "$@" +dither -colors 200 -type Palette -compress "$compression" -strip "BMP3:$out"
+}
+
+cd "$site/images"
+gif logo.gif -size 120x48 xc:'#003366' \
+  -fill '#ffcc00' -draw 'rectangle 8,8 39,39' \
+  -fill '#ff6633' -draw 'circle 60,24 60,8' \
+  -fill '#66ccff' -draw 'polygon 84,40 100,8 116,40'
+gif mountains.gif -size 240x150 gradient:'#3366cc-#ffcc99' \
+  \( -size 240x150 xc:none -fill '#336633' \
+     -draw 'polygon 0,150 40,80 90,120 150,50 240,110 240,150' \
+     -fill white -draw 'polygon 150,50 140,62 160,62' \
+     -fill '#cc3300' -draw 'circle 200,30 212,30' \) -composite
+gif badge.gif -size 180x90 xc:'#ffffcc' \
+  -fill '#990000' -draw 'roundrectangle 4,4 175,85 12,12' \
+  -fill '#ffcc00' -draw 'circle 45,45 45,15' \
+  -fill '#ffffff' -draw 'rectangle 90,20 170,30' -draw 'rectangle 90,40 150,50' \
+  -draw 'rectangle 90,60 160,70'
+gif arrow.gif -size 90x60 xc:'#cccccc' \
+  -fill '#006699' -draw 'polygon 5,20 55,20 55,5 85,30 55,55 55,40 5,40'
+gif button.gif -size 120x40 gradient:'#66cc66-#006600' \
+  -fill '#ffffff' -draw 'polygon 50,10 50,30 72,20'
+gif keep.gif -size 100x60 pattern:checkerboard -fill '#cc0066' -draw 'circle 50,30 50,10'
+gif banner.gif -size 200x40 gradient:'#000066-#6699ff' -rotate 90 -resize 200x40! \
+  -fill '#ffff00' -draw 'rectangle 0,18 199,21'
+gif dot.gif -size 12x12 xc:'#ffffff' -fill '#cc0000' -draw 'circle 6,6 6,1'
+
+jpeg harbour.jpg None -size 240x160 gradient:'#87ceeb-#1e3c64' \
+  \( -size 240x60 gradient:'#2e6f8e-#0b2233' \) -gravity south -composite -gravity northwest \
+  -fill '#8b4513' -draw 'polygon 40,110 120,110 110,125 50,125' \
+  -stroke '#222222' -strokewidth 2 -draw 'line 80,110 80,45' -stroke none \
+  -fill '#fafafa' -draw 'polygon 82,48 82,106 118,106' \
+  -fill '#f4e3a1' -draw 'circle 190,40 190,22' -blur 0x0.6
+jpeg meadow.jpg Plane -size 240x160 gradient:'#fff1c1-#f08a4b' \
+  \( -size 240x70 gradient:'#6fae3f-#2d5a1b' \) -gravity south -composite -gravity northwest \
+  -fill '#d9412b' -draw 'circle 60,120 60,110' -draw 'circle 150,135 150,127' \
+  -fill '#ffe066' -draw 'circle 105,105 105,98' -draw 'circle 200,118 200,112' \
+  -fill '#5b3a29' -draw 'rectangle 175,50 185,95' \
+  -fill '#2f6b2f' -draw 'circle 180,45 180,20' -blur 0x0.8
+
+bmp tiles.bmp None -size 120x90 xc:'#f0f0f0' \
+  -fill '#204080' -draw 'rectangle 0,0 59,44' -draw 'rectangle 60,45 119,89' \
+  -fill '#e08020' -draw 'circle 30,67 30,52' -draw 'circle 90,22 90,7' \
+  -fill '#40a040' -draw 'rectangle 55,40 64,49'
+bmp stripes.bmp RLE -size 96x72 xc:'#ffffff' \
+  -fill '#c00000' -draw 'rectangle 0,0 95,11' -draw 'rectangle 0,24 95,35' -draw 'rectangle 0,48 95,59' \
+  -fill '#0000c0' -draw 'rectangle 40,0 55,71'
+
+cd "$site/sub/images"
+gif leaf.gif -size 150x100 xc:'#ffffcc' \
+  -fill '#339933' -draw 'ellipse 75,50 60,30 0,360' \
+  -stroke '#003300' -strokewidth 3 -draw 'line 15,50 135,50' \
+  -draw 'line 60,50 80,28' -draw 'line 60,50 80,72' -draw 'line 95,50 112,32' -draw 'line 95,50 112,68'
+bmp stone.bmp None -size 100x80 radial-gradient:'#d8d0c0-#5a5248'

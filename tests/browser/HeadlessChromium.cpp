@@ -1,0 +1,65 @@
+#include "HeadlessChromium.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <QUrl>
+#include <atomic>
+#include <filesystem>
+
+#include "ChildProcess.h"
+
+namespace {
+
+// Generous: a screenshot takes one or two seconds, longer on a loaded machine.
+constexpr std::chrono::seconds kScreenshotTimeout(60);
+
+}  // namespace
+
+HeadlessChromium::HeadlessChromium() {
+  const char* chosen = ::getenv("VLM_CHROMIUM");
+  binary_ = chosen && *chosen ? chosen : "/usr/bin/chromium";
+}
+
+bool HeadlessChromium::Installed() const { return ::access(binary_.c_str(), X_OK) == 0; }
+
+std::string HeadlessChromium::Screenshot(const std::string& pagePath, int width, int height,
+                                         const std::string& pngPath,
+                                         const std::string& scratchDir) const {
+  static std::atomic<int> serial{0};
+  const std::string profile = scratchDir + "/profile-" + std::to_string(++serial);
+  std::filesystem::create_directories(profile);
+  const std::string url = QUrl::fromLocalFile(QString::fromStdString(pagePath))
+                              .toString(QUrl::FullyEncoded)
+                              .toStdString();
+  // Everything that could make two renders of one page differ is off: GPU
+  // raster, network services, scrollbars, scaling by the screen.
+  const std::vector<std::string> argv = {
+      binary_,
+      "--headless",
+      "--no-sandbox",
+      "--disable-gpu",
+      "--disable-quic",
+      "--no-first-run",
+      "--disable-background-networking",
+      "--disable-component-update",
+      "--disable-sync",
+      "--user-data-dir=" + profile,
+      "--hide-scrollbars",
+      "--force-device-scale-factor=1",
+      "--window-size=" + std::to_string(width) + "," + std::to_string(height),
+      "--screenshot=" + pngPath,
+      url,
+  };
+  std::filesystem::remove(pngPath);
+  TChildResult run = RunChild(argv, {}, kScreenshotTimeout, profile + ".log");
+  std::error_code ignored;
+  std::filesystem::remove_all(profile, ignored);
+  if (!run.Started) return "cannot start " + binary_;
+  if (run.TimedOut) return "no screenshot of " + url + " within the time limit:\n" + run.Tail();
+  if (run.ExitStatus != 0 || !std::filesystem::exists(pngPath)) {
+    return "no screenshot of " + url + " (exit status " + std::to_string(run.ExitStatus) + "):\n" +
+           run.Tail();
+  }
+  return {};
+}

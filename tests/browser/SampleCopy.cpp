@@ -1,0 +1,32 @@
+#include "SampleCopy.h"
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+std::string SampleSiteDir() { return VLM_SAMPLE_SITE; }
+
+SampleCopy::SampleCopy() {
+  fs::copy(SampleSiteDir(), site(), fs::copy_options::recursive);
+  fs::create_directories(home());
+  fs::create_directories(scratch());
+  fs::copy_file(VLM_PROGRAM_DIR "/vlm.ini", home() + "/vlm.ini");
+}
+
+TChildResult SampleCopy::Cli(const std::vector<std::string>& args) const {
+  std::vector<std::string> argv = {VLM_PROGRAM_DIR "/vlm-cli"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return RunChild(argv, {"VLM_HOME=" + home()}, std::chrono::seconds(120),
+                  scratch() + "/vlm-cli.log");
+}
+
+std::map<std::string, std::string> Snapshot(const std::string& root) {
+  std::map<std::string, std::string> files;
+  for (const auto& item : fs::recursive_directory_iterator(root)) {
+    if (item.is_regular_file()) {
+      files[fs::relative(item.path(), root).string()] =
+          platform::TempDir::ReadFile(item.path().string());
+    }
+  }
+  return files;
+}
