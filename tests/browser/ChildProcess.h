@@ -6,7 +6,9 @@
 
 // What became of a program run by RunChild.
 struct TChildResult {
-  bool Started = false;   // false when the program could not be executed at all
+  // False when the program could not be executed; a program that itself
+  // exits with 127 (as a shell does for a missing command) looks the same.
+  bool Started = false;
   bool TimedOut = false;  // it was killed at the deadline
   int ExitStatus = -1;    // its exit status; -1 when it did not exit normally
   std::string Output;     // standard output and standard error, interleaved
