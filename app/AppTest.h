@@ -1,0 +1,79 @@
+#pragma once
+
+// Support for the tests of the windowed program: a fresh program folder per
+// test, and helpers that act on modal windows while a window's own modal
+// loop runs (the only way to reach them, as a user does).
+
+#include <QApplication>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/TempDir.h"
+
+namespace apptest {
+
+// A temporary program folder with a vlm.ini that knows the types htm and
+// html; VLM_HOME and XDG_RUNTIME_DIR point into it for the life of the object.
+class ProgramFolder {
+ public:
+  ProgramFolder();
+
+  const platform::TempDir& dir() const { return dir_; }
+  std::string operator/(const std::string& name) const { return dir_ / name; }
+  std::string Write(const std::string& name, const std::string& data) const {
+    return dir_.Write(name, data);
+  }
+  // Rewrites vlm.ini with `includeSubdir` as IncludeSubdir.
+  void WriteOptions(bool includeSubdir, const std::string& lineEnd = "\r\n") const;
+
+ private:
+  platform::TempDir dir_;
+  platform::ScopedEnv home_;
+  platform::ScopedEnv runtime_;
+};
+
+// Calls `action` with every modal window that comes up, in order, while it
+// lives; `action` is called once per window, as soon as the window is the
+// active modal one and visible. Polls from a timer, so it works inside the
+// nested loops of exec().
+class ModalWatcher {
+ public:
+  explicit ModalWatcher(std::function<void(QWidget*)> action);
+  ~ModalWatcher();
+  ModalWatcher(const ModalWatcher&) = delete;
+  ModalWatcher& operator=(const ModalWatcher&) = delete;
+
+  // Class names of the windows seen, in order.
+  const std::vector<std::string>& seen() const { return seen_; }
+
+ private:
+  std::function<void(QWidget*)> action_;
+  std::unique_ptr<QTimer> timer_;
+  std::vector<QPointer<QWidget>> handled_;
+  std::vector<std::string> seen_;
+};
+
+// The child of `window` with the object name, or a test failure.
+template <typename T>
+T* Child(const QWidget* window, const char* name) {
+  T* child = window->findChild<T*>(QString::fromLatin1(name));
+  if (!child) throw std::runtime_error(std::string("no child ") + name);
+  return child;
+}
+
+// Clicks the button with that object name in `window` with the mouse.
+void Click(QWidget* window, const char* name);
+
+// Processes events until `done` holds or a generous limit passes.
+bool WaitFor(const std::function<bool()>& done);
+
+// The page text the tests protect: one line of HTML with no image.
+std::string PlainPage(const std::string& title);
+
+}  // namespace apptest

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Reading folders for pages. Entries are taken in the order in which the file
+// system lists them; nothing is sorted. Hidden entries are read like any
+// other. A folder that cannot be listed yields no entries and no error.
+
+// Called after every entry with the entry's full path; returns false to stop
+// the reading after that entry.
+using TScanStep = std::function<bool(const std::string& path)>;
+
+// Appends to `found` the files directly in `folder` (which ends with "/")
+// whose name IsKnownFileType accepts. Returns false when `step` stopped it.
+bool ReadFolder(const std::string& folder, std::vector<std::string>& found, const TScanStep& step);
+
+// As ReadFolder, and reads every subfolder where its entry is met, depth
+// first, so that the pages of a subfolder stand in `found` at the place of
+// the subfolder's entry. Each real folder is read once: a symbolic link that
+// leads back to a folder already read is not followed again, so link loops
+// end. Returns false when `step` stopped it; the callers stop with it.
+bool ReadTree(const std::string& folder, std::vector<std::string>& found, const TScanStep& step);
+
+// True when `path` names a regular file (after following links). Folders,
+// devices, sockets and pipes are not pages: opening a pipe to measure it
+// would wait for a writer for ever.
+bool IsRegularFile(const std::string& path);

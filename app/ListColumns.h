@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QLocale>
+#include <QString>
+#include <cstdint>
+#include <string>
+
+// The texts of the main window's list columns, from a full path or a size.
+
+// A size in bytes as a whole number with the locale's thousands separator
+// and no decimals (12345 is "12,345" where the separator is a comma).
+QString FormatSize(int64_t bytes, const QLocale& locale = QLocale());
+
+// The file name with its extension, without the folder.
+std::string FileNameOf(const std::string& path);
+
+// The folder of the file without a trailing "/"; the root keeps it ("/").
+std::string FolderOf(const std::string& path);

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QSet>
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/TModelForm.h"
+
+namespace Ui {
+class TMainForm;
+}
+class TDirForm;
+class QTreeWidget;
+
+// The main window: a tool bar above the list of the pages that a run will
+// process. Row i of the list belongs to entry i of FilePaths, always: every
+// operation that adds or removes rows changes both at the same index. Rows
+// stay in the order in which they were added.
+//
+// Made once at start and destroyed at the end of the program: creating it
+// loads the options (FormCreate), destroying it saves them (FormDestroy).
+class TMainForm : public TModelForm {
+  Q_OBJECT
+
+ public:
+  // `arguments`: the command line without the program itself, handled at the
+  // window's first showing (ProcessCommandLine). Raises what LoadOptions
+  // raises; the window is then not made.
+  explicit TMainForm(std::vector<std::string> arguments, QWidget* parent = nullptr);
+  // Saves the options; a failure is shown by the general error handler.
+  ~TMainForm() override;
+
+  const std::vector<std::string>& FilePaths() const { return FilePaths_; }
+  QTreeWidget* FileList() const;
+
+  // True when the list holds `path`, compared without regard to letter case
+  // and with no other normalisation.
+  bool IsListed(const std::string& path) const;
+  // Appends as rows the regular files among `paths` that are not listed yet,
+  // in order, under `progress`, which shows each path, advances its bar for
+  // each and can stop the adding. A failure (a file that cannot be measured)
+  // stops the adding; the rows added before it stay, and the error window
+  // shows error 201.
+  void AddFiles(const std::vector<std::string>& paths, TDirForm& progress);
+  // Adds a mixed list of folders and files: each folder is read at once with
+  // a reading window of its own (ReadDirectory), then the remaining paths are
+  // added in one go (AddFileList); then the window comes to the front.
+  void AddPaths(const std::vector<std::string>& paths);
+  // Shows `size` in the Final Size column of row `row`.
+  void SetFinalSize(int32_t row, int32_t size);
+  // Adds what the program was started with and starts a run over the list.
+  void ProcessCommandLine();
+
+  void btnAddClick();
+  void btnAddDirClick();
+  void btnDelClick();
+  void btnDelAllClick();
+  void btnStartClick();
+  void btnOptionClick();
+  void btnPreClick();
+  void btnAboutClick();
+  void imgHelpClick() override;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void FormCreate();
+  void FormActivate();
+  void FormDestroy();
+  void RemoveRow(int row);
+  void NotAvailableYet(const QString& what);
+
+  std::unique_ptr<Ui::TMainForm> ui_;
+  std::vector<std::string> arguments_;
+  std::vector<std::string> FilePaths_;
+  // FilePaths in the form IsListed compares, for a quick look-up.
+  QSet<QString> listedKeys_;
+  bool activated_ = false;
+};

@@ -1,0 +1,274 @@
+#include "app/TMainForm.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include "app/AppTest.h"
+#include "app/TDirForm.h"
+#include "app/TErrorForm.h"
+#include "platform/File.h"
+#include "platform/RecordingShell.h"
+#include "storage/GlobalLib.h"
+#include "storage/vlmOption.h"
+
+namespace {
+
+using Paths = std::vector<std::string>;
+
+class MainFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previous_ = SetShowErrorHandler(&TErrorForm::Show);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    form_ = std::make_unique<TMainForm>(Paths{});
+  }
+  void TearDown() override {
+    form_.reset();
+    QLocale::setDefault(QLocale::system());
+    SetShowErrorHandler(previous_);
+  }
+
+  QTreeWidget* list() const { return form_->FileList(); }
+  // The texts of column `column`, row by row.
+  QStringList Column(int column) const {
+    QStringList texts;
+    for (int row = 0; row < list()->topLevelItemCount(); ++row) {
+      texts << list()->topLevelItem(row)->text(column);
+    }
+    return texts;
+  }
+  Paths Pages(int count, const std::string& folder = "site") const {
+    Paths pages;
+    for (int i = 1; i <= count; ++i) {
+      pages.push_back(home_.Write(folder + "/p" + std::to_string(i) + ".htm", "page"));
+    }
+    return pages;
+  }
+
+  apptest::ProgramFolder home_;
+  TShowErrorHandler previous_;
+  std::unique_ptr<TMainForm> form_;
+};
+
+TEST_F(MainFormTest, WindowHasItsToolBarAndListColumns) {
+  form_->show();
+  EXPECT_EQ(form_->Title(), "Velmora 1.0");
+  EXPECT_EQ(form_->ClientArea()->size(), QSize(523, 381));
+  for (const char* name : {"imgHelp", "imgMin", "imgExit"}) {
+    EXPECT_TRUE(apptest::Child<QLabel>(form_.get(), name)->isVisible()) << name;
+  }
+  const std::pair<const char*, const char*> buttons[] = {
+      {"btnAdd", "Add Files"},     {"btnAddDir", "Add Dir"}, {"btnDel", "Delete Files"},
+      {"btnDelAll", "Delete All"}, {"btnStart", "Start"},    {"btnOption", "Option"},
+      {"btnPre", "Preview"},       {"btnHelp", "Help"},      {"btnAbout", "About"}};
+  int left = -1;
+  for (auto [name, hint] : buttons) {
+    auto* button = apptest::Child<QToolButton>(form_.get(), name);
+    EXPECT_EQ(button->size(), QSize(51, 51)) << name;
+    EXPECT_EQ(button->toolTip(), hint);
+    EXPECT_FALSE(button->icon().isNull()) << name;
+    EXPECT_GT(button->x(), left) << name;
+    left = button->x();
+  }
+  QTreeWidget* files = list();
+  EXPECT_EQ(files->objectName(), "lvFiles");
+  const QStringList captions = {"FileName", "Path", "Size", "Final Size"};
+  const int widths[] = {130, 210, 70, 70};
+  for (int column = 0; column < 4; ++column) {
+    EXPECT_EQ(files->headerItem()->text(column), captions[column]);
+    EXPECT_EQ(files->header()->sectionSize(column), widths[column]);
+  }
+  EXPECT_EQ(files->palette().color(QPalette::Base), QColor(240, 240, 240));
+  EXPECT_EQ(files->selectionMode(), QAbstractItemView::ExtendedSelection);
+  EXPECT_EQ(files->editTriggers(), QAbstractItemView::NoEditTriggers);
+  EXPECT_FALSE(files->isSortingEnabled());
+}
+
+TEST_F(MainFormTest, AddedPagesBecomeRowsWithNameFolderAndSize) {
+  const std::string big = home_.Write("site/big.htm", std::string(1234567, 'x'));
+  const std::string small = home_.Write("site/sub/Small.HTML", "12345");
+  const std::string other = home_.Write("site/notes.txt", "");
+  AddFileList(*form_, {big, home_ / "site/missing.htm", home_ / "site", small, other});
+  EXPECT_EQ(form_->FilePaths(), (Paths{big, small, other}));
+  EXPECT_EQ(Column(0), QStringList({"big.htm", "Small.HTML", "notes.txt"}));
+  EXPECT_EQ(Column(1), QStringList({QString::fromStdString(home_ / "site"),
+                                    QString::fromStdString(home_ / "site/sub"),
+                                    QString::fromStdString(home_ / "site")}));
+  EXPECT_EQ(Column(2), QStringList({"1,234,567", "5", "0"}));
+  EXPECT_EQ(Column(3), QStringList({"", "", ""}));
+  QTreeWidgetItem* row = list()->topLevelItem(0);
+  EXPECT_EQ(row->textAlignment(2) & Qt::AlignHorizontal_Mask, Qt::AlignRight);
+  EXPECT_EQ(row->textAlignment(3) & Qt::AlignHorizontal_Mask, Qt::AlignRight);
+  EXPECT_FALSE(row->icon(0).isNull());
+}
+
+TEST_F(MainFormTest, APageIsListedOnceWhateverItsLetterCase) {
+  const std::string upper = home_.Write("site/A.HTM", "A");
+  const std::string lower = home_.Write("site/a.htm", "a");
+  AddFileList(*form_, {upper, upper, lower});
+  EXPECT_EQ(form_->FilePaths(), Paths{upper});
+  EXPECT_TRUE(form_->IsListed(lower));
+  EXPECT_TRUE(form_->IsListed(home_ / "SITE/a.htm"));
+  EXPECT_FALSE(form_->IsListed(home_ / "site/../site/a.htm"));
+
+  const Paths more = Pages(1);
+  AddFileList(*form_, more);
+  list()->topLevelItem(0)->setSelected(true);
+  apptest::Click(form_.get(), "btnDel");
+  AddFileList(*form_, {lower});
+  EXPECT_EQ(form_->FilePaths(), (Paths{more[0], lower}));
+}
+
+TEST_F(MainFormTest, DeleteFilesRemovesTheSelectedRowsAndTheirPaths) {
+  const Paths pages = Pages(5);
+  AddFileList(*form_, pages);
+  apptest::Click(form_.get(), "btnDel");  // nothing selected
+  EXPECT_EQ(form_->FilePaths().size(), 5u);
+
+  list()->topLevelItem(1)->setSelected(true);
+  list()->topLevelItem(3)->setSelected(true);
+  apptest::Click(form_.get(), "btnDel");
+  EXPECT_EQ(form_->FilePaths(), (Paths{pages[0], pages[2], pages[4]}));
+  EXPECT_EQ(Column(0), QStringList({"p1.htm", "p3.htm", "p5.htm"}));
+  for (const std::string& page : pages) EXPECT_TRUE(platform::FileExists(page));
+
+  apptest::Click(form_.get(), "btnDelAll");
+  EXPECT_TRUE(form_->FilePaths().empty());
+  EXPECT_EQ(list()->topLevelItemCount(), 0);
+  EXPECT_FALSE(form_->IsListed(pages[0]));
+}
+
+TEST_F(MainFormTest, FinalSizeIsFormattedAndReplaced) {
+  AddFileList(*form_, Pages(2));
+  form_->SetFinalSize(1, 1234567);
+  EXPECT_EQ(Column(3), QStringList({"", "1,234,567"}));
+  form_->SetFinalSize(1, 0);
+  form_->SetFinalSize(0, 12345);
+  form_->SetFinalSize(7, 1);  // no such row
+  EXPECT_EQ(Column(3), QStringList({"12,345", "0"}));
+}
+
+TEST_F(MainFormTest, AFileThatCannotBeMeasuredStopsTheAddingWithError201) {
+  const Paths pages = Pages(3);
+  platform::File lock;
+  ASSERT_TRUE(lock.Open(pages[1], platform::Access::Read, platform::Sharing::Exclusive));
+  std::vector<std::pair<QString, QString>> errors;
+  apptest::ModalWatcher watcher([&](QWidget* window) {
+    if (!qobject_cast<TErrorForm*>(window)) return;
+    errors.emplace_back(apptest::Child<QLabel>(window, "lblTitle")->text(),
+                        apptest::Child<QLabel>(window, "lblErrorMsg")->text());
+    apptest::Click(window, "btnOK");
+  });
+  AddFileList(*form_, pages);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].first, "Error #201");
+  EXPECT_EQ(errors[0].second, "Error adding files");
+  EXPECT_EQ(form_->FilePaths(), Paths{pages[0]});
+  EXPECT_EQ(Column(0), QStringList({"p1.htm"}));
+
+  lock.Close();
+  AddFileList(*form_, pages);
+  EXPECT_EQ(form_->FilePaths(), pages);
+}
+
+TEST_F(MainFormTest, AddPathsReadsFoldersFirstThenAddsThePagesNamed) {
+  const Paths folderPages = Pages(2, "folder");
+  const std::string named = home_.Write("named.txt", "any extension");
+  form_->AddPaths({named, home_ / "folder", home_ / "missing", ""});
+  ASSERT_EQ(form_->FilePaths().size(), 3u);
+  Paths fromFolder(form_->FilePaths().begin(), form_->FilePaths().begin() + 2);
+  std::sort(fromFolder.begin(), fromFolder.end());
+  EXPECT_EQ(fromFolder, folderPages);
+  EXPECT_EQ(form_->FilePaths()[2], named);
+}
+
+TEST_F(MainFormTest, PreviewOpensTheSelectedPagesInRowOrder) {
+  platform::RecordingShell shell;
+  const Paths pages = Pages(4);
+  AddFileList(*form_, pages);
+  apptest::Click(form_.get(), "btnPre");
+  EXPECT_TRUE(shell.requests.empty());
+  list()->topLevelItem(3)->setSelected(true);
+  list()->topLevelItem(0)->setSelected(true);
+  list()->topLevelItem(2)->setSelected(true);
+  apptest::Click(form_.get(), "btnPre");
+  EXPECT_EQ(shell.requests, (std::vector<platform::RecordingShell::Request>{
+                                {"page", pages[0]}, {"page", pages[2]}, {"page", pages[3]}}));
+}
+
+TEST_F(MainFormTest, BothHelpButtonsOpenTheMainTopic) {
+  platform::RecordingShell shell;
+  form_->show();
+  apptest::Click(form_.get(), "btnHelp");
+  QTest::mouseClick(apptest::Child<QLabel>(form_.get(), "imgHelp"), Qt::LeftButton);
+  EXPECT_EQ(shell.requests, (std::vector<platform::RecordingShell::Request>{{"help", "main.htm"},
+                                                                            {"help", "main.htm"}}));
+}
+
+TEST_F(MainFormTest, StartWithAnEmptyListOpensNoWindow) {
+  apptest::ModalWatcher watcher([](QWidget* window) { window->close(); });
+  apptest::Click(form_.get(), "btnStart");
+  QTest::qWait(20);
+  EXPECT_TRUE(watcher.seen().empty());
+}
+
+TEST_F(MainFormTest, OptionsAreSavedWhenTheWindowGoes) {
+  home_.WriteOptions(false, "\n");
+  form_.reset();
+  form_ = std::make_unique<TMainForm>(Paths{});
+  Options.LastDir = "/web/site/";
+  form_.reset();
+  const std::string saved = home_.dir().Read("vlm.ini");
+  EXPECT_NE(saved.find("\r\n/web/site/\r\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("html,HTML Document\r\n"), std::string::npos);
+}
+
+TEST(MainForm, OptionsThatCannotBeLoadedStopTheWindowWithFileAndCause) {
+  apptest::ProgramFolder home;
+  std::remove((home / "vlm.ini").c_str());
+  try {
+    TMainForm form({});
+    FAIL() << "made without options";
+  } catch (const std::exception& error) {
+    EXPECT_EQ(std::string(error.what()),
+              "Cannot open file \"" + home / "vlm.ini" + "\". No such file or directory");
+  }
+  home.Write("vlm.ini", "1\r\n1\r\nyes\r\n");
+  try {
+    TMainForm form({});
+    FAIL() << "made with bad options";
+  } catch (const std::exception& error) {
+    EXPECT_EQ(std::string(error.what()), "Error in the options file \"" + home / "vlm.ini" +
+                                             "\": 'yes' is not a valid integer value");
+  }
+  EXPECT_EQ(home.dir().Read("vlm.ini"), "1\r\n1\r\nyes\r\n");
+}
+
+TEST(MainForm, MenuStartWithoutHandOffFileShowsOneErrorAndStartsNothing) {
+  apptest::ProgramFolder home;
+  std::vector<std::string> messages;
+  apptest::ModalWatcher watcher([&](QWidget* window) {
+    if (auto* box = qobject_cast<QMessageBox*>(window)) {
+      messages.push_back(box->text().toStdString());
+      box->button(QMessageBox::Ok)->click();
+    }
+  });
+  TMainForm form({"/menu"});
+  form.show();
+  ASSERT_TRUE(apptest::WaitFor([&] { return !messages.empty(); }));
+  QTest::qWait(20);
+  EXPECT_EQ(messages, std::vector<std::string>{"Cannot open file \"" + home / "files.tmp" +
+                                               "\". No such file or directory."});
+  EXPECT_EQ(watcher.seen(), std::vector<std::string>{"QMessageBox"});
+  EXPECT_TRUE(form.FilePaths().empty());
+  EXPECT_TRUE(form.isVisible());
+}
+
+}  // namespace

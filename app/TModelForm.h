@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QDialog>
+#include <QPoint>
+#include <memory>
+
+namespace Ui {
+class TModelForm;
+}
+class QLabel;
+
+// The base window of every window of the program. It replaces the system's
+// frame by its own: a 1-pixel black border, a drawn 20-pixel title bar with
+// the title label and up to three 19 x 19 image buttons at its right end
+// (help, minimise, close), and the client area below, where a derived window
+// puts its controls (ClientArea). Dragging the title bar or the title with
+// any mouse button moves the window.
+//
+// Closing goes through FormCloseQuery, whatever asks for it (the close
+// button, Escape, the system's close command, CloseForm), so a derived
+// window can refuse it. A window shown with exec() ends its modal showing
+// when it closes.
+class TModelForm : public QDialog {
+  Q_OBJECT
+
+ public:
+  // `mainWindow`: a top-level window of its own with a task-bar entry rather
+  // than a dialog over `parent`.
+  explicit TModelForm(QWidget* parent = nullptr, bool mainWindow = false);
+  ~TModelForm() override;
+
+  // The widget that holds the derived window's controls.
+  QWidget* ClientArea() const;
+  QLabel* TitleLabel() const;
+  QString Title() const;
+  // Sets the title label and the window's title as the desktop shows it.
+  void SetTitle(const QString& title);
+  // Which of the frame's image buttons the window shows.
+  void ShowFrameButtons(bool help, bool minimize, bool close);
+  // Sizes the window so that its client area is `width` x `height`; the
+  // window keeps that size (it has no frame to resize it with).
+  void SetClientSize(int width, int height);
+
+  // The frame's button actions. imgHelpClick does nothing here; a window
+  // with a help topic opens it.
+  virtual void imgHelpClick() {}
+  void imgMinClick();
+  void imgExitClick();
+
+  void reject() override;
+
+ protected:
+  // Asked before the window closes; the close happens only when it returns
+  // true. The base window always agrees.
+  virtual bool FormCloseQuery() { return true; }
+
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void lblTitleMouseDown(QMouseEvent* event);
+
+  std::unique_ptr<Ui::TModelForm> frame_;
+  // The manual move, for platforms that cannot move a window for us.
+  bool dragging_ = false;
+  QPoint dragOffset_;
+};
+
+// Minimises every window of the program together; restoring one of them
+// brings back the others.
+void MinimizeApplication();

@@ -1,0 +1,1 @@
+// run tests come with the engine
