@@ -38,8 +38,30 @@ void ProgramFolder::WriteOptions(bool includeSubdir, const std::string& lineEnd)
   dir_.Write("vlm.ini", text);
 }
 
+namespace {
+
+// Notes the class of every modal window when it is shown.
+class ShowSpy : public QObject {
+ public:
+  explicit ShowSpy(std::vector<std::string>& seen) : seen_(seen) { qApp->installEventFilter(this); }
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (event->type() == QEvent::Show && widget && widget->isWindow() && widget->isModal()) {
+      seen_.push_back(widget->metaObject()->className());
+    }
+    return false;
+  }
+
+ private:
+  std::vector<std::string>& seen_;
+};
+
+}  // namespace
+
 ModalWatcher::ModalWatcher(std::function<void(QWidget*)> action)
-    : action_(std::move(action)), timer_(std::make_unique<QTimer>()) {
+    : action_(std::move(action)),
+      timer_(std::make_unique<QTimer>()),
+      showSpy_(std::make_unique<ShowSpy>(seen_)) {
   timer_->setInterval(5);
   QObject::connect(timer_.get(), &QTimer::timeout, [this] {
     QWidget* modal = QApplication::activeModalWidget();
@@ -48,7 +70,6 @@ ModalWatcher::ModalWatcher(std::function<void(QWidget*)> action)
       if (done == modal) return;
     }
     handled_.push_back(modal);
-    seen_.push_back(modal->metaObject()->className());
     action_(modal);
   });
   timer_->start();

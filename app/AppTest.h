@@ -38,10 +38,11 @@ class ProgramFolder {
   platform::ScopedEnv runtime_;
 };
 
-// Calls `action` with every modal window that comes up, in order, while it
-// lives; `action` is called once per window, as soon as the window is the
-// active modal one and visible. Polls from a timer, so it works inside the
-// nested loops of exec().
+// Calls `action` with every modal window that waits for the user, in order,
+// while it lives; `action` is called once per window, as soon as the window
+// is the active modal one and visible. Polls from a timer, so it works inside
+// the nested loops of exec(). Also notes every modal window shown, however
+// briefly.
 class ModalWatcher {
  public:
   explicit ModalWatcher(std::function<void(QWidget*)> action);
@@ -49,14 +50,15 @@ class ModalWatcher {
   ModalWatcher(const ModalWatcher&) = delete;
   ModalWatcher& operator=(const ModalWatcher&) = delete;
 
-  // Class names of the windows seen, in order.
+  // Class names of the modal windows shown, in order.
   const std::vector<std::string>& seen() const { return seen_; }
 
  private:
   std::function<void(QWidget*)> action_;
-  std::unique_ptr<QTimer> timer_;
   std::vector<QPointer<QWidget>> handled_;
   std::vector<std::string> seen_;
+  std::unique_ptr<QTimer> timer_;
+  std::unique_ptr<QObject> showSpy_;
 };
 
 // The child of `window` with the object name, or a test failure.
