@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/RandomFileName.h"
@@ -21,6 +22,11 @@ struct TRunState {
   // Registry entries that the page being processed refers to; their sources
   // stay in place when that page is not written.
   std::vector<int> PageImages;
+
+  // Full paths of the images that the pages of this run still show through
+  // tags they kept (refused, left in a link, marked NOPROTECT): such a
+  // source must stay, or those pages would lose the picture.
+  std::unordered_set<std::string> StillShown;
 
   // Figures of the run, for reports.
   int64_t ImagesSliced = 0;

@@ -28,6 +28,19 @@ void KeepSourcesOfPage(TRunState& run) {
   run.PageImages.clear();
 }
 
+// Notes the image of every IMG tag left in a page's new text.
+void NoteImagesStillShown(const std::string& output, const std::string& pageFolder,
+                          TRunState& run) {
+  int a = PosTextFrom(output, "<IMG ", 1);
+  while (a > 0) {
+    int d = PosCharFrom(output, '>', a + 5);
+    if (d == 0) break;
+    std::string src = GetAttributeValue(std::string_view(output).substr(a - 1, d - a + 1), "SRC=");
+    if (src != "-1") run.StillShown.insert(ExpandImagePath(pageFolder, src));
+    a = PosTextFrom(output, "<IMG ", d + 1);
+  }
+}
+
 // Writes `output` over the opened page. When that fails the old bytes are
 // put back; the backup holds them in any case.
 void WritePage(TFileHandler& page, const std::string& output, const std::string& old) {
@@ -89,6 +102,7 @@ void ProtectPage(const std::string& pagePath, int32_t& finalSize) {
     ShowError(104, EFileWriteError(pagePath).what());
     return;
   }
+  NoteImagesStillShown(output, pageFolder, run);
   finalSize = static_cast<int32_t>(output.size());
   if (static_cast<size_t>(page->FileSize()) >= output.size()) return;
 
@@ -113,6 +127,10 @@ void EndProtection() {
   run->Backup.reset();
   run->Names.reset();
   if (run->Saved) {
+    TSavedImage& saved = *run->Saved;
+    for (int32_t i = 0; i <= saved.LastIndex(); ++i) {
+      if (run->StillShown.count(saved.Paths()[i])) saved.KeepSource(i);
+    }
     // Pages and pieces reach the disk before any source goes.
     ::sync();
     run->Saved.reset();

@@ -197,6 +197,21 @@ TEST_F(KernelTest, BadWidthEndsRunAndKeepsEverySourceThePageShows) {
   EXPECT_TRUE(platform::FileExists(site / "b.bmp"));
 }
 
+TEST_F(KernelTest, SourceStaysWhileAnyPageOfTheRunStillShowsIt) {
+  Bmp("a.bmp", 30, 30);
+  Bmp("b.bmp", 30, 30);
+  Bmp("c.bmp", 30, 30);
+  site.Write("one.htm", "<img src=a.bmp><img src=b.bmp><img src=c.bmp>");
+  site.Write("two.htm", "<img src=a.bmp NOPROTECT><a href=x onclick=go()><img src=\"b.bmp\"></a>");
+  BeginProtection();
+  Protect("one.htm");
+  Protect("two.htm");
+  EndProtection();
+  EXPECT_TRUE(platform::FileExists(site / "a.bmp"));
+  EXPECT_TRUE(platform::FileExists(site / "b.bmp"));
+  EXPECT_FALSE(platform::FileExists(site / "c.bmp"));
+}
+
 TEST_F(KernelTest, RunRefusesToStartOnUnusableGrid) {
   Options.PieVer = 0;
   EXPECT_THROW(BeginProtection(), Exception);
