@@ -63,6 +63,9 @@ class TMainForm : public TModelForm {
   void btnPreClick();
   void btnAboutClick();
   void imgHelpClick() override;
+  // Escape does not end the program: the main window closes only by its
+  // close button or the system's close command.
+  void reject() override {}
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -212,6 +212,15 @@ TEST_F(MainFormTest, BothHelpButtonsOpenTheMainTopic) {
                                                                             {"help", "main.htm"}}));
 }
 
+TEST_F(MainFormTest, EscapeDoesNotEndTheProgramTheCloseButtonDoes) {
+  form_->show();
+  QTest::keyClick(list(), Qt::Key_Escape);
+  QTest::keyClick(form_.get(), Qt::Key_Escape);
+  EXPECT_TRUE(form_->isVisible());
+  QTest::mouseClick(apptest::Child<QLabel>(form_.get(), "imgExit"), Qt::LeftButton);
+  EXPECT_FALSE(form_->isVisible());
+}
+
 TEST_F(MainFormTest, StartWithAnEmptyListOpensNoWindow) {
   apptest::ModalWatcher watcher([](QWidget* window) { window->close(); });
   apptest::Click(form_.get(), "btnStart");
