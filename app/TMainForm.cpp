@@ -11,6 +11,7 @@
 #include "app/FileName.h"
 #include "app/FolderScan.h"
 #include "app/ListColumns.h"
+#include "app/TAddDirForm.h"
 #include "app/TDirForm.h"
 #include "app/TProcForm.h"
 #include "platform/File.h"
@@ -213,7 +214,11 @@ void TMainForm::imgHelpClick() { platform::CurrentShell().OpenHelpTopic(kHelpTop
 
 void TMainForm::btnAddClick() { NotAvailableYet(QStringLiteral("Adding files through a dialog")); }
 
-void TMainForm::btnAddDirClick() { NotAvailableYet(QStringLiteral("Adding a folder")); }
+void TMainForm::btnAddDirClick() {
+  TAddDirForm chooser(this, this);
+  chooser.AddMode = true;
+  chooser.exec();
+}
 
 void TMainForm::btnOptionClick() { NotAvailableYet(QStringLiteral("The options dialog")); }
 
