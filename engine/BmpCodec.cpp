@@ -28,6 +28,7 @@ class Reader {
   }
   int32_t I32(size_t offset) const { return static_cast<int32_t>(U32(offset)); }
   size_t size() const { return data_.size(); }
+  const uint8_t* Bytes() const { return reinterpret_cast<const uint8_t*>(data_.data()); }
 
  private:
   std::string_view data_;
@@ -167,10 +168,24 @@ bool DecodeUncompressed(const Reader& in, size_t offset, const Header& h, const 
   const Channel red(h.Masks[0]), green(h.Masks[1]), blue(h.Masks[2]);
   if (!red.Valid() || !green.Valid() || !blue.Valid()) return false;
   bitmap.Resize(h.Width, h.Height);
+  // The common layouts, B G R (and a fourth byte) per pixel, are only
+  // reordered; every other one goes through the channel masks.
+  const bool plain = (h.BitCount == 24 || h.BitCount == 32) && h.Masks[0] == 0xFF0000 &&
+                     h.Masks[1] == 0x00FF00 && h.Masks[2] == 0x0000FF;
+  const size_t step = h.BitCount / 8;
   for (int32_t row = 0; row < h.Height; ++row) {
     const int32_t y = h.TopDown ? row : h.Height - 1 - row;
     const size_t line = offset + static_cast<size_t>(row) * stride;
     uint8_t* out = bitmap.Row(y);
+    if (plain) {
+      const uint8_t* p = in.Bytes() + line;
+      for (int32_t x = 0; x < h.Width; ++x, p += step, out += 3) {
+        out[0] = p[2];
+        out[1] = p[1];
+        out[2] = p[0];
+      }
+      continue;
+    }
     for (int32_t x = 0; x < h.Width; ++x, out += 3) {
       uint32_t pixel;
       switch (h.BitCount) {
@@ -283,18 +298,24 @@ bool DecodeBmp(std::string_view data, TBitmap& bitmap) {
 }
 
 std::string EncodeBmp(const TBitmap& bitmap) {
-  const size_t stride = (static_cast<size_t>(bitmap.Width) * 3 + 3) / 4 * 4;
-  const size_t imageSize = stride * static_cast<size_t>(bitmap.Height);
-  const size_t offset = kFileHeaderSize + kInfoHeaderSize;
   std::string out;
+  EncodeBmp(ViewOf(bitmap), out);
+  return out;
+}
+
+void EncodeBmp(const TPixelView& pixels, std::string& out) {
+  const size_t stride = (static_cast<size_t>(pixels.Width) * 3 + 3) / 4 * 4;
+  const size_t imageSize = stride * static_cast<size_t>(pixels.Height);
+  const size_t offset = kFileHeaderSize + kInfoHeaderSize;
+  out.clear();
   out.reserve(offset + imageSize);
   out += "BM";
   PutU32(out, static_cast<uint32_t>(offset + imageSize));
   PutU32(out, 0);
   PutU32(out, static_cast<uint32_t>(offset));
   PutU32(out, kInfoHeaderSize);
-  PutU32(out, static_cast<uint32_t>(bitmap.Width));
-  PutU32(out, static_cast<uint32_t>(bitmap.Height));  // positive: bottom-up
+  PutU32(out, static_cast<uint32_t>(pixels.Width));
+  PutU32(out, static_cast<uint32_t>(pixels.Height));  // positive: bottom-up
   PutU16(out, 1);
   PutU16(out, 24);
   PutU32(out, kRgb);
@@ -303,15 +324,18 @@ std::string EncodeBmp(const TBitmap& bitmap) {
   PutU32(out, 2835);
   PutU32(out, 0);
   PutU32(out, 0);
-  std::string line(stride, '\0');
-  for (int32_t y = bitmap.Height - 1; y >= 0; --y) {
-    const uint8_t* p = bitmap.Row(y);
-    for (int32_t x = 0; x < bitmap.Width; ++x, p += 3) {
-      line[x * size_t{3}] = static_cast<char>(p[2]);
-      line[x * size_t{3} + 1] = static_cast<char>(p[1]);
-      line[x * size_t{3} + 2] = static_cast<char>(p[0]);
+  // Rows bottom-up, each B, G, R per pixel and zero-padded to 4 bytes,
+  // written in place.
+  out.resize(offset + imageSize);
+  char* line = out.data() + offset;
+  for (int32_t y = pixels.Height - 1; y >= 0; --y, line += stride) {
+    const uint8_t* p = pixels.Row(y);
+    char* q = line;
+    for (int32_t x = 0; x < pixels.Width; ++x, p += 3, q += 3) {
+      q[0] = static_cast<char>(p[2]);
+      q[1] = static_cast<char>(p[1]);
+      q[2] = static_cast<char>(p[0]);
     }
-    out += line;
+    for (size_t pad = static_cast<size_t>(pixels.Width) * 3; pad < stride; ++pad) line[pad] = 0;
   }
-  return out;
 }

@@ -16,3 +16,5 @@ bool DecodeBmp(std::string_view data, TBitmap& bitmap);
 
 // The bytes of an uncompressed 24-bit bottom-up bitmap file of `bitmap`.
 std::string EncodeBmp(const TBitmap& bitmap);
+// The same for `pixels`, into `out`, whose memory is reused.
+void EncodeBmp(const TPixelView& pixels, std::string& out);

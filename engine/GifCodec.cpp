@@ -110,11 +110,14 @@ bool DecodeGif(std::string_view data, TBitmap& bitmap) {
       case IMAGE_DESC_RECORD_TYPE:
         if (++frames > 1) return false;  // animated
         if (DGifGetImageDesc(gif.get()) == GIF_ERROR) return false;
-        if (bitmap.Width != gif->SWidth || bitmap.Height != gif->SHeight) {
-          bitmap.Resize(gif->SWidth, gif->SHeight);
-        }
-        for (size_t i = 0; i < bitmap.Pixels.size(); i += 3) {
-          std::memcpy(&bitmap.Pixels[i], kGifBackground, 3);
+        bitmap.Resize(gif->SWidth, gif->SHeight);
+        // Only a frame smaller than the screen, or one with transparent
+        // pixels, leaves background showing.
+        if (transparent != NO_TRANSPARENT_COLOR || gif->Image.Left != 0 || gif->Image.Top != 0 ||
+            gif->Image.Width != gif->SWidth || gif->Image.Height != gif->SHeight) {
+          for (size_t i = 0; i < bitmap.Pixels.size(); i += 3) {
+            std::memcpy(&bitmap.Pixels[i], kGifBackground, 3);
+          }
         }
         if (!ReadFrame(gif.get(), transparent, bitmap)) return false;
         break;
@@ -129,30 +132,35 @@ bool DecodeGif(std::string_view data, TBitmap& bitmap) {
   }
 }
 
-std::string EncodeGif(const TBitmap& bitmap) {
-  std::vector<TPaletteColor> palette;
-  std::vector<uint8_t> indices;
-  QuantizeBitmap(bitmap, palette, indices);
+std::string_view TGifEncoder::Encode(const TPixelView& pixels) {
+  Octree_.Clear();
+  Octree_.AddPixels(pixels);
+  Octree_.Palette(Palette_);
+  if (Palette_.empty()) Palette_.push_back(TPaletteColor());
+  Mapper_.SetPalette(Palette_);
+  Indices_.resize(static_cast<size_t>(pixels.Width) * static_cast<size_t>(pixels.Height));
+  Mapper_.MapPixels(pixels, Indices_.data());
 
   int bits = 1;
-  while ((1 << bits) < static_cast<int>(palette.size())) ++bits;
-  std::vector<GifColorType> colors(size_t{1} << bits, GifColorType{0, 0, 0});
-  for (size_t i = 0; i < palette.size(); ++i) {
-    colors[i] = {palette[i].R, palette[i].G, palette[i].B};
+  while ((1 << bits) < static_cast<int>(Palette_.size())) ++bits;
+  GifColorType colors[256];
+  for (int i = 0; i < (1 << bits); ++i) {
+    const TPaletteColor c = i < static_cast<int>(Palette_.size()) ? Palette_[i] : TPaletteColor();
+    colors[i] = {c.R, c.G, c.B};
   }
   std::unique_ptr<ColorMapObject, void (*)(ColorMapObject*)> map(
-      GifMakeMapObject(1 << bits, colors.data()), GifFreeMapObject);
+      GifMakeMapObject(1 << bits, colors), GifFreeMapObject);
   if (!map) throw std::bad_alloc();
 
-  std::string out;
+  Out_.clear();
   int error = 0;
-  GifFileType* gif = EGifOpen(&out, WriteToString, &error);
+  GifFileType* gif = EGifOpen(&Out_, WriteToString, &error);
   if (gif == nullptr) throw Exception(std::string("GIF encoder: ") + GifErrorString(error));
-  bool ok = EGifPutScreenDesc(gif, bitmap.Width, bitmap.Height, bits, 0, map.get()) != GIF_ERROR &&
-            EGifPutImageDesc(gif, 0, 0, bitmap.Width, bitmap.Height, false, nullptr) != GIF_ERROR;
-  for (int32_t y = 0; ok && y < bitmap.Height; ++y) {
-    ok = EGifPutLine(gif, indices.data() + static_cast<size_t>(y) * bitmap.Width, bitmap.Width) !=
-         GIF_ERROR;
+  bool ok = EGifPutScreenDesc(gif, pixels.Width, pixels.Height, bits, 0, map.get()) != GIF_ERROR &&
+            EGifPutImageDesc(gif, 0, 0, pixels.Width, pixels.Height, false, nullptr) != GIF_ERROR;
+  for (int32_t y = 0; ok && y < pixels.Height; ++y) {
+    ok = EGifPutLine(gif, Indices_.data() + static_cast<size_t>(y) * pixels.Width,
+                     pixels.Width) != GIF_ERROR;
   }
   if (!ok) error = gif->Error;
   int closeError = 0;
@@ -161,5 +169,10 @@ std::string EncodeGif(const TBitmap& bitmap) {
     error = closeError;
   }
   if (!ok) throw Exception(std::string("GIF encoder: ") + GifErrorString(error));
-  return out;
+  return Out_;
+}
+
+std::string EncodeGif(const TBitmap& bitmap) {
+  TGifEncoder encoder;
+  return std::string(encoder.Encode(ViewOf(bitmap)));
 }

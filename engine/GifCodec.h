@@ -2,8 +2,10 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/Bitmap.h"
+#include "engine/OctreeQuantizer.h"
 
 // GIF through giflib.
 
@@ -19,8 +21,25 @@ inline constexpr uint8_t kGifBackground[3] = {255, 255, 255};
 // image without the trailer byte is accepted.
 bool DecodeGif(std::string_view data, TBitmap& bitmap);
 
-// The bytes of a single-frame GIF of `bitmap`, reduced to its own adaptive
-// palette of at most 256 colours (QuantizeBitmap), without transparency. The
-// palette is padded with black to the power of two the format needs. Raises
-// Exception with giflib's message if the encoder fails.
+// Encodes many pictures one after the other, keeping the colour reduction's
+// tree, its mapping cache and the buffers from one to the next. Each picture
+// is encoded exactly as a fresh encoder would encode it. Not thread-safe.
+class TGifEncoder {
+ public:
+  // The bytes of a single-frame GIF of `pixels`, reduced to its own adaptive
+  // palette of at most 256 colours (QuantizeBitmap), without transparency.
+  // The palette is padded with black to the power of two the format needs.
+  // The bytes stay valid until the next call. Raises Exception with
+  // giflib's message if the encoder fails.
+  std::string_view Encode(const TPixelView& pixels);
+
+ private:
+  TOctreeQuantizer Octree_;
+  TPaletteMapper Mapper_;
+  std::vector<TPaletteColor> Palette_;
+  TPixelBytes Indices_;
+  std::string Out_;
+};
+
+// The same as TGifEncoder().Encode(ViewOf(bitmap)), as a string.
 std::string EncodeGif(const TBitmap& bitmap);

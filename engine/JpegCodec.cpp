@@ -6,8 +6,10 @@
 #include <jerror.h>
 // clang-format on
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdlib>
+#include <new>
 #include <vector>
 
 #include "engine/ExifOrientation.h"
@@ -72,6 +74,7 @@ bool DecodeJpeg(std::string_view data, TBitmap& bitmap, bool& progressive) {
   ErrorManager err;
   jpeg_progress_mgr progress;
   std::vector<uint8_t> cmykRow;
+  std::vector<JSAMPROW> rows;
   int orientation = 1;
   InstallErrorManager(err, reinterpret_cast<j_common_ptr>(&cinfo));
   if (setjmp(err.jump)) {
@@ -102,22 +105,36 @@ bool DecodeJpeg(std::string_view data, TBitmap& bitmap, bool& progressive) {
   cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
   jpeg_start_decompress(&cinfo);
   const int32_t width = static_cast<int32_t>(cinfo.output_width);
+  const int32_t height = static_cast<int32_t>(cinfo.output_height);
   try {
-    bitmap.Resize(width, static_cast<int32_t>(cinfo.output_height));
-    if (cmyk) cmykRow.resize(static_cast<size_t>(width) * 4);
+    bitmap.Resize(width, height);
+    if (cmyk) {
+      cmykRow.resize(static_cast<size_t>(width) * 4);
+    } else {
+      // RGB rows go straight into the bitmap, as many per call as libjpeg
+      // has ready.
+      rows.resize(static_cast<size_t>(height));
+      for (int32_t y = 0; y < height; ++y) rows[y] = bitmap.Row(y);
+    }
   } catch (...) {
     jpeg_destroy_decompress(&cinfo);
     throw;
   }
   while (cinfo.output_scanline < cinfo.output_height) {
-    uint8_t* row = bitmap.Row(static_cast<int32_t>(cinfo.output_scanline));
-    JSAMPROW target = cmyk ? cmykRow.data() : row;
-    if (jpeg_read_scanlines(&cinfo, &target, 1) != 1) {
+    const JDIMENSION at = cinfo.output_scanline;
+    JDIMENSION got;
+    if (cmyk) {
+      JSAMPROW target = cmykRow.data();
+      got = jpeg_read_scanlines(&cinfo, &target, 1);
+      if (got == 1) CmykRowToRgb(cmykRow.data(), width, bitmap.Row(static_cast<int32_t>(at)));
+    } else {
+      got = jpeg_read_scanlines(&cinfo, rows.data() + at, cinfo.output_height - at);
+    }
+    if (got == 0) {
       // Only a suspending source stops early; memory sources never do.
       jpeg_destroy_decompress(&cinfo);
       return false;
     }
-    if (cmyk) CmykRowToRgb(cmykRow.data(), width, row);
   }
   jpeg_finish_decompress(&cinfo);
   // A truncated or damaged stream is patched up by libjpeg with a warning;
@@ -128,21 +145,85 @@ bool DecodeJpeg(std::string_view data, TBitmap& bitmap, bool& progressive) {
   return clean;
 }
 
-std::string EncodeJpeg(const TBitmap& bitmap, bool progressive) {
+// The compressor, its error handler and a growing output buffer that
+// libjpeg writes into directly; all kept from one picture to the next.
+struct TJpegEncoder::State {
   jpeg_compress_struct cinfo;
   ErrorManager err;
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  InstallErrorManager(err, reinterpret_cast<j_common_ptr>(&cinfo));
-  if (setjmp(err.jump)) {
-    jpeg_destroy_compress(&cinfo);
-    std::free(buffer);
-    throw Exception(std::string("JPEG encoder: ") + err.message);
+  jpeg_destination_mgr dest;
+  TPixelBytes buffer;
+  size_t length = 0;
+  std::vector<JSAMPROW> rows;
+
+  static State& Of(j_compress_ptr cinfo) { return *static_cast<State*>(cinfo->client_data); }
+
+  static void InitDestination(j_compress_ptr cinfo) {
+    State& s = Of(cinfo);
+    if (s.buffer.empty()) Grow(cinfo, 64 * 1024);
+    cinfo->dest->next_output_byte = s.buffer.data();
+    cinfo->dest->free_in_buffer = s.buffer.size();
   }
-  jpeg_create_compress(&cinfo);
-  jpeg_mem_dest(&cinfo, &buffer, &size);
-  cinfo.image_width = static_cast<JDIMENSION>(bitmap.Width);
-  cinfo.image_height = static_cast<JDIMENSION>(bitmap.Height);
+
+  // The buffer is full: double it and go on after what is in it.
+  static boolean EmptyOutputBuffer(j_compress_ptr cinfo) {
+    State& s = Of(cinfo);
+    const size_t used = s.buffer.size();
+    Grow(cinfo, used * 2);
+    cinfo->dest->next_output_byte = s.buffer.data() + used;
+    cinfo->dest->free_in_buffer = s.buffer.size() - used;
+    return TRUE;
+  }
+
+  static void TermDestination(j_compress_ptr cinfo) {
+    State& s = Of(cinfo);
+    s.length = s.buffer.size() - cinfo->dest->free_in_buffer;
+  }
+
+  // No C++ exception may cross libjpeg's C frames; running out of memory is
+  // reported the way libjpeg reports it.
+  static void Grow(j_compress_ptr cinfo, size_t size) {
+    try {
+      Of(cinfo).buffer.resize(size);
+    } catch (const std::bad_alloc&) {
+      cinfo->err->msg_code = JERR_OUT_OF_MEMORY;
+      (*cinfo->err->error_exit)(reinterpret_cast<j_common_ptr>(cinfo));
+    }
+  }
+};
+
+TJpegEncoder::TJpegEncoder() : State_(std::make_unique<State>()) {
+  State& s = *State_;
+  InstallErrorManager(s.err, reinterpret_cast<j_common_ptr>(&s.cinfo));
+  if (setjmp(s.err.jump)) {
+    jpeg_destroy_compress(&s.cinfo);
+    throw std::bad_alloc();
+  }
+  jpeg_create_compress(&s.cinfo);
+  s.cinfo.client_data = &s;
+  s.dest.init_destination = State::InitDestination;
+  s.dest.empty_output_buffer = State::EmptyOutputBuffer;
+  s.dest.term_destination = State::TermDestination;
+  s.cinfo.dest = &s.dest;
+}
+
+TJpegEncoder::~TJpegEncoder() { jpeg_destroy_compress(&State_->cinfo); }
+
+std::string_view TJpegEncoder::Encode(const TPixelView& pixels, bool progressive) {
+  State& s = *State_;
+  jpeg_compress_struct& cinfo = s.cinfo;
+  s.rows.resize(static_cast<size_t>(std::max(pixels.Height, 0)));
+  for (int32_t y = 0; y < pixels.Height; ++y) {
+    // libjpeg reads the rows only; its API is not const-correct.
+    s.rows[y] = const_cast<uint8_t*>(pixels.Row(y));
+  }
+  s.err.message[0] = '\0';
+  if (setjmp(s.err.jump)) {
+    // Back to the state before jpeg_start_compress, ready for the next picture.
+    jpeg_abort_compress(&cinfo);
+    throw Exception(std::string("JPEG encoder: ") + s.err.message);
+  }
+  cinfo.image_width = static_cast<JDIMENSION>(pixels.Width);
+  cinfo.image_height = static_cast<JDIMENSION>(pixels.Height);
   cinfo.input_components = 3;
   cinfo.in_color_space = JCS_RGB;
   jpeg_set_defaults(&cinfo);
@@ -150,19 +231,14 @@ std::string EncodeJpeg(const TBitmap& bitmap, bool progressive) {
   if (progressive) jpeg_simple_progression(&cinfo);
   jpeg_start_compress(&cinfo, TRUE);
   while (cinfo.next_scanline < cinfo.image_height) {
-    // libjpeg reads the rows only; its API is not const-correct.
-    JSAMPROW row = const_cast<uint8_t*>(bitmap.Row(static_cast<int32_t>(cinfo.next_scanline)));
-    jpeg_write_scanlines(&cinfo, &row, 1);
+    jpeg_write_scanlines(&cinfo, s.rows.data() + cinfo.next_scanline,
+                         cinfo.image_height - cinfo.next_scanline);
   }
   jpeg_finish_compress(&cinfo);
-  jpeg_destroy_compress(&cinfo);
-  std::string bytes;
-  try {
-    bytes.assign(reinterpret_cast<const char*>(buffer), size);
-  } catch (...) {
-    std::free(buffer);
-    throw;
-  }
-  std::free(buffer);
-  return bytes;
+  return {reinterpret_cast<const char*>(s.buffer.data()), s.length};
+}
+
+std::string EncodeJpeg(const TBitmap& bitmap, bool progressive) {
+  TJpegEncoder encoder;
+  return std::string(encoder.Encode(ViewOf(bitmap), progressive));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -18,7 +19,28 @@
 // scans, and for pictures beyond IsAcceptableImageSize.
 bool DecodeJpeg(std::string_view data, TBitmap& bitmap, bool& progressive);
 
-// The bytes of a colour JPEG file of `bitmap` at quality 90 with the standard
-// tables limited to baseline values; progressive scans when `progressive`.
-// Raises Exception with libjpeg's message if the encoder fails.
+// Encodes many pictures one after the other with one libjpeg compressor and
+// one output buffer, so that a picture after the first allocates nothing.
+// Each picture is encoded exactly as a fresh encoder would encode it. Not
+// thread-safe; one object per thread.
+class TJpegEncoder {
+ public:
+  TJpegEncoder();
+  ~TJpegEncoder();
+  TJpegEncoder(const TJpegEncoder&) = delete;
+  TJpegEncoder& operator=(const TJpegEncoder&) = delete;
+
+  // The bytes of a colour JPEG file of `pixels` at quality 90 with the
+  // standard tables limited to baseline values; progressive scans when
+  // `progressive`. The bytes stay valid until the next call. Raises
+  // Exception with libjpeg's message if the encoder fails (an empty picture,
+  // for one); the object can still be used afterwards.
+  std::string_view Encode(const TPixelView& pixels, bool progressive);
+
+ private:
+  struct State;
+  std::unique_ptr<State> State_;
+};
+
+// The same as TJpegEncoder().Encode(ViewOf(bitmap), progressive), as a string.
 std::string EncodeJpeg(const TBitmap& bitmap, bool progressive);

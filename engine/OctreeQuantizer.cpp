@@ -1,11 +1,20 @@
 #include "engine/OctreeQuantizer.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
-#include <limits>
 
 TOctreeQuantizer::TOctreeQuantizer() {
   Reducible_.fill(kNone);
   Pool_.reserve(4096);
+}
+
+void TOctreeQuantizer::Clear() {
+  Pool_.clear();
+  Free_.clear();
+  Reducible_.fill(kNone);
+  Root_ = kNone;
+  LeafCount_ = 0;
 }
 
 int32_t TOctreeQuantizer::NewNode(int depth) {
@@ -53,10 +62,14 @@ void TOctreeQuantizer::AddColor(uint8_t r, uint8_t g, uint8_t b) {
   while (LeafCount_ > kMaxColors) ReduceOne();
 }
 
-void TOctreeQuantizer::AddBitmap(const TBitmap& bitmap) {
-  const uint8_t* p = bitmap.Pixels.data();
-  const uint8_t* end = p + bitmap.Pixels.size();
-  for (; p != end; p += 3) AddColor(p[0], p[1], p[2]);
+void TOctreeQuantizer::AddBitmap(const TBitmap& bitmap) { AddPixels(ViewOf(bitmap)); }
+
+void TOctreeQuantizer::AddPixels(const TPixelView& pixels) {
+  for (int32_t y = 0; y < pixels.Height; ++y) {
+    const uint8_t* p = pixels.Row(y);
+    const uint8_t* end = p + static_cast<size_t>(pixels.Width) * 3;
+    for (; p != end; p += 3) AddColor(p[0], p[1], p[2]);
+  }
 }
 
 void TOctreeQuantizer::ReduceOne() {
@@ -101,41 +114,68 @@ void TOctreeQuantizer::CollectPalette(int32_t index, std::vector<TPaletteColor>&
 
 std::vector<TPaletteColor> TOctreeQuantizer::Palette() const {
   std::vector<TPaletteColor> palette;
-  if (Root_ != kNone) CollectPalette(Root_, palette);
+  Palette(palette);
   return palette;
 }
 
-TPaletteMapper::TPaletteMapper(std::vector<TPaletteColor> palette)
-    : Palette_(std::move(palette)), Cache_(32768, kUnclaimed) {
-  for (size_t i = 0; i < Palette_.size(); ++i) {
-    const TPaletteColor& c = Palette_[i];
+void TOctreeQuantizer::Palette(std::vector<TPaletteColor>& palette) const {
+  palette.clear();
+  if (Root_ != kNone) CollectPalette(Root_, palette);
+}
+
+TPaletteMapper::TPaletteMapper() : Cache_(kCells, kUnclaimed) {}
+
+TPaletteMapper::TPaletteMapper(const std::vector<TPaletteColor>& palette) : TPaletteMapper() {
+  SetPalette(palette);
+}
+
+void TPaletteMapper::SetPalette(const std::vector<TPaletteColor>& palette) {
+  Count_ = static_cast<int>(std::min<size_t>(palette.size(), kPadded));
+  // Far outside 0..255: a padding entry is never the nearest, and distances
+  // still fit 16 bits.
+  constexpr int16_t kFar = 4000;
+  for (int i = 0; i < kPadded; ++i) {
+    const bool real = i < Count_;
+    R_[i] = real ? palette[i].R : kFar;
+    G_[i] = real ? palette[i].G : kFar;
+    B_[i] = real ? palette[i].B : kFar;
+  }
+  std::fill(Cache_.begin(), Cache_.end(), kUnclaimed);
+  for (int i = 0; i < Count_; ++i) {
+    const TPaletteColor& c = palette[i];
     int16_t& cell = Cache_[Cell(c.R, c.G, c.B)];
     if (cell == kUnclaimed) cell = static_cast<int16_t>(i);
   }
 }
 
-uint8_t TPaletteMapper::Map(uint8_t r, uint8_t g, uint8_t b) {
-  int16_t& cell = Cache_[Cell(r, g, b)];
-  if (cell == kUnclaimed) {
-    int best = std::numeric_limits<int>::max();
-    for (size_t i = 0; i < Palette_.size(); ++i) {
-      const TPaletteColor& c = Palette_[i];
-      const int distance = std::abs(r - c.R) + std::abs(g - c.G) + std::abs(b - c.B);
-      if (distance < best) {
-        best = distance;
-        cell = static_cast<int16_t>(i);
-      }
-    }
+uint8_t TPaletteMapper::MapNew(uint8_t r, uint8_t g, uint8_t b) {
+  // The smallest distance first, then the lowest index that has it: two
+  // plain loops over whole blocks that the compiler turns into vector code.
+  if (Count_ == 0) return 0;
+  const int blocks = (Count_ + 15) / 16 * 16;
+  int16_t distance[kPadded];
+  int16_t best = INT16_MAX;
+  for (int i = 0; i < blocks; ++i) {
+    const int16_t d = static_cast<int16_t>(std::abs(r - R_[i]) + std::abs(g - G_[i]) +
+                                           std::abs(b - B_[i]));
+    distance[i] = d;
+    best = std::min(best, d);
   }
-  return static_cast<uint8_t>(cell);
+  int index = 0;
+  while (distance[index] != best) ++index;
+  Cache_[Cell(r, g, b)] = static_cast<int16_t>(index);
+  return static_cast<uint8_t>(index);
 }
 
 void TPaletteMapper::MapBitmap(const TBitmap& bitmap, std::vector<uint8_t>& indices) {
   indices.resize(bitmap.Pixels.size() / 3);
-  const uint8_t* p = bitmap.Pixels.data();
-  for (uint8_t& index : indices) {
-    index = Map(p[0], p[1], p[2]);
-    p += 3;
+  MapPixels(ViewOf(bitmap), indices.data());
+}
+
+void TPaletteMapper::MapPixels(const TPixelView& pixels, uint8_t* indices) {
+  for (int32_t y = 0; y < pixels.Height; ++y) {
+    const uint8_t* p = pixels.Row(y);
+    for (int32_t x = 0; x < pixels.Width; ++x, p += 3) *indices++ = Map(p[0], p[1], p[2]);
   }
 }
 

@@ -20,22 +20,28 @@ struct TPaletteColor {
 // 8. Every inner node is put at the front of the reducible list of its
 // depth. After each pixel, while there are more than 256 leaves, the newest
 // node of the deepest non-empty list (depths 7 to 1, else 0) absorbs its
-// children and becomes a leaf. Nodes come from a pool: adding pixels does not
-// allocate once the pool has grown.
+// children and becomes a leaf. Nodes come from a pool that Clear keeps: a
+// quantizer used for one picture after another stops allocating once its
+// pool has grown.
 class TOctreeQuantizer {
  public:
   static constexpr int kMaxColors = 256;
 
   TOctreeQuantizer();
 
+  // Empties the tree for the next picture, keeping the memory.
+  void Clear();
   void AddColor(uint8_t r, uint8_t g, uint8_t b);
   // Adds every pixel, rows from the top, each row from left to right.
   void AddBitmap(const TBitmap& bitmap);
+  void AddPixels(const TPixelView& pixels);
 
   int LeafCount() const { return LeafCount_; }
   // One entry per leaf, depth first with children 0 to 7: the leaf's mean
   // colour (sums divided by the count, rounded down), black for an empty leaf.
   std::vector<TPaletteColor> Palette() const;
+  // The same into `palette`, reusing its memory.
+  void Palette(std::vector<TPaletteColor>& palette) const;
 
  private:
   static constexpr int32_t kNone = -1;
@@ -67,18 +73,41 @@ class TOctreeQuantizer {
 // to the same entry.
 class TPaletteMapper {
  public:
-  // `palette` must hold 1 to 256 entries.
-  explicit TPaletteMapper(std::vector<TPaletteColor> palette);
+  static constexpr int kCells = 32768;
 
-  uint8_t Map(uint8_t r, uint8_t g, uint8_t b);
+  // A mapper without a palette; SetPalette must come before Map.
+  TPaletteMapper();
+  // `palette` must hold 1 to 256 entries.
+  explicit TPaletteMapper(const std::vector<TPaletteColor>& palette);
+
+  // Starts over with `palette` (1 to 256 entries) and an unclaimed cache;
+  // allocates nothing.
+  void SetPalette(const std::vector<TPaletteColor>& palette);
+
+  uint8_t Map(uint8_t r, uint8_t g, uint8_t b) {
+    const int16_t cell = Cache_[Cell(r, g, b)];
+    return cell != kUnclaimed ? static_cast<uint8_t>(cell) : MapNew(r, g, b);
+  }
   // One index per pixel of `bitmap`, row-major.
   void MapBitmap(const TBitmap& bitmap, std::vector<uint8_t>& indices);
+  // One index per pixel of `pixels`, row-major, into `indices`, which must
+  // have room for Width x Height entries.
+  void MapPixels(const TPixelView& pixels, uint8_t* indices);
 
   static int Cell(uint8_t r, uint8_t g, uint8_t b) { return r / 8 + 32 * (g / 8) + 1024 * (b / 8); }
 
  private:
   static constexpr int16_t kUnclaimed = -1;
-  std::vector<TPaletteColor> Palette_;
+  // Finds the nearest entry of a colour whose cell is unclaimed, and claims
+  // the cell for it.
+  uint8_t MapNew(uint8_t r, uint8_t g, uint8_t b);
+
+  int Count_ = 0;
+  // The palette by channel, padded to a whole number of blocks of 16
+  // entries with colours no pixel is nearest to, so the distance loop runs
+  // over whole blocks.
+  static constexpr int kPadded = 256;
+  alignas(64) int16_t R_[kPadded], G_[kPadded], B_[kPadded];
   std::vector<int16_t> Cache_;
 };
 

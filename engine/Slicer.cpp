@@ -7,6 +7,7 @@
 #include "engine/Grid.h"
 #include "engine/JpegCodec.h"
 #include "engine/PieceFile.h"
+#include "engine/PieceWriter.h"
 #include "engine/TableMarkup.h"
 #include "platform/Exception.h"
 
@@ -58,17 +59,19 @@ std::string SliceImage(const TSourceImage& image, ImageKind kind, const TSliceTa
   }
   if (namesReady) namesReady(saved.GetPieceNames());
 
-  // One piece bitmap serves every piece; it is only resized when its size
-  // changes (last column, last row).
-  TBitmap piece;
+  // Each piece is encoded straight from its rectangle of the picture; the
+  // encoders and their buffers serve every piece of the image.
+  TPieceWriter writer;
   const int32_t lastWidth = LastWidth(grid, w), lastHeight = LastHeight(grid, h);
   size_t next = 0;
   for (int32_t r = 0; r < grid.Rows; ++r) {
     const int32_t pieceHeight = r == grid.Rows - 1 ? lastHeight : grid.PieceHeight;
     for (int32_t c = 0; c < grid.Cols; ++c) {
       const int32_t pieceWidth = c == grid.Cols - 1 ? lastWidth : grid.PieceWidth;
-      CopyRect(bitmap, c * grid.PieceWidth, r * grid.PieceHeight, pieceWidth, pieceHeight, piece);
-      SavePiece(kind, paths[next++], piece, image.Progressive);
+      writer.Write(kind, paths[next++],
+                   ViewOf(bitmap, c * grid.PieceWidth, r * grid.PieceHeight, pieceWidth,
+                          pieceHeight),
+                   image.Progressive);
     }
   }
 

@@ -39,5 +39,7 @@ std::string SliceImage(const TSourceImage& image, ImageKind kind, const TSliceTa
 // uncompressed; GIF: one frame, adaptive palette, no transparency; JPEG:
 // colour, quality 90, baseline tables, progressive when `progressive`).
 // Never overwrites an existing file. Raises Exception on any failure,
-// removing a half-written file.
+// removing a half-written file. Each call starts its encoder afresh; for
+// the pieces of one picture TPieceWriter writes the same bytes with less
+// work.
 void SavePiece(ImageKind kind, const std::string& path, const TBitmap& piece, bool progressive);

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "engine/Bitmap.h"
+#include "engine/BmpCodec.h"
+#include "engine/GifCodec.h"
+#include "engine/ImageKind.h"
+#include "engine/JpegCodec.h"
+
+// Writes the pieces of a picture one after the other, each straight from its
+// rectangle of the picture, keeping the encoders and their buffers from one
+// piece to the next. A piece file holds exactly the bytes SavePiece writes
+// for a copy of the same rectangle. Not thread-safe.
+class TPieceWriter {
+ public:
+  TPieceWriter();
+  ~TPieceWriter();
+  TPieceWriter(const TPieceWriter&) = delete;
+  TPieceWriter& operator=(const TPieceWriter&) = delete;
+
+  // Writes `pixels` as a new file at `path` in the format of `kind` (BMP:
+  // 24-bit uncompressed; GIF: one frame, adaptive palette, no transparency;
+  // JPEG: colour, quality 90, baseline tables, progressive when
+  // `progressive`). Never overwrites an existing file. Raises Exception on
+  // any failure, removing a half-written file.
+  void Write(ImageKind kind, const std::string& path, const TPixelView& pixels, bool progressive);
+
+ private:
+  // Made on first use: a run of GIF pieces never needs a JPEG compressor.
+  std::unique_ptr<TJpegEncoder> Jpeg_;
+  std::unique_ptr<TGifEncoder> Gif_;
+  std::string Bmp_;
+};
