@@ -168,6 +168,7 @@ bool ProtectImageTag(const std::string& tagText, const std::string& pageFolder,
 
   const int before = saved.LastIndex();
   bool namesWritten = false;
+  run.WrittenFolders.insert(candidate.Target.ImageFolder);
   try {
     replacement = SliceImage(candidate.Image, candidate.Kind, candidate.Target, widthHeightText,
                              closeLinkText, Options, *run.Names, saved,

@@ -15,6 +15,15 @@ void TOctreeQuantizer::Clear() {
   Reducible_.fill(kNone);
   Root_ = kNone;
   LeafCount_ = 0;
+  NextEpoch();
+}
+
+void TOctreeQuantizer::NextEpoch() {
+  if (++Epoch_ == 0) {
+    // After four billion reductions old entries could look current again.
+    Recent_.fill(Recent());
+    Epoch_ = 1;
+  }
 }
 
 int32_t TOctreeQuantizer::NewNode(int depth) {
@@ -42,6 +51,17 @@ int32_t TOctreeQuantizer::NewNode(int depth) {
 void TOctreeQuantizer::FreeNode(int32_t index) { Free_.push_back(index); }
 
 void TOctreeQuantizer::AddColor(uint8_t r, uint8_t g, uint8_t b) {
+  const uint32_t color = uint32_t{r} << 16 | uint32_t{g} << 8 | b;
+  Recent& recent = Recent_[(color * 2654435761u) >> (32 - kRecentBits)];
+  if (recent.Epoch == Epoch_ && recent.Color == color) {
+    // The same leaf as the last time, and no new leaf: nothing to reduce.
+    Node& leaf = Pool_[recent.Leaf];
+    ++leaf.Count;
+    leaf.SumR += r;
+    leaf.SumG += g;
+    leaf.SumB += b;
+    return;
+  }
   if (Root_ == kNone) Root_ = NewNode(0);
   int32_t index = Root_;
   for (int depth = 0; !Pool_[index].Leaf; ++depth) {
@@ -59,6 +79,7 @@ void TOctreeQuantizer::AddColor(uint8_t r, uint8_t g, uint8_t b) {
   leaf.SumR += r;
   leaf.SumG += g;
   leaf.SumB += b;
+  recent = {color, index, Epoch_};
   while (LeafCount_ > kMaxColors) ReduceOne();
 }
 
@@ -78,6 +99,7 @@ void TOctreeQuantizer::ReduceOne() {
   const int32_t index = Reducible_[depth];
   Node& node = Pool_[index];
   Reducible_[depth] = node.NextReducible;
+  NextEpoch();
   node.NextReducible = kNone;
   int children = 0;
   for (int32_t& child : node.Children) {

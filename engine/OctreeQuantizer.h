@@ -53,9 +53,20 @@ class TOctreeQuantizer {
     uint64_t SumR = 0, SumG = 0, SumB = 0;
   };
 
+  // A colour met before and the leaf it reached. The entry holds while no
+  // node has been reduced since (Epoch): a reduction is the only change to
+  // the tree that can end a colour's way down at another node.
+  struct Recent {
+    uint32_t Color = 0;
+    int32_t Leaf = kNone;
+    uint32_t Epoch = 0;
+  };
+  static constexpr int kRecentBits = 10;
+
   int32_t NewNode(int depth);
   void FreeNode(int32_t index);
   void ReduceOne();
+  void NextEpoch();
   void CollectPalette(int32_t index, std::vector<TPaletteColor>& palette) const;
 
   std::vector<Node> Pool_;
@@ -63,6 +74,8 @@ class TOctreeQuantizer {
   std::array<int32_t, 8> Reducible_;
   int32_t Root_ = kNone;
   int LeafCount_ = 0;
+  std::array<Recent, size_t{1} << kRecentBits> Recent_{};
+  uint32_t Epoch_ = 1;
 };
 
 // Maps colours to the nearest entry of a palette (sum of absolute channel

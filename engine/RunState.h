@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -27,6 +28,10 @@ struct TRunState {
   // tags they kept (refused, left in a link, marked NOPROTECT): such a
   // source must stay, or those pages would lose the picture.
   std::unordered_set<std::string> StillShown;
+
+  // Folders that received pages or pieces; their file systems are forced to
+  // the disk before any source image is deleted.
+  std::set<std::string> WrittenFolders;
 
   // Figures of the run, for reports.
   int64_t ImagesSliced = 0;

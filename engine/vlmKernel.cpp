@@ -1,10 +1,9 @@
 #include "engine/vlmKernel.h"
 
-#include <unistd.h>
-
 #include <climits>
 #include <memory>
 
+#include "engine/FileSystemSync.h"
 #include "engine/Grid.h"
 #include "engine/ImageTagRewriter.h"
 #include "engine/PageProcessor.h"
@@ -112,6 +111,7 @@ void ProtectPage(const std::string& pagePath, int32_t& finalSize) {
                                        ": its path is longer than 254 bytes");
     }
     run.Backup->AddEntry(page->FileSize(), pagePath, text);
+    run.WrittenFolders.insert(pageFolder);
     WritePage(*page, output, text);
   } catch (const EFileHandlerError& e) {
     KeepSourcesOfPage(run);
@@ -132,7 +132,7 @@ void EndProtection() {
       if (run->StillShown.count(saved.Paths()[i])) saved.KeepSource(i);
     }
     // Pages and pieces reach the disk before any source goes.
-    ::sync();
+    SyncFileSystemsOf(run->WrittenFolders);
     run->Saved.reset();
   }
 }
