@@ -158,6 +158,49 @@ TEST(BmpCodec, ReadsSixteenAndThirtyTwoBitsWithAndWithoutBitFields) {
   EXPECT_EQ(PixelAt(b, 0, 0), (Rgb{0x0A, 0x0B, 0x0C}));
 }
 
+TEST(BmpCodec, PlainLayoutsReadTheSameAsThroughChannelMasks) {
+  // 24-bit rows (padded), 32-bit rows and 32-bit bit fields with the usual
+  // masks are only reordered; masks in another place take the general
+  // path. All must give the same picture, either row order.
+  const TBitmap source = testimages::Gradient(7, 5);
+  auto rows = [&](int bytes, bool topDown, int shift) {
+    std::string px;
+    for (int i = 0; i < source.Height; ++i) {
+      const int y = topDown ? i : source.Height - 1 - i;
+      size_t written = 0;
+      for (int x = 0; x < source.Width; ++x) {
+        const uint8_t* p = source.At(x, y);
+        const uint32_t v = (uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2]) << shift;
+        for (int k = 0; k < bytes; ++k) px.push_back(static_cast<char>(v >> (8 * k)));
+        written += bytes;
+      }
+      for (; written % 4 != 0; ++written) px.push_back('\0');
+    }
+    return px;
+  };
+  auto masks = [](int shift) {
+    std::string m;
+    Put32(m, 0xFF0000u << shift);
+    Put32(m, 0x00FF00u << shift);
+    Put32(m, 0x0000FFu << shift);
+    return m;
+  };
+  const std::string files[] = {
+      MakeBmp(7, 5, 24, 0, "", rows(3, false, 0)),
+      MakeBmp(7, -5, 24, 0, "", rows(3, true, 0)),
+      MakeBmp(7, 5, 32, 0, "", rows(4, false, 0)),
+      MakeBmp(7, 5, 32, 3, masks(0), rows(4, false, 0)),
+      MakeBmp(7, -5, 32, 3, masks(8), rows(4, true, 8)),
+  };
+  for (size_t i = 0; i < std::size(files); ++i) {
+    TBitmap b;
+    ASSERT_TRUE(DecodeBmp(files[i], b)) << i;
+    EXPECT_EQ(b.Width, 7);
+    EXPECT_EQ(b.Height, 5);
+    EXPECT_EQ(b.Pixels, source.Pixels) << i;
+  }
+}
+
 TEST(BmpCodec, ReadsRunLengthEncodedData) {
   std::string pal = Palette({{0, 0, 0}, {255, 0, 0}, {0, 255, 0}});
   TBitmap b;

@@ -154,6 +154,11 @@ struct TJpegEncoder::State {
   TPixelBytes buffer;
   size_t length = 0;
   std::vector<JSAMPROW> rows;
+  // The standard Huffman tables as a fresh compressor has them. A
+  // progressive picture replaces the compressor's tables with ones fitted to
+  // it, and jpeg_set_defaults keeps tables that exist; they are put back
+  // before every picture.
+  JHUFF_TBL standardDc[2], standardAc[2];
 
   static State& Of(j_compress_ptr cinfo) { return *static_cast<State*>(cinfo->client_data); }
 
@@ -199,6 +204,13 @@ TJpegEncoder::TJpegEncoder() : State_(std::make_unique<State>()) {
     throw std::bad_alloc();
   }
   jpeg_create_compress(&s.cinfo);
+  s.cinfo.in_color_space = JCS_RGB;
+  s.cinfo.input_components = 3;
+  jpeg_set_defaults(&s.cinfo);
+  for (int i = 0; i < 2; ++i) {
+    s.standardDc[i] = *s.cinfo.dc_huff_tbl_ptrs[i];
+    s.standardAc[i] = *s.cinfo.ac_huff_tbl_ptrs[i];
+  }
   s.cinfo.client_data = &s;
   s.dest.init_destination = State::InitDestination;
   s.dest.empty_output_buffer = State::EmptyOutputBuffer;
@@ -226,6 +238,10 @@ std::string_view TJpegEncoder::Encode(const TPixelView& pixels, bool progressive
   cinfo.image_height = static_cast<JDIMENSION>(pixels.Height);
   cinfo.input_components = 3;
   cinfo.in_color_space = JCS_RGB;
+  for (int i = 0; i < 2; ++i) {
+    if (cinfo.dc_huff_tbl_ptrs[i] != nullptr) *cinfo.dc_huff_tbl_ptrs[i] = s.standardDc[i];
+    if (cinfo.ac_huff_tbl_ptrs[i] != nullptr) *cinfo.ac_huff_tbl_ptrs[i] = s.standardAc[i];
+  }
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, 90, TRUE);
   if (progressive) jpeg_simple_progression(&cinfo);

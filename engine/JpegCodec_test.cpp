@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -174,6 +175,80 @@ TEST(JpegCodec, TruncatedCorruptAndOversizedFilesAreRefused) {
   damaged[sos + 20] = static_cast<char>(0xFF);
   damaged[sos + 21] = static_cast<char>(0xD3);
   EXPECT_FALSE(DecodeJpeg(damaged, decoded, progressive));
+}
+
+// Encodes `bitmap` with plain libjpeg, the luminance sampled `h` x `v`
+// times as densely as the colour, progressive or not.
+std::string EncodeSampled(const TBitmap& bitmap, int h, int v, bool progressive) {
+  jpeg_compress_struct cinfo;
+  jpeg_error_mgr err;
+  cinfo.err = jpeg_std_error(&err);
+  jpeg_create_compress(&cinfo);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&cinfo, &buffer, &size);
+  cinfo.image_width = bitmap.Width;
+  cinfo.image_height = bitmap.Height;
+  cinfo.input_components = 3;
+  cinfo.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&cinfo);
+  cinfo.comp_info[0].h_samp_factor = h;
+  cinfo.comp_info[0].v_samp_factor = v;
+  if (progressive) jpeg_simple_progression(&cinfo);
+  jpeg_start_compress(&cinfo, TRUE);
+  while (cinfo.next_scanline < cinfo.image_height) {
+    JSAMPROW row = const_cast<uint8_t*>(bitmap.Row(static_cast<int32_t>(cinfo.next_scanline)));
+    jpeg_write_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  jpeg_destroy_compress(&cinfo);
+  std::string out(reinterpret_cast<char*>(buffer), size);
+  std::free(buffer);
+  return out;
+}
+
+// Decodes with plain libjpeg into RGB, one row per call.
+std::vector<uint8_t> DecodeRowByRow(const std::string& file) {
+  jpeg_decompress_struct cinfo;
+  jpeg_error_mgr err;
+  cinfo.err = jpeg_std_error(&err);
+  jpeg_create_decompress(&cinfo);
+  jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(file.data()), file.size());
+  jpeg_read_header(&cinfo, TRUE);
+  cinfo.out_color_space = JCS_RGB;
+  jpeg_start_decompress(&cinfo);
+  std::vector<uint8_t> pixels(static_cast<size_t>(cinfo.output_width) * cinfo.output_height * 3);
+  while (cinfo.output_scanline < cinfo.output_height) {
+    JSAMPROW row = pixels.data() + static_cast<size_t>(cinfo.output_scanline) * cinfo.output_width * 3;
+    jpeg_read_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_decompress(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+  return pixels;
+}
+
+TEST(JpegCodec, DecodingStraightIntoThePictureGivesLibjpegsOwnPixels) {
+  // Rows are read in batches straight into the picture; every sampling and
+  // both scan modes, on sizes that are no multiple of a block, must give the
+  // pixels of the plain row-by-row decoder.
+  const TBitmap source = testimages::Noisy(77, 43);
+  for (int h = 1; h <= 2; ++h) {
+    for (int v = 1; v <= 2; ++v) {
+      for (bool progressive : {false, true}) {
+        const std::string file = EncodeSampled(source, h, v, progressive);
+        TBitmap decoded;
+        bool wasProgressive = !progressive;
+        ASSERT_TRUE(DecodeJpeg(file, decoded, wasProgressive));
+        EXPECT_EQ(wasProgressive, progressive);
+        const std::vector<uint8_t> plain = DecodeRowByRow(file);
+        ASSERT_EQ(decoded.Width, 77);
+        ASSERT_EQ(decoded.Height, 43);
+        EXPECT_TRUE(std::equal(plain.begin(), plain.end(), decoded.Pixels.begin(),
+                               decoded.Pixels.end()))
+            << h << "x" << v << (progressive ? " progressive" : "");
+      }
+    }
+  }
 }
 
 TEST(JpegCodec, EncoderErrorsBecomeExceptions) {

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <deque>
 #include <set>
 #include <tuple>
+
+#include "engine/TestImages.h"
 
 namespace {
 
@@ -17,6 +20,143 @@ TBitmap FromColors(const std::vector<TPaletteColor>& colors) {
     b.Pixels[i * 3 + 2] = colors[i].B;
   }
   return b;
+}
+
+// The colour reduction written the plain way, step by step as its contract
+// reads: heap nodes, lists of reducible nodes, a fresh tree per picture and
+// a fresh mapping cache. The quantizer and the mapper must agree with it
+// exactly.
+class PlainOctree {
+ public:
+  void Add(uint8_t r, uint8_t g, uint8_t b) {
+    if (root_ == nullptr) root_ = Make(0);
+    Node* n = root_;
+    for (int depth = 0; !n->leaf; ++depth) {
+      const int shift = 7 - depth;
+      const int c = 4 * ((r >> shift) & 1) + 2 * ((g >> shift) & 1) + ((b >> shift) & 1);
+      if (n->child[c] == nullptr) n->child[c] = Make(depth + 1);
+      n = n->child[c];
+    }
+    ++n->count;
+    n->r += r;
+    n->g += g;
+    n->b += b;
+    while (leaves_ > 256) Reduce();
+  }
+  std::vector<TPaletteColor> Palette() const {
+    std::vector<TPaletteColor> out;
+    if (root_ != nullptr) Collect(root_, out);
+    return out;
+  }
+
+ private:
+  struct Node {
+    Node* child[8] = {};
+    bool leaf = false;
+    uint64_t count = 0, r = 0, g = 0, b = 0;
+  };
+  Node* Make(int depth) {
+    Node* n = &nodes_.emplace_back();
+    if (depth == 8) {
+      n->leaf = true;
+      ++leaves_;
+    } else {
+      reducible_[depth].push_back(n);  // the back is the front of the list
+    }
+    return n;
+  }
+  void Reduce() {
+    int depth = 7;
+    while (depth > 0 && reducible_[depth].empty()) --depth;
+    Node* n = reducible_[depth].back();
+    reducible_[depth].pop_back();
+    int children = 0;
+    for (Node*& c : n->child) {
+      if (c == nullptr) continue;
+      n->count += c->count;
+      n->r += c->r;
+      n->g += c->g;
+      n->b += c->b;
+      c = nullptr;
+      ++children;
+    }
+    n->leaf = true;
+    leaves_ += 1 - children;
+  }
+  static void Collect(const Node* n, std::vector<TPaletteColor>& out) {
+    if (n->leaf) {
+      TPaletteColor c;
+      if (n->count > 0) {
+        c = {static_cast<uint8_t>(n->r / n->count), static_cast<uint8_t>(n->g / n->count),
+             static_cast<uint8_t>(n->b / n->count)};
+      }
+      out.push_back(c);
+      return;
+    }
+    for (const Node* c : n->child) {
+      if (c != nullptr) Collect(c, out);
+    }
+  }
+  std::deque<Node> nodes_;
+  std::vector<Node*> reducible_[8];
+  Node* root_ = nullptr;
+  int leaves_ = 0;
+};
+
+std::vector<uint8_t> PlainMap(const std::vector<TPaletteColor>& palette, const TBitmap& bitmap) {
+  std::vector<int> cell(32768, -1);
+  auto cellOf = [](int r, int g, int b) { return r / 8 + 32 * (g / 8) + 1024 * (b / 8); };
+  for (size_t i = 0; i < palette.size(); ++i) {
+    int& c = cell[cellOf(palette[i].R, palette[i].G, palette[i].B)];
+    if (c < 0) c = static_cast<int>(i);
+  }
+  std::vector<uint8_t> out;
+  for (size_t p = 0; p < bitmap.Pixels.size(); p += 3) {
+    const int r = bitmap.Pixels[p], g = bitmap.Pixels[p + 1], b = bitmap.Pixels[p + 2];
+    int& c = cell[cellOf(r, g, b)];
+    if (c < 0) {
+      int best = 1 << 30;
+      for (size_t i = 0; i < palette.size(); ++i) {
+        const int d = std::abs(r - palette[i].R) + std::abs(g - palette[i].G) +
+                      std::abs(b - palette[i].B);
+        if (d < best) {
+          best = d;
+          c = static_cast<int>(i);
+        }
+      }
+    }
+    out.push_back(static_cast<uint8_t>(c));
+  }
+  return out;
+}
+
+TEST(OctreeQuantizer, AgreesWithThePlainTreeWhenUsedForPictureAfterPicture) {
+  // Many colours (a reduction after nearly every pixel), few colours in runs
+  // (the same leaves again and again) and a palette just over the limit,
+  // all through one quantizer and one mapper, as the pieces of a run go.
+  const std::vector<TBitmap> pictures = {
+      testimages::Noisy(120, 90, 1),      testimages::FewColours(120, 90, 256),
+      testimages::FewColours(97, 41, 300), testimages::Gradient(256, 64),
+      testimages::Noisy(33, 200, 7),      testimages::FewColours(8, 8, 3)};
+  TOctreeQuantizer octree;
+  TPaletteMapper mapper;
+  std::vector<TPaletteColor> palette;
+  std::vector<uint8_t> indices;
+  for (size_t i = 0; i < pictures.size(); ++i) {
+    PlainOctree plain;
+    for (size_t p = 0; p < pictures[i].Pixels.size(); p += 3) {
+      plain.Add(pictures[i].Pixels[p], pictures[i].Pixels[p + 1], pictures[i].Pixels[p + 2]);
+    }
+    const std::vector<TPaletteColor> expected = plain.Palette();
+
+    octree.Clear();
+    octree.AddBitmap(pictures[i]);
+    octree.Palette(palette);
+    ASSERT_EQ(palette, expected) << "picture " << i;
+    mapper.SetPalette(palette);
+    mapper.MapBitmap(pictures[i], indices);
+    ASSERT_EQ(indices, PlainMap(expected, pictures[i])) << "picture " << i;
+  }
 }
 
 TEST(OctreeQuantizer, FewColoursComeBackExactlyInTreeOrder) {

@@ -193,6 +193,40 @@ TEST(Slicer, ColoursSharingACellMergeInGifPieces) {
   EXPECT_EQ(piece.Pixels, testimages::Solid(4, 1, 16, 16, 16).Pixels);
 }
 
+TEST(Slicer, EachPieceHoldsTheBytesOfItsRectangleSavedOnItsOwn) {
+  // The slicer encodes pieces in place with encoders kept from piece to
+  // piece; saving a copy of each rectangle with a fresh encoder is the plain
+  // way. Both must write the same files.
+  const TBitmap source = testimages::Noisy(100, 50);
+  const struct {
+    ImageKind kind;
+    bool progressive;
+    const char* file;
+  } cases[] = {{ImageKind::BMP, false, "a.bmp"},
+               {ImageKind::GIF, false, "b.gif"},
+               {ImageKind::JPEG, false, "c.jpg"},
+               {ImageKind::JPEG, true, "d.jpg"}};
+  for (const auto& c : cases) {
+    SliceRun run;
+    TSourceImage image;
+    image.Bitmap = source;
+    image.Progressive = c.progressive;
+    SliceImage(image, c.kind, run.Target(c.file), "", "", PixelMode(40, 40), run.names, run.saved,
+               [&](const std::string& names) { run.recorded = names; });
+    const std::vector<std::string> pieces = run.Pieces();
+    ASSERT_EQ(pieces.size(), 6u);
+    const std::string ext = ExtensionOf(c.file);
+    for (size_t i = 0; i < pieces.size(); ++i) {
+      const int32_t left = static_cast<int32_t>(i % 3) * 40, top = static_cast<int32_t>(i / 3) * 40;
+      TBitmap rect;
+      CopyRect(source, left, top, i % 3 == 2 ? 20 : 40, i / 3 == 1 ? 10 : 40, rect);
+      SavePiece(c.kind, run.dir / ("plain" + std::to_string(i) + ext), rect, c.progressive);
+      EXPECT_EQ(run.dir.Read(pieces[i] + ext), run.dir.Read("plain" + std::to_string(i) + ext))
+          << c.file << " piece " << i;
+    }
+  }
+}
+
 TEST(Slicer, RegistersTheImageSoItsTableCanBeBuiltAgain) {
   SliceRun run;
   TSliceTarget t = run.Target("a.bmp");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "engine/Bitmap.h"
@@ -32,6 +33,41 @@ inline TBitmap Solid(int32_t w, int32_t h, uint8_t r, uint8_t g, uint8_t b) {
     bitmap.Pixels[i + 2] = b;
   }
   return bitmap;
+}
+
+// Smooth shading with pseudo-random noise: thousands of colours, as in a
+// photograph, the same for the same arguments.
+inline TBitmap Noisy(int32_t w, int32_t h, uint32_t seed = 1) {
+  TBitmap b;
+  b.Resize(w, h);
+  uint32_t state = seed * 2654435761u + 1;
+  for (int32_t y = 0; y < h; ++y) {
+    for (int32_t x = 0; x < w; ++x) {
+      uint8_t* p = b.At(x, y);
+      for (int k = 0; k < 3; ++k) {
+        state = state * 1664525u + 1013904223u;
+        const int base = (x * (k + 1) * 255 / std::max(1, w) + y * (3 - k) * 255 / std::max(1, h)) / 3;
+        p[k] = static_cast<uint8_t>(std::clamp(base + static_cast<int>(state >> 28) - 8, 0, 255));
+      }
+    }
+  }
+  return b;
+}
+
+// At most `colours` colours in short runs, as in a GIF picture.
+inline TBitmap FewColours(int32_t w, int32_t h, int colours) {
+  TBitmap b;
+  b.Resize(w, h);
+  for (int32_t y = 0; y < h; ++y) {
+    for (int32_t x = 0; x < w; ++x) {
+      const int c = ((x / 3) * 7 + (y / 2) * 13) % colours;
+      uint8_t* p = b.At(x, y);
+      p[0] = static_cast<uint8_t>(c * 37);
+      p[1] = static_cast<uint8_t>(c * 101 >> 2);
+      p[2] = static_cast<uint8_t>(255 - c);
+    }
+  }
+  return b;
 }
 
 // True when `piece` equals the rectangle of `source` at (left, top).
