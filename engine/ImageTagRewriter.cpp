@@ -1,6 +1,7 @@
 #include "engine/ImageTagRewriter.h"
 
 #include <algorithm>
+#include <climits>
 #include <vector>
 
 #include "engine/ImageDecoder.h"
@@ -37,16 +38,19 @@ ImageKind KindOf(const std::string& ext) {
   return ImageKind::None;
 }
 
-// The whole file, or false when it cannot be opened or read.
-bool ReadImageFile(const std::string& path, std::string& bytes, int32_t& size) {
-  try {
-    TFileHandler file(path, fmOpenRead | fmShareCompat);
-    file.Read(bytes, 0);
-    size = file.FileSize();
-    return true;
-  } catch (const EFileHandlerError&) {
-    return false;
-  }
+// The whole file, or false when it cannot be opened or read. Opened as the
+// file handler opens with compatibility sharing (no other opener while it is
+// read, no file beyond 2 GiB - 1), but read into memory that is not cleared
+// first: a picture's bytes are read once and written once to the backup.
+bool ReadImageFile(const std::string& path, TPixelBytes& bytes, int32_t& size) {
+  platform::File file;
+  if (!file.Open(path, platform::Access::Read, platform::Sharing::Exclusive)) return false;
+  const int64_t length = file.Size();
+  if (length < 0 || length > INT32_MAX) return false;
+  bytes.resize(static_cast<size_t>(length));
+  if (file.Read(reinterpret_cast<char*>(bytes.data()), length) != length) return false;
+  size = static_cast<int32_t>(length);
+  return true;
 }
 
 }  // namespace
@@ -119,7 +123,7 @@ TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFo
     return TTagDecision::Refused;
   }
   TSourceImage& image = candidate.Image;
-  if (!DecodeImage(candidate.Kind, candidate.FileBytes, image)) return TTagDecision::Refused;
+  if (!DecodeImage(candidate.Kind, candidate.FileText(), image)) return TTagDecision::Refused;
 
   const std::string widthValue = GetAttributeValue(tagText, "WIDTH=");
   const std::string heightValue = GetAttributeValue(tagText, "HEIGHT=");
@@ -158,7 +162,7 @@ bool ProtectImageTag(const std::string& tagText, const std::string& pageFolder,
 
   // The image's old bytes must be safe on disk before anything of it changes.
   try {
-    run.Backup->AddEntry(candidate.FileSize, candidate.Target.ImagePath, candidate.FileBytes);
+    run.Backup->AddEntry(candidate.FileSize, candidate.Target.ImagePath, candidate.FileText());
   } catch (const EFileHandlerError& e) {
     ShowError(e.ErrorCode, e.what());
     return false;

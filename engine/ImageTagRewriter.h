@@ -26,8 +26,13 @@ struct TImageCandidate {
   TSliceTarget Target;
   ImageKind Kind = ImageKind::None;
   TSourceImage Image;
-  std::string FileBytes;
+  // The whole file; memory that is not cleared before the file is read in.
+  TPixelBytes FileBytes;
   int32_t FileSize = 0;
+
+  std::string_view FileText() const {
+    return {reinterpret_cast<const char*>(FileBytes.data()), FileBytes.size()};
+  }
 };
 
 enum class TTagDecision { Refused, Reused, New };

@@ -9,7 +9,7 @@ namespace {
 // Blocks from this size on are aligned to, and rounded up to, whole huge
 // pages and marked for them; smaller ones come from the ordinary heap.
 constexpr size_t kHugePage = size_t{2} << 20;
-constexpr size_t kHugeFrom = 2 * kHugePage;
+constexpr size_t kHugeFrom = kHugePage;
 
 size_t RoundedUp(size_t bytes) { return (bytes + kHugePage - 1) / kHugePage * kHugePage; }
 
