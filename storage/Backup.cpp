@@ -1,17 +1,26 @@
 #include "storage/Backup.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 
 #include "platform/Exception.h"
 #include "storage/GlobalLib.h"
 
-TBackupIndexRecord TBackupIndexRecord::Make(const std::string& name, int32_t size) {
+namespace {
+
+constexpr uint16_t kModeMark = 0xA000;
+
+}  // namespace
+
+TBackupIndexRecord TBackupIndexRecord::Make(const std::string& name, int32_t size, int32_t mode) {
   TBackupIndexRecord record;
   size_t length = std::min<size_t>(name.size(), kBackupNameSize);
   record.NameLength = static_cast<uint8_t>(length);
   std::memcpy(record.Name.data(), name.data(), length);
   record.Size = size;
+  if (mode >= 0 && length <= kBackupModeOffset) record.Mode = mode & 0777;
   return record;
 }
 
@@ -19,6 +28,11 @@ std::array<char, kBackupRecordSize> TBackupIndexRecord::Encode() const {
   std::array<char, kBackupRecordSize> bytes{};
   bytes[0] = static_cast<char>(NameLength);
   std::memcpy(bytes.data() + 1, Name.data(), kBackupNameSize);
+  if (Mode >= 0 && NameLength <= kBackupModeOffset) {
+    const uint16_t mode = kModeMark | static_cast<uint16_t>(Mode & 0777);
+    bytes[1 + kBackupModeOffset] = static_cast<char>(mode & 0xFF);
+    bytes[2 + kBackupModeOffset] = static_cast<char>(mode >> 8);
+  }
   uint32_t size = static_cast<uint32_t>(Size);
   for (int i = 0; i < 4; ++i) bytes[256 + i] = static_cast<char>((size >> (8 * i)) & 0xFF);
   return bytes;
@@ -31,6 +45,11 @@ TBackupIndexRecord TBackupIndexRecord::Decode(const char* bytes) {
   uint32_t size = 0;
   for (int i = 0; i < 4; ++i) size |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[256 + i])) << (8 * i);
   record.Size = static_cast<int32_t>(size);
+  if (record.NameLength <= kBackupModeOffset) {
+    const uint16_t mode = static_cast<uint16_t>(static_cast<uint8_t>(bytes[1 + kBackupModeOffset]) |
+                                                static_cast<uint8_t>(bytes[2 + kBackupModeOffset]) << 8);
+    if ((mode & 0xF000) == kModeMark) record.Mode = mode & 0777;
+  }
   return record;
 }
 
@@ -93,7 +112,9 @@ void TImageBackupMaker::AddEntry(int32_t size, const std::string& fileName,
     CutBack(DataLength_, IndexLength_, ListLength_);
     throw EFileWriteError(dataName);
   }
-  const auto record = TBackupIndexRecord::Make(fileName, size).Encode();
+  struct stat st;
+  const int32_t mode = ::stat(fileName.c_str(), &st) == 0 ? static_cast<int32_t>(st.st_mode & 0777) : -1;
+  const auto record = TBackupIndexRecord::Make(fileName, size, mode).Encode();
   if (!IndexFile_.WriteAt(record.data(), kBackupRecordSize, IndexLength_) || !IndexFile_.Sync()) {
     CutBack(DataLength_, IndexLength_, ListLength_);
     throw EFileWriteError(BaseName_ + ".ind");

@@ -18,17 +18,27 @@
 // Every entry reaches the disk before the caller goes on: the data first,
 // then its record, so a record never points past the data, and a crash at
 // any moment leaves a set that restores every file changed so far.
+//
+// The name field's bytes past the name are free. When the name leaves the
+// last two of them free (252 bytes or fewer), they hold the file's read,
+// write and execute bits, little-endian, marked by 0xA000 in the top four
+// bits, so that a file the run deleted comes back with its old permissions.
+// Readers that know nothing of this ignore them.
 
 inline constexpr int kBackupRecordSize = 260;
 inline constexpr int kBackupNameSize = 255;
+
+inline constexpr int kBackupModeOffset = kBackupNameSize - 2;
 
 struct TBackupIndexRecord {
   uint8_t NameLength = 0;
   std::array<char, kBackupNameSize> Name{};
   int32_t Size = 0;
+  int32_t Mode = -1;  // read, write and execute bits kept with the name, -1 when none
 
-  // `name` cut to its first 255 bytes.
-  static TBackupIndexRecord Make(const std::string& name, int32_t size);
+  // `name` cut to its first 255 bytes. `mode` (permission bits, or -1) is
+  // kept only when the name leaves room for it.
+  static TBackupIndexRecord Make(const std::string& name, int32_t size, int32_t mode = -1);
   std::array<char, kBackupRecordSize> Encode() const;
   static TBackupIndexRecord Decode(const char* bytes);
   std::string NameText() const { return std::string(Name.data(), NameLength); }
@@ -48,7 +58,8 @@ class TImageBackupMaker {
   TImageBackupMaker& operator=(const TImageBackupMaker&) = delete;
 
   // Adds one file's old bytes (exactly `size` of them) and its record, both
-  // forced to the disk. Raises EFileWriteError (104) when they cannot be
+  // forced to the disk. The record keeps the permission bits `fileName` has
+  // now. Raises EFileWriteError (104) when they cannot be
   // written; the set is then cut back to its last complete entry.
   void AddEntry(int32_t size, const std::string& fileName, std::string_view content);
 

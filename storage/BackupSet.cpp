@@ -27,12 +27,16 @@ std::string ExtensionOf(const std::string& path) {
 }
 
 // Writes `content` over `path` in one step, keeping the mode of a file that
-// is there now.
-bool WriteBack(const std::string& path, const std::string& content) {
+// is there now, or else giving it `mode` when that is known.
+bool WriteBack(const std::string& path, const std::string& content, int32_t mode) {
   struct stat st;
   bool existed = ::stat(path.c_str(), &st) == 0;
   if (!platform::ReplaceFile(path, content)) return false;
-  if (existed) ::chmod(path.c_str(), st.st_mode & 07777);
+  if (existed) {
+    ::chmod(path.c_str(), st.st_mode & 07777);
+  } else if (mode >= 0) {
+    ::chmod(path.c_str(), static_cast<mode_t>(mode));
+  }
   return true;
 }
 
@@ -75,6 +79,7 @@ TBackupSet ReadBackupSet(const std::string& baseName) {
       entry.Size = record.Size;
       entry.Offset = offset;
       entry.IsImage = IsImageBackupPath(name);
+      entry.Mode = record.Mode;
       set.Entries.push_back(std::move(entry));
     }
     offset += record.Size;
@@ -171,7 +176,7 @@ TRestoreReport RestoreBackupSet(const TBackupSet& set, const TAccountFor& accoun
         report.KeptAside.push_back(aside);
       }
     }
-    if (!WriteBack(entry.Name, original)) {
+    if (!WriteBack(entry.Name, original, entry.Mode)) {
       report.Skipped.push_back(entry.Name + ": " + platform::ErrorText(errno));
       continue;
     }

@@ -13,6 +13,7 @@ struct TBackupEntry {
   int64_t Offset = 0;   // where they start in the data file
   bool IsImage = false; // a sliced source image (its pieces are in the list)
   int PieceLine = -1;   // its line of the image list, -1 if it has none
+  int32_t Mode = -1;    // the file's permission bits when it was backed up, -1 unknown
 };
 
 struct TBackupSet {
@@ -50,6 +51,7 @@ using TAccountFor = std::function<bool(const TBackupEntry& entry, const std::str
 
 // Puts every file of the set back, newest entries first so the oldest copy of
 // a file wins, then deletes the piece files listed for each image. A file
+// that exists keeps its permissions; one that is gone gets those recorded. A file
 // that exists, differs from its backup and is not accounted for by
 // `accountFor` is first copied to its path + ".before-restore" and reported,
 // so nothing the user changed since the run is lost. An entry whose recorded

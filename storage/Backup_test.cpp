@@ -178,4 +178,46 @@ TEST(BackupSet, RestoreRefusesAPathThatMayBeCut) {
   EXPECT_FALSE(platform::FileExists(longPath));
 }
 
+TEST(BackupSet, RestoredFileThatWasDeletedGetsItsOldPermissions) {
+  TempDir dir;
+  const std::string image = dir.Write("site/private.gif", "GIF-secret");
+  const std::string page = dir.Write("site/page.htm", "old");
+  ::chmod(image.c_str(), 0600);
+  ::chmod(page.c_str(), 0644);
+  const std::string longName = dir.path() + "/" + std::string(252 - dir.path().size(), 'm');
+  {
+    TImageBackupMaker maker(dir / "Backup/");
+    maker.AddEntry(10, image, "GIF-secret");
+    maker.AddEntry(3, page, "old");
+    maker.AddEntry(1, longName, "x");  // 253 bytes: no room for the mode
+  }
+  ::unlink(image.c_str());
+  dir.Write("site/page.htm", "protected");
+  ::chmod(page.c_str(), 0640);  // changed by the user since the run
+  TBackupSet set = ReadBackupSet(dir / "Backup/0");
+  ASSERT_EQ(set.Entries.size(), 3u);
+  EXPECT_EQ(set.Entries[0].Mode, 0600);
+  EXPECT_EQ(set.Entries[2].Mode, -1);
+  TRestoreReport report = RestoreBackupSet(set, [](auto&&...) { return true; });
+  EXPECT_EQ(report.Restored.size(), 3u);
+  struct stat st;
+  ASSERT_EQ(::stat(image.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u) << "not readable by others as it never was";
+  ASSERT_EQ(::stat(page.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u) << "a file that is there keeps its current mode";
+}
+
+TEST(BackupSet, RecordsWithoutAModeMarkReadAsUnknown) {
+  std::string bytes = Record("/site/a.gif", 3);
+  EXPECT_EQ(TBackupIndexRecord::Decode(bytes.data()).Mode, -1) << "zeros past the name";
+  bytes[1 + kBackupModeOffset] = static_cast<char>(0xED);
+  bytes[2 + kBackupModeOffset] = static_cast<char>(0x51);  // 0x51ED: no mark
+  EXPECT_EQ(TBackupIndexRecord::Decode(bytes.data()).Mode, -1);
+  bytes[2 + kBackupModeOffset] = static_cast<char>(0xAF);  // marked; set-id bits are never kept
+  EXPECT_EQ(TBackupIndexRecord::Decode(bytes.data()).Mode, 0755);
+  auto encoded = TBackupIndexRecord::Make("/site/a.gif", 3, 04755).Encode();
+  EXPECT_EQ(TBackupIndexRecord::Decode(encoded.data()).Mode, 0755);
+  EXPECT_EQ(TBackupIndexRecord::Decode(encoded.data()).NameText(), "/site/a.gif");
+}
+
 }  // namespace
