@@ -10,6 +10,7 @@
 #include "engine/PieceWriter.h"
 #include "engine/TableMarkup.h"
 #include "platform/Exception.h"
+#include "platform/File.h"
 
 void SavePiece(ImageKind kind, const std::string& path, const TBitmap& piece, bool progressive) {
   std::string bytes;
@@ -63,16 +64,24 @@ std::string SliceImage(const TSourceImage& image, ImageKind kind, const TSliceTa
   // encoders and their buffers serve every piece of the image.
   TPieceWriter writer;
   const int32_t lastWidth = LastWidth(grid, w), lastHeight = LastHeight(grid, h);
-  size_t next = 0;
-  for (int32_t r = 0; r < grid.Rows; ++r) {
-    const int32_t pieceHeight = r == grid.Rows - 1 ? lastHeight : grid.PieceHeight;
-    for (int32_t c = 0; c < grid.Cols; ++c) {
-      const int32_t pieceWidth = c == grid.Cols - 1 ? lastWidth : grid.PieceWidth;
-      writer.Write(kind, paths[next++],
-                   ViewOf(bitmap, c * grid.PieceWidth, r * grid.PieceHeight, pieceWidth,
-                          pieceHeight),
-                   image.Progressive);
+  size_t written = 0;
+  try {
+    for (int32_t r = 0; r < grid.Rows; ++r) {
+      const int32_t pieceHeight = r == grid.Rows - 1 ? lastHeight : grid.PieceHeight;
+      for (int32_t c = 0; c < grid.Cols; ++c) {
+        const int32_t pieceWidth = c == grid.Cols - 1 ? lastWidth : grid.PieceWidth;
+        writer.Write(kind, paths[written],
+                     ViewOf(bitmap, c * grid.PieceWidth, r * grid.PieceHeight, pieceWidth,
+                            pieceHeight),
+                     image.Progressive);
+        ++written;
+      }
     }
+  } catch (...) {
+    // No page will show an image that was cut only in part: its pieces are
+    // litter the run would not report.
+    for (size_t i = 0; i < written; ++i) platform::DeleteFile(paths[i]);
+    throw;
   }
 
   TTableSpec spec;

@@ -29,7 +29,8 @@ struct TSliceTarget {
 // them in the backup there, and an exception from it aborts before any piece
 // file exists; then cuts and saves the pieces row-major. Returns the
 // replacement table. A failure to write a piece raises Exception; the pieces
-// already written stay, the image stays registered.
+// already written for the image are deleted again, the image stays
+// registered.
 std::string SliceImage(const TSourceImage& image, ImageKind kind, const TSliceTarget& t,
                        const std::string& widthHeightText, const std::string& closeLinkText,
                        const TOptions& options, TRandomFileName& names, TSavedImage& saved,

@@ -317,6 +317,29 @@ TEST(Slicer, PieceWriteFailureRaisesAndLeavesNoHalfFile) {
   EXPECT_TRUE(run.saved.Find(run.dir / "s.bmp"));
 }
 
+TEST(Slicer, PieceWriteFailureDeletesThePiecesAlreadyWritten) {
+  SliceRun run;
+  // 9 x 16 in two columns: a 4-pixel piece of 246 bytes, then a 5-pixel one
+  // of 310 that the file-size limit stops, as a disk that fills up would.
+  struct rlimit old;
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+  void (*oldHandler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = old;
+  small.rlim_cur = 300;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  bool raised = false;
+  try {
+    run.Slice(testimages::Gradient(9, 16), ImageKind::BMP, run.Target("s.bmp"), GridMode(2, 1));
+  } catch (const Exception&) {
+    raised = true;
+  }
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_TRUE(raised);
+  EXPECT_EQ(run.Pieces().size(), 2u) << "both names were recorded before cutting";
+  EXPECT_TRUE(std::filesystem::is_empty(run.dir.path())) << "no piece of a half-cut image stays";
+}
+
 TEST(Slicer, MissingFolderRaises) {
   SliceRun run;
   TSliceTarget t = run.Target("s.bmp");
