@@ -104,6 +104,9 @@ TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFo
   if (PosTextFrom(tagText, "NOPROTECT", 6) > 0) return TTagDecision::Refused;
   const std::string srcValue = GetAttributeValue(tagText, "SRC=");
   if (srcValue == "-1") return TTagDecision::Refused;
+  // A file name holds no NUL; the system would read the name only up to it
+  // and reach a file the page does not show.
+  if (srcValue.find('\0') != std::string::npos) return TTagDecision::Refused;
   TSliceTarget& target = candidate.Target;
   target.ImagePath = ExpandImagePath(pageFolder, srcValue);
   target.ImageFolder = target.ImagePath.substr(0, target.ImagePath.rfind('/') + 1);

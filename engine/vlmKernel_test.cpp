@@ -140,6 +140,21 @@ TEST_F(KernelTest, RefusalsLeaveTagsExactly) {
   EXPECT_TRUE(platform::FileExists(site / "a.bmp"));
 }
 
+TEST_F(KernelTest, SourceHoldingANulByteNamesNoFile) {
+  // The system reads a name only up to a NUL: "nul\0.bmp" would reach the
+  // file "nul", which the page does not show, and the run would cut and
+  // delete it.
+  Bmp("nul", 30, 20);
+  Bmp("a.bmp", 30, 20);
+  const std::string body("<img src=\"nul\0.bmp\"><img src=a.bmp\0 alt=x>", 42);
+  site.Write("p.htm", body);
+  BeginProtection();
+  Protect("p.htm");
+  EndProtection();
+  EXPECT_EQ(site.Read("p.htm"), HeadSnippet1() + HeadSnippet2() + body + TailSnippet());
+  EXPECT_EQ(Snapshot(site.path()).size(), 3u) << "no piece, no source deleted";
+}
+
 TEST_F(KernelTest, MinimumSizeIsInclusiveAndSizesComeFromTheTag) {
   Bmp("a.bmp", 100, 60);
   Bmp("b.bmp", 99, 60);
