@@ -2,7 +2,7 @@
 // each also cut at every length, and the hostile samples whole.
 //
 //   vlm-fuzz-seeds FOLDER   makes FOLDER/<harness>/ for bmp, gif, jpeg,
-//                           options, lines, backup_set and page
+//                           options, lines, handoff, backup_set and page
 
 #include <cstdio>
 #include <filesystem>
@@ -93,6 +93,11 @@ void TextFiles(const std::string& root, size_t& total) {
   lines.Add("vlm.ini", ini);
   lines.Add("list", "/site/index.htm\r\n/site/sub/page.html\r\n");
   total += lines.count();
+
+  Corpus handoff(root, "handoff");
+  handoff.AddWithCuts("files.tmp", "/home/user/site/index.htm\r\n/home/user/site/sub\r\n");
+  handoff.Add("lone-line-ends", "/a\r/b\n/c\r\n\r\n/d");
+  total += handoff.count();
 }
 
 std::string Packed(const std::string& index, const std::string& list, const std::string& data,

@@ -17,8 +17,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VLM_FUZZ_BUILD_DIR:-$root/build-fuzz}
-all=(bmp gif jpeg options lines backup_set page)
-declare -A dict=([bmp]=bmp [gif]=gif [jpeg]=jpeg [options]=options [lines]=options [page]=html)
+all=(bmp gif jpeg options lines handoff backup_set page)
+declare -A dict=([bmp]=bmp [gif]=gif [jpeg]=jpeg [options]=options [lines]=options [handoff]=options [page]=html)
 
 # The harnesses write their scratch files to the temp folder; a memory file
 # system keeps the fsyncs of the backup sets cheap.
@@ -53,10 +53,13 @@ run() {
      -max_len=65536 -print_final_stats=1 -artifact_prefix="artifacts/$name/" \
      ${dict[$name]:+-dict="$root/fuzz/dict/${dict[$name]}.dict"} \
      "corpus/$name" "seeds/$name") >"$log" 2>&1 || status=$?
-  local execs corpus
+  local execs corpus slowest rss
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+  slowest=$(sed -n 's/^stat::slowest_unit_time_sec: *//p' "$log" | tail -1)
+  rss=$(sed -n 's/^stat::peak_rss_mb: *//p' "$log" | tail -1)
   corpus=$(find "$build/corpus/$name" "$build/seeds/$name" -type f | wc -l)
-  printf '%-11s %6ss %12s execs %7s inputs  %s\n' "$name" "$seconds" "${execs:-?}" "$corpus" \
+  printf '%-11s %6ss %12s execs %7s inputs  slowest %ss  %s MB  %s\n' "$name" "$seconds" \
+    "${execs:-?}" "$corpus" "${slowest:-?}" "${rss:-?}" \
     "$([ $status -eq 0 ] && echo ok || echo "FAULT (exit $status)")"
   printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$(date -u +%FT%TZ)" "$name" "$seconds" "${execs:-0}" "$corpus" \
     "$status" >>"$build/fuzz-runs.tsv"

@@ -52,8 +52,8 @@ RunReport ParseRunReport(const std::string& out);
 // Checks that the change from `before` to `after` of the site at `root` is
 // what the run reported: pages changed only when listed, to the size given;
 // new files only piece files (four letters and an image extension), as many
-// as reported; files gone only sliced images, as many as reported; no mode
-// changed. With errors reported, fewer pieces and deletions are allowed.
+// as reported (fewer when errors are reported); files gone only sliced
+// images, no more than reported; no mode changed.
 // Returns the discrepancies, empty when there are none.
 std::string UnaccountedChanges(const std::string& root, const TreeSnapshot& before,
                                const TreeSnapshot& after, const RunReport& report);
