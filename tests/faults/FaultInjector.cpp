@@ -1,6 +1,6 @@
 // A library loaded with LD_PRELOAD into a program under test. It counts the
 // program's calls that change files - write, pwrite, fsync, fdatasync,
-// ftruncate, rename, unlink, remove, mkdir, close, opening a file for
+// syncfs, ftruncate, rename, unlink, remove, mkdir, close, opening a file for
 // writing, and the stdio calls that do the same (fopen for writing, fwrite,
 // fclose) - and at the k-th such call does what VLM_FAULT asks:
 //
@@ -151,6 +151,12 @@ int fsync(int fd) {
 int fdatasync(int fd) {
   static auto real = REAL(fdatasync);
   if (Hit("fdatasync", FdName(fd))) return -1;
+  return real(fd);
+}
+
+int syncfs(int fd) {
+  static auto real = REAL(syncfs);
+  if (Hit("syncfs", FdName(fd))) return -1;
   return real(fd);
 }
 
