@@ -6,7 +6,7 @@
 
 #include "app/ErrorHandler.h"
 #include "app/FileName.h"
-#include "app/FolderScan.h"
+#include "storage/FolderScan.h"
 #include "app/TMainForm.h"
 #include "storage/vlmOption.h"
 #include "ui_TDirForm.h"

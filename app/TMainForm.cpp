@@ -9,7 +9,7 @@
 #include "app/CommandLine.h"
 #include "app/ErrorHandler.h"
 #include "app/FileName.h"
-#include "app/FolderScan.h"
+#include "storage/FolderScan.h"
 #include "app/ListColumns.h"
 #include "app/TAddDirForm.h"
 #include "app/TDirForm.h"

@@ -5,7 +5,7 @@
 
 #include "app/ErrorHandler.h"
 #include "app/FileName.h"
-#include "app/FolderScan.h"
+#include "storage/FolderScan.h"
 #include "app/TMainForm.h"
 #include "engine/vlmKernel.h"
 #include "ui_TProcForm.h"

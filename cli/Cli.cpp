@@ -15,6 +15,7 @@
 #include "engine/vlmKernel.h"
 #include "platform/File.h"
 #include "storage/BackupSet.h"
+#include "storage/FolderScan.h"
 #include "storage/GlobalLib.h"
 #include "storage/vlmOption.h"
 
@@ -53,7 +54,7 @@ int DryRun(const std::vector<std::string>& pages) {
   std::set<std::string> sliced;
   int errors = 0;
   for (const auto& page : pages) {
-    if (!platform::FileExists(page)) continue;
+    if (!IsRegularFile(page)) continue;
     TDryRunPage look = DryRunPage(page, sliced);
     std::cout << page << "\n";
     for (const auto& image : look.NewImages) std::cout << "  slice " << image << "\n";
@@ -75,7 +76,7 @@ int DryRun(const std::vector<std::string>& pages) {
 int Protect(const TCliArguments& args) {
   for (const auto& path : args.Paths) {
     std::string full = AbsolutePath(path);
-    if (!platform::FileExists(full) && !platform::DirectoryExists(full)) {
+    if (!IsRegularFile(full) && !platform::DirectoryExists(full)) {
       std::cerr << "vlm-cli: no such page or folder: " << path << "\n";
       return 2;
     }
@@ -115,7 +116,7 @@ int Protect(const TCliArguments& args) {
   try {
     for (const auto& page : pages) {
       bar.Show(done++);
-      if (!platform::FileExists(page)) continue;
+      if (!IsRegularFile(page)) continue;
       const int64_t before = SizeOf(page);
       int32_t finalSize = -1;
       const int errorsBefore = errors;

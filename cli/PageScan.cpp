@@ -3,19 +3,8 @@
 #include <filesystem>
 #include <unordered_set>
 
-#include "platform/DirectoryList.h"
 #include "platform/File.h"
-#include "storage/vlmOption.h"
-
-void ReadPages(const std::string& folder, bool subfolders, std::vector<std::string>& found) {
-  for (const auto& entry : platform::ListDirectory(folder)) {
-    if (entry.IsDirectory) {
-      if (subfolders) ReadPages(folder + entry.Name + "/", true, found);
-    } else if (IsKnownFileType(entry.Name)) {
-      found.push_back(folder + entry.Name);
-    }
-  }
-}
+#include "storage/FolderScan.h"
 
 std::string AbsolutePath(const std::string& path) {
   std::string normal = std::filesystem::absolute(path).lexically_normal().string();
@@ -35,7 +24,9 @@ std::vector<std::string> CollectPages(const std::vector<std::string>& paths, boo
     std::string full = AbsolutePath(path);
     if (platform::DirectoryExists(full)) {
       std::vector<std::string> found;
-      ReadPages(full == "/" ? full : full + "/", subfolders, found);
+      const std::string folder = full == "/" ? full : full + "/";
+      const TScanStep all = [](const std::string&) { return true; };
+      subfolders ? ReadTree(folder, found, all) : ReadFolder(folder, found, all);
       for (const auto& page : found) add(page);
     } else {
       add(full);

@@ -24,16 +24,6 @@ using platform::ScopedEnv;
 using platform::TempDir;
 namespace fs = std::filesystem;
 
-std::map<std::string, std::string> Snapshot(const std::string& root) {
-  std::map<std::string, std::string> files;
-  for (const auto& item : fs::recursive_directory_iterator(root)) {
-    if (item.is_regular_file()) {
-      files[fs::relative(item.path(), root).string()] = TempDir::ReadFile(item.path().string());
-    }
-  }
-  return files;
-}
-
 int CountOf(const std::string& text, const std::string& what) {
   int n = 0;
   for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
@@ -88,7 +78,7 @@ TEST_F(KernelTest, ProtectsPageSlicesImageAndBacksUpBothInOrder) {
   EXPECT_EQ(CountOf(out, "width=34 height=25"), 2) << "last column of 100 in 3";
   EXPECT_EQ(out.substr(out.size() - TailSnippet().size()), TailSnippet());
   EXPECT_FALSE(platform::FileExists(site / "img/a.bmp"));
-  EXPECT_EQ(Snapshot(site.path()).size(), 7u) << "the page and six pieces";
+  EXPECT_EQ(platform::SnapshotTree(site.path()).size(), 7u) << "the page and six pieces";
   EXPECT_TRUE(errors.empty());
 
   TBackupSet set = ReadBackupSet(home / "Backup/0");
@@ -120,7 +110,7 @@ TEST_F(KernelTest, SameImageThroughThreeTagsOnTwoPagesIsCutOnce) {
     EXPECT_EQ(CountOf(one, "\"" + names.substr(i, 4) + ".bmp\""), 2);
     EXPECT_EQ(CountOf(two, "\"../" + names.substr(i, 4) + ".bmp\""), 1);
   }
-  EXPECT_EQ(Snapshot(site.path()).size(), 2u + 6u);
+  EXPECT_EQ(platform::SnapshotTree(site.path()).size(), 2u + 6u);
 }
 
 TEST_F(KernelTest, RefusalsLeaveTagsExactly) {
@@ -243,15 +233,15 @@ TEST_F(KernelTest, RestoreGivesBackTheTreeByteForByte) {
   site.Write("index.htm", "<head></head><a href=x>go<img src=a.bmp>now</a><img src=img/b.bmp>");
   site.Write("sub/p.htm", "<img src=../a.bmp><img src=../img/b.bmp>");
   site.Write("empty.htm", "");
-  auto before = Snapshot(site.path());
+  auto before = platform::SnapshotTree(site.path());
   BeginProtection();
   for (const char* page : {"index.htm", "sub/p.htm", "empty.htm"}) Protect(page);
   EndProtection();
-  ASSERT_NE(Snapshot(site.path()), before);
+  ASSERT_NE(platform::SnapshotTree(site.path()), before);
   TRestoreReport report = RestoreRun(ReadBackupSet(home / "Backup/0"));
   EXPECT_TRUE(report.Ok());
   EXPECT_TRUE(report.KeptAside.empty());
-  EXPECT_EQ(Snapshot(site.path()), before);
+  EXPECT_EQ(platform::SnapshotTree(site.path()), before);
 }
 
 TEST_F(KernelTest, ProtectingTwiceAddsSnippetsTwiceAndRestoresToTheFirstState) {

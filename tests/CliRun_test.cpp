@@ -35,16 +35,6 @@ Result Cli(const TempDir& home, const std::string& args) {
   return r;
 }
 
-std::map<std::string, std::string> Snapshot(const std::string& root) {
-  std::map<std::string, std::string> files;
-  for (const auto& item : fs::recursive_directory_iterator(root)) {
-    if (item.is_regular_file()) {
-      files[fs::relative(item.path(), root).string()] = TempDir::ReadFile(item.path().string());
-    }
-  }
-  return files;
-}
-
 class CliRun : public testing::Test {
  protected:
   void SetUp() override {
@@ -60,7 +50,7 @@ class CliRun : public testing::Test {
 };
 
 TEST_F(CliRun, ProtectThenRestoreGivesTheSiteBack) {
-  const auto before = Snapshot(site.path());
+  const auto before = platform::SnapshotTree(site.path());
   Result r = Cli(home, "protect '" + site.path() + "'");
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find("Pages protected: 2 of 2"), std::string::npos) << r.out;
@@ -75,21 +65,21 @@ TEST_F(CliRun, ProtectThenRestoreGivesTheSiteBack) {
 
   r = Cli(home, "restore");
   EXPECT_EQ(r.status, 0) << r.out;
-  EXPECT_EQ(Snapshot(site.path()), before);
+  EXPECT_EQ(platform::SnapshotTree(site.path()), before);
 }
 
 TEST_F(CliRun, DryRunListsAndChangesNothing) {
-  const auto before = Snapshot(site.path());
+  const auto before = platform::SnapshotTree(site.path());
   Result r = Cli(home, "protect --dry-run --no-links '" + site.path() + "'");
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find("slice " + (site / "img/b.bmp")), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("slice " + (site / "img/a.bmp")), std::string::npos) << "from the sub page";
-  EXPECT_EQ(Snapshot(site.path()), before);
+  EXPECT_EQ(platform::SnapshotTree(site.path()), before);
   EXPECT_FALSE(fs::exists(home / "Backup"));
 }
 
 TEST_F(CliRun, BadInputChangesNothing) {
-  const auto before = Snapshot(site.path());
+  const auto before = platform::SnapshotTree(site.path());
   EXPECT_EQ(Cli(home, "protect '" + site.path() + "' '" + site.path() + "/missing.htm'").status, 2);
   EXPECT_EQ(Cli(home, "protect --grid 0x2 '" + site.path() + "'").status, 2);
   EXPECT_EQ(Cli(home, "protect --colour red '" + site.path() + "'").status, 2);
@@ -98,7 +88,7 @@ TEST_F(CliRun, BadInputChangesNothing) {
   Result r = Cli(home, "protect '" + site.path() + "'");
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.out.find("List index out of bounds (2)"), std::string::npos) << r.out;
-  EXPECT_EQ(Snapshot(site.path()), before);
+  EXPECT_EQ(platform::SnapshotTree(site.path()), before);
   EXPECT_FALSE(fs::exists(home / "Backup"));
 }
 

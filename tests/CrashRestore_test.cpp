@@ -30,16 +30,6 @@ constexpr int kPages = 40;
 constexpr int kImages = 12;
 constexpr int kKills = 60;
 
-std::map<std::string, std::string> Snapshot(const std::string& root) {
-  std::map<std::string, std::string> files;
-  for (const auto& item : fs::recursive_directory_iterator(root)) {
-    if (item.is_regular_file()) {
-      files[fs::relative(item.path(), root).string()] = TempDir::ReadFile(item.path().string());
-    }
-  }
-  return files;
-}
-
 void MakeSite(const TempDir& dir) {
   for (int i = 0; i < kImages; ++i) {
     dir.Write("site/img/i" + std::to_string(i) + ".bmp",
@@ -107,7 +97,7 @@ TEST(CrashRestore, KilledRunsRestoreByteForByte) {
   for (int i = 0; i < kKills; ++i) {
     TempDir dir;
     MakeSite(dir);
-    const auto before = Snapshot(dir / "site");
+    const auto before = platform::SnapshotTree(dir / "site");
     auto delay = full * (i + 1) / (kKills + 1);
     if (RunAndKill(dir, delay)) ++finished;
     auto sets = ListBackupSets(dir / "home/Backup/");
@@ -116,7 +106,7 @@ TEST(CrashRestore, KilledRunsRestoreByteForByte) {
       EXPECT_TRUE(report.Ok()) << "kill " << i;
       EXPECT_TRUE(report.KeptAside.empty()) << "kill " << i;
     }
-    EXPECT_EQ(Snapshot(dir / "site"), before) << "kill " << i << " after " << delay.count() << " us";
+    EXPECT_EQ(platform::SnapshotTree(dir / "site"), before) << "kill " << i << " after " << delay.count() << " us";
   }
   RecordProperty("full_run_us", static_cast<int>(full.count()));
   RecordProperty("runs_finished_before_kill", finished);

@@ -20,13 +20,3 @@ TChildResult SampleCopy::Cli(const std::vector<std::string>& args) const {
                   scratch() + "/vlm-cli.log");
 }
 
-std::map<std::string, std::string> Snapshot(const std::string& root) {
-  std::map<std::string, std::string> files;
-  for (const auto& item : fs::recursive_directory_iterator(root)) {
-    if (item.is_regular_file()) {
-      files[fs::relative(item.path(), root).string()] =
-          platform::TempDir::ReadFile(item.path().string());
-    }
-  }
-  return files;
-}

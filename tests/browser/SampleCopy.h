@@ -29,5 +29,3 @@ class SampleCopy {
 // The sample site as it is kept in the source tree (read only).
 std::string SampleSiteDir();
 
-// Every file under `root`, by its path relative to `root`, with its bytes.
-std::map<std::string, std::string> Snapshot(const std::string& root);

@@ -30,7 +30,7 @@ std::string Differences(const std::map<std::string, std::string>& expected,
 
 TEST(SampleSite, ProtectThenRestoreGivesTheSampleBack) {
   SampleCopy copy;
-  const auto original = Snapshot(SampleSiteDir());
+  const auto original = platform::SnapshotTree(SampleSiteDir());
 
   TChildResult run = copy.Cli({"protect", copy.site()});
   ASSERT_TRUE(run.Succeeded()) << run.Tail();
@@ -48,11 +48,11 @@ TEST(SampleSite, ProtectThenRestoreGivesTheSampleBack) {
     EXPECT_TRUE(fs::exists(copy.site() + "/" + kept)) << kept;
   }
   EXPECT_TRUE(fs::exists(copy.home() + "/Backup")) << "the backup set belongs in VLM_HOME";
-  EXPECT_NE(Differences(original, Snapshot(copy.site())), "");
+  EXPECT_NE(Differences(original, platform::SnapshotTree(copy.site())), "");
 
   run = copy.Cli({"restore"});
   ASSERT_TRUE(run.Succeeded()) << run.Tail();
-  EXPECT_EQ(Differences(original, Snapshot(copy.site())), "")
+  EXPECT_EQ(Differences(original, platform::SnapshotTree(copy.site())), "")
       << "restore must give back the sample byte for byte";
 }
 

@@ -1,4 +1,4 @@
-#include "app/FolderScan.h"
+#include "storage/FolderScan.h"
 
 #include <filesystem>
 #include <set>

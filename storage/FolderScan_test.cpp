@@ -1,4 +1,4 @@
-#include "app/FolderScan.h"
+#include "storage/FolderScan.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "app/AppTest.h"
+#include "platform/TempDir.h"
 #include "storage/vlmOption.h"
 
 namespace {
@@ -17,8 +17,9 @@ const TScanStep kAll = [](const std::string&) { return true; };
 
 class FolderScanTest : public ::testing::Test {
  protected:
-  void SetUp() override { LoadOptions(); }
-  apptest::ProgramFolder home_;
+  void SetUp() override { Options.FileTypes = {{"htm", "HTML Document"}}; }
+  void TearDown() override { Options = TOptions{}; }
+  platform::TempDir home_;
 };
 
 // The entry names of `folder` in the order the file system lists them.
@@ -96,7 +97,7 @@ TEST_F(FolderScanTest, OnlyRegularFilesArePages) {
   EXPECT_TRUE(IsRegularFile(page));
   EXPECT_TRUE(IsRegularFile(home_ / "link.htm"));
   EXPECT_FALSE(IsRegularFile(home_ / "pipe.htm"));
-  EXPECT_FALSE(IsRegularFile(home_.dir().path()));
+  EXPECT_FALSE(IsRegularFile(home_.path()));
   EXPECT_FALSE(IsRegularFile(home_ / "missing.htm"));
   EXPECT_FALSE(IsRegularFile(""));
 }
