@@ -13,6 +13,7 @@
 #include "app/ListColumns.h"
 #include "app/TAddDirForm.h"
 #include "app/TDirForm.h"
+#include "app/TOptForm.h"
 #include "app/TProcForm.h"
 #include "platform/File.h"
 #include "platform/Shell.h"
@@ -220,7 +221,7 @@ void TMainForm::btnAddDirClick() {
   chooser.exec();
 }
 
-void TMainForm::btnOptionClick() { NotAvailableYet(QStringLiteral("The options dialog")); }
+void TMainForm::btnOptionClick() { ShowOptionsDialog(this); }
 
 void TMainForm::btnAboutClick() { NotAvailableYet(QStringLiteral("The about box")); }
 
