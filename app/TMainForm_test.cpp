@@ -5,7 +5,9 @@
 #include <QAbstractButton>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QRadioButton>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -13,6 +15,8 @@
 #include "app/AppTest.h"
 #include "app/TDirForm.h"
 #include "app/TErrorForm.h"
+#include "app/TFileTypeForm.h"
+#include "app/TOptForm.h"
 #include "platform/File.h"
 #include "platform/RecordingShell.h"
 #include "storage/GlobalLib.h"
@@ -237,6 +241,58 @@ TEST_F(MainFormTest, OptionsAreSavedWhenTheWindowGoes) {
   const std::string saved = home_.dir().Read("vlm.ini");
   EXPECT_NE(saved.find("\r\n/web/site/\r\n"), std::string::npos) << saved;
   EXPECT_NE(saved.find("html,HTML Document\r\n"), std::string::npos);
+}
+
+TEST_F(MainFormTest, OptionsChangedThroughTheWindowsReachTheFileWhenTheProgramEnds) {
+  const std::string before = home_.dir().Read("vlm.ini");
+  apptest::ModalWatcher watcher([](QWidget* window) {
+    if (qobject_cast<TOptForm*>(window)) {
+      apptest::Child<QLineEdit>(window, "edtMinWidth")->setText("120");
+      apptest::Child<QLineEdit>(window, "edtPieVer")->setText("5");
+      apptest::Child<QRadioButton>(window, "rdo20")->setChecked(true);
+      apptest::Child<QLineEdit>(window, "edtCustomDir")->setText("/srv/www");
+      // The editor is modal too: open it once this call has returned.
+      QTimer::singleShot(0, window, [window] { apptest::Click(window, "btnAdd"); });
+    } else if (qobject_cast<TFileTypeForm*>(window)) {
+      apptest::Child<QLineEdit>(window, "edtExt")->setText("*.PHP");
+      apptest::Child<QLineEdit>(window, "edtType")->setText("PHP Page, dynamic");
+      apptest::Click(window, "btnOK");
+      QTimer::singleShot(0, [] { apptest::Click(QApplication::activeModalWidget(), "btnOK"); });
+    }
+  });
+  apptest::Click(form_.get(), "btnOption");
+  EXPECT_EQ(watcher.seen(), (std::vector<std::string>{"TOptForm", "TFileTypeForm"}));
+  EXPECT_EQ(Options.PieVer, 5);
+  EXPECT_EQ(home_.dir().Read("vlm.ini"), before) << "written only at the end";
+
+  form_.reset();
+  EXPECT_EQ(home_.dir().Read("vlm.ini"),
+            "1\r\n1\r\n1\r\n1\r\n1\r\n0\r\n0\r\n120\r\n16\r\n3\r\n5\r\n64\r\n64\r\n"
+            "/srv/www\r\n\r\n1\r\nhtm,HTML Document\r\nhtml,HTML Document\r\n"
+            "php,PHP Page, dynamic\r\n");
+}
+
+TEST_F(MainFormTest, ASlicingValueTheSlicerCannotUseIsRefusedWhenARunStarts) {
+  const std::string page = home_.Write("site/p.htm", "<html><head></head><body></body></html>");
+  AddFileList(*form_, {page});
+  std::vector<std::string> messages;
+  apptest::ModalWatcher watcher([&](QWidget* window) {
+    if (qobject_cast<TOptForm*>(window)) {
+      apptest::Child<QLineEdit>(window, "edtPieVer")->setText("0");
+      apptest::Click(window, "btnOK");
+    } else if (auto* box = qobject_cast<QMessageBox*>(window)) {
+      messages.push_back(box->text().toStdString());
+      box->button(QMessageBox::Ok)->click();
+    }
+  });
+  apptest::Click(form_.get(), "btnOption");
+  EXPECT_TRUE(messages.empty()) << "the dialog takes any whole number";
+  EXPECT_EQ(Options.PieVer, 0);
+  apptest::Click(form_.get(), "btnStart");
+  EXPECT_EQ(messages, std::vector<std::string>{"The option PieVer (number of pieces down) is 0; it "
+                                               "must be at least 1. Change it in the options."});
+  EXPECT_EQ(home_.dir().Read("site/p.htm"), "<html><head></head><body></body></html>");
+  EXPECT_EQ(Column(3), QStringList({""}));
 }
 
 TEST(MainForm, OptionsThatCannotBeLoadedStopTheWindowWithFileAndCause) {
