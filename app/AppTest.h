@@ -5,16 +5,21 @@
 // loop runs (the only way to reach them, as a user does).
 
 #include <QApplication>
+#include <QString>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "platform/TempDir.h"
+
+// Lets the tests' failure messages show texts of the toolkit.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace apptest {
 

@@ -1,8 +1,12 @@
 #include "app/DesktopShell.h"
 
 #include <QDesktopServices>
+#include <QFileInfo>
+#include <QProcess>
 
 #include "app/FileName.h"
+#include "app/WebBrowser.h"
+#include "platform/Exception.h"
 #include "storage/vlmOption.h"
 
 QUrl HelpTopicUrl(const std::string& topic) {
@@ -21,5 +25,22 @@ void DesktopShell::OpenHelpTopic(const std::string& topic) {
 }
 
 void DesktopShell::OpenPage(const std::string& path) {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(DecodeName(path)));
+  const QString url =
+      QUrl::fromLocalFile(QFileInfo(DecodeName(path)).absoluteFilePath()).toString(QUrl::FullyEncoded);
+  const std::optional<BrowserLaunch> browser = FindWebBrowser(url);
+  if (!browser) {
+    throw Exception("No web browser was found to show the page \"" + path +
+                    "\". Install one, or name it in the environment variable BROWSER.");
+  }
+  // The browser belongs to the user from here on; its chatter does not go to
+  // the program's output.
+  QProcess start;
+  start.setProgram(browser->program);
+  start.setArguments(browser->arguments);
+  start.setStandardOutputFile(QProcess::nullDevice());
+  start.setStandardErrorFile(QProcess::nullDevice());
+  if (!start.startDetached()) {
+    throw Exception("The web browser \"" + EncodeName(browser->program) +
+                    "\" could not be started to show the page \"" + path + "\".");
+  }
 }

@@ -9,8 +9,10 @@
 // program (GetProgramDir), with the place after "#" as the fragment.
 QUrl HelpTopicUrl(const std::string& topic);
 
-// The shell of the desktop: links, help pages and page files go to the
-// desktop's handlers (the mail program, the browser) through xdg-open.
+// The shell of the desktop: links and help pages go to the desktop's handlers
+// (the mail program, the browser) through xdg-open; a page file opens in a
+// new window of the user's web browser (FindWebBrowser), and OpenPage raises
+// Exception when no browser can be found or started.
 class DesktopShell final : public platform::Shell {
  public:
   void OpenLink(const std::string& url) override;

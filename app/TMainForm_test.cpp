@@ -207,6 +207,41 @@ TEST_F(MainFormTest, PreviewOpensTheSelectedPagesInRowOrder) {
                                 {"page", pages[0]}, {"page", pages[2]}, {"page", pages[3]}}));
 }
 
+// A desktop whose browser goes missing after `working` pages.
+class VanishingBrowserShell final : public platform::Shell {
+ public:
+  explicit VanishingBrowserShell(int working) : working_(working), previous_(SetShell(this)) {}
+  ~VanishingBrowserShell() override { SetShell(previous_); }
+  void OpenLink(const std::string&) override {}
+  void OpenHelpTopic(const std::string&) override {}
+  void OpenPage(const std::string& path) override {
+    if (static_cast<int>(opened.size()) == working_) throw Exception("No web browser for " + path);
+    opened.push_back(path);
+  }
+  std::vector<std::string> opened;
+
+ private:
+  int working_;
+  Shell* previous_;
+};
+
+TEST_F(MainFormTest, PreviewStopsAtTheRowWhoseBrowserIsMissingAndSaysSo) {
+  VanishingBrowserShell shell(1);
+  const Paths pages = Pages(3);
+  AddFileList(*form_, pages);
+  for (int row = 0; row < 3; ++row) list()->topLevelItem(row)->setSelected(true);
+  std::vector<std::string> messages;
+  apptest::ModalWatcher watcher([&](QWidget* window) {
+    if (auto* box = qobject_cast<QMessageBox*>(window)) {
+      messages.push_back(box->text().toStdString());
+      box->button(QMessageBox::Ok)->click();
+    }
+  });
+  apptest::Click(form_.get(), "btnPre");
+  EXPECT_EQ(shell.opened, Paths{pages[0]});
+  EXPECT_EQ(messages, Paths{"No web browser for " + pages[1] + "."});
+}
+
 TEST_F(MainFormTest, BothHelpButtonsOpenTheMainTopic) {
   platform::RecordingShell shell;
   form_->show();

@@ -18,7 +18,8 @@ class Shell {
   // Opens a page of the help: `topic` names a file of the folder Help/ beside
   // the program, optionally followed by "#place" ("index.htm#adddir").
   virtual void OpenHelpTopic(const std::string& topic) = 0;
-  // Shows the page file at `path` in a browser window of its own.
+  // Shows the page file at `path` in a browser window of its own. Raises
+  // Exception when there is no browser to show it.
   virtual void OpenPage(const std::string& path) = 0;
 };
 
