@@ -6,6 +6,7 @@
 
 #include "app/ErrorHandler.h"
 #include "app/FileName.h"
+#include "app/TAddDirForm.h"
 #include "app/TFileTypeForm.h"
 #include "platform/Exception.h"
 #include "platform/Shell.h"
@@ -127,7 +128,7 @@ void TOptForm::FormCreate() {
     default:
       break;  // none checked; the folder stays enabled
   }
-  customDirRead_ = Options.CustomDir;
+  customDirBytes_ = Options.CustomDir;
   ui_->edtCustomDir->setText(DecodeName(Options.CustomDir));
 
   QTreeWidget* list = ui_->lvFileTypes;
@@ -201,13 +202,21 @@ void TOptForm::btnDeleteClick() {
   list->setUpdatesEnabled(true);
 }
 
-void TOptForm::btnBrowseClick() {}
+void TOptForm::btnBrowseClick() {
+  TAddDirForm chooser(nullptr, this);
+  chooser.AddMode = false;
+  chooser.InitialDir = CustomDirText();
+  chooser.exec();
+  if (!chooser.Chosen()) return;
+  customDirBytes_ = chooser.ChosenDir();
+  ui_->edtCustomDir->setText(DecodeName(customDirBytes_));
+}
 
 void TOptForm::imgHelpClick() { platform::CurrentShell().OpenHelpTopic(kHelpTopic); }
 
 std::string TOptForm::CustomDirText() const {
   const QString text = ui_->edtCustomDir->text();
-  return text == DecodeName(customDirRead_) ? customDirRead_ : EncodeName(text);
+  return text == DecodeName(customDirBytes_) ? customDirBytes_ : EncodeName(text);
 }
 
 void TOptForm::btnOKClick() {

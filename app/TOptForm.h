@@ -58,8 +58,9 @@ class TOptForm : public TModelForm {
   std::string CustomDirText() const;
 
   std::unique_ptr<Ui::TOptForm> ui_;
-  // Options.CustomDir as it was read, for CustomDirText.
-  std::string customDirRead_;
+  // The bytes of the folder last put into edtCustomDir by the program (the
+  // filling, the chooser), for CustomDirText.
+  std::string customDirBytes_;
   bool shown_ = false;
 };
 

@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +16,8 @@
 #include <QTreeWidget>
 
 #include "app/AppTest.h"
+#include "app/FolderTree.h"
+#include "app/TAddDirForm.h"
 #include "app/TFileTypeForm.h"
 #include "platform/RecordingShell.h"
 #include "storage/vlmOption.h"
@@ -411,6 +414,39 @@ TEST_F(OptionsDialogTest, TextsThatAreNoUtf8SurviveOKUnlessChanged) {
   ASSERT_EQ(Options.FileTypes.size(), 2u);
   EXPECT_EQ(Options.FileTypes[0].Description, "Document \xE9t\xE9");
   EXPECT_EQ(Options.FileTypes[1].Description, "Page e");
+}
+
+TEST_F(OptionsDialogTest, BrowseChoosesTheUserDefinedFolderInTheChooser) {
+  QDir().mkpath(QString::fromStdString(home_ / "site/sub"));
+  Options.CustomDir = home_ / "site/sub";
+  Open();
+  std::vector<std::string> shownAt;
+  std::function<void(TAddDirForm&)> action;
+  apptest::ModalWatcher watcher([&](QWidget* window) {
+    if (auto* chooser = qobject_cast<TAddDirForm*>(window)) {
+      EXPECT_FALSE(chooser->AddMode);
+      EXPECT_EQ(chooser->Title(), "Select Initial Directory");
+      shownAt.push_back(chooser->Tree()->SelectedPath());
+      action(*chooser);
+    }
+  });
+  action = [&](TAddDirForm& chooser) {
+    chooser.Tree()->SelectPath(home_ / "site");
+    apptest::Click(&chooser, "btnOK");
+  };
+  apptest::Click(form_.get(), "btnBrowse");
+  EXPECT_EQ(Get("edtCustomDir")->text().toStdString(), home_ / "site");
+  EXPECT_EQ(Options.CustomDir, home_ / "site/sub") << "not before OK";
+
+  action = [&](TAddDirForm& chooser) { apptest::Click(&chooser, "btnCancel"); };
+  apptest::Click(form_.get(), "btnBrowse");
+  EXPECT_EQ(Get("edtCustomDir")->text().toStdString(), home_ / "site");
+
+  EXPECT_EQ(shownAt, (std::vector<std::string>{home_ / "site/sub/", home_ / "site/"}));
+  EXPECT_TRUE(PressOK().empty());
+  EXPECT_EQ(Options.CustomDir, home_ / "site");
+  EXPECT_EQ(Options.LastDir, "/web/last/");
+  EXPECT_EQ(Options.IncludeSubdir, 1);
 }
 
 TEST_F(OptionsDialogTest, HelpOpensTheOptionsTopic) {
