@@ -142,7 +142,7 @@ TEST_F(KernelTest, SourceHoldingANulByteNamesNoFile) {
   Protect("p.htm");
   EndProtection();
   EXPECT_EQ(site.Read("p.htm"), HeadSnippet1() + HeadSnippet2() + body + TailSnippet());
-  EXPECT_EQ(Snapshot(site.path()).size(), 3u) << "no piece, no source deleted";
+  EXPECT_EQ(platform::SnapshotTree(site.path()).size(), 3u) << "no piece, no source deleted";
 }
 
 TEST_F(KernelTest, MinimumSizeIsInclusiveAndSizesComeFromTheTag) {
