@@ -40,12 +40,15 @@ void NoteImagesStillShown(const std::string& output, const std::string& pageFold
   }
 }
 
-// Writes `output` over the opened page. When that fails the old bytes are
-// put back; the backup holds them in any case.
+// Writes `output` over the opened page in one write from its first byte; it
+// is longer than the old text, so the file then holds exactly `output`. It is
+// written from where it lies instead of being gathered in the handler's
+// buffer first, which would hold a third copy of a page that may be large.
+// When the write fails the old bytes are put back; the backup holds them in
+// any case.
 void WritePage(TFileHandler& page, const std::string& output, const std::string& old) {
-  page.Append(output);
   try {
-    page.Flush();
+    page.WriteWhole(output);
   } catch (const EFileHandlerError&) {
     try {
       page.WriteWhole(old);
