@@ -116,4 +116,25 @@ TEST_F(BrowserLookupTest, DesktopShellStartsTheBrowserWithThePageOrSaysThereIsNo
   }
 }
 
+TEST_F(BrowserLookupTest, PagesReachABrowserThatIsStartingInTheOrderAsked) {
+  // The first start becomes the browser and takes a while to show its page;
+  // later starts hand their pages over at once.
+  const std::string browse = dir_.Write(
+      "bin/browse",
+      "#!/bin/sh\nif mkdir \"$0.running\" 2>/dev/null; then sleep 0.5; echo \"$1\" >> \"$0.log\"; "
+      "sleep 0.5; else echo \"$1\" >> \"$0.log\"; fi\n");
+  fs::permissions(browse, fs::perms::owner_all);
+  platform::ScopedEnv path("PATH", dir_ / "bin:/usr/bin:/bin");
+  platform::ScopedEnv browser("BROWSER", browse);
+  DesktopShell shell;
+  std::string expected;
+  for (const char* name : {"one", "two", "three"}) {
+    const std::string page = dir_.Write(std::string("site/") + name + ".htm", "");
+    shell.OpenPage(page);
+    expected += "file://" + page + "\n";
+  }
+  EXPECT_TRUE(apptest::WaitFor([&] { return platform::TempDir::ReadFile(browse + ".log") == expected; }))
+      << platform::TempDir::ReadFile(browse + ".log");
+}
+
 }  // namespace
