@@ -70,10 +70,10 @@ std::string SliceImage(const TSourceImage& image, ImageKind kind, const TSliceTa
       const int32_t pieceHeight = r == grid.Rows - 1 ? lastHeight : grid.PieceHeight;
       for (int32_t c = 0; c < grid.Cols; ++c) {
         const int32_t pieceWidth = c == grid.Cols - 1 ? lastWidth : grid.PieceWidth;
-        writer.Write(kind, paths[written],
-                     ViewOf(bitmap, c * grid.PieceWidth, r * grid.PieceHeight, pieceWidth,
-                            pieceHeight),
-                     image.Progressive);
+        writer.Write(
+            kind, paths[written],
+            ViewOf(bitmap, c * grid.PieceWidth, r * grid.PieceHeight, pieceWidth, pieceHeight),
+            image.Progressive);
         ++written;
       }
     }

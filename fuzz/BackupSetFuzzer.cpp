@@ -69,8 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (auto& entry : set.Entries) {
     auto [it, added] = renamed.emplace(entry.Name, "");
     if (added) {
-      std::string name = folder + "/site/f" + std::to_string(renamed.size()) +
-                         PlainExtension(entry.Name);
+      std::string name =
+          folder + "/site/f" + std::to_string(renamed.size()) + PlainExtension(entry.Name);
       if (entry.Name.size() == kBackupNameSize) {
         name = folder + "/" + std::string(kBackupNameSize - folder.size() - 1, 'c');
       }

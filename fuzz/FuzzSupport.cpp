@@ -10,8 +10,7 @@ namespace fuzz {
 const std::string& ScratchFolder() {
   // Never destroyed: the exit handler below still needs it.
   static const std::string* folder = [] {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "vlm-fuzz-XXXXXX").string();
+    std::string pattern = (std::filesystem::temp_directory_path() / "vlm-fuzz-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) Fail(__FILE__, __LINE__, "mkdtemp");
     std::atexit([] {
       std::error_code ignored;

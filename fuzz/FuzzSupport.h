@@ -38,5 +38,4 @@ void WriteFileOrDie(const std::string& path, std::string_view data);
 
 }  // namespace fuzz
 
-#define FUZZ_CHECK(condition) \
-  ((condition) ? void(0) : ::fuzz::Fail(__FILE__, __LINE__, #condition))
+#define FUZZ_CHECK(condition) ((condition) ? void(0) : ::fuzz::Fail(__FILE__, __LINE__, #condition))

@@ -16,7 +16,9 @@ namespace {
 constexpr int64_t kRoundTripPixels = int64_t{1} << 14;
 
 uint32_t Colour(const uint8_t* p) { return uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2]; }
-uint32_t Cell(const uint8_t* p) { return uint32_t{p[0]} >> 3 << 10 | uint32_t{p[1]} >> 3 << 5 | p[2] >> 3; }
+uint32_t Cell(const uint8_t* p) {
+  return uint32_t{p[0]} >> 3 << 10 | uint32_t{p[1]} >> 3 << 5 | p[2] >> 3;
+}
 
 }  // namespace
 

@@ -25,6 +25,7 @@
 #include <filesystem>
 #include <map>
 
+#include "engine/ImageTagRewriter.h"
 #include "engine/PageProcessor.h"
 #include "engine/RunRestore.h"
 #include "engine/vlmKernel.h"
@@ -35,7 +36,6 @@
 #include "storage/GlobalLib.h"
 #include "storage/vlmOption.h"
 #include "tests/SampleImages.h"
-#include "engine/ImageTagRewriter.h"
 
 namespace {
 
@@ -125,7 +125,8 @@ bool PrivateMounts() {
 // leak checker. Returns false when the system allows no such thing.
 bool EnterJail() {
   const std::string jail = fuzz::ScratchFolder();
-  static int parent = ::open(fs::path(jail).parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  static int parent =
+      ::open(fs::path(jail).parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (!PrivateMounts()) return false;
   const std::string proc = jail + "/proc";
   ::mkdir(proc.c_str(), 0755);
@@ -153,7 +154,8 @@ bool AsksForLargeImages(std::string_view page) {
   auto inspect = [&](const std::string& tag, const std::string&, std::string&) {
     for (const char* name : {"WIDTH=", "HEIGHT="}) {
       int32_t value = 0;
-      if (TryStrToInt(GetAttributeValue(tag, name), value) && value > kLargestShownSide) large = true;
+      if (TryStrToInt(GetAttributeValue(tag, name), value) && value > kLargestShownSide)
+        large = true;
     }
     return false;
   };
@@ -215,7 +217,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   ::setenv("VLM_HOME", kHome, 1);
   SetOptions(data[0]);
-  SetShowErrorHandler([](int number, const std::string&) { FUZZ_CHECK(number >= 101 && number <= 104); });
+  SetShowErrorHandler(
+      [](int number, const std::string&) { FUZZ_CHECK(number >= 101 && number <= 104); });
   int32_t finalSize = -1;
   BeginProtection();
   try {

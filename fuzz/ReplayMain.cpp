@@ -60,7 +60,8 @@ int main(int argc, char** argv) {
   }
   for (size_t i = 0; i < inputs.size(); ++i) {
     std::snprintf(current, sizeof current, "%s", inputs[i].c_str());
-    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(contents[i].data()), contents[i].size());
+    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(contents[i].data()),
+                           contents[i].size());
   }
   std::printf("%zu inputs ran without a fault\n", inputs.size());
   return 0;

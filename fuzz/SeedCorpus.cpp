@@ -35,7 +35,8 @@ class Corpus {
   // The whole input and every proper prefix of it.
   void AddWithCuts(const std::string& name, const std::string& bytes) {
     Add(name, bytes);
-    for (size_t n = 0; n < bytes.size(); ++n) Add(name + "-cut" + std::to_string(n), bytes.substr(0, n));
+    for (size_t n = 0; n < bytes.size(); ++n)
+      Add(name + "-cut" + std::to_string(n), bytes.substr(0, n));
   }
   size_t count() const { return count_; }
 
@@ -89,7 +90,8 @@ void TextFiles(const std::string& root, size_t& total) {
   total += options.count();
 
   Corpus lines(root, "lines");
-  lines.AddWithCuts("mixed", std::string("one\r\ntwo\rthree\nfour\r\r\n\n\rfive\0after NUL\r\n", 40));
+  lines.AddWithCuts("mixed",
+                    std::string("one\r\ntwo\rthree\nfour\r\r\n\n\rfive\0after NUL\r\n", 40));
   lines.Add("vlm.ini", ini);
   lines.Add("list", "/site/index.htm\r\n/site/sub/page.html\r\n");
   total += lines.count();
@@ -156,7 +158,8 @@ void Pages(const std::string& root, size_t& total) {
       "<img src=../anim.gif><img src=../cut.jpg><img src=\"/vlm-site/img/d.BMP\" usemap=#m>\n"
       "<!-- <img src=\"../img/d.BMP\"> --></body></html>\n";
   for (uint8_t flags : {0, 1, 3, 5, 7, 8, 15, 0x21}) {
-    corpus.Add("page-flags" + std::to_string(flags), std::string(1, static_cast<char>(flags)) + full);
+    corpus.Add("page-flags" + std::to_string(flags),
+               std::string(1, static_cast<char>(flags)) + full);
   }
   corpus.AddWithCuts("page", std::string(1, '\x03') + full);
   corpus.Add("no-head", std::string(1, '\x01') + "<img src=e.gif><p><a href=q><img src=e.gif></a>");

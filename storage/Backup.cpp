@@ -46,8 +46,9 @@ TBackupIndexRecord TBackupIndexRecord::Decode(const char* bytes) {
   for (int i = 0; i < 4; ++i) size |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[256 + i])) << (8 * i);
   record.Size = static_cast<int32_t>(size);
   if (record.NameLength <= kBackupModeOffset) {
-    const uint16_t mode = static_cast<uint16_t>(static_cast<uint8_t>(bytes[1 + kBackupModeOffset]) |
-                                                static_cast<uint8_t>(bytes[2 + kBackupModeOffset]) << 8);
+    const uint16_t mode =
+        static_cast<uint16_t>(static_cast<uint8_t>(bytes[1 + kBackupModeOffset]) |
+                              static_cast<uint8_t>(bytes[2 + kBackupModeOffset]) << 8);
     if ((mode & 0xF000) == kModeMark) record.Mode = mode & 0777;
   }
   return record;
@@ -113,7 +114,8 @@ void TImageBackupMaker::AddEntry(int32_t size, const std::string& fileName,
     throw EFileWriteError(dataName);
   }
   struct stat st;
-  const int32_t mode = ::stat(fileName.c_str(), &st) == 0 ? static_cast<int32_t>(st.st_mode & 0777) : -1;
+  const int32_t mode =
+      ::stat(fileName.c_str(), &st) == 0 ? static_cast<int32_t>(st.st_mode & 0777) : -1;
   const auto record = TBackupIndexRecord::Make(fileName, size, mode).Encode();
   if (!IndexFile_.WriteAt(record.data(), kBackupRecordSize, IndexLength_) || !IndexFile_.Sync()) {
     CutBack(DataLength_, IndexLength_, ListLength_);

@@ -115,7 +115,8 @@ void FailEveryCall(const std::string& error, const std::string& systemText) {
       const bool deletion = ref.Calls[k - 1].rfind("unlink", 0) == 0;
       if (!deletion) {
         EXPECT_EQ(report.Images, ref.Report.Images) << Call(k);
-        EXPECT_EQ(sitetools::UnaccountedChanges(dir / "site", before, after, report), "") << Call(k);
+        EXPECT_EQ(sitetools::UnaccountedChanges(dir / "site", before, after, report), "")
+            << Call(k);
       }
     } else {
       ++reported;
@@ -123,7 +124,8 @@ void FailEveryCall(const std::string& error, const std::string& systemText) {
       EXPECT_FALSE(errors.empty()) << Call(k) << " failed without a message:\n" << run.Err;
       if (report.HasSummary) {
         EXPECT_EQ(sitetools::UnaccountedChanges(dir / "site", before, after, report), "")
-            << Call(k) << "\n" << run.Out << run.Err;
+            << Call(k) << "\n"
+            << run.Out << run.Err;
       } else {
         EXPECT_EQ(DescribeDifferences(before, after), "") << Call(k) << ": the run did not start";
       }
@@ -145,8 +147,8 @@ void FailEveryCall(const std::string& error, const std::string& systemText) {
   testing::Test::RecordProperty("reported", reported);
   testing::Test::RecordProperty("absorbed", absorbed);
   testing::Test::RecordProperty("failed_restores", failedRestores);
-  std::printf("%s injected: %zu, reported: %d, absorbed: %d, failed restores: %d\n%s", error.c_str(),
-              calls, reported, absorbed, failedRestores, absorbedCalls.c_str());
+  std::printf("%s injected: %zu, reported: %d, absorbed: %d, failed restores: %d\n%s",
+              error.c_str(), calls, reported, absorbed, failedRestores, absorbedCalls.c_str());
 }
 
 TEST(FaultInjection, NoSpaceAtEveryCallIsReportedAndRestores) {

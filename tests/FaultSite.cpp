@@ -77,9 +77,10 @@ sitetools::ProgramResult Protect(const TempDir& dir, const std::vector<std::stri
                                  const std::string& target) {
   std::vector<std::string> vars = env;
   vars.push_back("VLM_HOME=" + (dir / "home"));
-  return sitetools::RunProgram({VLM_PROGRAM_DIR "/vlm-cli", "protect", "--types", "gif,jpg,bmp",
-                                "--min", "1x1", "--grid", "2x2", "--links", "--subdirs", dir / target},
-                               vars);
+  return sitetools::RunProgram(
+      {VLM_PROGRAM_DIR "/vlm-cli", "protect", "--types", "gif,jpg,bmp", "--min", "1x1", "--grid",
+       "2x2", "--links", "--subdirs", dir / target},
+      vars);
 }
 
 sitetools::ProgramResult RestoreIfAny(const TempDir& dir) {

@@ -40,7 +40,7 @@ bool WriteProcFile(const char* path, const std::string& text) {
 // Gives this process (and the programs it starts) mounts of their own.
 // Returns an empty string, or why that is not possible here.
 std::string EnterPrivateMounts() {
-  static const std::string why = [] () -> std::string {
+  static const std::string why = []() -> std::string {
     const uid_t uid = ::geteuid();
     const gid_t gid = ::getegid();
     if (::unshare(CLONE_NEWNS) != 0) {
@@ -117,9 +117,10 @@ void CheckRunAndRestore(const TempDir& dir, const sitetools::TreeSnapshot& befor
   }
   const auto report = sitetools::ParseRunReport(run.Out);
   if (report.HasSummary) {
-    EXPECT_EQ(sitetools::UnaccountedChanges(dir / "site", before, SnapshotTree(dir / "site"), report),
-              "")
-        << what << "\n" << run.Out << run.Err;
+    EXPECT_EQ(
+        sitetools::UnaccountedChanges(dir / "site", before, SnapshotTree(dir / "site"), report), "")
+        << what << "\n"
+        << run.Out << run.Err;
   }
   auto restore = faultsite::RestoreIfAny(dir);
   EXPECT_EQ(restore.Status, 0) << what << "\n" << restore.Out << restore.Err;
@@ -143,13 +144,14 @@ TEST(FileSystemFaults, FullMemoryFileSystemIsReportedAndRestores) {
       if (backupsToo) Fill(dir / "home", leave);
       const auto before = SnapshotTree(dir / "site");
       auto run = faultsite::Protect(dir, {});
-      const std::string what = (backupsToo ? "site and backups, " : "site, ") +
-                               std::to_string(leave) + " bytes free";
+      const std::string what =
+          (backupsToo ? "site and backups, " : "site, ") + std::to_string(leave) + " bytes free";
       if (run.Status != 0) {
         ++failed;
         for (const auto& line : faultsite::ErrorLines(run.Err)) {
           if (line.rfind("Error #", 0) != 0) {
-            EXPECT_NE(line.find("No space left on device"), std::string::npos) << what << ": " << line;
+            EXPECT_NE(line.find("No space left on device"), std::string::npos)
+                << what << ": " << line;
           }
         }
       }
@@ -175,9 +177,10 @@ TEST(FileSystemFaults, ReadOnlyFoldersAreReportedAndTheRunGoesOnWhereItMay) {
     if (mounts) {
       ASSERT_EQ(readOnly.ReadOnly(dir / folder), "");
     } else {
-      std::filesystem::permissions(dir / folder, std::filesystem::perms::owner_write |
-                                                     std::filesystem::perms::group_write |
-                                                     std::filesystem::perms::others_write,
+      std::filesystem::permissions(dir / folder,
+                                   std::filesystem::perms::owner_write |
+                                       std::filesystem::perms::group_write |
+                                       std::filesystem::perms::others_write,
                                    std::filesystem::perm_options::remove);
     }
     auto run = faultsite::Protect(dir, {});

@@ -178,7 +178,7 @@ TEST(HostilePages, EachIsProcessedAsTextAndTheRunReportsEveryChange) {
   gif.Frames.push_back({0, 0, 8, 6, std::vector<uint8_t>(48, 2), {}, -1, false});
   const std::string image = samples::BuildGif(gif);
   dir.Write("site/a.gif", image);
-  dir.Write("site/nul", image);                 // reached only through a NUL in a SRC
+  dir.Write("site/nul", image);                   // reached only through a NUL in a SRC
   dir.Write("site/\xFF\xFE\xC0\xAF.gif", image);  // a file name that is no UTF-8
 
   std::map<std::string, std::string> pages;
@@ -190,7 +190,8 @@ TEST(HostilePages, EachIsProcessedAsTextAndTheRunReportsEveryChange) {
   pages["tag-name-then-line-break.htm"] = "<body><img\r\nsrc=a.gif><IMG\tsrc=a.gif>";
   pages["only-brackets.htm"] = std::string(5000, '<') + std::string(5000, '>');
   std::string many = "<html><head></head><body>\n";
-  for (int i = 0; i < 10000; ++i) many += i % 2 ? "<img src=a.gif>" : "<A href=#><img src='a.gif'></A>\n";
+  for (int i = 0; i < 10000; ++i)
+    many += i % 2 ? "<img src=a.gif>" : "<A href=#><img src='a.gif'></A>\n";
   pages["img-tags-10000.htm"] = many + "</body></html>";
   pages["nul-bytes.htm"] =
       "<html>\0<head>\0</head><body>\0<img src=\"nul\0.gif\"><img\0src=a.gif>"
@@ -202,7 +203,8 @@ TEST(HostilePages, EachIsProcessedAsTextAndTheRunReportsEveryChange) {
   // 50 MB of text around a few tags.
   {
     std::string big = "<html><head></head><body>\n";
-    const std::string line = "<p>Lorem ipsum dolor sit amet, <b>consectetur</b> adipiscing elit.</p>\n";
+    const std::string line =
+        "<p>Lorem ipsum dolor sit amet, <b>consectetur</b> adipiscing elit.</p>\n";
     big.reserve(50u << 20);
     while (big.size() < (50u << 20)) {
       big += line;
@@ -216,7 +218,8 @@ TEST(HostilePages, EachIsProcessedAsTextAndTheRunReportsEveryChange) {
       const std::string& out = after.at(name).Content;
       EXPECT_EQ(out.substr(out.size() - TailSnippet().size()), TailSnippet()) << name;
     }
-    EXPECT_NE(after.at("nul-bytes.htm").Content.find("<img src=\"nul\0.gif\">"s), std::string::npos);
+    EXPECT_NE(after.at("nul-bytes.htm").Content.find("<img src=\"nul\0.gif\">"s),
+              std::string::npos);
     EXPECT_NE(after.at("unterminated-img.htm").Content.find("<IMG src=a.gif alt=\"x"),
               std::string::npos);
     EXPECT_NE(after.at("tag-name-then-line-break.htm").Content.find("<img\r\nsrc=a.gif><IMG\tsrc"),

@@ -100,7 +100,8 @@ std::string BuildBmp(const BmpSpec& spec) {
     if (spec.HeaderSize >= 52 && spec.HeaderSize <= 1024) {
       for (uint32_t m : spec.Masks) Put32(header, m);
     }
-    if (spec.HeaderSize <= 1024 && header.size() < spec.HeaderSize) header.resize(spec.HeaderSize, '\0');
+    if (spec.HeaderSize <= 1024 && header.size() < spec.HeaderSize)
+      header.resize(spec.HeaderSize, '\0');
   }
   std::string extra;
   if (spec.HeaderSize == 40) {
@@ -141,8 +142,8 @@ std::string EncodeRle(const std::vector<std::vector<uint8_t>>& rows, int bits) {
     const std::vector<uint8_t>& r = *row;
     size_t x = 0;
     if (bits == 8 && r.size() >= 3) {  // one absolute run of three, padded
-      data += std::string{0, 3, static_cast<char>(r[0]), static_cast<char>(r[1]),
-                          static_cast<char>(r[2]), 0};
+      data += std::string{
+          0, 3, static_cast<char>(r[0]), static_cast<char>(r[1]), static_cast<char>(r[2]), 0};
       x = 3;
     }
     while (x < r.size()) {

@@ -110,8 +110,8 @@ std::string BuildGif(const GifSpec& spec) {
   for (const std::string& extension : spec.Extensions) s += extension;
   for (const GifFrame& f : spec.Frames) {
     if (f.Transparent >= 0) {
-      s += std::string{0x21, static_cast<char>(0xF9), 4, 1, 0, 0,
-                       static_cast<char>(f.Transparent), 0};
+      s += std::string{0x21, static_cast<char>(0xF9),          4, 1, 0,
+                       0,    static_cast<char>(f.Transparent), 0};
     }
     s.push_back(0x2C);
     Put16(s, f.Left);
@@ -120,7 +120,8 @@ std::string BuildGif(const GifSpec& spec) {
     Put16(s, f.Height);
     const bool local = !f.LocalPalette.empty();
     const int localBits = TableBits(f.LocalPalette.size());
-    s.push_back(static_cast<char>((local ? 0x80 | (localBits - 1) : 0) | (f.Interlaced ? 0x40 : 0)));
+    s.push_back(
+        static_cast<char>((local ? 0x80 | (localBits - 1) : 0) | (f.Interlaced ? 0x40 : 0)));
     if (local) PutTable(s, f.LocalPalette);
     int codeSize = spec.MinCodeSize;
     if (codeSize == 0) codeSize = std::max(2, local ? localBits : global ? globalBits : 2);
@@ -156,8 +157,7 @@ std::vector<SampleFile> ValidGifFiles() {
   GifSpec extensions = Simple(5, 4, 4);
   extensions.Extensions = {
       std::string{0x21, static_cast<char>(0xFE), 5} + "hello" + std::string(1, '\0'),
-      std::string{0x21, static_cast<char>(0xFF), 11} + "NETSCAPE2.0" +
-          std::string{3, 1, 0, 0, 0}};
+      std::string{0x21, static_cast<char>(0xFF), 11} + "NETSCAPE2.0" + std::string{3, 1, 0, 0, 0}};
   files.push_back(File("comment-and-loop-extension.gif", extensions, true));
   return files;
 }

@@ -64,7 +64,7 @@ std::vector<SampleFile> HostileBmpFiles();
 
 struct GifFrame {
   int Left = 0, Top = 0, Width = 0, Height = 0;
-  std::vector<uint8_t> Indices;  // Width x Height, row-major
+  std::vector<uint8_t> Indices;   // Width x Height, row-major
   std::vector<Rgb> LocalPalette;  // empty: none
   int Transparent = -1;           // >= 0: a graphic control block names it
   bool Interlaced = false;        // rows are stored in the four interlace passes

@@ -91,8 +91,9 @@ std::string BuildJpeg(const JpegSpec& spec) {
     cinfo.image_width = static_cast<JDIMENSION>(spec.Width);
     cinfo.image_height = static_cast<JDIMENSION>(spec.Height);
     cinfo.input_components = spec.Components;
-    cinfo.in_color_space =
-        spec.Components == 1 ? JCS_GRAYSCALE : spec.Components == 4 ? JCS_CMYK : JCS_RGB;
+    cinfo.in_color_space = spec.Components == 1   ? JCS_GRAYSCALE
+                           : spec.Components == 4 ? JCS_CMYK
+                                                  : JCS_RGB;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, spec.Quality, TRUE);
     cinfo.restart_in_rows = spec.RestartRows;

@@ -46,8 +46,8 @@ std::string DescribeDifferences(const TreeSnapshot& before, const TreeSnapshot& 
       out << "content changed: " << path << " (" << state.Content.size() << " -> "
           << it->second.Content.size() << " bytes)\n";
     } else if (it->second.Mode != state.Mode) {
-      out << "mode changed: " << path << std::oct << " (" << state.Mode << " -> "
-          << it->second.Mode << ")" << std::dec << "\n";
+      out << "mode changed: " << path << std::oct << " (" << state.Mode << " -> " << it->second.Mode
+          << ")" << std::dec << "\n";
     }
   }
   for (const auto& [path, state] : after) {
@@ -175,8 +175,8 @@ std::string UnaccountedChanges(const std::string& root, const TreeSnapshot& befo
     if (page == report.PageSizes.end()) {
       out << "changed without being reported: " << path << "\n";
     } else if (page->second != static_cast<int64_t>(it->second.Content.size())) {
-      out << "reported as " << page->second << " bytes, is " << it->second.Content.size()
-          << ": " << path << "\n";
+      out << "reported as " << page->second << " bytes, is " << it->second.Content.size() << ": "
+          << path << "\n";
     }
   }
   for (const auto& [path, state] : after) {

@@ -28,8 +28,8 @@ TreeSnapshot SnapshotTree(const std::string& root);
 std::string DescribeDifferences(const TreeSnapshot& before, const TreeSnapshot& after);
 
 struct ProgramResult {
-  int Status = -1;   // exit status, -1 when killed by a signal
-  int Signal = 0;    // the signal that ended it, 0 when it exited
+  int Status = -1;  // exit status, -1 when killed by a signal
+  int Signal = 0;   // the signal that ended it, 0 when it exited
   bool TimedOut = false;
   std::string Out, Err;
 };
