@@ -196,7 +196,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::vector<SiteFile> site = SiteFiles();
   static const bool jailed = EnterJail();
   if (!jailed) {
-    std::fprintf(stderr, "the page harness needs chroot (root or user namespaces); skipped\n");
+    std::fprintf(stderr, "the page harness needs a mount namespace and chroot; skipped\n");
     std::exit(77);
   }
   if (size < 1) return -1;

@@ -29,7 +29,10 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 build() {
   "$root/scripts/install-deps.sh"
   if [ ! -f "$build/build.ninja" ]; then
-    local flags="-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
+    # -Wno-invalid-constexpr: platform/ShellExtension.h has a constexpr
+    # function that clang refuses and GCC accepts.
+    local flags="-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=undefined"
+    flags+=" -fno-omit-frame-pointer -Wno-invalid-constexpr"
     CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DVLM_FUZZ=ON -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" >/dev/null
   fi
@@ -46,6 +49,12 @@ build() {
 # and reaches the corpus through the working folder only.
 run() {
   local name=$1 seconds=$2 log status
+  # The page harness shuts itself into a folder of its own mount namespace.
+  if [ "$name" = page ] && ! unshare --mount true 2>/dev/null &&
+     ! unshare --user --map-root-user --mount true 2>/dev/null; then
+    printf '%-11s skipped: this system allows no mount namespace\n' "$name"
+    return 0
+  fi
   mkdir -p "$build/corpus/$name" "$build/artifacts/$name"
   log=$(mktemp)
   status=0
