@@ -5,8 +5,8 @@
 // loop runs (the only way to reach them, as a user does).
 
 #include <QApplication>
-#include <QString>
 #include <QPointer>
+#include <QString>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -19,7 +19,9 @@
 #include "platform/TempDir.h"
 
 // Lets the tests' failure messages show texts of the toolkit.
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* out) {
+  *out << '"' << text.toStdString() << '"';
+}
 
 namespace apptest {
 

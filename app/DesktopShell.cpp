@@ -48,8 +48,8 @@ void DesktopShell::OpenHelpTopic(const std::string& topic) {
 }
 
 void DesktopShell::OpenPage(const std::string& path) {
-  const QString url =
-      QUrl::fromLocalFile(QFileInfo(DecodeName(path)).absoluteFilePath()).toString(QUrl::FullyEncoded);
+  const QString url = QUrl::fromLocalFile(QFileInfo(DecodeName(path)).absoluteFilePath())
+                          .toString(QUrl::FullyEncoded);
   const std::optional<BrowserLaunch> browser = FindWebBrowser(url);
   if (!browser) {
     throw Exception("No web browser was found to show the page \"" + path +

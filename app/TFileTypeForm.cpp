@@ -40,7 +40,8 @@ TFileTypeForm::TFileTypeForm(TOptForm& list, bool modifyMode, QWidget* parent)
   ui_->edtExt->setFocus();
 
   connect(ui_->edtExt, &QLineEdit::returnPressed, this, [this] { ui_->edtType->setFocus(); });
-  connect(ui_->edtType, &QLineEdit::returnPressed, this, [this] { Guarded([this] { btnOKClick(); }); });
+  connect(ui_->edtType, &QLineEdit::returnPressed, this,
+          [this] { Guarded([this] { btnOKClick(); }); });
   connect(ui_->btnOK, &QPushButton::clicked, this, [this] { Guarded([this] { btnOKClick(); }); });
   connect(ui_->btnCancel, &QPushButton::clicked, this,
           [this] { Guarded([this] { imgExitClick(); }); });

@@ -74,7 +74,8 @@ TEST_F(FileTypeEditorTest, AddModeAppendsTheNormalizedExtensionAndTheTypeAsTyped
   apptest::Click(&editor, "btnOK");
   EXPECT_FALSE(editor.isVisible());
   EXPECT_EQ(Cells(0), QStringList({"htm", "asp", "php", "shtm"}));
-  EXPECT_EQ(Cells(1), QStringList({"HTML Document", "Active Server Page", "", " Server page, parsed "}));
+  EXPECT_EQ(Cells(1),
+            QStringList({"HTML Document", "Active Server Page", "", " Server page, parsed "}));
 }
 
 TEST_F(FileTypeEditorTest, DuplicateAndEmptyEntriesAreAccepted) {

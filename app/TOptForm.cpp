@@ -33,8 +33,7 @@ int32_t TakeInteger(const QLineEdit* edit) {
   while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
   const bool digitsOnly =
-      i < text.size() &&
-      text.find_first_not_of("0123456789", i) == std::string::npos;
+      i < text.size() && text.find_first_not_of("0123456789", i) == std::string::npos;
   if (!digitsOnly) throw EConvertError("'" + text + "' is not a valid integer value");
   return StrToInt(text);
 }

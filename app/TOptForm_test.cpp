@@ -189,8 +189,8 @@ TEST_F(OptionsDialogTest, InitialDirectoryModeChoosesTheRadioButtonAndOKKeepsIt)
     const char* checked;  // nullptr: none
     bool folderEnabled;
   };
-  for (const Case& c : {Case{0, "rdo20", true}, Case{1, "rdo21", false},
-                        Case{2, "rdo22", false}, Case{7, nullptr, true}}) {
+  for (const Case& c : {Case{0, "rdo20", true}, Case{1, "rdo21", false}, Case{2, "rdo22", false},
+                        Case{7, nullptr, true}}) {
     Options = SampleOptions();
     Options.InitialDirMode = c.mode;
     Open();
@@ -453,7 +453,8 @@ TEST_F(OptionsDialogTest, HelpOpensTheOptionsTopic) {
   platform::RecordingShell shell;
   Open();
   QTest::mouseClick(Get<QLabel>("imgHelp"), Qt::LeftButton);
-  EXPECT_EQ(shell.requests, (std::vector<platform::RecordingShell::Request>{{"help", "option.htm"}}));
+  EXPECT_EQ(shell.requests,
+            (std::vector<platform::RecordingShell::Request>{{"help", "option.htm"}}));
   EXPECT_TRUE(form_->isVisible());
 }
 

@@ -16,8 +16,8 @@ constexpr char kWebLinkType[] = "x-scheme-handler/http";
 // by the start of the name of their program file.
 bool TakesNewWindow(const QString& program) {
   const QString name = QFileInfo(QFileInfo(program).canonicalFilePath()).fileName();
-  for (const char* family : {"chromium", "google-chrome", "chrome", "firefox", "brave",
-                             "microsoft-edge", "vivaldi"}) {
+  for (const char* family :
+       {"chromium", "google-chrome", "chrome", "firefox", "brave", "microsoft-edge", "vivaldi"}) {
     if (name.startsWith(QLatin1String(family))) return true;
   }
   return false;
@@ -65,7 +65,8 @@ QString DefaultWebLinkHandler() {
     return {};
   }
   if (query.exitStatus() != QProcess::NormalExit || query.exitCode() != 0) return {};
-  return QString::fromLocal8Bit(query.readAllStandardOutput()).section(QLatin1Char('\n'), 0, 0)
+  return QString::fromLocal8Bit(query.readAllStandardOutput())
+      .section(QLatin1Char('\n'), 0, 0)
       .section(QLatin1Char(';'), 0, 0)
       .trimmed();
 }
@@ -77,7 +78,8 @@ QStringList ApplicationFolders() {
   QString system = qEnvironmentVariable("XDG_DATA_DIRS");
   if (system.isEmpty()) system = QStringLiteral("/usr/local/share:/usr/share");
   QStringList folders;
-  for (const QString& data : QStringList{home} + system.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+  for (const QString& data :
+       QStringList{home} + system.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
     folders << data + QStringLiteral("/applications/");
   }
   return folders;
@@ -86,7 +88,8 @@ QStringList ApplicationFolders() {
 // The Name and Exec values of the desktop entry `id`, or empty ones.
 std::pair<QString, QString> DesktopEntry(const QString& id) {
   QStringList names{id};
-  if (id.contains(QLatin1Char('-'))) names << QString(id).replace(id.indexOf(QLatin1Char('-')), 1, QLatin1Char('/'));
+  if (id.contains(QLatin1Char('-')))
+    names << QString(id).replace(id.indexOf(QLatin1Char('-')), 1, QLatin1Char('/'));
   for (const QString& folder : ApplicationFolders()) {
     for (const QString& name : names) {
       QFile file(folder + name);

@@ -133,8 +133,9 @@ TEST_F(BrowserLookupTest, PagesReachABrowserThatIsStartingInTheOrderAsked) {
     shell.OpenPage(page);
     expected += "file://" + page + "\n";
   }
-  EXPECT_TRUE(apptest::WaitFor([&] { return platform::TempDir::ReadFile(browse + ".log") == expected; }))
-      << platform::TempDir::ReadFile(browse + ".log");
+  EXPECT_TRUE(apptest::WaitFor([&] {
+    return platform::TempDir::ReadFile(browse + ".log") == expected;
+  })) << platform::TempDir::ReadFile(browse + ".log");
 }
 
 }  // namespace
