@@ -8,7 +8,9 @@
 namespace apptest {
 
 ProgramFolder::ProgramFolder()
-    : home_("VLM_HOME", dir_.path()), runtime_("XDG_RUNTIME_DIR", dir_.path()) {
+    : home_("VLM_HOME", dir_.path()),
+      runtime_("XDG_RUNTIME_DIR", dir_.path()),
+      config_("XDG_CONFIG_HOME", dir_ / "config") {
   WriteOptions(true);
 }
 

@@ -26,7 +26,10 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 namespace apptest {
 
 // A temporary program folder with a vlm.ini that knows the types htm and
-// html; VLM_HOME and XDG_RUNTIME_DIR point into it for the life of the object.
+// html; VLM_HOME and XDG_RUNTIME_DIR point into it for the life of the
+// object, and XDG_CONFIG_HOME to its folder config/, where the toolkit keeps
+// the state of its file dialogs. (The toolkit takes the configuration folder
+// once per process, so a process that runs many tests keeps the first one.)
 class ProgramFolder {
  public:
   ProgramFolder();
@@ -43,6 +46,7 @@ class ProgramFolder {
   platform::TempDir dir_;
   platform::ScopedEnv home_;
   platform::ScopedEnv runtime_;
+  platform::ScopedEnv config_;
 };
 
 // Calls `action` with every modal window that waits for the user, in order,

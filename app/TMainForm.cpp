@@ -1,18 +1,26 @@
 #include "app/TMainForm.h"
 
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileIconProvider>
 #include <QFileInfo>
-#include <QMessageBox>
+#include <QMenu>
+#include <QMimeData>
 #include <QShowEvent>
 #include <QTimer>
 
 #include "app/CommandLine.h"
 #include "app/ErrorHandler.h"
+#include "app/FileFilter.h"
 #include "app/FileName.h"
 #include "storage/FolderScan.h"
 #include "app/ListColumns.h"
+#include "app/ListFile.h"
+#include "app/TAboutForm.h"
 #include "app/TAddDirForm.h"
 #include "app/TDirForm.h"
+#include "app/TFileDialog.h"
 #include "app/TOptForm.h"
 #include "app/TProcForm.h"
 #include "platform/File.h"
@@ -74,6 +82,8 @@ TMainForm::TMainForm(std::vector<std::string> arguments, QWidget* parent)
     connect(button, &QToolButton::clicked, this,
             [this, handler = handler] { Guarded([&] { (this->*handler)(); }); });
   }
+  MakeFilesMenu();
+  setAcceptDrops(true);
   FormCreate();
 }
 
@@ -213,7 +223,25 @@ void TMainForm::btnPreClick() {
 
 void TMainForm::imgHelpClick() { platform::CurrentShell().OpenHelpTopic(kHelpTopic); }
 
-void TMainForm::btnAddClick() { NotAvailableYet(QStringLiteral("Adding files through a dialog")); }
+void TMainForm::btnAddClick() {
+  const std::unique_ptr<TFileDialog> dialog = AddFilesDialog();
+  switch (Options.InitialDirMode) {
+    case 0:
+      dialog->setDirectory(DecodeName(Options.CustomDir));
+      break;
+    case 1:
+      dialog->setDirectory(QDir::currentPath());
+      break;
+    case 2:
+      dialog->setDirectory(DecodeName(Options.LastDir));
+      break;
+    default:
+      break;  // where the last file dialog was left
+  }
+  dialog->SetFilter(BuildFileFilter(), static_cast<int>(Options.FileTypes.size()) + 1);
+  if (!dialog->Execute()) return;
+  AddFileList(*this, dialog->Files());
+}
 
 void TMainForm::btnAddDirClick() {
   TAddDirForm chooser(this, this);
@@ -223,9 +251,112 @@ void TMainForm::btnAddDirClick() {
 
 void TMainForm::btnOptionClick() { ShowOptionsDialog(this); }
 
-void TMainForm::btnAboutClick() { NotAvailableYet(QStringLiteral("The about box")); }
+void TMainForm::btnAboutClick() { ShowAboutBox(this); }
 
-void TMainForm::NotAvailableYet(const QString& what) {
-  QMessageBox::information(this, QString::fromLatin1(kApplicationTitle),
-                           what + QStringLiteral(" is not available in this version yet."));
+void TMainForm::mnuLLClick() {
+  const std::unique_ptr<TFileDialog> dialog = OpenListDialog();
+  if (!dialog->Execute()) return;
+  btnDelAllClick();
+  AddFileList(*this, ReadListFile(dialog->Files().front()));
+}
+
+void TMainForm::mnuSLClick() {
+  const std::unique_ptr<TFileDialog> dialog = SaveListDialog();
+  if (!dialog->Execute()) return;
+  WriteListFile(dialog->Files().front(), FilePaths_);
+}
+
+void TMainForm::mnuRfClick() { ui_->lvFiles->viewport()->update(); }
+
+void TMainForm::MakeFilesMenu() {
+  QTreeWidget* list = ui_->lvFiles;
+  mnuFiles_ = new QMenu(list);
+  mnuFiles_->setObjectName(QStringLiteral("mnuFiles"));
+  struct Item {
+    const char* name;
+    const char* caption;
+    QKeySequence shortcut;
+    void (TMainForm::*handler)();
+  };
+  const Item items[] = {
+      {"mnuAdd", "&Add Files", QKeySequence(Qt::Key_Insert), &TMainForm::btnAddClick},
+      {"mnuAddDir", "Add a Dir&ectory", QKeySequence(Qt::SHIFT | Qt::Key_Insert),
+       &TMainForm::btnAddDirClick},
+      {"mnuDel", "&Delete Files", QKeySequence(Qt::Key_Delete), &TMainForm::btnDelClick},
+      {"mnuDelAll", "Delete &All", QKeySequence(Qt::SHIFT | Qt::Key_Delete),
+       &TMainForm::btnDelAllClick},
+      {nullptr, nullptr, {}, nullptr},
+      {"mnuLL", "&Load from List", QKeySequence(Qt::CTRL | Qt::Key_L), &TMainForm::mnuLLClick},
+      {"mnuSL", "&Save to List", QKeySequence(Qt::CTRL | Qt::Key_S), &TMainForm::mnuSLClick},
+      {nullptr, nullptr, {}, nullptr},
+      {"mnuRf", "&Refresh", QKeySequence(Qt::Key_F5), &TMainForm::mnuRfClick},
+  };
+  for (const Item& item : items) {
+    if (!item.name) {
+      mnuFiles_->addSeparator();
+      continue;
+    }
+    QAction* action = mnuFiles_->addAction(QString::fromLatin1(item.caption));
+    action->setObjectName(QString::fromLatin1(item.name));
+    action->setShortcut(item.shortcut);
+    action->setShortcutContext(Qt::WidgetShortcut);
+    list->addAction(action);  // so that the shortcut works while the list has the focus
+    connect(action, &QAction::triggered, this,
+            [this, handler = item.handler] { Guarded([&] { (this->*handler)(); }); });
+  }
+  list->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(list, &QWidget::customContextMenuRequested, this,
+          [this, list](const QPoint& at) { mnuFiles_->popup(list->viewport()->mapToGlobal(at)); });
+}
+
+std::unique_ptr<TFileDialog> TMainForm::AddFilesDialog() {
+  auto dialog = std::make_unique<TFileDialog>(this, QStringLiteral("dlgAddFiles"),
+                                              QStringLiteral("Add Files"));
+  dialog->setFileMode(QFileDialog::ExistingFiles);
+  // Pages are rewritten in place, so a read-only page cannot be protected.
+  dialog->RefuseReadOnly = true;
+  return dialog;
+}
+
+std::unique_ptr<TFileDialog> TMainForm::OpenListDialog() {
+  auto dialog = std::make_unique<TFileDialog>(this, QStringLiteral("dlgOpenList"),
+                                              QStringLiteral("Load from List"));
+  dialog->setFileMode(QFileDialog::ExistingFile);
+  dialog->setDefaultSuffix(QStringLiteral("lst"));
+  dialog->SetFilter(kListFileFilter);
+  return dialog;
+}
+
+std::unique_ptr<TFileDialog> TMainForm::SaveListDialog() {
+  auto dialog = std::make_unique<TFileDialog>(this, QStringLiteral("dlgSaveList"),
+                                              QStringLiteral("Save to List"));
+  dialog->setAcceptMode(QFileDialog::AcceptSave);
+  dialog->setFileMode(QFileDialog::AnyFile);
+  dialog->setDefaultSuffix(QStringLiteral("lst"));
+  dialog->SetFilter(kListFileFilter);
+  dialog->RefuseReadOnly = true;
+  dialog->PromptCreate = true;
+  return dialog;
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
+  if (!event->mimeData()->hasUrls()) return;
+  for (const QUrl& url : event->mimeData()->urls()) {
+    if (url.isLocalFile()) {
+      event->acceptProposedAction();
+      return;
+    }
+  }
+}
+
+void TMainForm::dropEvent(QDropEvent* event) {
+  std::vector<std::string> paths;
+  for (const QUrl& url : event->mimeData()->urls()) {
+    if (url.isLocalFile()) paths.push_back(EncodeName(url.toLocalFile()));
+  }
+  if (paths.empty()) return;
+  event->acceptProposedAction();
+  // The source of the drag waits until the drop is handled; the adding, with
+  // its modal reading windows, runs after that.
+  QTimer::singleShot(0, this, [this, paths] { Guarded([&] { AddPaths(paths); }); });
 }

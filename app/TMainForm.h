@@ -13,6 +13,8 @@ namespace Ui {
 class TMainForm;
 }
 class TDirForm;
+class TFileDialog;
+class QMenu;
 class QTreeWidget;
 
 // The main window: a tool bar above the list of the pages that a run will
@@ -63,21 +65,36 @@ class TMainForm : public TModelForm {
   void btnPreClick();
   void btnAboutClick();
   void imgHelpClick() override;
+  // The list's pop-up menu mnuFiles: Load from List, Save to List, Refresh.
+  // Its shortcuts act while the list has the keyboard focus.
+  void mnuLLClick();
+  void mnuSLClick();
+  void mnuRfClick();
   // Escape does not end the program: the main window closes only by its
   // close button or the system's close command.
   void reject() override {}
 
  protected:
   void showEvent(QShowEvent* event) override;
+  // Files and folders dropped on the window are added as AddPaths adds
+  // them, after the drop has ended; a drop never starts a run.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void FormCreate();
   void FormActivate();
   void FormDestroy();
   void RemoveRow(int row);
-  void NotAvailableYet(const QString& what);
+  void MakeFilesMenu();
+  // The window's file dialogs, made for one showing each. A new dialog
+  // opens in the folder that the last one was left in.
+  std::unique_ptr<TFileDialog> AddFilesDialog();
+  std::unique_ptr<TFileDialog> OpenListDialog();
+  std::unique_ptr<TFileDialog> SaveListDialog();
 
   std::unique_ptr<Ui::TMainForm> ui_;
+  QMenu* mnuFiles_ = nullptr;
   std::vector<std::string> arguments_;
   std::vector<std::string> FilePaths_;
   // FilePaths in the form IsListed compares, for a quick look-up.

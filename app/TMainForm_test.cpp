@@ -1,18 +1,28 @@
 #include "app/TMainForm.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QAbstractButton>
+#include <QAction>
+#include <QDialogButtonBox>
+#include <QDropEvent>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
 
 #include "app/AppTest.h"
+#include "app/TAboutForm.h"
+#include "app/TAddDirForm.h"
 #include "app/TDirForm.h"
 #include "app/TErrorForm.h"
 #include "app/TFileTypeForm.h"
@@ -369,6 +379,281 @@ TEST(MainForm, MenuStartWithoutHandOffFileShowsOneErrorAndStartsNothing) {
   EXPECT_EQ(watcher.seen(), std::vector<std::string>{"QMessageBox"});
   EXPECT_TRUE(form.FilePaths().empty());
   EXPECT_TRUE(form.isVisible());
+}
+
+// Types `names` into the name field of the file dialog `window` in `folder`
+// and presses its Open or Save button, as a user does. The press comes
+// after the caller has returned, so that the messages it may raise can be
+// answered.
+void Pick(QWidget* window, const std::string& folder, const QStringList& names) {
+  auto* dialog = qobject_cast<QFileDialog*>(window);
+  ASSERT_NE(dialog, nullptr);
+  dialog->setDirectory(QString::fromStdString(folder));
+  QStringList quoted;
+  for (const QString& name : names) quoted << '"' + name + '"';
+  apptest::Child<QLineEdit>(dialog, "fileNameEdit")
+      ->setText(names.size() == 1 ? names[0] : quoted.join(' '));
+  QPushButton* button =
+      apptest::Child<QDialogButtonBox>(dialog, "buttonBox")
+          ->button(dialog->acceptMode() == QFileDialog::AcceptSave ? QDialogButtonBox::Save
+                                                                   : QDialogButtonBox::Open);
+  QTimer::singleShot(0, button, &QPushButton::click);
+}
+
+// Answers a message box with `answer` and notes its text.
+void Answer(QMessageBox* box, QMessageBox::StandardButton answer,
+            std::vector<std::string>& messages) {
+  messages.push_back(box->text().toStdString());
+  QTimer::singleShot(0, box->button(answer), &QAbstractButton::click);
+}
+
+class MainFormFilesTest : public MainFormTest {
+ protected:
+  QAction* Action(const char* name) const { return apptest::Child<QAction>(form_.get(), name); }
+  // Presses the key on the list as a user does after clicking into it:
+  // with the main window active and the list holding the focus.
+  void KeyOnList(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    form_->show();
+    QApplication::setActiveWindow(form_.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+    list()->setFocus();
+    QTest::keyClick(list(), key, modifiers);
+  }
+  std::vector<std::string> messages_;
+};
+
+TEST_F(MainFormFilesTest, AddFilesOffersTheKnownTypesAndAddsTheChosenFilesInOrder) {
+  const Paths pages = Pages(3);
+  home_.Write("elsewhere/e.htm", "e");
+  Options.InitialDirMode = 2;
+  Options.LastDir = home_ / "site/";
+  int shown = 0;
+  apptest::ModalWatcher watcher([&](QWidget* window) {
+    auto* dialog = qobject_cast<QFileDialog*>(window);
+    if (!dialog) return;
+    ++shown;
+    EXPECT_EQ(dialog->objectName(), "dlgAddFiles");
+    EXPECT_EQ(
+        dialog->nameFilters(),
+        QStringList({"HTML Document (*.htm) (*.htm)", "HTML Document (*.html) (*.html)",
+                     "All Known Types (*.htm;*.html) (*.htm *.html)", "Any File(*.*) (*.*)"}));
+    // The dialog shows the entries' names only.
+    EXPECT_EQ(dialog->selectedNameFilter(), "All Known Types (*.htm;*.html)");
+    EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFiles);
+    if (shown == 1) {
+      EXPECT_EQ(dialog->directory().absolutePath().toStdString(), home_ / "site");
+      Pick(dialog, home_ / "site", {"p3.htm", "p1.htm"});
+    } else if (shown == 2) {
+      EXPECT_EQ(dialog->directory().absolutePath().toStdString(), home_ / "elsewhere");
+      dialog->reject();
+    } else {
+      // An unknown start-folder mode leaves the dialog where it was.
+      EXPECT_EQ(dialog->directory().absolutePath().toStdString(), home_ / "elsewhere");
+      dialog->reject();
+    }
+  });
+  apptest::Click(form_.get(), "btnAdd");
+  EXPECT_EQ(form_->FilePaths(), (Paths{pages[2], pages[0]}));
+  Options.InitialDirMode = 0;
+  Options.CustomDir = home_ / "elsewhere";
+  apptest::Click(form_.get(), "btnAdd");  // cancelled: nothing changes
+  Options.InitialDirMode = 9;
+  Options.CustomDir = home_ / "site";
+  apptest::Click(form_.get(), "btnAdd");
+  EXPECT_EQ(shown, 3);
+  EXPECT_EQ(form_->FilePaths(), (Paths{pages[2], pages[0]}));
+}
+
+TEST_F(MainFormFilesTest, AddFilesWithoutTypesPreselectsAllKnownTypes) {
+  Options.FileTypes.clear();
+  apptest::ModalWatcher watcher([&](QWidget* window) {
+    auto* dialog = qobject_cast<QFileDialog*>(window);
+    if (!dialog) return;
+    EXPECT_EQ(dialog->nameFilters(), QStringList({"All Known Types () ()", "Any File(*.*) (*.*)"}));
+    EXPECT_EQ(dialog->selectedNameFilter(), "All Known Types ()");
+    dialog->reject();
+  });
+  apptest::Click(form_.get(), "btnAdd");
+  EXPECT_EQ(watcher.seen(), std::vector<std::string>{"TFileDialog"});
+}
+
+TEST_F(MainFormFilesTest, AddFilesRefusesAReadOnlyPageAndStaysOpen) {
+  const Paths pages = Pages(1);
+  ASSERT_EQ(::chmod(pages[0].c_str(), 0444), 0);
+  QFileDialog* dialog = nullptr;
+  apptest::ModalWatcher watcher([&](QWidget* window) {
+    if (auto* box = qobject_cast<QMessageBox*>(window)) {
+      EXPECT_TRUE(dialog && dialog->isVisible());
+      Answer(box, QMessageBox::Ok, messages_);
+      QTimer::singleShot(0, dialog, &QDialog::reject);
+    } else if ((dialog = qobject_cast<QFileDialog*>(window))) {
+      Pick(dialog, home_ / "site", {"p1.htm"});
+    }
+  });
+  apptest::Click(form_.get(), "btnAdd");
+  EXPECT_EQ(messages_, std::vector<std::string>{
+                           pages[0] + "\nThis file is set to read-only.\nTry again with a "
+                                      "different file name."});
+  EXPECT_TRUE(form_->FilePaths().empty());
+}
+
+TEST_F(MainFormFilesTest, ListFilesSaveEveryRowAndLoadOnlyExistingFiles) {
+  const Paths pages = Pages(3);
+  AddFileList(*form_, pages);
+  std::vector<std::string> dialogs;
+  apptest::ModalWatcher watcher([&](QWidget* window) {
+    if (auto* box = qobject_cast<QMessageBox*>(window)) {
+      Answer(box, QMessageBox::Yes, messages_);
+    } else if (auto* dialog = qobject_cast<QFileDialog*>(window)) {
+      dialogs.push_back(dialog->objectName().toStdString());
+      EXPECT_EQ(dialog->nameFilters(), QStringList({"List Files(*.lst) (*.lst)"}));
+      EXPECT_EQ(dialog->defaultSuffix(), "lst");
+      Pick(dialog, home_.dir().path(), {"pages"});
+    }
+  });
+  Action("mnuSL")->trigger();
+  EXPECT_EQ(messages_, std::vector<std::string>{home_ / "pages.lst" +
+                                                "\nThis file does not exist.\nDo you want to "
+                                                "create it?"});
+  EXPECT_EQ(home_.dir().Read("pages.lst"),
+            pages[0] + "\r\n" + pages[1] + "\r\n" + pages[2] + "\r\n");
+
+  // A folder, a missing file, an empty line and a page: only the page is
+  // listed, in place of the rows there were.
+  home_.Write("pages.lst", home_ / "site\n" + home_ / "gone.htm\r\n\r" + pages[1]);
+  Action("mnuLL")->trigger();
+  EXPECT_EQ(form_->FilePaths(), Paths{pages[1]});
+
+  // An empty list replaces the file, after asking, by an empty one.
+  messages_.clear();
+  Action("mnuDelAll")->trigger();
+  Action("mnuSL")->trigger();
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_NE(messages_[0].find("already exists"), std::string::npos) << messages_[0];
+  EXPECT_EQ(home_.dir().Read("pages.lst"), "");
+  EXPECT_EQ(dialogs, (std::vector<std::string>{"dlgSaveList", "dlgOpenList", "dlgSaveList"}));
+}
+
+TEST_F(MainFormFilesTest, AReadOnlyListIsNotOverwrittenAndACancelChangesNothing) {
+  const Paths pages = Pages(2);
+  AddFileList(*form_, pages);
+  const std::string list = home_.Write("kept.lst", "kept\r\n");
+  ASSERT_EQ(::chmod(list.c_str(), 0444), 0);
+  QFileDialog* dialog = nullptr;
+  apptest::ModalWatcher watcher([&](QWidget* window) {
+    if (auto* box = qobject_cast<QMessageBox*>(window)) {
+      Answer(box, QMessageBox::Ok, messages_);
+      QTimer::singleShot(0, dialog, &QDialog::reject);
+    } else if ((dialog = qobject_cast<QFileDialog*>(window))) {
+      if (dialog->acceptMode() == QFileDialog::AcceptSave) {
+        Pick(dialog, home_.dir().path(), {"kept.lst"});
+      } else {
+        dialog->reject();
+      }
+    }
+  });
+  Action("mnuSL")->trigger();
+  EXPECT_EQ(messages_, std::vector<std::string>{list + "\nThis file is set to read-only.\nTry "
+                                                       "again with a different file name."});
+  EXPECT_EQ(home_.dir().Read("kept.lst"), "kept\r\n");
+  Action("mnuLL")->trigger();  // cancelled: the list stays
+  EXPECT_EQ(form_->FilePaths(), pages);
+}
+
+TEST_F(MainFormFilesTest, MenuHasItsCaptionsAndShortcuts) {
+  auto* menu = apptest::Child<QMenu>(form_.get(), "mnuFiles");
+  QStringList items;
+  for (QAction* action : menu->actions()) {
+    items << (action->isSeparator() ? QStringLiteral("-")
+                                    : action->objectName() + ' ' + action->text() + ' ' +
+                                          action->shortcut().toString(QKeySequence::PortableText));
+  }
+  EXPECT_EQ(items, QStringList({"mnuAdd &Add Files Ins", "mnuAddDir Add a Dir&ectory Shift+Ins",
+                                "mnuDel &Delete Files Del", "mnuDelAll Delete &All Shift+Del", "-",
+                                "mnuLL &Load from List Ctrl+L", "mnuSL &Save to List Ctrl+S", "-",
+                                "mnuRf &Refresh F5"}));
+  EXPECT_EQ(list()->contextMenuPolicy(), Qt::CustomContextMenu);
+}
+
+TEST_F(MainFormFilesTest, ShortcutsActWhileTheListHasTheFocus) {
+  const Paths pages = Pages(4);
+  AddFileList(*form_, pages);
+  Options.InitialDirMode = 2;
+  Options.LastDir = home_ / "site";
+  std::vector<std::string> opened;
+  apptest::ModalWatcher watcher([&](QWidget* window) {
+    opened.push_back(window->objectName().toStdString());
+    if (auto* chooser = qobject_cast<TAddDirForm*>(window)) {
+      EXPECT_TRUE(chooser->AddMode);
+      chooser->close();
+    } else if (auto* dialog = qobject_cast<QDialog*>(window)) {
+      dialog->reject();
+    }
+  });
+  KeyOnList(Qt::Key_Insert);
+  KeyOnList(Qt::Key_Insert, Qt::ShiftModifier);
+  KeyOnList(Qt::Key_L, Qt::ControlModifier);
+  KeyOnList(Qt::Key_S, Qt::ControlModifier);
+  KeyOnList(Qt::Key_F5);
+  EXPECT_EQ(opened,
+            (std::vector<std::string>{"dlgAddFiles", "TAddDirForm", "dlgOpenList", "dlgSaveList"}));
+  list()->topLevelItem(2)->setSelected(true);
+  KeyOnList(Qt::Key_Delete);
+  EXPECT_EQ(form_->FilePaths(), (Paths{pages[0], pages[1], pages[3]}));
+  KeyOnList(Qt::Key_Delete, Qt::ShiftModifier);
+  EXPECT_TRUE(form_->FilePaths().empty());
+
+  // Away from the list the keys do nothing.
+  AddFileList(*form_, pages);
+  QApplication::setActiveWindow(form_.get());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+  auto* button = apptest::Child<QToolButton>(form_.get(), "btnAdd");
+  button->setFocus();
+  list()->topLevelItem(0)->setSelected(true);
+  QTest::keyClick(button, Qt::Key_Delete);
+  EXPECT_EQ(form_->FilePaths().size(), 4u);
+}
+
+TEST_F(MainFormFilesTest, DroppedFolderAndPageAreAddedFolderFirstWithoutARun) {
+  const Paths folderPages = Pages(2, "folder");
+  const std::string page = home_.Write("loose.txt", "named directly");
+  form_->show();
+  apptest::ModalWatcher watcher([](QWidget*) {});
+  // Dropped on the list, as the window system delivers it: to the window,
+  // which finds the widget that takes it.
+  QWindow* window = form_->windowHandle();
+  const QPoint onList = list()->mapTo(form_.get(), QPoint(50, 100));
+  ASSERT_EQ(form_->childAt(onList)->parentWidget(), list());
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(page)),
+                QUrl::fromLocalFile(QString::fromStdString(home_ / "folder")),
+                QUrl(QStringLiteral("https://example.org/page.htm"))});
+  QDragEnterEvent enter(onList, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(window, &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(onList, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(window, &drop);
+  EXPECT_TRUE(drop.isAccepted());
+  EXPECT_TRUE(form_->FilePaths().empty());  // added after the drop has ended
+  ASSERT_TRUE(apptest::WaitFor([&] { return form_->FilePaths().size() == 3; }));
+  QTest::qWait(20);
+  Paths fromFolder(form_->FilePaths().begin(), form_->FilePaths().begin() + 2);
+  std::sort(fromFolder.begin(), fromFolder.end());
+  EXPECT_EQ(fromFolder, folderPages);
+  EXPECT_EQ(form_->FilePaths()[2], page);
+  EXPECT_EQ(watcher.seen(), (std::vector<std::string>{"TDirForm", "TDirForm"}));
+
+  QMimeData web;
+  web.setUrls({QUrl(QStringLiteral("https://example.org/page.htm"))});
+  QDragEnterEvent refused(onList, Qt::CopyAction, &web, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(window, &refused);
+  EXPECT_FALSE(refused.isAccepted());
+}
+
+TEST_F(MainFormFilesTest, AboutButtonShowsTheAboutBox) {
+  apptest::ModalWatcher watcher([](QWidget* window) { window->close(); });
+  apptest::Click(form_.get(), "btnAbout");
+  EXPECT_EQ(watcher.seen(), std::vector<std::string>{"TAboutForm"});
 }
 
 }  // namespace
