@@ -17,7 +17,7 @@
 namespace {
 
 constexpr int kClientWidth = 444;
-constexpr int kClientHeight = 387;
+constexpr int kClientHeight = 447;
 constexpr char kHelpTopic[] = "option.htm";
 enum Column { kExtension, kType };
 constexpr int kExtensionWidth = 80;
@@ -114,6 +114,9 @@ void TOptForm::FormCreate() {
   ui_->chkBMP->setChecked(Options.ProtectBMP != 0);
   ui_->chkGIF->setChecked(Options.ProtectGIF != 0);
   ui_->chkJPG->setChecked(Options.ProtectJPG != 0);
+  ui_->chkPNG->setChecked(Options.ProtectPNG != 0);
+  ui_->chkWebP->setChecked(Options.ProtectWebP != 0);
+  (Options.Markup == TMarkup::Layered ? ui_->rdoLayered : ui_->rdoTable)->setChecked(true);
   switch (Options.InitialDirMode) {
     case 0:
       ui_->rdo20->setChecked(true);
@@ -129,6 +132,8 @@ void TOptForm::FormCreate() {
   }
   customDirBytes_ = Options.CustomDir;
   ui_->edtCustomDir->setText(DecodeName(Options.CustomDir));
+  siteRootBytes_ = Options.SiteRoot;
+  ui_->edtSiteRoot->setText(DecodeName(Options.SiteRoot));
 
   QTreeWidget* list = ui_->lvFileTypes;
   list->setUpdatesEnabled(false);
@@ -243,6 +248,9 @@ void TOptForm::btnOKClick() {
   Options.ProtectBMP = ui_->chkBMP->isChecked();
   Options.ProtectGIF = ui_->chkGIF->isChecked();
   Options.ProtectJPG = ui_->chkJPG->isChecked();
+  Options.ProtectPNG = ui_->chkPNG->isChecked();
+  Options.ProtectWebP = ui_->chkWebP->isChecked();
+  Options.Markup = ui_->rdoLayered->isChecked() ? TMarkup::Layered : TMarkup::Table;
   if (ui_->rdo20->isChecked()) {
     Options.InitialDirMode = 0;
   } else if (ui_->rdo21->isChecked()) {
@@ -251,6 +259,8 @@ void TOptForm::btnOKClick() {
     Options.InitialDirMode = 2;
   }
   Options.CustomDir = CustomDirText();
+  const QString siteRoot = ui_->edtSiteRoot->text();
+  Options.SiteRoot = siteRoot == DecodeName(siteRootBytes_) ? siteRootBytes_ : EncodeName(siteRoot);
   QTreeWidget* list = ui_->lvFileTypes;
   std::vector<TFileType> types;
   types.reserve(static_cast<size_t>(list->topLevelItemCount()));

@@ -61,6 +61,8 @@ class TOptForm : public TModelForm {
   // The bytes of the folder last put into edtCustomDir by the program (the
   // filling, the chooser), for CustomDirText.
   std::string customDirBytes_;
+  // The bytes of Options.SiteRoot, kept unless the user edits the field.
+  std::string siteRootBytes_;
   bool shown_ = false;
 };
 

@@ -35,6 +35,8 @@ TOptions SampleOptions() {
   o.ProtectBMP = 2;  // any non-zero byte is true
   o.ProtectGIF = 0;
   o.ProtectJPG = 1;
+  o.ProtectPNG = 1;
+  o.ProtectWebP = 0;
   o.SliceByPixels = 0;
   o.IncludeSubdir = 1;
   o.InitialDirMode = 0;
@@ -44,6 +46,7 @@ TOptions SampleOptions() {
   o.PieVer = 4;
   o.PixWidth = 64;
   o.PixHeight = 48;
+  o.SiteRoot = "/web/site";
   o.FileTypes = {{"htm", "HTML Document"}, {"asp", "Active Server Page"}, {"php", ""}};
   return o;
 }
@@ -57,6 +60,8 @@ bool SameOptions(const TOptions& a, const TOptions& b) {
   return a.CustomDir == b.CustomDir && a.LastDir == b.LastDir && a.ATag == b.ATag &&
          a.WidthHeight == b.WidthHeight && a.ProtectBMP == b.ProtectBMP &&
          a.ProtectGIF == b.ProtectGIF && a.ProtectJPG == b.ProtectJPG &&
+         a.ProtectPNG == b.ProtectPNG && a.ProtectWebP == b.ProtectWebP &&
+         a.SiteRoot == b.SiteRoot && a.Markup == b.Markup &&
          a.SliceByPixels == b.SliceByPixels && a.IncludeSubdir == b.IncludeSubdir &&
          a.InitialDirMode == b.InitialDirMode && a.MinWidth == b.MinWidth &&
          a.MinHeight == b.MinHeight && a.PieHor == b.PieHor && a.PieVer == b.PieVer &&
@@ -114,7 +119,7 @@ class OptionsDialogTest : public ::testing::Test {
 TEST_F(OptionsDialogTest, DialogHasItsFrameTabsAndControls) {
   Open();
   EXPECT_EQ(form_->Title(), "Option");
-  EXPECT_EQ(form_->ClientArea()->size(), QSize(444, 387));
+  EXPECT_EQ(form_->ClientArea()->size(), QSize(444, 447));
   EXPECT_TRUE(Get<QLabel>("imgHelp")->isVisible());
   EXPECT_FALSE(Get<QLabel>("imgMin")->isVisible());
   EXPECT_TRUE(Get<QLabel>("imgExit")->isVisible());
@@ -138,6 +143,10 @@ TEST_F(OptionsDialogTest, DialogHasItsFrameTabsAndControls) {
       {"chkBMP", "BMP(*.bmp)"},
       {"chkGIF", "GIF(*.gif)"},
       {"chkJPG", "JPG(*.jpg,*.jpeg)"},
+      {"chkPNG", "PNG(*.png)"},
+      {"chkWebP", "WebP(*.webp)"},
+      {"rdoTable", "Table of pieces"},
+      {"rdoLayered", "Layered picture"},
       {"btnAdd", "Add"},
       {"btnDelete", "Delete"},
       {"btnModify", "Modify"},
@@ -178,7 +187,13 @@ TEST_F(OptionsDialogTest, FillingShowsEveryOption) {
   EXPECT_TRUE(Get<QCheckBox>("chkBMP")->isChecked());
   EXPECT_FALSE(Get<QCheckBox>("chkGIF")->isChecked());
   EXPECT_TRUE(Get<QCheckBox>("chkJPG")->isChecked());
+  EXPECT_TRUE(Get<QCheckBox>("chkPNG")->isChecked());
+  EXPECT_FALSE(Get<QCheckBox>("chkWebP")->isChecked());
+  EXPECT_TRUE(Get<QRadioButton>("rdoTable")->isChecked());
+  EXPECT_FALSE(Get<QRadioButton>("rdoLayered")->isChecked());
   EXPECT_EQ(Get("edtCustomDir")->text(), "/web/start");
+  EXPECT_EQ(Get("edtSiteRoot")->text(), "/web/site");
+  EXPECT_TRUE(Get<QLabel>("lblSiteRoot")->text().startsWith("Site root folder"));
   EXPECT_EQ(Cells(0), QStringList({"htm", "asp", "php"}));
   EXPECT_EQ(Cells(1), QStringList({"HTML Document", "Active Server Page", ""}));
 }
@@ -242,8 +257,12 @@ TEST_F(OptionsDialogTest, OKTakesEveryValueAndLeavesTheAddFolderFieldsAlone) {
   Get<QCheckBox>("chkBMP")->setChecked(false);
   Get<QCheckBox>("chkGIF")->setChecked(true);
   Get<QCheckBox>("chkJPG")->setChecked(false);
+  Get<QCheckBox>("chkPNG")->setChecked(false);
+  Get<QCheckBox>("chkWebP")->setChecked(true);
+  Choose("rdoLayered");
   Get<QRadioButton>("rdo21")->setChecked(true);
   Type("edtCustomDir", " /web/with blanks ");
+  Type("edtSiteRoot", "/srv/site root");
   Options.LastDir = "/set/meanwhile/";
   Options.IncludeSubdir = 0;
   EXPECT_TRUE(PressOK().empty());
@@ -262,6 +281,10 @@ TEST_F(OptionsDialogTest, OKTakesEveryValueAndLeavesTheAddFolderFieldsAlone) {
   expected.ProtectBMP = 0;
   expected.ProtectGIF = 1;
   expected.ProtectJPG = 0;
+  expected.ProtectPNG = 0;
+  expected.ProtectWebP = 1;
+  expected.Markup = TMarkup::Layered;
+  expected.SiteRoot = "/srv/site root";
   expected.InitialDirMode = 1;
   expected.CustomDir = " /web/with blanks ";
   expected.LastDir = "/set/meanwhile/";

@@ -82,6 +82,10 @@ int Protect(const TCliArguments& args) {
     }
   }
   args.Overrides.ApplyTo(Options);
+  if (args.Overrides.SiteRoot && !platform::DirectoryExists(Options.SiteRoot)) {
+    std::cerr << "vlm-cli: no such site root folder: " << *args.Overrides.SiteRoot << "\n";
+    return 2;
+  }
   try {
     CheckSlicingOptions(Options);
   } catch (const std::exception& e) {

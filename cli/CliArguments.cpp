@@ -4,6 +4,8 @@
 #include <cctype>
 #include <charconv>
 
+#include "cli/PageScan.h"
+
 const char* const kCliUsage =
     "Usage:\n"
     "  vlm-cli protect [options] PATH...   protect pages and folders\n"
@@ -18,9 +20,14 @@ const char* const kCliUsage =
     "  --min WIDTHxHEIGHT      protect only images at least this large\n"
     "  --links, --no-links     protect images inside links, or leave them\n"
     "  --sizes, --no-sizes     give every piece its width and height, or not\n"
-    "  --types LIST            image kinds to protect, of gif, jpg, bmp (comma-separated)\n"
+    "  --types LIST            image kinds to protect, of gif, jpg, bmp, png, webp\n"
+    "                          (comma-separated)\n"
+    "  --markup table|layered  write a table of the pieces, or pieces laid over each other\n"
+    "  --site-root DIR         the folder that SRC addresses starting with \"/\" start from\n"
     "  --subdirs, --no-subdirs read the subfolders of a folder too, or not\n"
-    "  --dry-run               list the pages and the images that would be protected\n"
+    "  --dry-run               list, for every image tag, whether a run would slice it,\n"
+    "                          reuse it or leave it alone, and why; change nothing\n"
+    "  --format text|json      the dry run's list as text, or as JSON Lines\n"
     "\n"
     "Options come from vlm.ini beside the program (or in $VLM_HOME).\n";
 
@@ -58,13 +65,35 @@ std::vector<std::string> Types(const std::string& text) {
     std::string type = text.substr(start, comma - start);
     for (char& c : type) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (type == "jpeg") type = "jpg";
-    if (type != "gif" && type != "jpg" && type != "bmp") {
-      throw UsageError("bad value for --types: '" + type + "' is none of gif, jpg, bmp");
+    if (type != "gif" && type != "jpg" && type != "bmp" && type != "png" && type != "webp") {
+      throw UsageError("bad value for --types: '" + type + "' is none of gif, jpg, bmp, png, webp");
     }
     types.push_back(type);
     start = comma + 1;
   }
   return types;
+}
+
+bool Format(const std::string& text) {
+  if (text != "text" && text != "json") {
+    throw UsageError("bad value for --format: '" + text + "' is neither text nor json");
+  }
+  return text == "json";
+}
+
+TMarkup MarkupOf(const std::string& text) {
+  TMarkup markup;
+  if (!MarkupFromName(text, markup)) {
+    throw UsageError("bad value for --markup: '" + text + "' is neither table nor layered");
+  }
+  return markup;
+}
+
+std::string SiteRoot(const std::string& text) {
+  if (text.empty()) throw UsageError("bad value for --site-root: an empty folder name");
+  std::string root = AbsolutePath(text);
+  while (root.size() > 1 && root.back() == '/') root.pop_back();
+  return root;
 }
 
 }  // namespace
@@ -92,7 +121,11 @@ void TOptionOverrides::ApplyTo(TOptions& options) const {
     options.ProtectGIF = has("gif");
     options.ProtectJPG = has("jpg");
     options.ProtectBMP = has("bmp");
+    options.ProtectPNG = has("png");
+    options.ProtectWebP = has("webp");
   }
+  if (Markup) options.Markup = *Markup;
+  if (SiteRoot) options.SiteRoot = *SiteRoot;
 }
 
 TCliArguments ParseCliArguments(const std::vector<std::string>& args) {
@@ -146,7 +179,10 @@ TCliArguments ParseCliArguments(const std::vector<std::string>& args) {
     else if (arg == "--subdirs") o.Subdirs = true;
     else if (arg == "--no-subdirs") o.Subdirs = false;
     else if (arg == "--types") o.Types = Types(value());
+    else if (arg == "--markup") o.Markup = MarkupOf(value());
+    else if (arg == "--site-root") o.SiteRoot = SiteRoot(value());
     else if (arg == "--dry-run") parsed.DryRun = true;
+    else if (arg == "--format") parsed.Json = Format(value());
     else throw UsageError("unknown option '" + arg + "'");
   }
   if (parsed.Paths.empty()) throw UsageError("protect needs at least one page or folder");

@@ -21,7 +21,9 @@ struct TOptionOverrides {
   std::optional<std::pair<int32_t, int32_t>> Pieces;  // width, height
   std::optional<std::pair<int32_t, int32_t>> Min;     // width, height
   std::optional<bool> Links, Sizes, Subdirs;
-  std::optional<std::vector<std::string>> Types;      // of gif, jpg, bmp
+  std::optional<std::vector<std::string>> Types;      // of gif, jpg, bmp, png, webp
+  std::optional<TMarkup> Markup;
+  std::optional<std::string> SiteRoot;               // absolute, no trailing "/"
 
   void ApplyTo(TOptions& options) const;
 };
@@ -30,6 +32,7 @@ struct TCliArguments {
   CliCommand Command = CliCommand::Help;
   TOptionOverrides Overrides;
   bool DryRun = false;
+  bool Json = false;               // --format json: the dry run as JSON Lines
   std::vector<std::string> Paths;  // protect: pages and folders
   std::optional<int> Set;          // restore: the set number
 };

@@ -33,6 +33,19 @@ TEST(CliArguments, ProtectOptionsOverrideOnlyWhatTheyName) {
   EXPECT_TRUE(a.DryRun);
   EXPECT_EQ(o.SliceByPixels, 1) << "the last of --grid and --pieces wins";
   EXPECT_EQ(o.PixHeight, 40);
+  EXPECT_EQ(o.Markup, TMarkup::Table);
+  EXPECT_EQ(o.SiteRoot, "");
+
+  a = ParseCliArguments({"protect", "--types", "png,WEBP", "--markup", "layered", "--site-root",
+                         "/srv/www//", "p.htm"});
+  o.ProtectGIF = o.ProtectJPG = 1;
+  a.Overrides.ApplyTo(o);
+  EXPECT_EQ(o.ProtectPNG, 1);
+  EXPECT_EQ(o.ProtectWebP, 1);
+  EXPECT_EQ(o.ProtectGIF, 0);
+  EXPECT_EQ(o.ProtectJPG, 0);
+  EXPECT_EQ(o.Markup, TMarkup::Layered);
+  EXPECT_EQ(o.SiteRoot, "/srv/www");
 }
 
 TEST(CliArguments, CommandsAndSets) {
@@ -52,7 +65,9 @@ TEST(CliArguments, BadInputIsRefusedWithAReason) {
            {"protect", "--grid", "3", "a"},
            {"protect", "--pieces", "ax3", "a"},
            {"protect", "--min", "-1x3", "a"},
-           {"protect", "--types", "png", "a"},
+           {"protect", "--types", "svg", "a"},
+           {"protect", "--markup", "frames", "a"},
+           {"protect", "--site-root", "", "a"},
            {"protect", "--grid"},
            {"protect", "--fast", "a"},
            {"restore", "-1"},

@@ -1,5 +1,5 @@
 // The options loader on an arbitrary vlm.ini. A file it loads saves and
-// loads again to the same record; a file it refuses raises one of the three
+// loads again to the same record; a file it refuses raises one of the
 // documented errors and leaves the file-type list as it was.
 
 #include <cstdlib>
@@ -15,6 +15,9 @@ TOptions Sentinel() {
   o.CustomDir = "custom";
   o.LastDir = "last";
   o.ATag = o.WidthHeight = o.ProtectBMP = o.ProtectGIF = o.ProtectJPG = 7;
+  o.ProtectPNG = o.ProtectWebP = 7;
+  o.SiteRoot = "root";
+  o.Markup = TMarkup::Layered;
   o.SliceByPixels = o.IncludeSubdir = 9;
   o.InitialDirMode = o.MinWidth = o.MinHeight = -77;
   o.PieHor = o.PieVer = o.PixWidth = o.PixHeight = 77;
@@ -33,6 +36,8 @@ bool Same(const TOptions& a, const TOptions& b) {
   return a.CustomDir == b.CustomDir && a.LastDir == b.LastDir && a.ATag == b.ATag &&
          a.WidthHeight == b.WidthHeight && a.ProtectBMP == b.ProtectBMP &&
          a.ProtectGIF == b.ProtectGIF && a.ProtectJPG == b.ProtectJPG &&
+         a.ProtectPNG == b.ProtectPNG && a.ProtectWebP == b.ProtectWebP &&
+         a.SiteRoot == b.SiteRoot && a.Markup == b.Markup && a.OtherLines == b.OtherLines &&
          a.SliceByPixels == b.SliceByPixels && a.IncludeSubdir == b.IncludeSubdir &&
          a.InitialDirMode == b.InitialDirMode && a.MinWidth == b.MinWidth &&
          a.MinHeight == b.MinHeight && a.PieHor == b.PieHor && a.PieVer == b.PieVer &&
@@ -46,17 +51,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(homeSet);
   const std::string text(fuzz::Bytes(data, size));
   fuzz::WriteFileOrDie(GetProgramDir() + "/vlm.ini", text);
-  const bool enoughLines = SplitTextLines(text).size() >= 16;
+  const std::vector<std::string> lines = SplitTextLines(text);
+  const bool keyed = !lines.empty() && !lines[0].empty() && lines[0][0] == '[';
+  const bool enoughLines = keyed || lines.size() >= 16;
 
   Options = Sentinel();
   try {
     LoadOptions();
   } catch (const EListError&) {
-    FUZZ_CHECK(!enoughLines);
+    FUZZ_CHECK(!enoughLines || keyed);
     FUZZ_CHECK(Options.FileTypes.size() == 1 && Options.FileTypes[0].Extension == "sentinel");
     return 0;
   } catch (const EConvertError& e) {
-    FUZZ_CHECK(std::string(e.what()).find("' is not a valid integer value") != std::string::npos);
+    const std::string message = e.what();
+    FUZZ_CHECK(message.find("' is not a valid integer value") != std::string::npos ||
+               (keyed && message.find("' is not a valid markup") != std::string::npos) ||
+               (keyed && message.find("' is not a form of vlm.ini") != std::string::npos));
     FUZZ_CHECK(Options.FileTypes.size() == 1 && Options.FileTypes[0].Extension == "sentinel");
     return 0;
   }

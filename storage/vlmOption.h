@@ -14,6 +14,10 @@ struct TFileType {
 // value is true, and the value is kept as it was read ("2" saves as "2").
 using TBool = uint8_t;
 
+// How a protected image is written into its page: a table whose cells show
+// the pieces, or one box in which the pieces lie over each other.
+enum class TMarkup : uint8_t { Table, Layered };
+
 // Every setting of the program. Fields in the order of their declaration;
 // none is validated when it is loaded.
 struct TOptions {
@@ -24,6 +28,8 @@ struct TOptions {
   TBool ProtectBMP = 0;
   TBool ProtectGIF = 0;
   TBool ProtectJPG = 0;
+  TBool ProtectPNG = 0;
+  TBool ProtectWebP = 0;
   TBool SliceByPixels = 0;  // false: PieHor x PieVer grid; true: PixWidth x PixHeight pieces
   TBool IncludeSubdir = 0;
   int32_t InitialDirMode = 0;  // 0 CustomDir, 1 current directory, 2 LastDir
@@ -33,21 +39,46 @@ struct TOptions {
   int32_t PieVer = 0;
   int32_t PixWidth = 0;
   int32_t PixHeight = 0;
+  // The folder a root-relative SRC ("/img/a.png") starts from, without a
+  // trailing "/"; empty: such images are left alone.
+  std::string SiteRoot;
+  TMarkup Markup = TMarkup::Table;
   std::vector<TFileType> FileTypes;
+  // Lines of vlm.ini this version does not know (written by a newer one):
+  // kept and saved back unchanged.
+  std::vector<std::string> OtherLines;
 };
 
 // The process's one options record; empty until LoadOptions.
 extern TOptions Options;
 
-// Reads GetProgramDir() + "/vlm.ini" into Options. Raises EStreamError when
-// the file cannot be read, EListError when it has fewer than 16 lines and
-// EConvertError for a bad number; fields before the failing line keep their
-// new values, the rest (FileTypes included) their old ones.
+// Reads GetProgramDir() + "/vlm.ini" into Options, in either of its two
+// forms:
+//  - the keyed form, first line kOptionsHeader, then "Key=value" lines and
+//    one "FileType=ext,description" line per file type;
+//  - the older positional form of 16 fixed lines and then one "ext,description"
+//    line per file type; it loads with PNG and WebP on, no site root and the
+//    table markup.
+// Raises EStreamError when the file cannot be read, EListError when a fixed
+// value is missing (a line of the older form, a key of the keyed form) and
+// EConvertError for a bad number, markup or header; fields converted before
+// the failing one keep their new values, the rest (FileTypes included) their
+// old ones.
 void LoadOptions();
 
-// Writes Options to GetProgramDir() + "/vlm.ini", replacing the whole file.
-// Raises EStreamError when the file cannot be written.
+// Writes Options to GetProgramDir() + "/vlm.ini" in the keyed form, replacing
+// the whole file. Its first line is no number, so a version that knows only
+// the positional form refuses the file instead of misreading it. Raises
+// EStreamError when the file cannot be written.
 void SaveOptions();
+
+// The first line of the keyed form of vlm.ini.
+extern const char* const kOptionsHeader;
+
+// The markup's name in vlm.ini and on the command line ("table", "layered");
+// MarkupFromName returns false for any other name.
+const char* MarkupName(TMarkup markup);
+bool MarkupFromName(const std::string& name, TMarkup& markup);
 
 // True if the extension of `fileName` (from its last ".", lower-cased, without
 // the dot) equals the Extension of some entry of Options.FileTypes.

@@ -5,6 +5,7 @@
 #include "platform/Exception.h"
 #include "platform/File.h"
 #include "platform/TempDir.h"
+#include "storage/Convert.h"
 
 namespace {
 
@@ -53,13 +54,95 @@ TEST_F(OptionsTest, LoadsSixteenLinesAndFileTypesInAnyLineEndForm) {
   }
 }
 
-TEST_F(OptionsTest, SixteenLinesGiveNoFileTypesAndSaveBackSixteen) {
+// The keyed form that SaveOptions writes for kFixed with the given tail.
+std::string Keyed(const std::string& tail = "", const char* png = "1", const char* webp = "1") {
+  return Lines({"[Velmora options 2]", "ATag=1", "WidthHeight=0", "ProtectBMP=1", "ProtectGIF=1",
+                "ProtectJPG=1"}) +
+         "ProtectPNG=" + png + "\r\nProtectWebP=" + webp + "\r\n" +
+         Lines({"SliceByPixels=0", "InitialDirMode=1", "MinWidth=16", "MinHeight=16", "PieHor=3",
+                "PieVer=3", "PixWidth=64", "PixHeight=64", "CustomDir=/custom", "LastDir=/last",
+                "IncludeSubdir=1"}) +
+         tail;
+}
+
+TEST_F(OptionsTest, SixteenLinesLoadWithTheNewKindsOnAndSaveInTheKeyedForm) {
   dir.Write("vlm.ini", Lines(kFixed));
   Options.FileTypes = {{"old", "Old"}};
+  Options.SiteRoot = "/old";
+  Options.Markup = TMarkup::Layered;
   LoadOptions();
   EXPECT_TRUE(Options.FileTypes.empty());
+  EXPECT_EQ(Options.ProtectPNG, 1);
+  EXPECT_EQ(Options.ProtectWebP, 1);
+  EXPECT_EQ(Options.SiteRoot, "");
+  EXPECT_EQ(Options.Markup, TMarkup::Table);
   SaveOptions();
-  EXPECT_EQ(dir.Read("vlm.ini"), Lines(kFixed));
+  const std::string saved = dir.Read("vlm.ini");
+  EXPECT_EQ(saved, Keyed("SiteRoot=\r\nMarkup=table\r\n"));
+  // A reader of the positional form fails on the first line before it
+  // changes any value, instead of taking the keys for file types.
+  int32_t number = 0;
+  EXPECT_FALSE(TryStrToInt(SplitTextLines(saved)[0], number));
+}
+
+TEST_F(OptionsTest, KeyedFormRoundTripsNewValuesUnknownLinesAndFileTypes) {
+  const std::string text =
+      Keyed("SiteRoot=/srv/www=site \r\nMarkup=layered\r\nFutureOption=7\r\nno equals sign\r\n"
+            "FileType=htm,HTML, page\r\nFileType=nocomma\r\nFileType=\r\n",
+            "0", "2");
+  dir.Write("vlm.ini", text);
+  LoadOptions();
+  EXPECT_EQ(Options.ProtectPNG, 0);
+  EXPECT_EQ(Options.ProtectWebP, 2);
+  EXPECT_EQ(Options.SiteRoot, "/srv/www=site ");
+  EXPECT_EQ(Options.Markup, TMarkup::Layered);
+  EXPECT_EQ(Options.CustomDir, "/custom");
+  ASSERT_EQ(Options.FileTypes.size(), 3u);
+  EXPECT_EQ(Options.FileTypes[0].Description, "HTML, page");
+  EXPECT_EQ(Options.FileTypes[1].Extension, "");
+  EXPECT_EQ(Options.FileTypes[1].Description, "nocomma");
+  EXPECT_EQ(Options.OtherLines, (std::vector<std::string>{"FutureOption=7", "no equals sign"}));
+  SaveOptions();
+  EXPECT_EQ(dir.Read("vlm.ini"),
+            Keyed("SiteRoot=/srv/www=site \r\nMarkup=layered\r\nFutureOption=7\r\nno equals "
+                  "sign\r\nFileType=htm,HTML, page\r\nFileType=,nocomma\r\nFileType=,\r\n",
+                  "0", "2"));
+}
+
+TEST_F(OptionsTest, KeyedFormWithoutNewKeysTakesTheirFirstValues) {
+  std::string text = Keyed("FileType=htm,x\n");
+  for (const char* key : {"ProtectPNG=1\r\n", "ProtectWebP=1\r\n"}) {
+    text.erase(text.find(key), std::string(key).size());
+  }
+  dir.Write("vlm.ini", text);
+  LoadOptions();
+  EXPECT_EQ(Options.ProtectPNG, 1);
+  EXPECT_EQ(Options.ProtectWebP, 1);
+  EXPECT_EQ(Options.Markup, TMarkup::Table);
+  EXPECT_EQ(Options.FileTypes.size(), 1u);
+}
+
+TEST_F(OptionsTest, KeyedFormRefusals) {
+  struct Case {
+    std::string text;
+    const char* message;
+  } cases[] = {
+      {"[Velmora options 3]\r\n", "'[Velmora options 3]' is not a form of vlm.ini that this version reads"},
+      {Lines({"[Velmora options 2]", "ATag=1"}), "Option \"WidthHeight\" is missing"},
+      {Keyed("Markup=frames\r\n"), "'frames' is not a valid markup (table or layered)"},
+      {Keyed("ProtectPNG=yes\r\n"), "'yes' is not a valid integer value"},
+  };
+  for (const auto& c : cases) {
+    dir.Write("vlm.ini", c.text);
+    Options.FileTypes = {{"kept", "x"}};
+    try {
+      LoadOptions();
+      ADD_FAILURE() << c.text;
+    } catch (const Exception& e) {
+      EXPECT_STREQ(e.what(), c.message);
+    }
+    EXPECT_EQ(Options.FileTypes.size(), 1u) << c.message;
+  }
 }
 
 TEST_F(OptionsTest, SaveNormalisesNumbersAndKeepsTextsAndBooleanBytes) {
@@ -72,8 +155,12 @@ TEST_F(OptionsTest, SaveNormalisesNumbersAndKeepsTextsAndBooleanBytes) {
   EXPECT_EQ(Options.MinHeight, 16);
   SaveOptions();
   EXPECT_EQ(dir.Read("vlm.ini"),
-            Lines({"2", "0", "255", "1", "0", "0", "7", "-5", "16", "3", "3", "64", "64",
-                   "  spaced  ", "", "1", ",nocomma", "htm,HTML, page"}));
+            Lines({"[Velmora options 2]", "ATag=2", "WidthHeight=0", "ProtectBMP=255",
+                   "ProtectGIF=1", "ProtectJPG=0", "ProtectPNG=1", "ProtectWebP=1",
+                   "SliceByPixels=0", "InitialDirMode=7", "MinWidth=-5", "MinHeight=16", "PieHor=3",
+                   "PieVer=3", "PixWidth=64", "PixHeight=64", "CustomDir=  spaced  ", "LastDir=",
+                   "IncludeSubdir=1", "SiteRoot=", "Markup=table", "FileType=,nocomma",
+                   "FileType=htm,HTML, page"}));
 }
 
 TEST_F(OptionsTest, MissingFileChangesNothing) {
