@@ -284,8 +284,8 @@ TEST_F(MainFormTest, OptionsAreSavedWhenTheWindowGoes) {
   Options.LastDir = "/web/site/";
   form_.reset();
   const std::string saved = home_.dir().Read("vlm.ini");
-  EXPECT_NE(saved.find("\r\n/web/site/\r\n"), std::string::npos) << saved;
-  EXPECT_NE(saved.find("html,HTML Document\r\n"), std::string::npos);
+  EXPECT_NE(saved.find("\r\nLastDir=/web/site/\r\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("\r\nFileType=html,HTML Document\r\n"), std::string::npos);
 }
 
 TEST_F(MainFormTest, OptionsChangedThroughTheWindowsReachTheFileWhenTheProgramEnds) {
@@ -312,9 +312,12 @@ TEST_F(MainFormTest, OptionsChangedThroughTheWindowsReachTheFileWhenTheProgramEn
 
   form_.reset();
   EXPECT_EQ(home_.dir().Read("vlm.ini"),
-            "1\r\n1\r\n1\r\n1\r\n1\r\n0\r\n0\r\n120\r\n16\r\n3\r\n5\r\n64\r\n64\r\n"
-            "/srv/www\r\n\r\n1\r\nhtm,HTML Document\r\nhtml,HTML Document\r\n"
-            "php,PHP Page, dynamic\r\n");
+            "[Velmora options 2]\r\nATag=1\r\nWidthHeight=1\r\nProtectBMP=1\r\nProtectGIF=1\r\n"
+            "ProtectJPG=1\r\nProtectPNG=1\r\nProtectWebP=1\r\nSliceByPixels=0\r\n"
+            "InitialDirMode=0\r\nMinWidth=120\r\nMinHeight=16\r\nPieHor=3\r\nPieVer=5\r\n"
+            "PixWidth=64\r\nPixHeight=64\r\nCustomDir=/srv/www\r\nLastDir=\r\n"
+            "IncludeSubdir=1\r\nSiteRoot=\r\nMarkup=table\r\nFileType=htm,HTML Document\r\n"
+            "FileType=html,HTML Document\r\nFileType=php,PHP Page, dynamic\r\n");
 }
 
 TEST_F(MainFormTest, ASlicingValueTheSlicerCannotUseIsRefusedWhenARunStarts) {

@@ -73,7 +73,8 @@ TEST_F(Program, StartedWithAPageProtectsItAndSavesTheOptionsAtTheEnd) {
   const std::string options = home_.dir().Read("vlm.ini");
   EXPECT_NE(options, optionsBefore_);
   EXPECT_EQ(options.find('\n'), options.find("\r\n") + 1) << "rewritten with CR LF";
-  EXPECT_NE(options.find("htm,HTML Document\r\nhtml,HTML Document\r\n"), std::string::npos);
+  EXPECT_NE(options.find("FileType=htm,HTML Document\r\nFileType=html,HTML Document\r\n"),
+            std::string::npos);
 }
 
 TEST_F(Program, StartedWithAFolderProtectsItsPages) {
