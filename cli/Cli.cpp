@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <map>
 #include <set>
 
 #include "cli/CliArguments.h"
@@ -50,17 +51,61 @@ int64_t SizeOf(const std::string& path) {
   return file.Open(path, platform::Access::Read, platform::Sharing::Shared) ? file.Size() : -1;
 }
 
-int DryRun(const std::vector<std::string>& pages) {
+// A JSON string of `text`: quotes, backslashes and control bytes escaped,
+// other bytes as they are.
+std::string Json(const std::string& text) {
+  std::string out = "\"";
+  for (unsigned char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+      out += escaped;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+int DryRun(const std::vector<std::string>& pages, bool json) {
   std::set<std::string> sliced;
-  int errors = 0;
+  std::map<std::string, int> byReason;
+  std::map<std::string, int> byAction;
+  int errors = 0, tags = 0;
   for (const auto& page : pages) {
     if (!IsRegularFile(page)) continue;
     TDryRunPage look = DryRunPage(page, sliced);
-    std::cout << page << "\n";
-    for (const auto& image : look.NewImages) std::cout << "  slice " << image << "\n";
-    if (look.ReusedTags > 0) std::cout << "  reuse " << look.ReusedTags << " tag(s)\n";
+    if (!json) std::cout << page << "\n";
+    for (const auto& tag : look.Tags) {
+      ++tags;
+      const char* action = DryRunActionName(tag.What);
+      ++byAction[action];
+      const bool left = tag.What == TDryRunTag::Action::Leave;
+      if (left) ++byReason[LeaveReasonName(tag.Reason)];
+      if (json) {
+        std::cout << "{\"page\":" << Json(page) << ",\"src\":" << Json(tag.Src)
+                  << ",\"action\":\"" << action << "\"";
+        if (!tag.ImagePath.empty()) std::cout << ",\"file\":" << Json(tag.ImagePath);
+        if (left) {
+          std::cout << ",\"reason\":" << Json(LeaveReasonName(tag.Reason));
+          if (!tag.Detail.empty()) std::cout << ",\"detail\":" << Json(tag.Detail);
+        }
+        std::cout << "}\n";
+        continue;
+      }
+      std::cout << "  " << action << " " << (tag.ImagePath.empty() ? tag.Src : tag.ImagePath);
+      if (left) {
+        std::cout << ": " << LeaveReasonName(tag.Reason);
+        if (!tag.Detail.empty()) std::cout << " (" << tag.Detail << ")";
+      }
+      std::cout << "\n";
+    }
     if (!look.Error.empty()) {
       ++errors;
+      if (json) std::cout << "{\"page\":" << Json(page) << ",\"error\":" << Json(look.Error) << "}\n";
       if (look.ErrorNumber) {
         std::cerr << "Error #" << look.ErrorNumber << ": " << look.Error << "\n";
       } else {
@@ -69,7 +114,28 @@ int DryRun(const std::vector<std::string>& pages) {
       }
     }
   }
-  std::cout << pages.size() << " page(s), " << sliced.size() << " image(s) would be sliced; nothing was changed\n";
+  if (json) {
+    std::cout << "{\"summary\":{\"pages\":" << pages.size() << ",\"tags\":" << tags
+              << ",\"images\":" << sliced.size();
+    for (const char* action : {"slice", "reuse", "leave"}) {
+      std::cout << ",\"" << action << "\":" << byAction[action];
+    }
+    std::cout << ",\"reasons\":{";
+    const char* comma = "";
+    for (const auto& [reason, count] : byReason) {
+      std::cout << comma << Json(reason) << ":" << count;
+      comma = ",";
+    }
+    std::cout << "}}}\n";
+  } else {
+    std::cout << pages.size() << " page(s), " << tags << " image tag(s): " << byAction["slice"]
+              << " slice, " << byAction["reuse"] << " reuse, " << byAction["leave"]
+              << " left alone; " << sliced.size()
+              << " image(s) would be sliced; nothing was changed\n";
+    for (const auto& [reason, count] : byReason) {
+      std::cout << "  left alone, " << reason << ": " << count << "\n";
+    }
+  }
   return errors ? 1 : 0;
 }
 
@@ -93,7 +159,7 @@ int Protect(const TCliArguments& args) {
     return 2;
   }
   const std::vector<std::string> pages = CollectPages(args.Paths, Options.IncludeSubdir != 0);
-  if (args.DryRun) return DryRun(pages);
+  if (args.DryRun) return DryRun(pages, args.Json);
 
   ProgressBar bar(pages.size());
   int errors = 0;

@@ -5,6 +5,18 @@
 #include "storage/GlobalLib.h"
 #include "storage/vlmOption.h"
 
+const char* DryRunActionName(TDryRunTag::Action action) {
+  switch (action) {
+    case TDryRunTag::Action::Slice:
+      return "slice";
+    case TDryRunTag::Action::Reuse:
+      return "reuse";
+    case TDryRunTag::Action::Leave:
+      break;
+  }
+  return "leave";
+}
+
 TDryRunPage DryRunPage(const std::string& pagePath, std::set<std::string>& sliced) {
   TDryRunPage result;
   result.Path = pagePath;
@@ -19,23 +31,43 @@ TDryRunPage DryRunPage(const std::string& pagePath, std::set<std::string>& slice
   }
   const std::string folder = pagePath.substr(0, pagePath.rfind('/') + 1);
   auto known = [&](const std::string& path) { return sliced.count(path) > 0; };
+  auto srcOf = [](const std::string& tag) {
+    std::string src = GetAttributeValue(tag, "SRC=");
+    return src == "-1" ? std::string() : src;
+  };
   try {
-    BuildProtectedPage(text, Options.ATag != 0,
-                       [&](const std::string& tag, const std::string& link, std::string&) {
-                         TImageCandidate candidate;
-                         switch (JudgeImageTag(tag, folder, link, known, candidate, false)) {
-                           case TTagDecision::Refused:
-                             return false;
-                           case TTagDecision::Reused:
-                             ++result.ReusedTags;
-                             return true;
-                           case TTagDecision::New:
-                             sliced.insert(candidate.Target.ImagePath);
-                             result.NewImages.push_back(candidate.Target.ImagePath);
-                             return true;
-                         }
-                         return false;
-                       });
+    BuildProtectedPage(
+        text, Options.ATag != 0,
+        [&](const std::string& tag, const std::string& link, std::string&) {
+          TImageCandidate candidate;
+          TDryRunTag verdict;
+          verdict.Src = srcOf(tag);
+          const TTagDecision decision = JudgeImageTag(tag, folder, link, known, candidate, false);
+          verdict.ImagePath = candidate.Target.ImagePath;
+          switch (decision) {
+            case TTagDecision::Refused:
+              verdict.Reason = candidate.Reason;
+              verdict.Detail = candidate.Detail;
+              break;
+            case TTagDecision::Reused:
+              verdict.What = TDryRunTag::Action::Reuse;
+              ++result.ReusedTags;
+              break;
+            case TTagDecision::New:
+              verdict.What = TDryRunTag::Action::Slice;
+              sliced.insert(candidate.Target.ImagePath);
+              result.NewImages.push_back(candidate.Target.ImagePath);
+              break;
+          }
+          result.Tags.push_back(std::move(verdict));
+          return decision != TTagDecision::Refused;
+        },
+        [&](const std::string& tag, TLeaveReason reason) {
+          TDryRunTag verdict;
+          verdict.Src = srcOf(tag);
+          verdict.Reason = reason;
+          result.Tags.push_back(std::move(verdict));
+        });
   } catch (const std::exception& e) {
     result.Error = e.what();
   }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "engine/Bitmap.h"
@@ -10,6 +11,13 @@ struct TSourceImage {
   TBitmap Bitmap;
   // The JPEG source had more than one scan; its pieces are then progressive.
   bool Progressive = false;
+  // PNG and WebP: the alpha of each pixel in all three bytes of the pixel,
+  // scaled and cut like the picture; empty when every pixel is opaque.
+  TBitmap Alpha;
+  bool Indexed = false;   // a PNG with a palette: pieces with a palette where it fits
+  bool Lossless = true;   // a WebP's pieces are lossless only when the source was
+  std::string IccName;    // the colour profile, carried into PNG and WebP pieces
+  std::string IccProfile;
 };
 
 // Decodes the bytes of a whole image file of `kind` into `image`. Returns
@@ -18,3 +26,7 @@ struct TSourceImage {
 // picture beyond the size limits of IsAcceptableImageSize. Never reads
 // outside `fileBytes`; raises nothing but std::bad_alloc.
 bool DecodeImage(ImageKind kind, std::string_view fileBytes, TSourceImage& image);
+
+// True when the file is an animation of its kind (a GIF of more than one
+// image, a PNG with acTL, an animated WebP): why DecodeImage refused it.
+bool IsAnimatedImage(ImageKind kind, std::string_view fileBytes);

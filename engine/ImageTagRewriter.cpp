@@ -4,12 +4,14 @@
 #include <climits>
 #include <vector>
 
+#include "engine/ImageAddress.h"
 #include "engine/ImageDecoder.h"
 #include "engine/RunState.h"
 #include "engine/Scaler.h"
 #include "engine/Slicer.h"
 #include "platform/File.h"
 #include "storage/Convert.h"
+#include "storage/FolderScan.h"
 #include "storage/GlobalLib.h"
 #include "storage/vlmOption.h"
 
@@ -27,14 +29,36 @@ bool HasExcludedAttribute(std::string_view tag) {
                      [&](const char* name) { return PosTextFrom(tag, name, 6) > 0; });
 }
 
-ImageKind KindOf(const std::string& ext) {
+// The kind of an image by its extension, when the options protect it;
+// otherwise None with `why` saying what stands in the way.
+ImageKind KindOf(const std::string& ext, std::string& why) {
   std::string upper = ext;
   for (char& c : upper) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
   }
-  if (upper == ".GIF" && Options.ProtectGIF) return ImageKind::GIF;
-  if ((upper == ".JPG" || upper == ".JPEG") && Options.ProtectJPG) return ImageKind::JPEG;
-  if (upper == ".BMP" && Options.ProtectBMP) return ImageKind::BMP;
+  const struct {
+    const char* ext;
+    ImageKind kind;
+    TBool on;
+  } kinds[] = {{".GIF", ImageKind::GIF, Options.ProtectGIF},
+               {".JPG", ImageKind::JPEG, Options.ProtectJPG},
+               {".JPEG", ImageKind::JPEG, Options.ProtectJPG},
+               {".BMP", ImageKind::BMP, Options.ProtectBMP},
+               {".PNG", ImageKind::PNG, Options.ProtectPNG},
+               {".WEBP", ImageKind::WebP, Options.ProtectWebP}};
+  for (const auto& k : kinds) {
+    if (upper != k.ext) continue;
+    if (k.on) return k.kind;
+    why = KindName(k.kind) + " is off in the options";
+    return ImageKind::None;
+  }
+  if (upper == ".SVG" || upper == ".SVGZ") {
+    why = "SVG is a drawing, not a picture of pixels";
+  } else if (upper.empty()) {
+    why = "no extension";
+  } else {
+    why = ext.substr(1) + " is no kind this program cuts";
+  }
   return ImageKind::None;
 }
 
@@ -71,74 +95,76 @@ std::string GetAttributeValue(std::string_view tagText, std::string_view name) {
   return std::string(rest.substr(0, end));
 }
 
-std::string ExpandImagePath(const std::string& pageFolder, std::string srcValue) {
-  std::replace(srcValue.begin(), srcValue.end(), '\\', '/');
-  std::string joined = !srcValue.empty() && srcValue[0] == '/' ? srcValue : pageFolder + srcValue;
-  std::vector<std::string> parts;
-  size_t start = 0;
-  while (start <= joined.size()) {
-    size_t slash = joined.find('/', start);
-    if (slash == std::string::npos) slash = joined.size();
-    std::string part = joined.substr(start, slash - start);
-    if (part == "..") {
-      if (!parts.empty()) parts.pop_back();
-    } else if (!part.empty() && part != ".") {
-      parts.push_back(std::move(part));
-    }
-    start = slash + 1;
-  }
-  std::string path;
-  for (const auto& part : parts) {
-    path += '/';
-    path += part;
-  }
-  if (path.empty()) path.push_back('/');
-  if (joined.size() > 1 && joined.back() == '/') path += "/";
-  return path;
-}
-
 TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFolder,
                            const std::string& linkTag, const TSlicedLookup& alreadySliced,
                            TImageCandidate& candidate, bool scale) {
-  if (HasExcludedAttribute(tagText)) return TTagDecision::Refused;
-  if (PosTextFrom(tagText, "NOPROTECT", 6) > 0) return TTagDecision::Refused;
+  TLeaveReason& reason = candidate.Reason;
+  std::string& detail = candidate.Detail;
+  auto leave = [&](TLeaveReason why, std::string what = std::string()) {
+    reason = why;
+    detail = std::move(what);
+    return TTagDecision::Refused;
+  };
+  if (HasExcludedAttribute(tagText)) return leave(TLeaveReason::ExcludedAttribute);
+  if (PosTextFrom(tagText, "NOPROTECT", 6) > 0) return leave(TLeaveReason::NoProtect);
+  // The browser shows a picture of its own choosing from the set; a table of
+  // the SRC's pieces would replace it with another one.
+  if (GetAttributeValue(tagText, "SRCSET=") != "-1") return leave(TLeaveReason::ImageSet, "srcset");
   const std::string srcValue = GetAttributeValue(tagText, "SRC=");
-  if (srcValue == "-1") return TTagDecision::Refused;
+  if (srcValue == "-1") return leave(TLeaveReason::MissingFile, "no SRC");
   // A file name holds no NUL; the system would read the name only up to it
   // and reach a file the page does not show.
-  if (srcValue.find('\0') != std::string::npos) return TTagDecision::Refused;
+  if (srcValue.find('\0') != std::string::npos) return leave(TLeaveReason::MissingFile, "NUL in SRC");
+  const TImageAddress address = ResolveImageAddress(pageFolder, srcValue, Options.SiteRoot);
+  if (address.Where == TImageAddress::Kind::Remote) return leave(TLeaveReason::RemoteAddress);
+  if (address.Where == TImageAddress::Kind::NoSiteRoot) return leave(TLeaveReason::NoSiteRoot);
+  if (address.BadEscape) return leave(TLeaveReason::MissingFile, "%00 in SRC");
   TSliceTarget& target = candidate.Target;
-  target.ImagePath = ExpandImagePath(pageFolder, srcValue);
+  target.ImagePath = address.Path;
   target.ImageFolder = target.ImagePath.substr(0, target.ImagePath.rfind('/') + 1);
   size_t dot = target.ImagePath.rfind('.');
   target.ImageExt = dot != std::string::npos && dot >= target.ImageFolder.size()
                         ? target.ImagePath.substr(dot)
                         : std::string();
-  target.SrcDir = srcValue.substr(0, srcValue.rfind('/') + 1);
+  target.SrcDir = address.SrcDir;
   target.LinkTag = linkTag;
-  if (!platform::FileExists(target.ImagePath)) return TTagDecision::Refused;
+  if (!platform::FileExists(target.ImagePath)) return leave(TLeaveReason::MissingFile, target.ImagePath);
   if (alreadySliced(target.ImagePath)) return TTagDecision::Reused;
 
-  candidate.Kind = KindOf(target.ImageExt);
-  if (candidate.Kind == ImageKind::None) return TTagDecision::Refused;
-  if (target.ImagePath.size() > kLongestBackupPath) return TTagDecision::Refused;
+  std::string kindDetail;
+  candidate.Kind = KindOf(target.ImageExt, kindDetail);
+  if (candidate.Kind == ImageKind::None) return leave(TLeaveReason::FormatNotHandled, kindDetail);
+  if (target.ImagePath.size() > kLongestBackupPath) return leave(TLeaveReason::PathTooLong);
+  // A pipe or a device would block the read or never end it.
+  if (!IsRegularFile(target.ImagePath)) return leave(TLeaveReason::NotRegularFile);
   if (!ReadImageFile(target.ImagePath, candidate.FileBytes, candidate.FileSize)) {
-    return TTagDecision::Refused;
+    return leave(TLeaveReason::MissingFile, "cannot be read");
   }
   TSourceImage& image = candidate.Image;
-  if (!DecodeImage(candidate.Kind, candidate.FileText(), image)) return TTagDecision::Refused;
+  if (!DecodeImage(candidate.Kind, candidate.FileText(), image)) {
+    if (IsAnimatedImage(candidate.Kind, candidate.FileText())) return leave(TLeaveReason::Animated);
+    return leave(TLeaveReason::FormatNotHandled, "not a well-formed " + KindName(candidate.Kind) + " file");
+  }
 
   const std::string widthValue = GetAttributeValue(tagText, "WIDTH=");
   const std::string heightValue = GetAttributeValue(tagText, "HEIGHT=");
-  if (widthValue == "100%" || heightValue == "100%") return TTagDecision::Refused;
+  if (widthValue == "100%" || heightValue == "100%") {
+    return leave(TLeaveReason::ExcludedAttribute, "a size of 100%");
+  }
   const int32_t w = widthValue == "-1" ? image.Bitmap.Width : StrToInt(widthValue);
   const int32_t h = heightValue == "-1" ? image.Bitmap.Height : StrToInt(heightValue);
-  if (w < Options.MinWidth || h < Options.MinHeight) return TTagDecision::Refused;
-  if (!IsAcceptableImageSize(w, h)) return TTagDecision::Refused;
+  if (w < Options.MinWidth || h < Options.MinHeight) {
+    return leave(TLeaveReason::TooSmall, std::to_string(w) + "x" + std::to_string(h));
+  }
+  if (!IsAcceptableImageSize(w, h)) return leave(TLeaveReason::FormatNotHandled, "shown too large");
   if (scale && (w != image.Bitmap.Width || h != image.Bitmap.Height)) {
     TBitmap scaled;
     ScaleBitmap(image.Bitmap, w, h, scaled);
     image.Bitmap = std::move(scaled);
+    if (!image.Alpha.Pixels.empty()) {
+      ScaleBitmap(image.Alpha, w, h, scaled);
+      image.Alpha = std::move(scaled);
+    }
   }
   return TTagDecision::New;
 }

@@ -4,8 +4,10 @@
 #include <string>
 #include <string_view>
 
+#include "engine/ImageAddress.h"
 #include "engine/ImageDecoder.h"
 #include "engine/ImageKind.h"
+#include "engine/LeaveReason.h"
 #include "engine/Slicer.h"
 
 struct TRunState;
@@ -14,11 +16,6 @@ struct TRunState;
 // an IMG tag, searched from the tag's sixth character; "-1" when absent.
 // Quotes are dropped; an unquoted value ends at the first blank or ">".
 std::string GetAttributeValue(std::string_view tagText, std::string_view name);
-
-// The full path of the file a SRC value names, for a page in `pageFolder`
-// (ending with "/"). "\" counts as a separator; a value starting with "/"
-// names the root; "." and ".." are resolved by name. No URL decoding.
-std::string ExpandImagePath(const std::string& pageFolder, std::string srcValue);
 
 // An image a tag shows that qualifies for slicing: decoded and scaled to the
 // size the tag shows it at, with the bytes of its file for the backup.
@@ -29,6 +26,10 @@ struct TImageCandidate {
   // The whole file; memory that is not cleared before the file is read in.
   TPixelBytes FileBytes;
   int32_t FileSize = 0;
+  // Why the tag is left alone, when it is; Detail adds what it was (the
+  // extension, the size, the path), for people.
+  TLeaveReason Reason = TLeaveReason::None;
+  std::string Detail;
 
   std::string_view FileText() const {
     return {reinterpret_cast<const char*>(FileBytes.data()), FileBytes.size()};
@@ -41,7 +42,7 @@ enum class TTagDecision { Refused, Reused, New };
 using TSlicedLookup = std::function<bool(const std::string& imagePath)>;
 
 // Judges one IMG tag without changing anything: Refused (the page keeps the
-// tag), Reused (`alreadySliced` knows the image) or New (`candidate` is
+// tag; `candidate.Reason` says why), Reused (`alreadySliced` knows the image) or New (`candidate` is
 // filled; `scale` false leaves the image at its own size, for a look without
 // slicing). `candidate.Target` is set for Reused and New. Raises
 // EConvertError for a WIDTH or HEIGHT that is not a whole number.

@@ -31,6 +31,20 @@ std::vector<TLinkElement> FindLinks(std::string_view page) {
   return links;
 }
 
+// The PICTURE elements of the page as [start, end] positions of "<PICTURE"
+// and "</PICTURE>"; an element without its end runs to the end of the page.
+std::vector<std::pair<int, int>> FindPictures(std::string_view page) {
+  std::vector<std::pair<int, int>> pictures;
+  int s = PosTextFrom(page, "<PICTURE", 1);
+  while (s > 0) {
+    int e = PosTextFrom(page, "</PICTURE", s + 8);
+    if (e == 0) e = static_cast<int>(page.size());
+    pictures.emplace_back(s, e);
+    s = PosTextFrom(page, "<PICTURE", e + 1);
+  }
+  return pictures;
+}
+
 bool HasEventHandler(std::string_view startTag) {
   static const char* const kEvents[] = {"ONCLICK=",     "ONDBLCLICK=", "ONMOUSEUP=",
                                         "ONMOUSEOVER=", "ONMOUSEOUT=", "ONMOUSEMOVE=",
@@ -55,8 +69,14 @@ int SnippetPositionWithoutHead(std::string_view page) {
 
 }  // namespace
 
-std::string BuildProtectedPage(std::string_view page, bool atag, const TTagProtector& protect) {
+std::string BuildProtectedPage(std::string_view page, bool atag, const TTagProtector& protect,
+                               const TTagSkipped& skipped) {
   const std::vector<TLinkElement> links = FindLinks(page);
+  const std::vector<std::pair<int, int>> pictures = FindPictures(page);
+  size_t picture = 0;
+  auto skip = [&](const std::string& tagText, TLeaveReason reason) {
+    if (skipped) skipped(tagText, reason);
+  };
   std::string out;
   out.reserve(page.size() + page.size() / 4 + 1024);
   int copy = 1;
@@ -80,7 +100,16 @@ std::string BuildProtectedPage(std::string_view page, bool atag, const TTagProte
   while (a > 0) {
     int d = PosCharFrom(page, '>', a + 5);
     if (d == 0) break;  // no tag after this one can end either
-    if (a >= copy) {
+    while (picture < pictures.size() && pictures[picture].second < a) ++picture;
+    const bool inPicture = picture < pictures.size() && pictures[picture].first < a;
+    if (a < copy) {
+      // Inside a link whose first image was already decided.
+      CopyInto(page, a, d - a + 1, tag);
+      skip(tag, TLeaveReason::SecondImageInLink);
+    } else if (inPicture) {
+      CopyInto(page, a, d - a + 1, tag);
+      skip(tag, TLeaveReason::ImageSet);
+    } else {
       CopyInto(page, a, d - a + 1, tag);
       bool inside = false;
       while (cursor < links.size() && links[cursor].Start < a) {
@@ -121,6 +150,8 @@ std::string BuildProtectedPage(std::string_view page, bool atag, const TTagProte
             emitTo(l.End + 3);
           }
           copy = std::max(copy, l.End + 4);
+        } else {
+          skip(tag, atag ? TLeaveReason::LinkWithEventHandler : TLeaveReason::LinksOff);
         }
       }
     }

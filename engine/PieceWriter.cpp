@@ -21,6 +21,9 @@ void TPieceWriter::Write(ImageKind kind, const std::string& path, const TPixelVi
       if (!Jpeg_) Jpeg_ = std::make_unique<TJpegEncoder>();
       WriteNewFile(path, Jpeg_->Encode(pixels, progressive));
       return;
+    case ImageKind::PNG:
+    case ImageKind::WebP:
+      // Written with their alpha and profile by the slicer, not from colour alone.
     case ImageKind::None:
       break;
   }

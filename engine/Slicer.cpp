@@ -8,6 +8,8 @@
 #include "engine/JpegCodec.h"
 #include "engine/PieceFile.h"
 #include "engine/PieceWriter.h"
+#include "engine/PngCodec.h"
+#include "engine/WebpCodec.h"
 #include "engine/TableMarkup.h"
 #include "platform/Exception.h"
 #include "platform/File.h"
@@ -23,6 +25,12 @@ void SavePiece(ImageKind kind, const std::string& path, const TBitmap& piece, bo
       break;
     case ImageKind::JPEG:
       bytes = EncodeJpeg(piece, progressive);
+      break;
+    case ImageKind::PNG:
+      bytes = EncodePng(ViewOf(piece), TPixelView(), false, "", "");
+      break;
+    case ImageKind::WebP:
+      bytes = EncodeWebp(ViewOf(piece), TPixelView(), true, "");
       break;
     case ImageKind::None:
     default:
@@ -70,10 +78,20 @@ std::string SliceImage(const TSourceImage& image, ImageKind kind, const TSliceTa
       const int32_t pieceHeight = r == grid.Rows - 1 ? lastHeight : grid.PieceHeight;
       for (int32_t c = 0; c < grid.Cols; ++c) {
         const int32_t pieceWidth = c == grid.Cols - 1 ? lastWidth : grid.PieceWidth;
-        writer.Write(
-            kind, paths[written],
-            ViewOf(bitmap, c * grid.PieceWidth, r * grid.PieceHeight, pieceWidth, pieceHeight),
-            image.Progressive);
+        const int32_t left = c * grid.PieceWidth, top = r * grid.PieceHeight;
+        const TPixelView color = ViewOf(bitmap, left, top, pieceWidth, pieceHeight);
+        const TPixelView alpha = image.Alpha.Pixels.empty()
+                                     ? TPixelView()
+                                     : ViewOf(image.Alpha, left, top, pieceWidth, pieceHeight);
+        if (kind == ImageKind::PNG) {
+          WriteNewFile(paths[written], EncodePng(color, alpha, image.Indexed, image.IccName,
+                                                 image.IccProfile));
+        } else if (kind == ImageKind::WebP) {
+          WriteNewFile(paths[written],
+                       EncodeWebp(color, alpha, image.Lossless, image.IccProfile));
+        } else {
+          writer.Write(kind, paths[written], color, image.Progressive);
+        }
         ++written;
       }
     }

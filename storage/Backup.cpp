@@ -148,5 +148,6 @@ bool IsImageBackupPath(std::string_view path) {
   for (char& c : ext) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
   }
-  return ext == "GIF" || ext == "JPG" || ext == "JPEG" || ext == "BMP";
+  return ext == "GIF" || ext == "JPG" || ext == "JPEG" || ext == "BMP" || ext == "PNG" ||
+         ext == "WEBP";
 }

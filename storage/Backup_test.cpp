@@ -99,15 +99,21 @@ TEST(BackupSet, ReadsEntriesAndMatchesImagesToTheirNameLines) {
     maker.AddEntry(2, "/s/b.jpeg", "JP");
     maker.AddPieceNames("efghijkl");
     maker.AddEntry(4, "/s/page.htm", "page");
+    maker.AddEntry(1, "/s/d.png", "P");
+    maker.AddPieceNames("mnop");
+    maker.AddEntry(1, "/s/e.WebP", "W");
+    maker.AddPieceNames("qrst");
     maker.AddEntry(1, "/s/c.bmp", "B");  // backed up, the run ended before its names
   }
   TBackupSet set = ReadBackupSet(folder + "0");
   EXPECT_TRUE(set.Problems.empty());
-  ASSERT_EQ(set.Entries.size(), 4u);
+  ASSERT_EQ(set.Entries.size(), 6u);
   EXPECT_EQ(set.Entries[0].PieceLine, 0);
   EXPECT_EQ(set.Entries[1].PieceLine, 1);
   EXPECT_FALSE(set.Entries[2].IsImage);
-  EXPECT_EQ(set.Entries[3].PieceLine, -1);
+  EXPECT_EQ(set.Entries[3].PieceLine, 2);
+  EXPECT_EQ(set.Entries[4].PieceLine, 3);
+  EXPECT_EQ(set.Entries[5].PieceLine, -1);
   EXPECT_EQ(ReadBackupContent(set, set.Entries[2]), "page");
 }
 

@@ -78,6 +78,26 @@ TEST_F(CliRun, DryRunListsAndChangesNothing) {
   EXPECT_FALSE(fs::exists(home / "Backup"));
 }
 
+// A SRC starting with "/" is found under the site root, and only there;
+// without a site root the tag is left alone, never looked up at the
+// machine's root.
+TEST_F(CliRun, RootRelativeAddressesNeedASiteRoot) {
+  site.Write("root.htm", "<img src=\"/img/a.bmp?v=1\"><img src=\"/../img/b.bmp\">");
+  Result r = Cli(home, "protect --dry-run --format json '" + (site / "root.htm") + "'");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("\"action\":\"leave\",\"reason\":\"root-relative address without a site root\""),
+            std::string::npos)
+      << r.out;
+  EXPECT_EQ(Cli(home, "protect --site-root '" + (site / "missing") + "' '" + site.path() + "'").status, 2);
+
+  r = Cli(home, "protect --site-root '" + site.path() + "' '" + (site / "root.htm") + "'");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("Images sliced: 2 (18 pieces)"), std::string::npos) << r.out;
+  const std::string page = site.Read("root.htm");
+  EXPECT_NE(page.find("src=\"/img/"), std::string::npos) << "pieces keep the SRC's folder text: " << page;
+  EXPECT_FALSE(fs::exists(site / "img/a.bmp"));
+}
+
 TEST_F(CliRun, BadInputChangesNothing) {
   const auto before = platform::SnapshotTree(site.path());
   EXPECT_EQ(Cli(home, "protect '" + site.path() + "' '" + site.path() + "/missing.htm'").status, 2);

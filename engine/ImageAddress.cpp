@@ -1,0 +1,108 @@
+#include "engine/ImageAddress.h"
+
+#include <algorithm>
+#include <cctype>
+#include <vector>
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// A URL scheme: a letter, then letters, digits, "+", "-" or ".", then ":".
+bool HasScheme(const std::string& value) {
+  if (value.empty() || !std::isalpha(static_cast<unsigned char>(value[0]))) return false;
+  for (size_t i = 1; i < value.size(); ++i) {
+    const char c = value[i];
+    if (c == ':') return true;
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.') {
+      return false;
+    }
+  }
+  return false;
+}
+
+std::string PercentDecoded(const std::string& text, bool& badEscape) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
+        HexValue(text[i + 2]) >= 0) {
+      const char c = static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+      if (c == '\0') badEscape = true;
+      if (c != '/' && c != '\\') {
+        out += c;
+        i += 2;
+        continue;
+      }
+    }
+    out += text[i];
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string ExpandImagePath(const std::string& pageFolder, std::string srcValue) {
+  std::replace(srcValue.begin(), srcValue.end(), '\\', '/');
+  std::string joined = !srcValue.empty() && srcValue[0] == '/' ? srcValue : pageFolder + srcValue;
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= joined.size()) {
+    size_t slash = joined.find('/', start);
+    if (slash == std::string::npos) slash = joined.size();
+    std::string part = joined.substr(start, slash - start);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(std::move(part));
+    }
+    start = slash + 1;
+  }
+  std::string path;
+  for (const auto& part : parts) {
+    path += '/';
+    path += part;
+  }
+  if (path.empty()) path.push_back('/');
+  if (joined.size() > 1 && joined.back() == '/') path += "/";
+  return path;
+}
+
+TImageAddress ResolveImageAddress(const std::string& pageFolder, const std::string& srcValue,
+                                  const std::string& siteRoot) {
+  TImageAddress address;
+  size_t first = 0, last = srcValue.size();
+  while (first < last && IsBlank(srcValue[first])) ++first;
+  while (last > first && IsBlank(srcValue[last - 1])) --last;
+  std::string value = srcValue.substr(first, last - first);
+  value = value.substr(0, value.find_first_of("?#"));
+  address.SrcDir = value.substr(0, value.rfind('/') + 1);
+
+  std::string slashed = value;
+  std::replace(slashed.begin(), slashed.end(), '\\', '/');
+  if (HasScheme(value) || slashed.rfind("//", 0) == 0) {
+    address.Where = TImageAddress::Kind::Remote;
+    return address;
+  }
+  const std::string path = PercentDecoded(slashed, address.BadEscape);
+  if (!path.empty() && path[0] == '/') {
+    if (siteRoot.empty()) {
+      address.Where = TImageAddress::Kind::NoSiteRoot;
+      return address;
+    }
+    // Resolved on its own first, so that ".." stops at the site root.
+    std::string root = siteRoot;
+    while (!root.empty() && root.back() == '/') root.pop_back();
+    address.Path = root + ExpandImagePath("/", path);
+    return address;
+  }
+  address.Path = ExpandImagePath(pageFolder, path);
+  return address;
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+
+// What a SRC value names, resolved the way a browser resolves it against the
+// file: URL of its page.
+struct TImageAddress {
+  enum class Kind {
+    File,          // `Path` is the file to look at
+    Remote,        // http:, https:, data:, any other scheme, or "//host/..."
+    NoSiteRoot,    // "/..." while no site root is set
+  };
+  Kind Where = Kind::File;
+  std::string Path;    // the full path of the file, for Kind::File
+  std::string SrcDir;  // the SRC's own text up to its last "/" (before any "?" or "#")
+  bool BadEscape = false;  // an escape that decodes to NUL: no file can be meant
+};
+
+// Resolves `srcValue` for a page in `pageFolder` (ending with "/").
+// Blanks around the value are dropped; a query string ("?...") or fragment
+// ("#...") is dropped for finding the file; percent-escapes are decoded
+// (except %2F and %5C, which a browser never turns into a separator); "\"
+// counts as a separator. A value starting with "/" resolves against
+// `siteRoot` (without a trailing "/"), and ".." never climbs above it; with an
+// empty `siteRoot` it is Kind::NoSiteRoot.
+TImageAddress ResolveImageAddress(const std::string& pageFolder, const std::string& srcValue,
+                                  const std::string& siteRoot);
+
+// The full path of the file a SRC value names, for a page in `pageFolder`
+// (ending with "/"). "\" counts as a separator; a value starting with "/"
+// names the root; "." and ".." are resolved by name. No URL decoding.
+std::string ExpandImagePath(const std::string& pageFolder, std::string srcValue);

@@ -1,0 +1,49 @@
+#include "engine/ImageAddress.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Kind = TImageAddress::Kind;
+
+TEST(ImageAddress, ResolvesAsABrowserDoesAgainstAFileUrl) {
+  struct Case {
+    const char* src;
+    const char* root;
+    Kind where;
+    const char* path;
+    const char* srcDir;
+  } cases[] = {
+      {"img/a.gif", "", Kind::File, "/site/pages/img/a.gif", "img/"},
+      {"../img/a.gif", "", Kind::File, "/site/img/a.gif", "../img/"},
+      {"img\\sub\\a.gif", "", Kind::File, "/site/pages/img/sub/a.gif", ""},
+      {"my%20photo.jpg", "", Kind::File, "/site/pages/my photo.jpg", ""},
+      {"img/caf%C3%A9.png", "", Kind::File, "/site/pages/img/caf\xC3\xA9.png", "img/"},
+      {"img/a%2Fb.png", "", Kind::File, "/site/pages/img/a%2Fb.png", "img/"},
+      {"100%.png", "", Kind::File, "/site/pages/100%.png", ""},
+      {"logo.gif?v=2", "", Kind::File, "/site/pages/logo.gif", ""},
+      {"img/logo.gif#top", "", Kind::File, "/site/pages/img/logo.gif", "img/"},
+      {"a.gif?dir=/x/y", "", Kind::File, "/site/pages/a.gif", ""},
+      {"  img/a.gif\n", "", Kind::File, "/site/pages/img/a.gif", "img/"},
+      {"/assets/a.png", "", Kind::NoSiteRoot, "", "/assets/"},
+      {"/assets/a.png", "/srv/www", Kind::File, "/srv/www/assets/a.png", "/assets/"},
+      {"/assets/a.png", "/srv/www/", Kind::File, "/srv/www/assets/a.png", "/assets/"},
+      {"/../../etc/passwd.png", "/srv/www", Kind::File, "/srv/www/etc/passwd.png", "/../../etc/"},
+      {"http://example.com/a.gif", "/srv/www", Kind::Remote, "", "http://example.com/"},
+      {"HTTPS://example.com/a.gif", "", Kind::Remote, "", "HTTPS://example.com/"},
+      {"data:image/png;base64,iVBOR", "", Kind::Remote, "", "data:image/"},
+      {"//cdn.example.com/a.gif", "/srv/www", Kind::Remote, "", "//cdn.example.com/"},
+      {"\\\\server\\share\\a.gif", "", Kind::Remote, "", ""},
+      {"file:///etc/a.gif", "", Kind::Remote, "", "file:///etc/"},
+  };
+  for (const auto& c : cases) {
+    const TImageAddress a = ResolveImageAddress("/site/pages/", c.src, c.root);
+    EXPECT_EQ(a.Where, c.where) << c.src;
+    EXPECT_EQ(a.Path, c.path) << c.src;
+    EXPECT_EQ(a.SrcDir, c.srcDir) << c.src;
+    EXPECT_FALSE(a.BadEscape) << c.src;
+  }
+  EXPECT_TRUE(ResolveImageAddress("/site/", "a%00.gif", "").BadEscape);
+}
+
+}  // namespace
