@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Draws the images of the sample site with ImageMagick. The results are kept
+# Draws the images of the sample site with ImageMagick (and cwebp, of the
+# Debian package webp, for the WebP pictures). The results are kept
 # in the repository; run this only to change them. Every picture is drawn
 # from shapes and gradients (no fonts, no randomness), so the same ImageMagick
 # gives the same files.
@@ -75,3 +76,29 @@ gif leaf.gif -size 150x100 xc:'#ffffcc' \
   -stroke '#003300' -strokewidth 3 -draw 'line 15,50 135,50' \
   -draw 'line 60,50 80,28' -draw 'line 60,50 80,72' -draw 'line 95,50 112,32' -draw 'line 95,50 112,68'
 bmp stone.bmp None -size 100x80 radial-gradient:'#d8d0c0-#5a5248'
+
+# PNG: one with graded alpha, shown on a coloured background, and one with a
+# palette.
+cd "$site/images"
+convert -size 200x120 xc:none \
+  -fill '#ff660080' -draw 'circle 70,60 70,10' \
+  -fill '#0066ffc0' -draw 'rectangle 100,20 190,100' \
+  -fill '#00aa00' -draw 'polygon 20,110 60,70 100,110' -strip PNG32:glass.png
+convert -size 160x96 xc:'#ffffcc' \
+  -fill '#cc3333' -draw 'rectangle 8,8 70,88' \
+  -fill '#3366cc' -draw 'circle 115,48 115,16' \
+  +dither -colors 8 -type Palette -strip PNG8:flags.png
+# WebP: a photograph-like picture, lossy, and a drawing, lossless.
+convert -size 240x160 gradient:'#ffe0b0-#5080c0' \
+  -fill '#2e6b2e' -draw 'polygon 0,160 60,90 130,130 190,70 240,120 240,160' \
+  -fill '#fff6d0' -draw 'circle 180,40 180,22' -blur 0x0.7 -strip /tmp/vlm-dune.png
+cwebp -quiet -q 85 /tmp/vlm-dune.png -o dune.webp
+convert -size 150x90 xc:'#f0f0f0' \
+  -fill '#204080' -draw 'rectangle 10,10 70,80' \
+  -fill '#e08020' -draw 'circle 110,45 110,15' -strip /tmp/vlm-chart.png
+cwebp -quiet -lossless /tmp/vlm-chart.png -o chart.webp
+rm -f /tmp/vlm-dune.png /tmp/vlm-chart.png
+# The address page's picture, in a folder with a blank in its name.
+mkdir -p "$site/images/my photos"
+convert -size 160x100 gradient:'#cc0000-#0000cc' -fill '#ffffff' -draw 'rectangle 40,30 120,70' \
+  +dither -remap netscape: -strip "$site/images/my photos/red blue.gif"

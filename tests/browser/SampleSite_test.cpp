@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <regex>
+#include <sstream>
 
 #include "SampleCopy.h"
 
@@ -34,17 +36,20 @@ TEST(SampleSite, ProtectThenRestoreGivesTheSampleBack) {
 
   TChildResult run = copy.Cli({"protect", copy.site()});
   ASSERT_TRUE(run.Succeeded()) << run.Tail();
-  EXPECT_NE(run.Output.find("Pages protected: 7 of 7"), std::string::npos) << run.Output;
-  EXPECT_NE(run.Output.find("Images sliced: 10 (90 pieces)"), std::string::npos) << run.Output;
+  EXPECT_NE(run.Output.find("Pages protected: 11 of 11"), std::string::npos) << run.Output;
+  EXPECT_NE(run.Output.find("Images sliced: 15 (135 pieces)"), std::string::npos) << run.Output;
   EXPECT_NE(run.Output.find("Errors: 0"), std::string::npos) << run.Output;
   // Sliced pictures are gone (their bytes are in the backup set); those left
   // alone stay, or the pages that show them would break.
-  for (const char* gone : {"images/mountains.gif", "images/harbour.jpg", "images/meadow.jpg",
-                           "images/tiles.bmp", "sub/images/stone.bmp", "images/logo.gif"}) {
+  for (const char* gone : {"images/harbour.jpg", "images/meadow.jpg",
+                           "images/tiles.bmp", "sub/images/stone.bmp", "images/logo.gif",
+                           "images/glass.png", "images/flags.png", "images/dune.webp",
+                           "images/my photos/red blue.gif"}) {
     EXPECT_FALSE(fs::exists(copy.site() + "/" + gone)) << gone;
   }
   for (const char* kept :
-       {"images/button.gif", "images/keep.gif", "images/banner.gif", "images/dot.gif"}) {
+       {"images/button.gif", "images/keep.gif", "images/banner.gif", "images/dot.gif",
+        "images/mountains.gif", "images/chart.webp"}) {
     EXPECT_TRUE(fs::exists(copy.site() + "/" + kept)) << kept;
   }
   EXPECT_TRUE(fs::exists(copy.home() + "/Backup")) << "the backup set belongs in VLM_HOME";
@@ -54,6 +59,54 @@ TEST(SampleSite, ProtectThenRestoreGivesTheSampleBack) {
   ASSERT_TRUE(run.Succeeded()) << run.Tail();
   EXPECT_EQ(Differences(original, platform::SnapshotTree(copy.site())), "")
       << "restore must give back the sample byte for byte";
+}
+
+// The dry run and the run judge with the same code: every tag the dry run
+// would slice or reuse becomes a table, the pictures it would slice are the
+// ones the run slices, and each tag it leaves alone has its reason.
+TEST(SampleSite, DryRunTellsWhatTheRunDoes) {
+  SampleCopy copy;
+  TChildResult look = copy.Cli({"protect", "--dry-run", "--format", "json", copy.site()});
+  ASSERT_TRUE(look.Succeeded()) << look.Tail();
+  const std::regex tagLine(R"re(^\{"page":"([^"]*)","src":"[^"]*","action":"(\w+)")re");
+  const std::regex reasonOf(R"re("reason":"([^"]*)")re");
+  std::map<std::string, int> tables;
+  std::map<std::string, int> reasons;
+  int slices = 0;
+  std::istringstream lines(look.Output);
+  std::string summary;
+  for (std::string line; std::getline(lines, line);) {
+    std::smatch m;
+    if (line.rfind("{\"summary\"", 0) == 0) summary = line;
+    if (!std::regex_search(line, m, tagLine)) continue;
+    const std::string page = fs::relative(m[1].str(), copy.site()).string();
+    tables[page] += m[2] != "leave";
+    slices += m[2] == "slice";
+    if (std::regex_search(line, m, reasonOf)) ++reasons[m[1]];
+  }
+  EXPECT_EQ(slices, 15);
+  EXPECT_EQ(reasons["image set"], 2) << look.Output;
+  EXPECT_EQ(reasons["remote or data address"], 1) << look.Output;
+  EXPECT_EQ(reasons["NOPROTECT"], 1) << look.Output;
+  EXPECT_EQ(reasons["smaller than the minimum"], 1) << look.Output;
+  EXPECT_NE(summary.find("\"slice\":15"), std::string::npos) << summary;
+  EXPECT_NE(summary.find("\"image set\":2"), std::string::npos) << summary;
+
+  TChildResult run = copy.Cli({"protect", copy.site()});
+  ASSERT_TRUE(run.Succeeded()) << run.Tail();
+  EXPECT_NE(run.Output.find("Images sliced: " + std::to_string(slices) + " "), std::string::npos)
+      << run.Output;
+  for (const auto& item : fs::recursive_directory_iterator(copy.site())) {
+    if (item.path().extension() != ".html") continue;
+    const std::string page = fs::relative(item.path(), copy.site()).string();
+    const std::string text = platform::TempDir::ReadFile(item.path().string());
+    int found = 0;
+    for (size_t at = text.find("</TR></TABLE>"); at != std::string::npos;
+         at = text.find("</TR></TABLE>", at + 1)) {
+      ++found;
+    }
+    EXPECT_EQ(found, tables[page]) << page;
+  }
 }
 
 }  // namespace
