@@ -17,8 +17,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VLM_FUZZ_BUILD_DIR:-$root/build-fuzz}
-all=(bmp gif jpeg options lines handoff backup_set page)
-declare -A dict=([bmp]=bmp [gif]=gif [jpeg]=jpeg [options]=options [lines]=options [handoff]=options [page]=html)
+all=(bmp gif jpeg png webp options lines handoff backup_set page)
+declare -A dict=([bmp]=bmp [gif]=gif [jpeg]=jpeg [png]=png [webp]=webp [options]=options [lines]=options [handoff]=options [page]=html)
 
 # The harnesses write their scratch files to the temp folder; a memory file
 # system keeps the fsyncs of the backup sets cheap.
@@ -42,6 +42,12 @@ build() {
     rm -rf "$build/seeds"
     "$build/fuzz/vlm-fuzz-seeds" "$build/seeds"
   fi
+  # PNG and WebP start from their saved inputs: every colour type, alpha,
+  # a palette, Adam7, lossy and lossless.
+  for name in png webp; do
+    mkdir -p "$build/seeds/$name"
+    cp "$root/tests/data/fuzz/$name/"* "$build/seeds/$name/"
+  done
 }
 
 # run NAME SECONDS: one harness; prints and records its figures. Paths given
