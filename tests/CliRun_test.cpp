@@ -2,6 +2,7 @@
 // without changing anything.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -76,6 +77,16 @@ TEST_F(CliRun, DryRunListsAndChangesNothing) {
   EXPECT_NE(r.out.find("slice " + (site / "img/a.bmp")), std::string::npos) << "from the sub page";
   EXPECT_EQ(platform::SnapshotTree(site.path()), before);
   EXPECT_FALSE(fs::exists(home / "Backup"));
+
+  // A pipe named like a picture is never opened: reading it would block.
+  ASSERT_EQ(::mkfifo((site / "img/pipe.gif").c_str(), 0600), 0);
+  site.Write("pipe.htm", "<img src=img/pipe.gif>");
+  r = Cli(home, "protect --dry-run '" + (site / "pipe.htm") + "'");
+  EXPECT_NE(r.out.find("leave " + (site / "img/pipe.gif") + ": not a regular file"), std::string::npos)
+      << r.out;
+  r = Cli(home, "protect '" + (site / "pipe.htm") + "'");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(site.Read("pipe.htm").find("<table"), std::string::npos) << "no table for a pipe";
 }
 
 // A SRC starting with "/" is found under the site root, and only there;
