@@ -153,7 +153,8 @@ TEST_F(AddDirFormTest, OkReadsTheFolderAndKeepsItAndTheBoxInTheOptionsFile) {
   });
   form_.reset();  // the program ends
   const std::string saved = home_.dir().Read("vlm.ini");
-  EXPECT_NE(saved.find("\r\nLastDir=" + (home_ / "site/sub/") + "\r\n"), std::string::npos) << saved;
+  const std::string lastDir = "\r\nLastDir=" + (home_ / "site/sub/") + "\r\n";
+  EXPECT_NE(saved.find(lastDir), std::string::npos) << saved;
   EXPECT_NE(saved.find("\r\nIncludeSubdir=0\r\n"), std::string::npos) << saved;
 }
 

@@ -105,7 +105,9 @@ int DryRun(const std::vector<std::string>& pages, bool json) {
     }
     if (!look.Error.empty()) {
       ++errors;
-      if (json) std::cout << "{\"page\":" << Json(page) << ",\"error\":" << Json(look.Error) << "}\n";
+      if (json) {
+        std::cout << "{\"page\":" << Json(page) << ",\"error\":" << Json(look.Error) << "}\n";
+      }
       if (look.ErrorNumber) {
         std::cerr << "Error #" << look.ErrorNumber << ": " << look.Error << "\n";
       } else {

@@ -6,13 +6,13 @@
 // file: URL of its page.
 struct TImageAddress {
   enum class Kind {
-    File,          // `Path` is the file to look at
-    Remote,        // http:, https:, data:, any other scheme, or "//host/..."
-    NoSiteRoot,    // "/..." while no site root is set
+    File,        // `Path` is the file to look at
+    Remote,      // http:, https:, data:, any other scheme, or "//host/..."
+    NoSiteRoot,  // "/..." while no site root is set
   };
   Kind Where = Kind::File;
-  std::string Path;    // the full path of the file, for Kind::File
-  std::string SrcDir;  // the SRC's own text up to its last "/" (before any "?" or "#")
+  std::string Path;        // the full path of the file, for Kind::File
+  std::string SrcDir;      // the SRC's own text up to its last "/" (before any "?" or "#")
   bool BadEscape = false;  // an escape that decodes to NUL: no file can be meant
 };
 

@@ -14,9 +14,9 @@ struct TSourceImage {
   // PNG and WebP: the alpha of each pixel in all three bytes of the pixel,
   // scaled and cut like the picture; empty when every pixel is opaque.
   TBitmap Alpha;
-  bool Indexed = false;   // a PNG with a palette: pieces with a palette where it fits
-  bool Lossless = true;   // a WebP's pieces are lossless only when the source was
-  std::string IccName;    // the colour profile, carried into PNG and WebP pieces
+  bool Indexed = false;  // a PNG with a palette: pieces with a palette where it fits
+  bool Lossless = true;  // a WebP's pieces are lossless only when the source was
+  std::string IccName;   // the colour profile, carried into PNG and WebP pieces
   std::string IccProfile;
 };
 

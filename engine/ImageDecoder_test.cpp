@@ -1,7 +1,6 @@
 #include "engine/ImageDecoder.h"
 
 #include <gtest/gtest.h>
-
 #include <png.h>
 #include <webp/encode.h>
 #include <webp/mux.h>
@@ -14,8 +13,8 @@
 #include "engine/GifCodec.h"
 #include "engine/JpegCodec.h"
 #include "engine/PngCodec.h"
-#include "engine/WebpCodec.h"
 #include "engine/TestImages.h"
+#include "engine/WebpCodec.h"
 
 namespace {
 
@@ -65,7 +64,8 @@ TEST(ImageDecoder, EachKindReadsOnlyItsOwnFormat) {
   EXPECT_TRUE(DecodeImage(ImageKind::GIF, EncodeGif(source), image));
   EXPECT_EQ(image.Bitmap.Width, 8);
   EXPECT_FALSE(DecodeImage(ImageKind::PNG, EncodeGif(source), image));
-  EXPECT_FALSE(DecodeImage(ImageKind::WebP, EncodePng(ViewOf(source), TPixelView(), false, "", ""), image));
+  EXPECT_FALSE(
+      DecodeImage(ImageKind::WebP, EncodePng(ViewOf(source), TPixelView(), false, "", ""), image));
 }
 
 // A PNG written by libpng from raw samples, as other programs write them.
@@ -108,7 +108,8 @@ std::string MakePng(const RawPng& f, int w, int h, std::vector<uint8_t>& rgba) {
   std::vector<png_color> palette(entries);
   std::vector<uint8_t> alphas(entries);
   for (int i = 0; i < entries; ++i) {
-    palette[i] = {static_cast<uint8_t>(i * 3), static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i * 7)};
+    palette[i] = {static_cast<uint8_t>(i * 3), static_cast<uint8_t>(255 - i),
+                  static_cast<uint8_t>(i * 7)};
     alphas[i] = static_cast<uint8_t>(i * 50);
   }
   if (entries) png_set_PLTE(png, info, palette.data(), entries);
@@ -174,10 +175,11 @@ std::vector<uint8_t> Rgba(const TSourceImage& image) {
 }
 
 TEST(ImageDecoder, EveryPngColourTypeAndDepthDecodesToItsSamples) {
-  const std::pair<int, std::vector<int>> types[] = {
-      {PNG_COLOR_TYPE_GRAY, {1, 2, 4, 8, 16}},   {PNG_COLOR_TYPE_PALETTE, {1, 2, 4, 8}},
-      {PNG_COLOR_TYPE_RGB, {8, 16}},             {PNG_COLOR_TYPE_GRAY_ALPHA, {8, 16}},
-      {PNG_COLOR_TYPE_RGB_ALPHA, {8, 16}}};
+  const std::pair<int, std::vector<int>> types[] = {{PNG_COLOR_TYPE_GRAY, {1, 2, 4, 8, 16}},
+                                                    {PNG_COLOR_TYPE_PALETTE, {1, 2, 4, 8}},
+                                                    {PNG_COLOR_TYPE_RGB, {8, 16}},
+                                                    {PNG_COLOR_TYPE_GRAY_ALPHA, {8, 16}},
+                                                    {PNG_COLOR_TYPE_RGB_ALPHA, {8, 16}}};
   int files = 0;
   for (const auto& [type, depths] : types) {
     for (int depth : depths) {
@@ -215,7 +217,8 @@ std::string Chunk(const std::string& type, const std::string& body) {
 }
 
 TEST(ImageDecoder, AnimatedAndDamagedPngsAreRefused) {
-  const std::string good = EncodePng(ViewOf(testimages::Gradient(9, 9)), TPixelView(), false, "", "");
+  const std::string good =
+      EncodePng(ViewOf(testimages::Gradient(9, 9)), TPixelView(), false, "", "");
   TSourceImage image;
   ASSERT_TRUE(DecodeImage(ImageKind::PNG, good, image));
   EXPECT_FALSE(IsAnimatedImage(ImageKind::PNG, good));
@@ -254,7 +257,8 @@ std::string TinyIccProfile() {
 
 // Cuts `image` into a 3 x 2 grid of pieces through the piece encoder of its
 // kind and pastes the decoded pieces back together.
-TSourceImage Reassembled(ImageKind kind, const TSourceImage& image, std::vector<std::string>& pieces) {
+TSourceImage Reassembled(ImageKind kind, const TSourceImage& image,
+                         std::vector<std::string>& pieces) {
   const int32_t w = image.Bitmap.Width, h = image.Bitmap.Height;
   TSourceImage whole;
   whole.Bitmap.Resize(w, h);
@@ -264,7 +268,8 @@ TSourceImage Reassembled(ImageKind kind, const TSourceImage& image, std::vector<
     for (int c = 0; c < 3; ++c) {
       const int32_t x = cuts[c], y = rows[r], pw = cuts[c + 1] - x, ph = rows[r + 1] - y;
       const TPixelView color = ViewOf(image.Bitmap, x, y, pw, ph);
-      const TPixelView alpha = image.Alpha.Pixels.empty() ? TPixelView() : ViewOf(image.Alpha, x, y, pw, ph);
+      const TPixelView alpha =
+          image.Alpha.Pixels.empty() ? TPixelView() : ViewOf(image.Alpha, x, y, pw, ph);
       pieces.push_back(kind == ImageKind::PNG
                            ? EncodePng(color, alpha, image.Indexed, image.IccName, image.IccProfile)
                            : EncodeWebp(color, alpha, image.Lossless, image.IccProfile));
@@ -317,7 +322,8 @@ TEST(ImageDecoder, WebpKeepsLossyOrLosslessAndRefusesAnimations) {
   EXPECT_TRUE(image.Lossless);
   EXPECT_TRUE(image.Alpha.Pixels.empty());
   EXPECT_EQ(image.IccProfile, TinyIccProfile());
-  EXPECT_TRUE(std::equal(image.Bitmap.Pixels.begin(), image.Bitmap.Pixels.end(), photo.Pixels.begin()));
+  EXPECT_TRUE(
+      std::equal(image.Bitmap.Pixels.begin(), image.Bitmap.Pixels.end(), photo.Pixels.begin()));
   ASSERT_TRUE(DecodeImage(ImageKind::WebP, lossy, image));
   EXPECT_FALSE(image.Lossless);
   double error = 0;

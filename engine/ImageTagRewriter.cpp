@@ -114,7 +114,9 @@ TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFo
   if (srcValue == "-1") return leave(TLeaveReason::MissingFile, "no SRC");
   // A file name holds no NUL; the system would read the name only up to it
   // and reach a file the page does not show.
-  if (srcValue.find('\0') != std::string::npos) return leave(TLeaveReason::MissingFile, "NUL in SRC");
+  if (srcValue.find('\0') != std::string::npos) {
+    return leave(TLeaveReason::MissingFile, "NUL in SRC");
+  }
   const TImageAddress address = ResolveImageAddress(pageFolder, srcValue, Options.SiteRoot);
   if (address.Where == TImageAddress::Kind::Remote) return leave(TLeaveReason::RemoteAddress);
   if (address.Where == TImageAddress::Kind::NoSiteRoot) return leave(TLeaveReason::NoSiteRoot);
@@ -128,7 +130,9 @@ TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFo
                         : std::string();
   target.SrcDir = address.SrcDir;
   target.LinkTag = linkTag;
-  if (!platform::FileExists(target.ImagePath)) return leave(TLeaveReason::MissingFile, target.ImagePath);
+  if (!platform::FileExists(target.ImagePath)) {
+    return leave(TLeaveReason::MissingFile, target.ImagePath);
+  }
   if (alreadySliced(target.ImagePath)) return TTagDecision::Reused;
 
   std::string kindDetail;
@@ -143,7 +147,8 @@ TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFo
   TSourceImage& image = candidate.Image;
   if (!DecodeImage(candidate.Kind, candidate.FileText(), image)) {
     if (IsAnimatedImage(candidate.Kind, candidate.FileText())) return leave(TLeaveReason::Animated);
-    return leave(TLeaveReason::FormatNotHandled, "not a well-formed " + KindName(candidate.Kind) + " file");
+    return leave(TLeaveReason::FormatNotHandled,
+                 "not a well-formed " + KindName(candidate.Kind) + " file");
   }
 
   const std::string widthValue = GetAttributeValue(tagText, "WIDTH=");

@@ -42,9 +42,9 @@ enum class TTagDecision { Refused, Reused, New };
 using TSlicedLookup = std::function<bool(const std::string& imagePath)>;
 
 // Judges one IMG tag without changing anything: Refused (the page keeps the
-// tag; `candidate.Reason` says why), Reused (`alreadySliced` knows the image) or New (`candidate` is
-// filled; `scale` false leaves the image at its own size, for a look without
-// slicing). `candidate.Target` is set for Reused and New. Raises
+// tag; `candidate.Reason` says why), Reused (`alreadySliced` knows the
+// image) or New (`candidate` is filled; `scale` false leaves the image at its
+// own size, for a look without slicing). `candidate.Target` is set for Reused and New. Raises
 // EConvertError for a WIDTH or HEIGHT that is not a whole number.
 TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFolder,
                            const std::string& linkTag, const TSlicedLookup& alreadySliced,

@@ -134,7 +134,8 @@ bool DecodePng(std::string_view data, TPngImage& image) {
 namespace {
 
 void WriteToString(png_structp png, png_bytep data, png_size_t length) {
-  static_cast<std::string*>(png_get_io_ptr(png))->append(reinterpret_cast<const char*>(data), length);
+  static_cast<std::string*>(png_get_io_ptr(png))
+      ->append(reinterpret_cast<const char*>(data), length);
 }
 
 void FlushNothing(png_structp) {}
@@ -151,7 +152,8 @@ bool BuildPalette(const TPixelView& color, const TPixelView& alpha, std::vector<
     const uint8_t* a = alpha.Data ? alpha.Row(y) : nullptr;
     for (int32_t x = 0; x < color.Width; ++x, c += 3) {
       const uint8_t opacity = a ? a[x * 3] : 255;
-      const uint32_t key = (uint32_t{c[0]} << 24) | (uint32_t{c[1]} << 16) | (uint32_t{c[2]} << 8) | opacity;
+      const uint32_t key =
+          (uint32_t{c[0]} << 24) | (uint32_t{c[1]} << 16) | (uint32_t{c[2]} << 8) | opacity;
       auto it = seen.find(key);
       if (it == seen.end()) {
         if (seen.size() == 256) return false;
@@ -187,8 +189,8 @@ std::string EncodePng(const TPixelView& color, const TPixelView& alpha, bool ind
     png_set_compression_level(png, 3);
     const bool usePalette = indexed && BuildPalette(color, alpha, palette, trans, indices);
     const bool hasAlpha = alpha.Data != nullptr;
-    const int type = usePalette ? PNG_COLOR_TYPE_PALETTE
-                                : (hasAlpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB);
+    const int type =
+        usePalette ? PNG_COLOR_TYPE_PALETTE : (hasAlpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB);
     png_set_IHDR(png, info, color.Width, color.Height, 8, type, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (usePalette) {

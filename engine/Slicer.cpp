@@ -9,8 +9,8 @@
 #include "engine/PieceFile.h"
 #include "engine/PieceWriter.h"
 #include "engine/PngCodec.h"
-#include "engine/WebpCodec.h"
 #include "engine/TableMarkup.h"
+#include "engine/WebpCodec.h"
 #include "platform/Exception.h"
 #include "platform/File.h"
 
@@ -84,11 +84,10 @@ std::string SliceImage(const TSourceImage& image, ImageKind kind, const TSliceTa
                                      ? TPixelView()
                                      : ViewOf(image.Alpha, left, top, pieceWidth, pieceHeight);
         if (kind == ImageKind::PNG) {
-          WriteNewFile(paths[written], EncodePng(color, alpha, image.Indexed, image.IccName,
-                                                 image.IccProfile));
-        } else if (kind == ImageKind::WebP) {
           WriteNewFile(paths[written],
-                       EncodeWebp(color, alpha, image.Lossless, image.IccProfile));
+                       EncodePng(color, alpha, image.Indexed, image.IccName, image.IccProfile));
+        } else if (kind == ImageKind::WebP) {
+          WriteNewFile(paths[written], EncodeWebp(color, alpha, image.Lossless, image.IccProfile));
         } else {
           writer.Write(kind, paths[written], color, image.Progressive);
         }

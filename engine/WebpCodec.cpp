@@ -57,7 +57,8 @@ bool DecodeWebp(std::string_view data, TWebpImage& image) {
   }
   if (anyAlpha) {
     picture.Alpha.Resize(w, h);
-    for (size_t i = 0; i < count; ++i) std::memset(&picture.Alpha.Pixels[i * 3], rgba[i * 4 + 3], 3);
+    for (size_t i = 0; i < count; ++i)
+      std::memset(&picture.Alpha.Pixels[i * 3], rgba[i * 4 + 3], 3);
   }
   image.Lossless = features.format == 2;
   picture.IccProfile = ReadIcc(data);
@@ -117,8 +118,8 @@ std::string EncodeWebp(const TPixelView& color, const TPixelView& alpha, bool lo
   WebPMux* mux = WebPMuxNew();
   WebPData assembled = {nullptr, 0};
   const bool assembledOk = mux && WebPMuxSetImage(mux, &image, 0) == WEBP_MUX_OK &&
-                  WebPMuxSetChunk(mux, "ICCP", &icc, 0) == WEBP_MUX_OK &&
-                  WebPMuxAssemble(mux, &assembled) == WEBP_MUX_OK;
+                           WebPMuxSetChunk(mux, "ICCP", &icc, 0) == WEBP_MUX_OK &&
+                           WebPMuxAssemble(mux, &assembled) == WEBP_MUX_OK;
   WebPMuxDelete(mux);
   if (!assembledOk) {
     WebPDataClear(&assembled);

@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes = fuzz::Bytes(data, size);
   TSourceImage image;
   if (!DecodeImage(ImageKind::WebP, bytes, image)) {
-    FUZZ_CHECK(image.Bitmap.Width == 0 && image.Bitmap.Pixels.empty() && image.Alpha.Pixels.empty());
+    FUZZ_CHECK(image.Bitmap.Width == 0 && image.Bitmap.Pixels.empty() &&
+               image.Alpha.Pixels.empty());
     return 0;
   }
   FUZZ_CHECK(!IsAnimatedImage(ImageKind::WebP, bytes));

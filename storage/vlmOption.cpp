@@ -47,9 +47,7 @@ std::string JoinTextLines(const std::vector<std::string>& lines) {
 
 const char* const kOptionsHeader = "[Velmora options 2]";
 
-const char* MarkupName(TMarkup markup) {
-  return markup == TMarkup::Layered ? "layered" : "table";
-}
+const char* MarkupName(TMarkup markup) { return markup == TMarkup::Layered ? "layered" : "table"; }
 
 bool MarkupFromName(const std::string& name, TMarkup& markup) {
   if (name == "table") {
@@ -115,10 +113,10 @@ void LoadPositional(const std::vector<std::string>& lines) {
 
 const std::set<std::string>& KnownKeys() {
   static const std::set<std::string> keys = {
-      "ATag",     "WidthHeight", "ProtectBMP", "ProtectGIF",     "ProtectJPG", "ProtectPNG",
-      "ProtectWebP", "SliceByPixels", "InitialDirMode", "MinWidth", "MinHeight", "PieHor",
-      "PieVer",   "PixWidth",    "PixHeight",  "CustomDir",      "LastDir",    "IncludeSubdir",
-      "SiteRoot", "Markup"};
+      "ATag",       "WidthHeight", "ProtectBMP",    "ProtectGIF",     "ProtectJPG",
+      "ProtectPNG", "ProtectWebP", "SliceByPixels", "InitialDirMode", "MinWidth",
+      "MinHeight",  "PieHor",      "PieVer",        "PixWidth",       "PixHeight",
+      "CustomDir",  "LastDir",     "IncludeSubdir", "SiteRoot",       "Markup"};
   return keys;
 }
 
@@ -182,7 +180,9 @@ void LoadOptions() {
 void SaveOptions() {
   const TOptions& o = Options;
   auto flag = [](const char* key, TBool value) { return std::string(key) + "=" + IntToStr(value); };
-  auto number = [](const char* key, int32_t value) { return std::string(key) + "=" + IntToStr(value); };
+  auto number = [](const char* key, int32_t value) {
+    return std::string(key) + "=" + IntToStr(value);
+  };
   std::vector<std::string> lines = {
       kOptionsHeader,
       flag("ATag", o.ATag),

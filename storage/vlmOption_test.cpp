@@ -127,7 +127,8 @@ TEST_F(OptionsTest, KeyedFormRefusals) {
     std::string text;
     const char* message;
   } cases[] = {
-      {"[Velmora options 3]\r\n", "'[Velmora options 3]' is not a form of vlm.ini that this version reads"},
+      {"[Velmora options 3]\r\n",
+       "'[Velmora options 3]' is not a form of vlm.ini that this version reads"},
       {Lines({"[Velmora options 2]", "ATag=1"}), "Option \"WidthHeight\" is missing"},
       {Keyed("Markup=frames\r\n"), "'frames' is not a valid markup (table or layered)"},
       {Keyed("ProtectPNG=yes\r\n"), "'yes' is not a valid integer value"},
