@@ -4,9 +4,10 @@
 
 #include "platform/Exception.h"
 #include "platform/File.h"
+#include "storage/ProgramFolders.h"
 #include "storage/vlmOption.h"
 
-std::string HandOffFilePath() { return GetProgramDir() + "/files.tmp"; }
+std::string HandOffFilePath() { return GetHandOffFile(); }
 
 std::vector<std::string> CommandLinePaths(const std::vector<std::string>& arguments) {
   if (arguments.size() != 1 || arguments[0] != "/menu") return arguments;

@@ -14,7 +14,6 @@
 #include "app/ErrorHandler.h"
 #include "app/FileFilter.h"
 #include "app/FileName.h"
-#include "storage/FolderScan.h"
 #include "app/ListColumns.h"
 #include "app/ListFile.h"
 #include "app/TAboutForm.h"
@@ -25,7 +24,9 @@
 #include "app/TProcForm.h"
 #include "platform/File.h"
 #include "platform/Shell.h"
+#include "storage/FolderScan.h"
 #include "storage/GlobalLib.h"
+#include "storage/ProgramFolders.h"
 #include "storage/vlmOption.h"
 #include "ui_TMainForm.h"
 
@@ -99,7 +100,7 @@ void TMainForm::FormCreate() {
   } catch (const Exception& error) {
     // The message names the file; the options file's own errors do not.
     const std::string message = error.what();
-    const std::string file = GetProgramDir() + "/vlm.ini";
+    const std::string file = GetOptionsFile();
     if (message.find(file) != std::string::npos) throw;
     throw Exception("Error in the options file \"" + file + "\": " + message);
   }

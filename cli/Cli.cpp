@@ -18,11 +18,12 @@
 #include "storage/BackupSet.h"
 #include "storage/FolderScan.h"
 #include "storage/GlobalLib.h"
+#include "storage/ProgramFolders.h"
 #include "storage/vlmOption.h"
 
 namespace {
 
-std::string BackupFolder() { return GetProgramDir() + "/Backup/"; }
+std::string BackupFolder() { return GetBackupDir(); }
 
 // A progress bar on standard error, drawn only on a terminal.
 class ProgressBar {

@@ -10,6 +10,7 @@
 #include "engine/RunState.h"
 #include "engine/TableMarkup.h"
 #include "storage/GlobalLib.h"
+#include "storage/ProgramFolders.h"
 #include "storage/vlmOption.h"
 
 namespace {
@@ -65,7 +66,7 @@ TRunState* CurrentRun() { return Run.get(); }
 void BeginProtection() {
   CheckSlicingOptions(Options);
   auto run = std::make_unique<TRunState>();
-  run->Backup = std::make_unique<TImageBackupMaker>(GetProgramDir() + "/Backup/");
+  run->Backup = std::make_unique<TImageBackupMaker>(GetBackupDir());
   run->Names = std::make_unique<TRandomFileName>();
   run->Saved = std::make_unique<TSavedImage>();
   run->WidthHeightText = Options.WidthHeight ? WidthHeightTemplate() : std::string();

@@ -7,6 +7,7 @@
 #include "platform/ModulePath.h"
 #include "platform/Process.h"
 #include "storage/GlobalLib.h"
+#include "storage/ProgramFolders.h"
 #include "storage/vlmOption.h"
 
 namespace {
@@ -89,7 +90,7 @@ HRESULT TContextMenu::GetCommandString(UINT_PTR idCmd, UINT type, UINT*, LPSTR n
 }
 
 void WriteHandOffFile(const std::vector<std::string>& paths) {
-  const std::string fileName = GetProgramDir() + "/files.tmp";
+  const std::string fileName = GetHandOffFile();
   TFileHandler file(fileName, TFileHandler::CreateTag{});
   file.Append(JoinTextLines(paths));
   try {

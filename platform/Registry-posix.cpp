@@ -1,5 +1,4 @@
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -9,6 +8,7 @@
 #include "platform/Exception.h"
 #include "platform/File.h"
 #include "platform/Registry.h"
+#include "platform/UserFolders.h"
 
 namespace platform {
 
@@ -22,12 +22,6 @@ std::string ParentFolder(const std::string& path) {
   size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string HomeFolder() {
-  if (const char* home = std::getenv("HOME"); home && *home) return home;
-  if (const passwd* user = ::getpwuid(::getuid()); user && user->pw_dir) return user->pw_dir;
-  return "/";
 }
 
 // Holds an exclusive lock on the lock file beside the registry, waiting for
@@ -80,13 +74,7 @@ bool Load(const std::string& path, RegistryKey& tree, std::string& error) {
 
 std::string Registry::DefaultPath() {
   if (const char* path = std::getenv("VLM_REGISTRY"); path && *path) return path;
-  std::string config;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/') {
-    config = xdg;
-  } else {
-    config = HomeFolder() + "/.config";
-  }
-  return config + "/velmora/registry.reg";
+  return ConfigHome() + "/velmora/registry.reg";
 }
 
 RegistryKey Registry::Read() const {

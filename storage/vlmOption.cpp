@@ -7,8 +7,8 @@
 
 #include "platform/Exception.h"
 #include "platform/File.h"
-#include "platform/ModulePath.h"
 #include "storage/Convert.h"
+#include "storage/ProgramFolders.h"
 
 TOptions Options;
 
@@ -16,7 +16,7 @@ namespace {
 
 constexpr int kFixedLines = 16;
 
-std::string OptionsPath() { return GetProgramDir() + "/vlm.ini"; }
+std::string OptionsPath() { return GetOptionsFile(); }
 
 }  // namespace
 
@@ -233,15 +233,4 @@ bool IsKnownFileType(const std::string& fileName) {
   return false;
 }
 
-std::string GetProgramDir() {
-  if (const char* home = std::getenv("VLM_HOME"); home && *home) {
-    std::string dir = home;
-    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-    return dir;
-  }
-  std::string module = platform::ModulePath();
-  size_t slash = module.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return module.substr(0, slash);
-}
+std::string GetProgramDir() { return GetProgramFolders().Program; }

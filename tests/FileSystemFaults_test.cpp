@@ -20,6 +20,7 @@
 #include <fstream>
 
 #include "platform/TempDir.h"
+#include "storage/BackupSet.h"
 #include "storage/GlobalLib.h"
 #include "tests/FaultSite.h"
 #include "tests/SiteTools.h"
@@ -233,3 +234,30 @@ TEST(FileSystemFaults, PageHeldByAnotherProcessGivesError102AndTheRunGoesOn) {
 }
 
 }  // namespace
+
+TEST(FileSystemFaults, AnInstallationTheUserCannotWriteKeepsItsFilesInTheUsersOwnFolders) {
+  if (auto why = EnterPrivateMounts(); !why.empty()) GTEST_SKIP() << why;
+  TempDir dir;
+  faultsite::MakeSite(dir);
+  std::filesystem::create_directories(dir / "opt");
+  std::filesystem::copy_file(VLM_PROGRAM_DIR "/vlm-cli", dir / "opt/vlm-cli");
+  std::filesystem::copy_file(dir / "home/vlm.ini", dir / "opt/vlm.ini");
+  Mount readOnly;
+  ASSERT_EQ(readOnly.ReadOnly(dir / "opt"), "");
+  ::unsetenv("VLM_HOME");
+  const std::vector<std::string> env = {"XDG_CONFIG_HOME=" + (dir / "config"),
+                                        "XDG_DATA_HOME=" + (dir / "data"),
+                                        "XDG_RUNTIME_DIR=" + (dir / "run")};
+  const auto before = SnapshotTree(dir / "site");
+  auto run =
+      sitetools::RunProgram({dir / "opt/vlm-cli", "protect", "--min", "1x1", dir / "site"}, env);
+  EXPECT_EQ(run.Status, 0) << run.Out << run.Err;
+  // The options start as a copy of the shipped ones; the backup set lies in
+  // the user's data folder, and restore finds it there.
+  EXPECT_EQ(dir.Read("config/velmora/vlm.ini"), dir.Read("opt/vlm.ini"));
+  EXPECT_EQ(ListBackupSets(dir / "data/velmora/Backup/"), std::vector<int>{0});
+  EXPECT_NE(run.Out.find(dir / "data/velmora/Backup/"), std::string::npos) << run.Out;
+  auto restore = sitetools::RunProgram({dir / "opt/vlm-cli", "restore"}, env);
+  EXPECT_EQ(restore.Status, 0) << restore.Out << restore.Err;
+  EXPECT_EQ(DescribeDifferences(before, SnapshotTree(dir / "site")), "");
+}
