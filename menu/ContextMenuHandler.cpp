@@ -1,8 +1,10 @@
 #include "menu/ContextMenuHandler.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
+#include "platform/ErrorInfo.h"
 #include "platform/File.h"
 #include "platform/ModulePath.h"
 #include "platform/Process.h"
@@ -17,6 +19,26 @@ struct MediumGuard {
   STGMEDIUM& medium;
   ~MediumGuard() { ReleaseStgMedium(&medium); }
 };
+
+// The result for a selection that the hand-off file cannot carry:
+// HRESULT_FROM_WIN32(ERROR_INVALID_NAME).
+constexpr HRESULT kInvalidName = static_cast<HRESULT>(0x8007007B);
+
+// A path for a message: line breaks shown as \n and \r, so that the message
+// names it on one line.
+std::string PrintablePath(const std::string& path) {
+  std::string text;
+  for (char c : path) {
+    if (c == '\n') {
+      text += "\\n";
+    } else if (c == '\r') {
+      text += "\\r";
+    } else {
+      text += c;
+    }
+  }
+  return text;
+}
 
 }  // namespace
 
@@ -70,11 +92,28 @@ HRESULT TContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* info) {
   if (!IS_INTRESOURCE(info->lpVerb)) return E_FAIL;
   if ((reinterpret_cast<UINT_PTR>(info->lpVerb) & 0xFFFF) != 0) return E_INVALIDARG;
   try {
+    // The hand-off file holds one path a line: a name with a line break in
+    // it would reach the program as other paths, which were never chosen.
+    for (const auto& path : SelectedPaths) {
+      if (path.find_first_of("\r\n") != std::string::npos) {
+        SetErrorDescription("Cannot hand \"" + PrintablePath(path) +
+                            "\" to the program: its name holds a line break. Rename it to "
+                            "protect its images.");
+        return kInvalidName;
+      }
+    }
     WriteHandOffFile(SelectedPaths);
-    // Whether the program starts is not examined: the shell shows nothing.
-    platform::StartDetached(InstallationFolder() + "/vlm", {"/menu"}, GetProgramDir());
-  } catch (...) {
+    const std::string program = InstallationFolder() + "/vlm";
+    if (!platform::StartDetached(program, {"/menu"}, GetProgramDir())) {
+      SetErrorDescription("Cannot start \"" + program + "\". " + platform::ErrorText(errno));
+      return E_FAIL;
+    }
+  } catch (const std::exception& error) {
     // Without a complete hand-off file the program is not started.
+    SetErrorDescription(error.what());
+    return E_FAIL;
+  } catch (...) {
+    return E_FAIL;
   }
   return S_OK;
 }

@@ -18,8 +18,9 @@ inline constexpr char kMenuHelpText[] = "Protect images on the Web page(s)";
 //
 // The item is offered for a selection that holds a folder or a file whose
 // extension is in the options' file-type list; choosing it writes those
-// paths to "files.tmp" in the program folder and starts the program `vlm`
-// with "/menu". No call shows anything or lets an exception out.
+// paths to the hand-off file "files.tmp" and starts the program `vlm` with
+// "/menu". No call shows anything or lets an exception out; a failure is
+// described in the thread's error object for the shell to show.
 class TContextMenu final : public TComObject, public IShellExtInit, public IContextMenu {
  public:
   static TComObject* Create(TComServer& server, IUnknown* controller) {
@@ -43,7 +44,12 @@ class TContextMenu final : public TComObject, public IShellExtInit, public ICont
   HRESULT QueryContextMenu(HMENU menu, UINT indexMenu, UINT idCmdFirst, UINT idCmdLast,
                            UINT flags) override;
   // E_FAIL for a verb given as text, E_INVALIDARG for an offset other than
-  // 0, otherwise S_OK whether or not the hand-off succeeded.
+  // 0. Otherwise hands the selection over and returns S_OK, or describes why
+  // it could not in the thread's error object and returns:
+  // HRESULT_FROM_WIN32(ERROR_INVALID_NAME) (nothing written or started) for a
+  // selected name holding a line break, which the one-path-a-line hand-off
+  // file cannot carry; E_FAIL when the hand-off file cannot be written
+  // (nothing started) or the program cannot be started.
   HRESULT InvokeCommand(CMINVOKECOMMANDINFO* info) override;
   // For offset 0 and GCS_HELPTEXTA: the help text, cut to `size` characters
   // with its NUL. Other requests write nothing. E_INVALIDARG for another
@@ -61,7 +67,7 @@ class TContextMenu final : public TComObject, public IShellExtInit, public ICont
   std::vector<std::string> SelectedPaths;
 };
 
-// Writes `paths` to "files.tmp" in the program folder, one per line, each
+// Writes `paths` to the hand-off file "files.tmp", one per line, each
 // line ended by CR LF, replacing what the file held. Raises
 // EFileHandlerError; a file left half-written is deleted.
 void WriteHandOffFile(const std::vector<std::string>& paths);

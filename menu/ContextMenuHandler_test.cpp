@@ -36,6 +36,7 @@ class ContextMenuTest : public testing::Test {
   void Load(const std::vector<std::string>& fileTypes) {
     install = std::make_unique<MenuInstallation>(fileTypes);
     ASSERT_EQ(install->Load(), "");
+    menutest::WriteProgramRecorder(install->Folder());
   }
   std::string Page(const std::string& name) { return files.Write(name, "<html></html>"); }
   std::string Folder(const std::string& name) {
@@ -59,7 +60,6 @@ TEST_F(ContextMenuTest, OnlyUnlistedFilesGiveNoItem) {
 
 TEST_F(ContextMenuTest, FolderAndListedPageAreHandedToTheProgramInOrder) {
   Load({"htm,HTML Document"});
-  menutest::WriteProgramRecorder(install->Folder());
   const std::string folder = Folder("site");
   const std::string page = Page("site/index.htm");
   RightClick click(*install, {folder, page, Page("site/photo.jpg")});
@@ -231,7 +231,6 @@ TEST_F(ContextMenuTest, LongPathsAreHandedOverWhole) {
 
 TEST_F(ContextMenuTest, NoProgramStartsWithoutACompleteHandOffFile) {
   Load({"htm,HTML Document"});
-  menutest::WriteProgramRecorder(install->Folder());
   RightClick click(*install, {Page("index.htm")});
 
   // Held by another opener: the file stays as it was.
@@ -240,14 +239,16 @@ TEST_F(ContextMenuTest, NoProgramStartsWithoutACompleteHandOffFile) {
     platform::File holder;
     ASSERT_TRUE(
         holder.Create(install->Folder() + "/files.tmp", platform::Sharing::Exclusive, false));
-    EXPECT_EQ(InvokeOffset(click.menu, 0), S_OK);
+    EXPECT_EQ(InvokeOffset(click.menu, 0), E_FAIL);
+    EXPECT_NE(TakeErrorDescription().find(install->Folder() + "/files.tmp"), std::string::npos);
   }
   EXPECT_EQ(HandOff(), "old\r\n");
 
   // Cannot be a file at all.
   std::filesystem::remove(install->Folder() + "/files.tmp");
   std::filesystem::create_directory(install->Folder() + "/files.tmp");
-  EXPECT_EQ(InvokeOffset(click.menu, 0), S_OK);
+  EXPECT_EQ(InvokeOffset(click.menu, 0), E_FAIL);
+  EXPECT_NE(TakeErrorDescription().find(install->Folder() + "/files.tmp"), std::string::npos);
 
   // Neither attempt started the program (this one does, and proves it).
   std::filesystem::remove(install->Folder() + "/files.tmp");
@@ -257,12 +258,40 @@ TEST_F(ContextMenuTest, NoProgramStartsWithoutACompleteHandOffFile) {
   EXPECT_EQ(TempDir::ReadFile(install->Folder() + "/starts"), "start\n");
 }
 
-TEST_F(ContextMenuTest, AMissingProgramLeavesTheHandOffFileInPlace) {
+TEST_F(ContextMenuTest, AMissingProgramIsReportedAndLeavesTheHandOffFileInPlace) {
   Load({"htm,HTML Document"});
+  std::filesystem::remove(install->Folder() + "/vlm");
   const std::string page = Page("index.htm");
   RightClick click(*install, {page});
-  EXPECT_EQ(InvokeOffset(click.menu, 0), S_OK);
+  EXPECT_EQ(InvokeOffset(click.menu, 0), E_FAIL);
+  EXPECT_EQ(TakeErrorDescription(),
+            "Cannot start \"" + install->Folder() + "/vlm\". No such file or directory");
   EXPECT_EQ(HandOff(), page + "\r\n");
+}
+
+TEST_F(ContextMenuTest, ANameWithALineBreakIsRefusedAndNothingStarts) {
+  Load({"htm,HTML Document"});
+  // Each name lies beside the one its first line names, which must never be
+  // protected in its place.
+  Folder("photos");
+  Page("index.htm");
+  for (const char* name : {"photos\nold", "photos\rold", "index.htm\nold.htm", "index\r.htm"}) {
+    const bool isFolder = std::string(name).rfind("photos", 0) == 0;
+    const std::string path = isFolder ? Folder(name) : Page(name);
+    std::string shown = path;
+    for (size_t at; (at = shown.find_first_of("\r\n")) != std::string::npos;) {
+      shown.replace(at, 1, shown[at] == '\n' ? "\\n" : "\\r");
+    }
+    RightClick click(*install, {Folder("site"), path});
+    ASSERT_EQ(click.queryResult, 1) << shown;
+    TakeErrorDescription();
+    EXPECT_EQ(InvokeOffset(click.menu, 0), static_cast<HRESULT>(0x8007007B)) << shown;
+    EXPECT_EQ(TakeErrorDescription(), "Cannot hand \"" + shown +
+                                          "\" to the program: its name holds a line break. "
+                                          "Rename it to protect its images.");
+    EXPECT_FALSE(HandOffExists()) << shown;
+  }
+  EXPECT_FALSE(platform::FileExists(install->Folder() + "/starts"));
 }
 
 }  // namespace

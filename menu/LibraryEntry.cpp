@@ -54,7 +54,17 @@ TContextMenuFactory* Factory() {
 
 HRESULT UpdateRegistration(bool Register) {
   TContextMenuFactory* factory = Factory();
-  if (factory == nullptr) return E_UNEXPECTED;
+  // Taking the handler off the menus needs no options, so a library whose
+  // options cannot be read can still be unregistered, with a factory made
+  // for the purpose.
+  TComServer spareServer;
+  std::unique_ptr<TContextMenuFactory> spare;
+  if (factory == nullptr) {
+    if (Register) return E_UNEXPECTED;
+    TakeErrorDescription();
+    spare = std::make_unique<TContextMenuFactory>(spareServer);
+    factory = spare.get();
+  }
   try {
     platform::Registry registry(platform::Registry::DefaultPath());
     factory->UpdateShellRegistration(Register, registry);

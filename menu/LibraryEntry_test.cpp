@@ -271,6 +271,19 @@ TEST(LibraryLoadTest, WithoutItsOptionsTheLibraryRefusesToServe) {
   EXPECT_EQ(install.RegisterServer(), E_UNEXPECTED);
   EXPECT_EQ(install.CanUnloadNow(), S_OK);
   EXPECT_FALSE(platform::FileExists(install.RegistryPath()));
+
+  // Unregistering needs no options: the handler still comes off the menus.
+  const std::string classKey = "[HKEY_CLASSES_ROOT\\CLSID\\{19741013-C829-11D1-8233-0020AF3E97A9}";
+  install.Temp().Write(
+      "registry.reg",
+      "REGEDIT4\r\n\r\n[HKEY_CLASSES_ROOT\\*\\shellex\\ContextMenuHandlers\\Velmora]\r\n"
+      "@=\"{19741013-C829-11D1-8233-0020AF3E97A9}\"\r\n\r\n" +
+          classKey + "]\r\n@=\"x\"\r\n\r\n" + classKey +
+          "\\InprocServer32]\r\n@=\"/x/menu.so\"\r\n\r\n");
+  EXPECT_EQ(install.UnregisterServer(), S_OK) << TakeErrorDescription();
+  const std::string after = install.Temp().Read("registry.reg");
+  EXPECT_EQ(after.find("Velmora"), std::string::npos) << after;
+  EXPECT_EQ(after.find("{19741013"), std::string::npos) << after;
 }
 
 TEST(LibraryLoadTest, ABadOptionsFileNamesTheBadLine) {

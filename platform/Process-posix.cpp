@@ -1,12 +1,14 @@
 #include <fcntl.h>
 #include <linux/close_range.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 
 #include "platform/Process.h"
 
@@ -105,6 +107,38 @@ bool StartDetached(const std::string& program, const std::vector<std::string>& a
     return false;
   }
   return true;
+}
+
+std::string FindProgram(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  std::string folders = path && *path ? path : "/usr/local/bin:/usr/bin:/bin";
+  size_t start = 0;
+  while (start <= folders.size()) {
+    size_t end = folders.find(':', start);
+    if (end == std::string::npos) end = folders.size();
+    // An empty entry stands for the current folder.
+    const std::string candidate =
+        (end > start ? folders.substr(start, end - start) : std::string(".")) + "/" + name;
+    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+    start = end + 1;
+  }
+  return {};
+}
+
+int RunAndWait(const std::string& program, const std::vector<std::string>& arguments) {
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(program.c_str()));
+  for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  pid_t child = 0;
+  if (::posix_spawn(&child, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+    return -1;
+  }
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace platform

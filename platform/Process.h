@@ -17,4 +17,11 @@ namespace platform {
 bool StartDetached(const std::string& program, const std::vector<std::string>& arguments,
                    const std::string& workingDir);
 
+// The first executable file `name` in the folders of PATH; empty when none.
+std::string FindProgram(const std::string& name);
+
+// Runs `program` with `arguments` and waits for it to end. Its exit status,
+// or -1 when it could not be started or was ended by a signal.
+int RunAndWait(const std::string& program, const std::vector<std::string>& arguments);
+
 }  // namespace platform

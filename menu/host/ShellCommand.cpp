@@ -9,14 +9,16 @@
 #include "platform/File.h"
 #include "platform/ModulePath.h"
 #include "platform/Registry.h"
+#include "storage/ProgramFolders.h"
 
 namespace {
 
 constexpr char kUsage[] =
     "usage: vlm-shell register [LIBRARY]\n"
     "       vlm-shell unregister [LIBRARY]\n"
-    "       vlm-shell query [--flags N] PATH...\n"
-    "       vlm-shell invoke PATH...\n";
+    "       vlm-shell query [--flags N] [--] PATH...\n"
+    "       vlm-shell invoke [--notify] [--] PATH...\n"
+    "       vlm-shell where\n";
 
 constexpr char kProtectItem[] = "&Protect Images";
 
@@ -29,6 +31,29 @@ std::string DefaultLibrary() {
   const std::filesystem::path self = platform::ModulePath();
   return (self.parent_path() / "menu.so").string();
 }
+
+// What went wrong on the way, said on standard error at once and, when the
+// user asked for it, to the user in one notification at the end.
+class Report {
+ public:
+  Report(std::ostream& err, Notifier* notifier) : err_(err), notifier_(notifier) {}
+  ~Report() {
+    if (notifier_ != nullptr && !text_.empty()) notifier_->Notify(text_);
+  }
+  Report(const Report&) = delete;
+  Report& operator=(const Report&) = delete;
+
+  void Failure(const std::string& message) {
+    err_ << "vlm-shell: " << message << "\n";
+    if (!text_.empty()) text_ += "\n";
+    text_ += message;
+  }
+
+ private:
+  std::ostream& err_;
+  Notifier* notifier_;
+  std::string text_;
+};
 
 int UpdateRegistration(bool Register, const std::vector<std::string>& arguments, std::ostream& out,
                        std::ostream& err) {
@@ -52,20 +77,38 @@ int UpdateRegistration(bool Register, const std::vector<std::string>& arguments,
   return 0;
 }
 
+// A path for a message: line breaks shown as \n and \r, so that the message
+// names it on one line.
+std::string Printable(const std::string& path) {
+  std::string text;
+  for (char c : path) {
+    if (c == '\n') {
+      text += "\\n";
+    } else if (c == '\r') {
+      text += "\\r";
+    } else {
+      text += c;
+    }
+  }
+  return text;
+}
+
 // The selection as a shell gives it: full paths, folders without a trailing
-// "/". False (with a message) when a path names nothing.
-bool SelectionFrom(const std::vector<std::string>& arguments, size_t first,
-                   std::vector<std::string>& paths, std::ostream& err) {
+// "/". A path that names nothing (any more) is left out with a message, as
+// the program itself ignores it; the rest goes on.
+std::vector<std::string> SelectionFrom(const std::vector<std::string>& arguments, size_t first,
+                                       Report& report) {
+  std::vector<std::string> paths;
   for (size_t i = first; i < arguments.size(); ++i) {
     std::string path = std::filesystem::absolute(arguments[i]).lexically_normal().string();
     while (path.size() > 1 && path.back() == '/') path.pop_back();
     if (!platform::FileExists(path) && !platform::DirectoryExists(path)) {
-      err << "vlm-shell: " << arguments[i] << ": no such file or folder\n";
-      return false;
+      report.Failure("\"" + Printable(arguments[i]) + "\" does not exist; it is left out.");
+      continue;
     }
     paths.push_back(path);
   }
-  return true;
+  return paths;
 }
 
 bool ParseFlags(const std::string& text, UINT& flags) {
@@ -78,27 +121,44 @@ bool ParseFlags(const std::string& text, UINT& flags) {
 }
 
 int RunMenu(bool invoke, const std::vector<std::string>& arguments, std::ostream& out,
-            std::ostream& err) {
+            std::ostream& err, Notifier& notifier) {
   size_t first = 1;
   UINT flags = CMF_NORMAL;
-  if (!invoke && arguments.size() > 1 && arguments[1] == "--flags") {
-    if (arguments.size() < 3 || !ParseFlags(arguments[2], flags)) return Usage(err);
-    first = 3;
+  bool notify = false;
+  for (; first < arguments.size(); ++first) {
+    const std::string& option = arguments[first];
+    if (!invoke && option == "--flags") {
+      if (first + 1 >= arguments.size() || !ParseFlags(arguments[first + 1], flags)) {
+        return Usage(err);
+      }
+      ++first;
+    } else if (invoke && option == "--notify") {
+      notify = true;
+    } else if (option == "--") {
+      ++first;
+      break;
+    } else {
+      break;
+    }
   }
   if (arguments.size() <= first) return Usage(err);
-  std::vector<std::string> paths;
-  if (!SelectionFrom(arguments, first, paths, err)) return 2;
+  Report report(err, notify ? &notifier : nullptr);
+  const std::vector<std::string> paths = SelectionFrom(arguments, first, report);
+  if (paths.empty()) {
+    report.Failure("Nothing to protect: none of the selected items exists.");
+    return 1;
+  }
 
   platform::RegistryKey registry;
   try {
     registry = platform::Registry(platform::Registry::DefaultPath()).Read();
   } catch (const Exception& error) {
-    err << "vlm-shell: " << error.what() << "\n";
+    report.Failure(error.what());
     return 1;
   }
   std::vector<std::string> problems;
   TShellContextMenu menu(registry, paths, flags, problems);
-  for (const auto& problem : problems) err << "vlm-shell: " << problem << "\n";
+  for (const auto& problem : problems) report.Failure(problem);
 
   if (!invoke) {
     for (const auto& item : menu.Items()) out << item.Text << "\t" << item.HelpText << "\n";
@@ -108,27 +168,44 @@ int RunMenu(bool invoke, const std::vector<std::string>& arguments, std::ostream
     if (item.Text != kProtectItem) continue;
     const HRESULT hr = menu.Invoke(item);
     if (FAILED(hr)) {
-      err << "vlm-shell: \"" << kProtectItem << "\" " << FailureText(hr) << "\n";
+      report.Failure("\"" + std::string(kProtectItem) + "\" " + FailureText(hr));
       return 1;
     }
     return 0;
   }
-  err << "vlm-shell: the selection has no \"" << kProtectItem << "\" item\n";
+  // Without problems the handler turned the selection down: it holds no
+  // folder and no page of a listed type.
+  if (problems.empty()) {
+    report.Failure("the selection has no \"" + std::string(kProtectItem) +
+                   "\" item: it holds no folder and no page whose extension is in the file-type "
+                   "list of vlm.ini.");
+  } else {
+    report.Failure("the selection has no \"" + std::string(kProtectItem) + "\" item.");
+  }
   return 1;
+}
+
+int Where(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+  if (arguments.size() != 1) return Usage(err);
+  out << "options\t" << GetOptionsFile() << "\n"
+      << "backups\t" << GetBackupDir() << "\n"
+      << "hand-off\t" << GetHandOffFile() << "\n";
+  return 0;
 }
 
 }  // namespace
 
-int RunShellCommand(const std::vector<std::string>& arguments, std::ostream& out,
-                    std::ostream& err) {
+int RunShellCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                    Notifier& notifier) {
   if (arguments.empty()) return Usage(err);
   const std::string& command = arguments[0];
   if (command == "register" || command == "unregister") {
     return UpdateRegistration(command == "register", arguments, out, err);
   }
   if (command == "query" || command == "invoke") {
-    return RunMenu(command == "invoke", arguments, out, err);
+    return RunMenu(command == "invoke", arguments, out, err, notifier);
   }
+  if (command == "where") return Where(arguments, out, err);
   if (command == "--help" || command == "-h" || command == "help") {
     out << kUsage;
     return 0;

@@ -3,5 +3,7 @@
 #include "menu/host/ShellCommand.h"
 
 int main(int argc, char** argv) {
-  return RunShellCommand(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+  const auto notifier = DesktopNotifier();
+  return RunShellCommand(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr,
+                         *notifier);
 }
