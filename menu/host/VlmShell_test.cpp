@@ -206,6 +206,12 @@ TEST_F(InstalledProgramsTest, ShippedActionsOfferTheItemForFoldersAndPagesAndPas
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_EQ(HandOff(), blanks[0] + "\r\n" + blanks[1] + "\r\n");
   EXPECT_TRUE(platform::FileExists(dir / "config/caja/scripts/Protect Images"));
+
+  // The options as the program saves them, in their keyed form.
+  Result keyed = RunShell(
+      Quoted(std::string(DESKTOP_FILES) + "/page-types.sh") + " --extensions " +
+      Quoted(std::string(DESKTOP_FILES) + "/../../../tests/data/fuzz/options/vlm-keyed.ini"));
+  EXPECT_EQ(keyed.output, "dir;htm;\n");
 }
 
 TEST_F(InstalledProgramsTest, TheScriptPassesItsArgumentsWholeAndRefusesLineBreaks) {

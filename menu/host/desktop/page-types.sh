@@ -24,10 +24,17 @@ if [ ! -r "$ini" ]; then
   echo "page-types.sh: cannot read $ini" >&2
   exit 1
 fi
-# The file types are the lines after the 16 fixed ones: "ext,Description".
-# Lines end in CR LF, a lone CR or a lone LF.
+# The file types: in the keyed form (first line "[...") the "FileType=" lines,
+# in the older form the lines after the 16 fixed ones; "ext,Description" each,
+# a text without a comma being a description without extension. Lines end in
+# CR LF, a lone CR or a lone LF.
 extensions=$(awk 'BEGIN { RS = "\r\n|\r|\n" }
-  NR > 16 { i = index($0, ","); print (i ? substr($0, 1, i - 1) : "") }' "$ini" | LC_ALL=C sort -u)
+  NR == 1 { keyed = substr($0, 1, 1) == "[" }
+  keyed && substr($0, 1, 9) == "FileType=" { type = substr($0, 10) }
+  !keyed && NR > 16 { type = $0 }
+  type != "" || (!keyed && NR > 16) {
+    i = index(type, ","); print (i ? substr(type, 1, i - 1) : ""); type = "" }' "$ini" |
+  LC_ALL=C sort -u)
 
 case $mode in
   --extensions)
