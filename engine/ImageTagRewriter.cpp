@@ -9,6 +9,7 @@
 #include "engine/RunState.h"
 #include "engine/Scaler.h"
 #include "engine/Slicer.h"
+#include "engine/TagAttributes.h"
 #include "platform/File.h"
 #include "storage/Convert.h"
 #include "storage/FolderScan.h"
@@ -110,6 +111,10 @@ TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFo
   // The browser shows a picture of its own choosing from the set; a table of
   // the SRC's pieces would replace it with another one.
   if (GetAttributeValue(tagText, "SRCSET=") != "-1") return leave(TLeaveReason::ImageSet, "srcset");
+  // The markup of an earlier run: its pieces are never cut again.
+  if (FindAttribute(ReadTagAttributes(tagText), kMarkupMarker)) {
+    return leave(TLeaveReason::NoProtect, "protected by an earlier run");
+  }
   const std::string srcValue = GetAttributeValue(tagText, "SRC=");
   if (srcValue == "-1") return leave(TLeaveReason::MissingFile, "no SRC");
   // A file name holds no NUL; the system would read the name only up to it
@@ -130,6 +135,7 @@ TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFo
                         : std::string();
   target.SrcDir = address.SrcDir;
   target.LinkTag = linkTag;
+  target.TagText = tagText;
   if (!platform::FileExists(target.ImagePath)) {
     return leave(TLeaveReason::MissingFile, target.ImagePath);
   }
@@ -156,8 +162,16 @@ TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFo
   if (widthValue == "100%" || heightValue == "100%") {
     return leave(TLeaveReason::ExcludedAttribute, "a size of 100%");
   }
-  const int32_t w = widthValue == "-1" ? image.Bitmap.Width : StrToInt(widthValue);
-  const int32_t h = heightValue == "-1" ? image.Bitmap.Height : StrToInt(heightValue);
+  // With only one of WIDTH and HEIGHT the other follows the picture's own
+  // aspect ratio, as a browser shows it.
+  const int32_t ownW = image.Bitmap.Width, ownH = image.Bitmap.Height;
+  int32_t w = widthValue == "-1" ? ownW : StrToInt(widthValue);
+  int32_t h = heightValue == "-1" ? ownH : StrToInt(heightValue);
+  if (widthValue == "-1" && heightValue != "-1" && ownH > 0) {
+    w = static_cast<int32_t>((int64_t{h} * ownW + ownH / 2) / ownH);
+  } else if (heightValue == "-1" && widthValue != "-1" && ownW > 0) {
+    h = static_cast<int32_t>((int64_t{w} * ownH + ownW / 2) / ownW);
+  }
   if (w < Options.MinWidth || h < Options.MinHeight) {
     return leave(TLeaveReason::TooSmall, std::to_string(w) + "x" + std::to_string(h));
   }
@@ -181,13 +195,14 @@ bool ProtectImageTag(const std::string& tagText, const std::string& pageFolder,
   replacement = tagText;
   TSavedImage& saved = *run.Saved;
   TImageCandidate candidate;
+  candidate.Target.Markup = run.Markup;
   auto find = [&](const std::string& path) { return saved.Find(path); };
   switch (JudgeImageTag(tagText, pageFolder, linkTag, find, candidate)) {
     case TTagDecision::Refused:
       return false;
     case TTagDecision::Reused:
       saved.BuildTable(linkTag, closeLinkText, widthHeightText, candidate.Target.SrcDir,
-                       replacement);
+                       replacement, tagText, run.Markup);
       run.PageImages.push_back(saved.FoundIndex());
       return true;
     case TTagDecision::New:

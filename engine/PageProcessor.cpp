@@ -89,10 +89,15 @@ std::string BuildProtectedPage(std::string_view page, bool atag, const TTagProte
     }
   };
 
-  int head = PosTextFrom(page, "</HEAD>", 1);
-  emitTo((head > 0 ? head : SnippetPositionWithoutHead(page)) - 1);
-  out += HeadSnippet1();
-  out += HeadSnippet2();
+  // A page that an earlier run protected has its snippets already; they are
+  // not added twice.
+  const std::string snippets = HeadSnippet1() + HeadSnippet2();
+  const bool hasSnippets = page.find(snippets) != std::string_view::npos;
+  if (!hasSnippets) {
+    int head = PosTextFrom(page, "</HEAD>", 1);
+    emitTo((head > 0 ? head : SnippetPositionWithoutHead(page)) - 1);
+    out += snippets;
+  }
 
   size_t cursor = 0;
   std::string tag, linkTag, replacement;
@@ -138,13 +143,13 @@ std::string BuildProtectedPage(std::string_view page, bool atag, const TTagProte
               emitTo(l.Start - 1);
             } else {
               emitTo(a - 1);
-              out += "</A>";
+              out += "</a>";
             }
             out += replacement;
             if (l.End - d > 1) {
               out += linkTag;
               AppendFrom(page, d + 1, l.End - d - 1, out);
-              out += "</A>";
+              out += "</a>";
             }
           } else {
             emitTo(l.End + 3);
@@ -158,6 +163,7 @@ std::string BuildProtectedPage(std::string_view page, bool atag, const TTagProte
     a = PosTextFrom(page, "<IMG ", d + 1);
   }
   emitTo(static_cast<int>(page.size()));
-  out += TailSnippet();
+  const std::string tail = TailSnippet();
+  if (!page.ends_with(tail)) out += tail;
   return out;
 }

@@ -4,12 +4,22 @@
 
 namespace {
 
+// The table of pieces behaves like the image it replaces: these rules sit in
+// a cascade layer, below every rule of the page, so the page's own rules
+// about the picture's class, id or style still win, as they did over an
+// image's defaults. In quirks mode a table does not inherit the text colour;
+// the picture's border takes it as an image's does.
 constexpr ScrambledText kHeadSnippet1(
-    "<style>img{-webkit-user-drag:none;-webkit-user-select:none;user-select:none}</style>");
+    "<style>@layer vlm{table[data-vlm]{display:inline-block;"
+    "vertical-align:var(--vlm-va,baseline);box-sizing:content-box;color:inherit;"
+    "border:var(--vlm-b,0px) solid;margin:var(--vlm-v,0px) var(--vlm-h,0px);padding:0;"
+    "border-collapse:collapse;border-spacing:0;text-indent:0}}"
+    "img{-webkit-user-drag:none;-webkit-user-select:none;user-select:none}</style>");
 
+// Written without "&" and "<", so that it stays well-formed XML.
 constexpr ScrambledText kHeadSnippet2(
-    "<script>(function(d){function f(e){var t=e.target;if(t&&t.tagName==\"IMG\"){"
-    "e.preventDefault();return false}}d.addEventListener(\"contextmenu\",f,true);"
+    "<script>(function(d){function f(e){var t=e.target;if(t){if(t.localName==\"img\"){"
+    "e.preventDefault();return false}}}d.addEventListener(\"contextmenu\",f,true);"
     "d.addEventListener(\"dragstart\",f,true);d.addEventListener(\"selectstart\",f,true)})"
     "(document)</script>");
 

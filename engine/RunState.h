@@ -9,6 +9,7 @@
 
 #include "engine/RandomFileName.h"
 #include "engine/SavedImage.h"
+#include "engine/TableMarkup.h"
 #include "storage/Backup.h"
 
 // Everything one run shares between its pages, from BeginProtection to
@@ -19,6 +20,8 @@ struct TRunState {
   std::unique_ptr<TSavedImage> Saved;
   std::string WidthHeightText;
   std::string CloseLinkText;
+  // The kind of markup that replaces a protected image.
+  TMarkup Markup = TMarkup::Table;
 
   // Registry entries that the page being processed refers to; their sources
   // stay in place when that page is not written.

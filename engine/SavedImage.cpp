@@ -74,7 +74,8 @@ const std::string& TSavedImage::GetPieceNames() const {
 
 void TSavedImage::BuildTable(const std::string& linkTag, const std::string& closeLinkText,
                              const std::string& widthHeightText, const std::string& srcDir,
-                             std::string& replacement) const {
+                             std::string& replacement, std::string_view tagText,
+                             TMarkup markup) const {
   if (FoundIndex_ < 0 || FoundIndex_ > LastIndex_) {
     throw Exception("Saved image: no entry found to build a table for");
   }
@@ -92,6 +93,8 @@ void TSavedImage::BuildTable(const std::string& linkTag, const std::string& clos
   spec.ImageExt = ext;
   spec.WidthHeightText = widthHeightText;
   spec.CloseLinkText = closeLinkText;
+  spec.TagText = tagText;
+  spec.Markup = markup;
   replacement = BuildTableMarkup(spec, PieceNames_[FoundIndex_]);
 }
 

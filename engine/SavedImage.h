@@ -5,6 +5,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/TableMarkup.h"
+
 // The size an image is shown at and the grid it was cut in.
 struct TImageGeometry {
   int32_t Width = 0;
@@ -50,9 +52,11 @@ class TSavedImage {
   // with the current tag's link tag and SrcDir and the run texts; ImageExt
   // is the extension of the entry's path. Same text as the first slicing of
   // the image produced for the same link tag and SrcDir.
+  // `tagText` is the IMG tag the markup replaces, `markup` its kind.
   void BuildTable(const std::string& linkTag, const std::string& closeLinkText,
                   const std::string& widthHeightText, const std::string& srcDir,
-                  std::string& replacement) const;
+                  std::string& replacement, std::string_view tagText = {},
+                  TMarkup markup = TMarkup::Table) const;
   // Leaves the source of entry `index` (and of every entry with the same
   // path) in place when the registry is destroyed: for an image whose backup
   // is incomplete, or whose page was not written.

@@ -113,5 +113,7 @@ std::string SliceImage(const TSourceImage& image, ImageKind kind, const TSliceTa
   spec.ImageExt = t.ImageExt;
   spec.WidthHeightText = widthHeightText;
   spec.CloseLinkText = closeLinkText;
+  spec.TagText = t.TagText;
+  spec.Markup = t.Markup;
   return BuildTableMarkup(spec, saved.GetPieceNames());
 }

@@ -8,6 +8,7 @@
 #include "engine/ImageKind.h"
 #include "engine/RandomFileName.h"
 #include "engine/SavedImage.h"
+#include "engine/TableMarkup.h"
 #include "storage/vlmOption.h"
 
 // Where one image lies and how the page refers to it.
@@ -17,6 +18,8 @@ struct TSliceTarget {
   std::string ImageExt;     // its extension with the dot, as written
   std::string SrcDir;       // the SRC value up to its last "/", or empty
   std::string LinkTag;      // the enclosing A start tag, or empty
+  std::string TagText;      // the IMG tag the markup replaces
+  TMarkup Markup = TMarkup::Table;
 };
 
 // Cuts `image` (already the W x H it is shown at) into the grid of `options`

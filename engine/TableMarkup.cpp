@@ -1,6 +1,80 @@
 #include "engine/TableMarkup.h"
 
+#include <cstdio>
+
+#include "engine/LayeredMarkup.h"
+#include "engine/TagAttributes.h"
 #include "platform/Exception.h"
+
+namespace {
+
+// The leading digits of a presentational number ("3", "3px" -> "3"), as
+// browsers read BORDER, HSPACE and VSPACE; empty when there are none.
+std::string LeadingDigits(std::string_view value) {
+  size_t i = 0;
+  while (i < value.size() && (value[i] == ' ' || value[i] == '\t')) ++i;
+  size_t start = i;
+  while (i < value.size() && value[i] >= '0' && value[i] <= '9') ++i;
+  return std::string(value.substr(start, i - start));
+}
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  }
+  return out;
+}
+
+// The vertical alignment an IMG's ALIGN value gives, or empty.
+std::string_view VerticalAlign(const std::string& align) {
+  if (align == "top") return "top";
+  if (align == "texttop") return "text-top";
+  if (align == "middle" || align == "absmiddle" || align == "abscenter" || align == "center")
+    return "middle";
+  if (align == "absbottom") return "bottom";
+  if (align == "bottom" || align == "baseline") return "baseline";
+  return {};
+}
+
+// The attributes of the IMG tag that the table takes over, as text.
+std::string CarriedAttributes(std::string_view tagText) {
+  const auto attributes = ReadTagAttributes(tagText);
+  std::string out, style;
+  for (std::string_view name : {"id", "class", "title", "lang", "dir"}) {
+    if (const TTagAttribute* a = FindAttribute(attributes, name)) AppendAttribute(out, name, a->Value);
+  }
+  if (FindAttribute(attributes, "hidden")) AppendAttribute(out, "hidden", "");
+  if (const TTagAttribute* a = FindAttribute(attributes, "align")) {
+    const std::string align = Lower(a->Value);
+    if (align == "left" || align == "right") {
+      AppendAttribute(out, "align", align);
+    } else if (!VerticalAlign(align).empty()) {
+      style += "--vlm-va:" + std::string(VerticalAlign(align)) + ";";
+    }
+  }
+  auto length = [&](std::string_view attribute, std::string_view property) {
+    const TTagAttribute* a = FindAttribute(attributes, attribute);
+    if (!a) return;
+    const std::string digits = LeadingDigits(a->Value);
+    if (!digits.empty()) style += std::string(property) + ":" + digits + "px;";
+  };
+  length("border", "--vlm-b");
+  length("hspace", "--vlm-h");
+  length("vspace", "--vlm-v");
+  const TTagAttribute* alt = FindAttribute(attributes, "alt");
+  if (alt && !alt->Value.empty()) {
+    AppendAttribute(out, "role", "img");
+    AppendAttribute(out, "aria-label", alt->Value);
+  } else {
+    AppendAttribute(out, "role", "presentation");
+  }
+  if (const TTagAttribute* a = FindAttribute(attributes, "style")) style += a->Value;
+  if (!style.empty()) AppendAttribute(out, "style", style);
+  return out;
+}
+
+}  // namespace
 
 void AppendFormatted(std::string& out, std::string_view format,
                      std::initializer_list<std::string_view> args) {
@@ -26,18 +100,6 @@ void AppendFormatted(std::string& out, std::string_view format,
 
 std::string WidthHeightTemplate() { return Descrambled(kWidthHeightText); }
 
-void AppendTableOpen(std::string& out, int32_t w, int32_t h) {
-  AppendFormatted(out, Descrambled(kTableOpenText), {std::to_string(w), std::to_string(h)});
-}
-
-void AppendCell(std::string& out, std::string_view linkTag, std::string_view srcDir,
-                std::string_view pieceName, std::string_view imageExt, std::string_view attributes,
-                std::string_view closeLinkText) {
-  std::string_view close = linkTag.empty() ? std::string_view() : closeLinkText;
-  AppendFormatted(out, Descrambled(kCellText),
-                  {linkTag, srcDir, pieceName, imageExt, attributes, close});
-}
-
 std::string PieceAttributes(std::string_view widthHeightText, int32_t w, int32_t h) {
   std::string attributes;
   if (!widthHeightText.empty()) {
@@ -46,30 +108,40 @@ std::string PieceAttributes(std::string_view widthHeightText, int32_t w, int32_t
   return attributes;
 }
 
-void AppendRowEnd(std::string& out, bool lastRow) {
-  out.append(lastRow ? kTableCloseText : kRowCloseText);
+std::string Percent(int32_t part, int32_t whole) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.6f", whole > 0 ? 100.0 * part / whole : 0.0);
+  return text;
 }
 
 std::string BuildTableMarkup(const TTableSpec& spec, std::string_view pieceNames) {
-  // Descramble each template once per table, not once per cell.
-  const std::string cell = Descrambled(kCellText);
-  std::string out;
-  AppendTableOpen(out, spec.Width, spec.Height);
-  std::string_view close = spec.LinkTag.empty() ? std::string_view() : spec.CloseLinkText;
-  const int32_t lastWidth = spec.Width - (spec.Cols - 1) * spec.PieceWidth;
-  const int32_t lastHeight = spec.Height - (spec.Rows - 1) * spec.PieceHeight;
-  size_t name = 0;
-  for (int32_t r = 0; r < spec.Rows; ++r) {
-    out.append(kRowOpenText);
-    int32_t h = r == spec.Rows - 1 ? lastHeight : spec.PieceHeight;
-    for (int32_t c = 0; c < spec.Cols; ++c) {
-      int32_t w = c == spec.Cols - 1 ? lastWidth : spec.PieceWidth;
-      AppendFormatted(out, cell,
-                      {spec.LinkTag, spec.SrcDir, pieceNames.substr(name, 4), spec.ImageExt,
-                       PieceAttributes(spec.WidthHeightText, w, h), close});
-      name += 4;
+  std::string out(spec.LinkTag);
+  if (spec.Markup == TMarkup::Layered) {
+    out += BuildLayeredMarkup(spec, pieceNames);
+  } else {
+    const auto attributes = ReadTagAttributes(spec.TagText);
+    std::string height;
+    if (FindAttribute(attributes, "height")) height = " height=\"" + std::to_string(spec.Height) + "\"";
+    AppendFormatted(out, Descrambled(kTableOpenText),
+                    {CarriedAttributes(spec.TagText), std::to_string(spec.Width), height});
+    // Descramble the cell template once per table, not once per cell.
+    const std::string cell = Descrambled(kCellText);
+    const int32_t lastWidth = spec.Width - (spec.Cols - 1) * spec.PieceWidth;
+    const int32_t lastHeight = spec.Height - (spec.Rows - 1) * spec.PieceHeight;
+    size_t name = 0;
+    for (int32_t r = 0; r < spec.Rows; ++r) {
+      out.append(kRowOpenText);
+      const int32_t h = r == spec.Rows - 1 ? lastHeight : spec.PieceHeight;
+      for (int32_t c = 0; c < spec.Cols; ++c) {
+        const int32_t w = c == spec.Cols - 1 ? lastWidth : spec.PieceWidth;
+        AppendFormatted(out, cell,
+                        {Percent(w, spec.Width), spec.SrcDir, pieceNames.substr(name, 4),
+                         spec.ImageExt, PieceAttributes(spec.WidthHeightText, w, h)});
+        name += 4;
+      }
+      out.append(r == spec.Rows - 1 ? kTableCloseText : kRowCloseText);
     }
-    AppendRowEnd(out, r == spec.Rows - 1);
   }
+  if (!spec.LinkTag.empty()) out += spec.CloseLinkText;
   return out;
 }

@@ -5,53 +5,53 @@
 #include <string_view>
 
 #include "storage/GlobalLib.h"
+#include "storage/vlmOption.h"
 
-// The markup that replaces a protected image: a table whose cells show the
-// pieces in the grid they were cut in. The three templates are kept
+// The markup that takes a protected image's place. Two kinds share the same
+// pieces: a table whose cells show the pieces in the grid they were cut in
+// (the default), and a layered picture that keeps an IMG element whose
+// source is a transparent placeholder and paints the pieces over it as
+// background layers (LayeredMarkup.h).
+//
+// The table stands where the IMG stood and behaves like it: an inline box
+// on the text's baseline (display, vertical alignment, border and margins
+// come from the head snippet's lowest-priority style layer, so the page's own
+// rules about the IMG's class, id or style still win), floated by ALIGN,
+// with the IMG's id, class, style, title and language, and its ALT as the
+// accessible name. The pieces fill their cells in percentages of the table,
+// so they scale together when the page's CSS scales the picture. Everything
+// written is well-formed XML as well as HTML. The templates are kept
 // scrambled; each is one line, and its conversions (%d for an integer, %s
 // for a text) are filled in the order documented beside it.
-//
-// The table must show the pieces as one seamless W x H picture in standards,
-// almost-standards and quirks mode: no border, padding or spacing; the images
-// are display:block so no row grows a gap for the text baseline under them;
-// no whitespace stands between the parts.
 
-// Table opening; W, then H.
+// Table opening; the attributes carried over from the IMG tag, W, then the
+// height attribute text (` height="H"`, or empty when the IMG gave no height).
 inline constexpr ScrambledText kTableOpenText(
-    "<table border=0 cellpadding=0 cellspacing=0 width=%d height=%d "
-    "style=\"border-collapse:collapse;border-spacing:0\">");
-// One cell; link start tag or empty, SrcDir, piece name, ImageExt, the piece's
-// attribute text, the closing link text.
+    "<table data-vlm=\"\"%s width=\"%d\"%s cellpadding=\"0\" cellspacing=\"0\">");
+// One cell; the cell's width in percent of the table, SrcDir, piece name,
+// ImageExt, the piece's attribute text.
 inline constexpr ScrambledText kCellText(
-    "<td style=\"padding:0\">%s<img src=\"%s%s%s\"%s border=0 alt=\"\" "
-    "style=\"display:block;border:0;margin:0;padding:0\">%s</td>");
+    "<td style=\"padding:0;width:%s%%\"><img data-vlm=\"\" src=\"%s%s%s\"%s alt=\"\" "
+    "style=\"display:block;width:100%%;height:auto;max-width:none;max-height:none;border:0;"
+    "margin:0;padding:0\"/></td>");
 // A piece's attribute text; its width, then its height.
-inline constexpr ScrambledText kWidthHeightText(" width=%d height=%d");
+inline constexpr ScrambledText kWidthHeightText(" width=\"%d\" height=\"%d\"");
 
-inline constexpr std::string_view kRowOpenText = "<TR>";
-inline constexpr std::string_view kRowCloseText = "</TR>";
-inline constexpr std::string_view kTableCloseText = "</TR></TABLE>";
+inline constexpr std::string_view kRowOpenText = "<tr>";
+inline constexpr std::string_view kRowCloseText = "</tr>";
+inline constexpr std::string_view kTableCloseText = "</tr></table>";
+
+// The attribute that marks the markup of a protected image, so that a later
+// run leaves it as it is.
+inline constexpr std::string_view kMarkupMarker = "data-vlm";
 
 // The plain width-and-height template: the run text WidthHeightText when
 // pieces carry their size.
 std::string WidthHeightTemplate();
 
-// Appends the table opening for a w x h picture.
-void AppendTableOpen(std::string& out, int32_t w, int32_t h);
-
-// Appends one cell. `attributes` is the piece's attribute text (already
-// formatted, or empty). The cell carries `closeLinkText` only when
-// `linkTag` is not empty.
-void AppendCell(std::string& out, std::string_view linkTag, std::string_view srcDir,
-                std::string_view pieceName, std::string_view imageExt, std::string_view attributes,
-                std::string_view closeLinkText);
-
 // The attribute text of a w x h piece: `widthHeightText` formatted with w
 // and h, or empty when `widthHeightText` is empty.
 std::string PieceAttributes(std::string_view widthHeightText, int32_t w, int32_t h);
-
-// Appends the end of a row: "</TR>", or "</TR></TABLE>" after the last row.
-void AppendRowEnd(std::string& out, bool lastRow);
 
 // Fills the conversions of `format` in order with `args`: "%d" and "%s" each
 // take the next argument as it stands (integers are given already written as
@@ -60,13 +60,22 @@ void AppendRowEnd(std::string& out, bool lastRow);
 void AppendFormatted(std::string& out, std::string_view format,
                      std::initializer_list<std::string_view> args);
 
-// Everything that varies between the tables of one image.
+// Everything that varies between the replacements of one image.
 struct TTableSpec {
   int32_t Width = 0, Height = 0;
   int32_t Rows = 0, Cols = 0, PieceWidth = 0, PieceHeight = 0;
   std::string_view LinkTag, SrcDir, ImageExt, WidthHeightText, CloseLinkText;
+  // The IMG tag replaced, from "<" through its ">": what of it the markup
+  // carries over.
+  std::string_view TagText;
+  TMarkup Markup = TMarkup::Table;
 };
 
-// The whole table at once, the piece names taken 4 characters at a time, in
-// row-major order, from `pieceNames` (which holds Rows x Cols names).
+// The whole replacement at once, the piece names taken 4 characters at a
+// time, in row-major order, from `pieceNames` (which holds Rows x Cols
+// names). Inside a link (LinkTag not empty) the link's start tag opens the
+// replacement and CloseLinkText ends it, so the whole picture is one link.
 std::string BuildTableMarkup(const TTableSpec& spec, std::string_view pieceNames);
+
+// The percentage `part` is of `whole`, as CSS takes it ("33.333333").
+std::string Percent(int32_t part, int32_t whole);

@@ -70,7 +70,8 @@ void BeginProtection() {
   run->Names = std::make_unique<TRandomFileName>();
   run->Saved = std::make_unique<TSavedImage>();
   run->WidthHeightText = Options.WidthHeight ? WidthHeightTemplate() : std::string();
-  run->CloseLinkText = Options.ATag ? "</A>" : "";
+  run->CloseLinkText = Options.ATag ? "</a>" : "";
+  run->Markup = Options.Markup;
   Run = std::move(run);
 }
 

@@ -1,0 +1,74 @@
+#include "engine/LayeredMarkup.h"
+
+#include "engine/TagAttributes.h"
+
+namespace {
+
+// A transparent picture of w x h CSS pixels with nothing to save.
+std::string Placeholder(int32_t w, int32_t h) {
+  return "data:image/svg+xml,%3Csvg xmlns='http://www.w3.org/2000/svg' width='" +
+         std::to_string(w) + "' height='" + std::to_string(h) + "'/%3E";
+}
+
+// A piece's address as a CSS string inside a double-quoted attribute.
+std::string CssUrl(std::string_view address) {
+  std::string out = "url('";
+  for (char c : address) {
+    if (c == '\'' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out + "')";
+}
+
+// Where a piece at `offset` of size `size` lies in a box of `whole`, as a
+// background position in percent (which CSS takes of whole - size).
+std::string Position(int32_t offset, int32_t size, int32_t whole) {
+  return size >= whole ? std::string("0%") : Percent(offset, whole - size) + "%";
+}
+
+}  // namespace
+
+std::string BuildLayeredMarkup(const TTableSpec& spec, std::string_view pieceNames) {
+  const auto attributes = ReadTagAttributes(spec.TagText);
+  std::string out = "<img";
+  for (const auto& a : attributes) {
+    bool dropped = false;
+    for (std::string_view name : {std::string_view("src"), std::string_view("srcset"),
+                                  std::string_view("sizes"), std::string_view("style"),
+                                  kMarkupMarker}) {
+      dropped = dropped || HasName(a, name);
+    }
+    if (!dropped) AppendAttribute(out, a.Name, a.Value);
+  }
+  AppendAttribute(out, "src", Placeholder(spec.Width, spec.Height));
+
+  std::string images, positions, sizes;
+  const int32_t lastWidth = spec.Width - (spec.Cols - 1) * spec.PieceWidth;
+  const int32_t lastHeight = spec.Height - (spec.Rows - 1) * spec.PieceHeight;
+  size_t name = 0;
+  for (int32_t r = 0; r < spec.Rows; ++r) {
+    const int32_t h = r == spec.Rows - 1 ? lastHeight : spec.PieceHeight;
+    for (int32_t c = 0; c < spec.Cols; ++c, name += 4) {
+      const int32_t w = c == spec.Cols - 1 ? lastWidth : spec.PieceWidth;
+      const char* comma = name == 0 ? "" : ",";
+      images += comma + CssUrl(std::string(spec.SrcDir) + std::string(pieceNames.substr(name, 4)) +
+                               std::string(spec.ImageExt));
+      positions += comma + Position(c * spec.PieceWidth, w, spec.Width) + " " +
+                   Position(r * spec.PieceHeight, h, spec.Height);
+      sizes += comma + Percent(w, spec.Width) + "% " + Percent(h, spec.Height) + "%";
+    }
+  }
+  std::string style;
+  if (const TTagAttribute* a = FindAttribute(attributes, "style")) {
+    style = a->Value;
+    const size_t end = style.find_last_not_of(" \t\r\n");
+    if (end != std::string::npos && style[end] != ';') style += ';';
+  }
+  style += "background-image:" + images + ";background-position:" + positions +
+           ";background-size:" + sizes +
+           ";background-repeat:no-repeat;background-origin:content-box;"
+           "background-clip:content-box";
+  AppendAttribute(out, "style", style);
+  AppendAttribute(out, kMarkupMarker, "");
+  return out + "/>";
+}
