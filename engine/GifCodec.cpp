@@ -89,9 +89,29 @@ bool ReadFrame(GifFileType* gif, int transparent, TBitmap& bitmap) {
   return true;
 }
 
+
+// A colour none of the palette's entries has, so it can stand for
+// transparent pixels.
+void ChooseKey(const ColorMapObject* map, TTransparentKey& key) {
+  key.Used = true;
+  for (uint32_t candidate = 0xFF00FF;; candidate = (candidate + 0x010305) & 0xFFFFFF) {
+    bool taken = false;
+    for (int i = 0; map != nullptr && i < map->ColorCount && !taken; ++i) {
+      const GifColorType& c = map->Colors[i];
+      taken = ((uint32_t{c.Red} << 16) | (uint32_t{c.Green} << 8) | c.Blue) == candidate;
+    }
+    if (!taken) {
+      key.Rgb[0] = static_cast<uint8_t>(candidate >> 16);
+      key.Rgb[1] = static_cast<uint8_t>(candidate >> 8);
+      key.Rgb[2] = static_cast<uint8_t>(candidate);
+      return;
+    }
+  }
+}
+
 }  // namespace
 
-bool DecodeGif(std::string_view data, TBitmap& bitmap) {
+bool DecodeGif(std::string_view data, TBitmap& bitmap, TTransparentKey* key) {
   MemoryReader reader{data};
   int error = 0;
   Decoder gif(DGifOpen(&reader, ReadFromMemory, &error));
@@ -115,8 +135,13 @@ bool DecodeGif(std::string_view data, TBitmap& bitmap) {
         // pixels, leaves background showing.
         if (transparent != NO_TRANSPARENT_COLOR || gif->Image.Left != 0 || gif->Image.Top != 0 ||
             gif->Image.Width != gif->SWidth || gif->Image.Height != gif->SHeight) {
+          const uint8_t* fill = kGifBackground;
+          if (key != nullptr) {
+            ChooseKey(gif->Image.ColorMap != nullptr ? gif->Image.ColorMap : gif->SColorMap, *key);
+            fill = key->Rgb;
+          }
           for (size_t i = 0; i < bitmap.Pixels.size(); i += 3) {
-            std::memcpy(&bitmap.Pixels[i], kGifBackground, 3);
+            std::memcpy(&bitmap.Pixels[i], fill, 3);
           }
         }
         if (!ReadFrame(gif.get(), transparent, bitmap)) return false;
@@ -132,14 +157,48 @@ bool DecodeGif(std::string_view data, TBitmap& bitmap) {
   }
 }
 
-std::string_view TGifEncoder::Encode(const TPixelView& pixels) {
-  Octree_.Clear();
-  Octree_.AddPixels(pixels);
-  Octree_.Palette(Palette_);
-  if (Palette_.empty()) Palette_.push_back(TPaletteColor());
-  Mapper_.SetPalette(Palette_);
+namespace {
+
+// Indexes the picture by its own colours, in the order they first appear,
+// when it has at most 256 of them; false when it has more.
+bool IndexExactly(const TPixelView& pixels, std::unordered_map<uint32_t, uint8_t>& exact,
+                  std::vector<TPaletteColor>& palette, uint8_t* indices) {
+  exact.clear();
+  palette.clear();
+  for (int32_t y = 0; y < pixels.Height; ++y) {
+    const uint8_t* p = pixels.Row(y);
+    for (int32_t x = 0; x < pixels.Width; ++x, p += 3) {
+      const uint32_t rgb = (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
+      auto [it, added] = exact.try_emplace(rgb, static_cast<uint8_t>(palette.size()));
+      if (added) {
+        if (palette.size() == 256) return false;
+        palette.push_back(TPaletteColor{p[0], p[1], p[2]});
+      }
+      *indices++ = it->second;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string_view TGifEncoder::Encode(const TPixelView& pixels, const TTransparentKey& key) {
   Indices_.resize(static_cast<size_t>(pixels.Width) * static_cast<size_t>(pixels.Height));
-  Mapper_.MapPixels(pixels, Indices_.data());
+  int transparentIndex = NO_TRANSPARENT_COLOR;
+  if (IndexExactly(pixels, Exact_, Palette_, Indices_.data())) {
+    if (key.Used) {
+      auto it = Exact_.find((uint32_t{key.Rgb[0]} << 16) | (uint32_t{key.Rgb[1]} << 8) | key.Rgb[2]);
+      if (it != Exact_.end()) transparentIndex = it->second;
+    }
+  } else {
+    // Only a picture of more than 256 colours is reduced.
+    Octree_.Clear();
+    Octree_.AddPixels(pixels);
+    Octree_.Palette(Palette_);
+    Mapper_.SetPalette(Palette_);
+    Mapper_.MapPixels(pixels, Indices_.data());
+  }
+  if (Palette_.empty()) Palette_.push_back(TPaletteColor());
 
   int bits = 1;
   while ((1 << bits) < static_cast<int>(Palette_.size())) ++bits;
@@ -156,8 +215,19 @@ std::string_view TGifEncoder::Encode(const TPixelView& pixels) {
   int error = 0;
   GifFileType* gif = EGifOpen(&Out_, WriteToString, &error);
   if (gif == nullptr) throw Exception(std::string("GIF encoder: ") + GifErrorString(error));
-  bool ok = EGifPutScreenDesc(gif, pixels.Width, pixels.Height, bits, 0, map.get()) != GIF_ERROR &&
-            EGifPutImageDesc(gif, 0, 0, pixels.Width, pixels.Height, false, nullptr) != GIF_ERROR;
+  bool ok = EGifPutScreenDesc(gif, pixels.Width, pixels.Height, bits, 0, map.get()) != GIF_ERROR;
+  if (ok && transparentIndex != NO_TRANSPARENT_COLOR) {
+    EGifSetGifVersion(gif, true);
+    GraphicsControlBlock gcb{};
+    gcb.DisposalMode = DISPOSAL_UNSPECIFIED;
+    gcb.DelayTime = 0;
+    gcb.TransparentColor = transparentIndex;
+    GifByteType extension[4];
+    const size_t length = EGifGCBToExtension(&gcb, extension);
+    ok = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(length), extension) !=
+         GIF_ERROR;
+  }
+  ok = ok && EGifPutImageDesc(gif, 0, 0, pixels.Width, pixels.Height, false, nullptr) != GIF_ERROR;
   for (int32_t y = 0; ok && y < pixels.Height; ++y) {
     ok = EGifPutLine(gif, Indices_.data() + static_cast<size_t>(y) * pixels.Width,
                      pixels.Width) != GIF_ERROR;

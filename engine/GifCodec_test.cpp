@@ -3,6 +3,7 @@
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,11 @@
 #include "engine/TestImages.h"
 
 namespace {
+
+std::string EncodeGifWithKey(const TBitmap& b, const TTransparentKey& key) {
+  TGifEncoder encoder;
+  return std::string(encoder.Encode(ViewOf(b), key));
+}
 
 struct Frame {
   int Left = 0, Top = 0, Width = 0, Height = 0;
@@ -165,11 +171,9 @@ TEST(GifCodec, ColourIndexOutsideThePaletteIsRefused) {
 }
 
 TEST(GifCodec, PiecesWithFewColoursComeBackExactly) {
-  TBitmap source = testimages::Gradient(16, 16);  // 256 distinct colours
-  // Spread them so that every colour has its own 5-bit cell.
-  for (size_t i = 0; i < source.Pixels.size(); i += 3) {
-    source.Pixels[i] = static_cast<uint8_t>(source.Pixels[i] * 8);
-  }
+  // 256 distinct colours, many of them one level apart: the reduction's
+  // mapping cache would merge those.
+  TBitmap source = testimages::Gradient(16, 16);
   std::string file = EncodeGif(source);
   TBitmap decoded;
   ASSERT_TRUE(DecodeGif(file, decoded));
@@ -207,6 +211,36 @@ TEST(GifCodec, ManyColoursAreReducedToTheirNearPaletteEntries) {
     ASSERT_EQ(decoded.Pixels[i * 3 + 1], c.G);
     ASSERT_EQ(decoded.Pixels[i * 3 + 2], c.B);
   }
+}
+
+// Transparent pixels come out of the decoder in a colour of their own and go
+// back into a piece as transparent, with their own palette entry.
+TEST(GifCodec, TransparencyIsKeptThroughTheKeyColour) {
+  Frame f = Full(4, 3);
+  f.Indices[5] = 1;
+  f.Transparent = 1;
+  const std::string file = MakeGif(4, 3, kFour, {f});
+  TBitmap decoded;
+  TTransparentKey key;
+  ASSERT_TRUE(DecodeGif(file, decoded, &key));
+  ASSERT_TRUE(key.Used);
+  for (const TPaletteColor& c : kFour) EXPECT_FALSE(c == (TPaletteColor{key.Rgb[0], key.Rgb[1], key.Rgb[2]}));
+  const std::string piece = EncodeGifWithKey(decoded, key);
+  TBitmap again;
+  TTransparentKey keyAgain;
+  ASSERT_TRUE(DecodeGif(piece, again, &keyAgain));
+  ASSERT_TRUE(keyAgain.Used);
+  for (int i = 0; i < 12; ++i) {
+    const bool clear = f.Indices[i] == 1;
+    const uint8_t* p = &again.Pixels[i * 3];
+    EXPECT_EQ(clear, p[0] == keyAgain.Rgb[0] && p[1] == keyAgain.Rgb[1] && p[2] == keyAgain.Rgb[2]) << i;
+    if (!clear) {
+      EXPECT_EQ(0, std::memcmp(p, &decoded.Pixels[i * 3], 3)) << i;
+    }
+  }
+  // Without a key the transparent pixels are white, as before.
+  ASSERT_TRUE(DecodeGif(file, decoded));
+  EXPECT_EQ(decoded.Pixels[5 * 3], 255);
 }
 
 }  // namespace

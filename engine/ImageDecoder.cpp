@@ -49,10 +49,10 @@ bool DecodeImage(ImageKind kind, std::string_view fileBytes, TSourceImage& image
       ok = DecodeBmp(fileBytes, image.Bitmap);
       break;
     case ImageKind::GIF:
-      ok = DecodeGif(fileBytes, image.Bitmap);
+      ok = DecodeGif(fileBytes, image.Bitmap, &image.Transparent);
       break;
     case ImageKind::JPEG:
-      ok = DecodeJpeg(fileBytes, image.Bitmap, image.Progressive);
+      ok = DecodeJpeg(fileBytes, image.Bitmap, image.Progressive, &image.IccProfile);
       break;
     case ImageKind::PNG: {
       TPngImage png;

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "engine/Bitmap.h"
+#include "engine/GifCodec.h"
 #include "engine/ImageKind.h"
 
 // A decoded source image and what of the source carries over to its pieces.
@@ -16,8 +17,13 @@ struct TSourceImage {
   TBitmap Alpha;
   bool Indexed = false;  // a PNG with a palette: pieces with a palette where it fits
   bool Lossless = true;  // a WebP's pieces are lossless only when the source was
-  std::string IccName;   // the colour profile, carried into PNG and WebP pieces
+  std::string IccName;   // the colour profile, carried into PNG, WebP and JPEG pieces
+  // (a JPEG's only when it is for RGB, the colours its pieces are written in)
   std::string IccProfile;
+  // The GIF source's transparent pixels hold this colour, which no visible
+  // pixel has; its pieces make it transparent again. Scaling keeps it, as
+  // it picks pixels without mixing them.
+  TTransparentKey Transparent;
 };
 
 // Decodes the bytes of a whole image file of `kind` into `image`. Returns

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -69,7 +70,8 @@ void CmykRowToRgb(const uint8_t* cmyk, int32_t width, uint8_t* rgb) {
 
 }  // namespace
 
-bool DecodeJpeg(std::string_view data, TBitmap& bitmap, bool& progressive) {
+bool DecodeJpeg(std::string_view data, TBitmap& bitmap, bool& progressive,
+                std::string* iccProfile) {
   jpeg_decompress_struct cinfo;
   ErrorManager err;
   jpeg_progress_mgr progress;
@@ -87,7 +89,27 @@ bool DecodeJpeg(std::string_view data, TBitmap& bitmap, bool& progressive) {
   jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(data.data()),
                static_cast<unsigned long>(data.size()));
   jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
+  if (iccProfile != nullptr) {
+    iccProfile->clear();
+    jpeg_save_markers(&cinfo, JPEG_APP0 + 2, 0xFFFF);
+  }
   jpeg_read_header(&cinfo, TRUE);
+  if (iccProfile != nullptr) {
+    JOCTET* icc = nullptr;
+    unsigned int length = 0;
+    // A profile's colour space stands at bytes 16 to 19 of its header.
+    if (jpeg_read_icc_profile(&cinfo, &icc, &length) && length >= 20 &&
+        std::memcmp(icc + 16, "RGB ", 4) == 0) {
+      try {
+        iccProfile->assign(reinterpret_cast<const char*>(icc), length);
+      } catch (...) {
+        std::free(icc);
+        jpeg_destroy_decompress(&cinfo);
+        throw;
+      }
+    }
+    std::free(icc);
+  }
   // Saved markers live only until the decompression finishes.
   orientation = 1;
   for (jpeg_saved_marker_ptr m = cinfo.marker_list; m != nullptr; m = m->next) {
@@ -220,7 +242,8 @@ TJpegEncoder::TJpegEncoder() : State_(std::make_unique<State>()) {
 
 TJpegEncoder::~TJpegEncoder() { jpeg_destroy_compress(&State_->cinfo); }
 
-std::string_view TJpegEncoder::Encode(const TPixelView& pixels, bool progressive) {
+std::string_view TJpegEncoder::Encode(const TPixelView& pixels, bool progressive,
+                                      std::string_view iccProfile) {
   State& s = *State_;
   jpeg_compress_struct& cinfo = s.cinfo;
   s.rows.resize(static_cast<size_t>(std::max(pixels.Height, 0)));
@@ -246,6 +269,10 @@ std::string_view TJpegEncoder::Encode(const TPixelView& pixels, bool progressive
   jpeg_set_quality(&cinfo, 90, TRUE);
   if (progressive) jpeg_simple_progression(&cinfo);
   jpeg_start_compress(&cinfo, TRUE);
+  if (!iccProfile.empty()) {
+    jpeg_write_icc_profile(&cinfo, reinterpret_cast<const JOCTET*>(iccProfile.data()),
+                           static_cast<unsigned int>(iccProfile.size()));
+  }
   while (cinfo.next_scanline < cinfo.image_height) {
     jpeg_write_scanlines(&cinfo, s.rows.data() + cinfo.next_scanline,
                          cinfo.image_height - cinfo.next_scanline);

@@ -16,8 +16,11 @@
 // Exif orientation says, as browsers show it. `progressive` tells whether
 // the file has more than one scan. Returns false for anything truncated or
 // corrupt (libjpeg's warnings count as failures too), for more than 500
-// scans, and for pictures beyond IsAcceptableImageSize.
-bool DecodeJpeg(std::string_view data, TBitmap& bitmap, bool& progressive);
+// scans, and for pictures beyond IsAcceptableImageSize. With `iccProfile`,
+// it receives the file's colour profile when that profile is for RGB (the
+// colours the pieces are written in), otherwise it is emptied.
+bool DecodeJpeg(std::string_view data, TBitmap& bitmap, bool& progressive,
+                std::string* iccProfile = nullptr);
 
 // Encodes many pictures one after the other with one libjpeg compressor and
 // one output buffer, so that a picture after the first allocates nothing.
@@ -32,10 +35,12 @@ class TJpegEncoder {
 
   // The bytes of a colour JPEG file of `pixels` at quality 90 with the
   // standard tables limited to baseline values; progressive scans when
-  // `progressive`. The bytes stay valid until the next call. Raises
+  // `progressive`, carrying the colour profile `iccProfile` when it is not
+  // empty. The bytes stay valid until the next call. Raises
   // Exception with libjpeg's message if the encoder fails (an empty picture,
   // for one); the object can still be used afterwards.
-  std::string_view Encode(const TPixelView& pixels, bool progressive);
+  std::string_view Encode(const TPixelView& pixels, bool progressive,
+                          std::string_view iccProfile = {});
 
  private:
   struct State;

@@ -258,4 +258,31 @@ TEST(JpegCodec, EncoderErrorsBecomeExceptions) {
   EXPECT_FALSE(EncodeJpeg(Smooth(8, 8), false).empty());
 }
 
+// Pieces are written from the decoded picture: the source's RGB colour
+// profile must be carried into each, or a photo in a wide colour space
+// changes colour. A profile for other colours is not carried.
+TEST(JpegCodec, RgbColourProfileIsCarriedIntoThePieces) {
+  std::string profile(3000, 'p');
+  profile.replace(16, 4, "RGB ");
+  std::string big = profile + std::string(70000, 'q');  // spans two APP2 markers
+  for (const std::string& icc : {profile, big}) {
+    TJpegEncoder encoder;
+    const std::string file(encoder.Encode(ViewOf(testimages::Gradient(16, 8)), false, icc));
+    TBitmap decoded;
+    bool progressive = false;
+    std::string read;
+    ASSERT_TRUE(DecodeJpeg(file, decoded, progressive, &read));
+    EXPECT_EQ(read, icc);
+  }
+  std::string cmyk = profile;
+  cmyk.replace(16, 4, "CMYK");
+  TJpegEncoder encoder;
+  const std::string file(encoder.Encode(ViewOf(testimages::Gradient(16, 8)), false, cmyk));
+  TBitmap decoded;
+  bool progressive = false;
+  std::string read = "stale";
+  ASSERT_TRUE(DecodeJpeg(file, decoded, progressive, &read));
+  EXPECT_EQ(read, "");
+}
+
 }  // namespace

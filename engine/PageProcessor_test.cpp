@@ -56,14 +56,14 @@ TEST(PageProcessor, ImageDirectlyInsideLinkDropsTheLinkAroundTheTable) {
 
 TEST(PageProcessor, CaptionsAroundImageInLinkAreReemitted) {
   EXPECT_EQ(Rewrite("<a href=h>before<img src=x>after</a>!"),
-            Snippets() + "<a href=h>before</A>[T:<a href=h>]<a href=h>after</A>!" + TailSnippet());
+            Snippets() + "<a href=h>before</a>[T:<a href=h>]<a href=h>after</a>!" + TailSnippet());
 }
 
 TEST(PageProcessor, EventLinksAndLinksWithOptionOffStayByteForByte) {
   const std::string page = "<a href=h onClick=\"go()\">c<img src=x>d</a><a href=k>e<img src=x></a>";
   Protector p;
   EXPECT_EQ(Rewrite(page, true, &p), Snippets() + "<a href=h onClick=\"go()\">c<img src=x>d</a>"
-                                              "<a href=k>e</A>[T:<a href=k>]" + TailSnippet());
+                                              "<a href=k>e</a>[T:<a href=k>]" + TailSnippet());
   EXPECT_EQ(p.calls.size(), 1u);
   EXPECT_EQ(Rewrite(page, false), Snippets() + page + TailSnippet());
 }
@@ -75,7 +75,7 @@ TEST(PageProcessor, RefusedImageInLinkKeepsWholeElement) {
 TEST(PageProcessor, SecondImageInOneLinkIsNotRewritten) {
   Protector p;
   EXPECT_EQ(Rewrite("<a href=h><img src=x> and <img src=x></a>", true, &p),
-            Snippets() + "[T:<a href=h>]<a href=h> and <img src=x></A>" + TailSnippet());
+            Snippets() + "[T:<a href=h>]<a href=h> and <img src=x></a>" + TailSnippet());
   EXPECT_EQ(p.calls.size(), 1u);
 }
 

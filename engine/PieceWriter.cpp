@@ -7,7 +7,7 @@ TPieceWriter::TPieceWriter() = default;
 TPieceWriter::~TPieceWriter() = default;
 
 void TPieceWriter::Write(ImageKind kind, const std::string& path, const TPixelView& pixels,
-                         bool progressive) {
+                         const TSourceImage& source) {
   switch (kind) {
     case ImageKind::BMP:
       EncodeBmp(pixels, Bmp_);
@@ -15,11 +15,11 @@ void TPieceWriter::Write(ImageKind kind, const std::string& path, const TPixelVi
       return;
     case ImageKind::GIF:
       if (!Gif_) Gif_ = std::make_unique<TGifEncoder>();
-      WriteNewFile(path, Gif_->Encode(pixels));
+      WriteNewFile(path, Gif_->Encode(pixels, source.Transparent));
       return;
     case ImageKind::JPEG:
       if (!Jpeg_) Jpeg_ = std::make_unique<TJpegEncoder>();
-      WriteNewFile(path, Jpeg_->Encode(pixels, progressive));
+      WriteNewFile(path, Jpeg_->Encode(pixels, source.Progressive, source.IccProfile));
       return;
     case ImageKind::PNG:
     case ImageKind::WebP:

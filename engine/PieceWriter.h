@@ -6,6 +6,7 @@
 #include "engine/Bitmap.h"
 #include "engine/BmpCodec.h"
 #include "engine/GifCodec.h"
+#include "engine/ImageDecoder.h"
 #include "engine/ImageKind.h"
 #include "engine/JpegCodec.h"
 
@@ -21,11 +22,19 @@ class TPieceWriter {
   TPieceWriter& operator=(const TPieceWriter&) = delete;
 
   // Writes `pixels` as a new file at `path` in the format of `kind` (BMP:
-  // 24-bit uncompressed; GIF: one frame, adaptive palette, no transparency;
-  // JPEG: colour, quality 90, baseline tables, progressive when
-  // `progressive`). Never overwrites an existing file. Raises Exception on
+  // 24-bit uncompressed; GIF: one frame, its exact colours when at most 256,
+  // transparency kept; JPEG: colour, quality 90, baseline tables). Never overwrites an existing file. Raises Exception on
   // any failure, removing a half-written file.
-  void Write(ImageKind kind, const std::string& path, const TPixelView& pixels, bool progressive);
+  // `source` gives what of the source carries over: a JPEG's progressive
+  // scans and colour profile, a GIF's transparent colour.
+  void Write(ImageKind kind, const std::string& path, const TPixelView& pixels,
+             const TSourceImage& source);
+  // The same for a source that carries nothing over but its progressive scans.
+  void Write(ImageKind kind, const std::string& path, const TPixelView& pixels, bool progressive) {
+    TSourceImage source;
+    source.Progressive = progressive;
+    Write(kind, path, pixels, source);
+  }
 
  private:
   // Made on first use: a run of GIF pieces never needs a JPEG compressor.

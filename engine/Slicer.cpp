@@ -89,7 +89,7 @@ std::string SliceImage(const TSourceImage& image, ImageKind kind, const TSliceTa
         } else if (kind == ImageKind::WebP) {
           WriteNewFile(paths[written], EncodeWebp(color, alpha, image.Lossless, image.IccProfile));
         } else {
-          writer.Write(kind, paths[written], color, image.Progressive);
+          writer.Write(kind, paths[written], color, image);
         }
         ++written;
       }

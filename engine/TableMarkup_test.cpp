@@ -12,13 +12,6 @@ size_t Count(const std::string& s, const std::string& what) {
   return n;
 }
 
-std::string Cell(std::string_view link, std::string_view dir, std::string_view name,
-                 std::string_view ext, std::string_view attributes, std::string_view close) {
-  std::string out;
-  AppendCell(out, link, dir, name, ext, attributes, close);
-  return out;
-}
-
 TEST(TableMarkup, TemplatesAreOneLineAndStoredScrambled) {
   for (std::string_view stored :
        {kTableOpenText.stored(), kCellText.stored(), kWidthHeightText.stored()}) {
@@ -28,7 +21,7 @@ TEST(TableMarkup, TemplatesAreOneLineAndStoredScrambled) {
     EXPECT_EQ(std::string(stored).find("img"), std::string::npos);
     EXPECT_EQ(std::string(stored).find("width"), std::string::npos);
   }
-  EXPECT_EQ(WidthHeightTemplate(), " width=%d height=%d");
+  EXPECT_EQ(WidthHeightTemplate(), " width=\"%d\" height=\"%d\"");
 }
 
 TEST(TableMarkup, FormattingFillsConversionsInOrderAndRejectsMismatches) {
@@ -44,32 +37,6 @@ TEST(TableMarkup, FormattingFillsConversionsInOrderAndRejectsMismatches) {
   EXPECT_THROW(AppendFormatted(out, "tail%", {}), Exception);
 }
 
-TEST(TableMarkup, CellShowsThePieceAddressInsideTheLink) {
-  std::string cell =
-      Cell("<A HREF=\"x.htm\">", "img/", "qwer", ".JPG", " width=3 height=4", "</A>");
-  size_t link = cell.find("<A HREF=\"x.htm\">");
-  size_t src = cell.find("src=\"img/qwer.JPG\"");
-  size_t attributes = cell.find(" width=3 height=4");
-  size_t close = cell.find("</A>");
-  ASSERT_NE(link, std::string::npos);
-  ASSERT_NE(src, std::string::npos);
-  ASSERT_NE(attributes, std::string::npos);
-  ASSERT_NE(close, std::string::npos);
-  EXPECT_LT(link, src);
-  EXPECT_LT(src, attributes);
-  EXPECT_LT(attributes, close);
-  // The attribute text stands inside the image's tag.
-  EXPECT_LT(attributes, cell.find('>', src));
-  EXPECT_EQ(cell.find('\n'), std::string::npos);
-  EXPECT_NE(cell.find("display:block"), std::string::npos);
-
-  // No link: the closing link text is left out even when the run sets it.
-  std::string plain = Cell("", "", "abcd", ".gif", "", "</A>");
-  EXPECT_EQ(plain.find("</A>"), std::string::npos);
-  EXPECT_NE(plain.find("src=\"abcd.gif\""), std::string::npos);
-  EXPECT_EQ(plain.find("width="), std::string::npos);
-}
-
 TTableSpec Spec(int32_t w, int32_t h, int32_t rows, int32_t cols) {
   TTableSpec spec;
   spec.Width = w;
@@ -82,30 +49,29 @@ TTableSpec Spec(int32_t w, int32_t h, int32_t rows, int32_t cols) {
   return spec;
 }
 
-TEST(TableMarkup, OneByOneTableIsOpeningRowCellAndClose) {
-  TTableSpec spec = Spec(20, 10, 1, 1);
-  std::string table = BuildTableMarkup(spec, "abcd");
-  std::string expected;
-  AppendTableOpen(expected, 20, 10);
-  expected += "<TR>" + Cell("", "", "abcd", ".gif", "", "") + "</TR></TABLE>";
-  EXPECT_EQ(table, expected);
-}
-
-TEST(TableMarkup, TwoByThreeTableRunsRowMajorOnOneLine) {
+TEST(TableMarkup, TableRunsRowMajorOnOneLineWithEveryPieceAddress) {
   TTableSpec spec = Spec(100, 50, 2, 3);
   spec.SrcDir = "p/";
-  std::string names = "aaaabbbbccccddddeeeeffff";
-  std::string table = BuildTableMarkup(spec, names);
-  std::string expected;
-  AppendTableOpen(expected, 100, 50);
-  expected += "<TR>";
-  for (const char* n : {"aaaa", "bbbb", "cccc"}) expected += Cell("", "p/", n, ".gif", "", "");
-  expected += "</TR><TR>";
-  for (const char* n : {"dddd", "eeee", "ffff"}) expected += Cell("", "p/", n, ".gif", "", "");
-  expected += "</TR></TABLE>";
-  EXPECT_EQ(table, expected);
+  const std::string table = BuildTableMarkup(spec, "aaaabbbbccccddddeeeeffff");
+  EXPECT_EQ(table.rfind("<table data-vlm=\"\"", 0), 0u) << table;
+  EXPECT_EQ(Count(table, "<tr>"), 2u);
+  EXPECT_EQ(Count(table, "</tr>"), 2u);
+  EXPECT_TRUE(table.ends_with("</tr></table>"));
+  size_t at = 0;
+  for (const char* n : {"aaaa", "bbbb", "cccc", "dddd", "eeee", "ffff"}) {
+    at = table.find(std::string("src=\"p/") + n + ".gif\"", at);
+    ASSERT_NE(at, std::string::npos) << n;
+  }
   EXPECT_EQ(table.find('\n'), std::string::npos);
-  EXPECT_NE(table.find("width=100 height=50"), std::string::npos);
+  EXPECT_NE(table.find(" width=\"100\""), std::string::npos);
+  // Without HEIGHT on the tag the rows take the pieces' height, so the
+  // picture keeps its shape when the page scales it.
+  EXPECT_EQ(table.find(" height=\"50\""), std::string::npos);
+  EXPECT_EQ(Count(table, "width:33.000000%"), 4u);
+  EXPECT_EQ(Count(table, "width:34.000000%"), 2u);
+  // Every piece tag is closed and marked, for XHTML and for the next run.
+  EXPECT_EQ(Count(table, "\"/></td>"), 6u);
+  EXPECT_EQ(Count(table, "<img data-vlm=\"\""), 6u);
 }
 
 TEST(TableMarkup, LastColumnAndRowCarryTheirOwnSize) {
@@ -122,20 +88,75 @@ TEST(TableMarkup, LastColumnAndRowCarryTheirOwnSize) {
   EXPECT_EQ(Count(table, " width=33 height=26"), 2u);
 }
 
-TEST(TableMarkup, LinkWrapsEveryCellOnlyWhenThereIsALinkTag) {
-  TTableSpec spec = Spec(10, 10, 2, 2);
-  spec.CloseLinkText = "</A>";
-  std::string table = BuildTableMarkup(spec, std::string(16, 'x'));
-  EXPECT_EQ(Count(table, "</A>"), 0u);
-  spec.LinkTag = "<A HREF=\"y\">";
-  table = BuildTableMarkup(spec, std::string(16, 'x'));
-  EXPECT_EQ(Count(table, "<A HREF=\"y\">"), 4u);
-  EXPECT_EQ(Count(table, "</A>"), 4u);
-  // A run without the close text: the link opens in every cell but is not
-  // closed by the cells.
-  spec.CloseLinkText = "";
-  table = BuildTableMarkup(spec, std::string(16, 'x'));
-  EXPECT_EQ(Count(table, "</A>"), 0u);
+TEST(TableMarkup, TheLinkHoldsTheWholePicture) {
+  for (TMarkup markup : {TMarkup::Table, TMarkup::Layered}) {
+    TTableSpec spec = Spec(10, 10, 2, 2);
+    spec.Markup = markup;
+    spec.TagText = "<img src=a.gif>";
+    spec.CloseLinkText = "</a>";
+    std::string out = BuildTableMarkup(spec, std::string(16, 'x'));
+    EXPECT_EQ(Count(out, "</a>"), 0u);
+    spec.LinkTag = "<a href=\"y\">";
+    out = BuildTableMarkup(spec, std::string(16, 'x'));
+    EXPECT_EQ(out.rfind("<a href=\"y\">", 0), 0u);
+    EXPECT_EQ(Count(out, "<a href"), 1u);
+    EXPECT_TRUE(out.ends_with("</a>"));
+  }
+}
+
+// What of the IMG tag each markup carries over, and in which form.
+TEST(TableMarkup, CarriesTheImagesAttributes) {
+  struct Case {
+    const char* tag;
+    TMarkup markup;
+    std::vector<std::string> present, absent;
+  } cases[] = {
+      {"<IMG SRC='a.gif' ID=pic CLASS=\"img-fluid x\" TITLE='Say \"hi\"' ALT='Tom & Jerry'>",
+       TMarkup::Table,
+       {" id=\"pic\"", " class=\"img-fluid x\"", " title=\"Say &quot;hi&quot;\"", " role=\"img\"",
+        " aria-label=\"Tom & Jerry\""},
+       {"a.gif"}},
+      {"<img src=a.gif align=LEFT hspace=10 vspace=\"4\" border=2 style=\"opacity:.5\">",
+       TMarkup::Table,
+       {" align=\"left\"", "style=\"--vlm-b:2px;--vlm-h:10px;--vlm-v:4px;opacity:.5\"",
+        " role=\"presentation\""},
+       {"hspace", "vspace", "border="}},
+      {"<img src=a.gif align=absmiddle height=10>",
+       TMarkup::Table,
+       {"--vlm-va:middle;", " height=\"10\""},
+       {"align="}},
+      {"<img src=a.gif id=pic width=10 alt=\"x<y\" style=\"margin:0\" srcset=\"b.gif 2x\" ismap>",
+       TMarkup::Layered,
+       {" id=\"pic\"", " width=\"10\"", " alt=\"x&lt;y\"", " ismap=\"\"", " data-vlm=\"\"",
+        "style=\"margin:0;background-image:url('xxxx.gif')",
+        " src=\"data:image/svg+xml,%3Csvg xmlns='http://www.w3.org/2000/svg' width='10' "
+        "height='10'/%3E\"",
+        "\"/>"},
+       {"a.gif", "srcset", "<table"}},
+  };
+  for (const Case& c : cases) {
+    TTableSpec spec = Spec(10, 10, c.markup == TMarkup::Layered ? 1 : 2, 2);
+    spec.TagText = c.tag;
+    spec.Markup = c.markup;
+    const std::string out = BuildTableMarkup(spec, std::string(16, 'x'));
+    for (const auto& p : c.present) EXPECT_NE(out.find(p), std::string::npos) << p << "\n" << out;
+    for (const auto& a : c.absent) EXPECT_EQ(out.find(a), std::string::npos) << a << "\n" << out;
+  }
+}
+
+TEST(TableMarkup, LayersArePlacedInPercentOfTheBox) {
+  TTableSpec spec = Spec(100, 50, 2, 3);  // columns 33, 33, 34; rows 25, 25
+  spec.Markup = TMarkup::Layered;
+  spec.TagText = "<img src=a.gif>";
+  const std::string out = BuildTableMarkup(spec, "aaaabbbbccccddddeeeeffff");
+  EXPECT_NE(out.find("background-position:0.000000% 0.000000%,49.253731% 0.000000%,"
+                     "100.000000% 0.000000%,0.000000% 100.000000%"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("background-size:33.000000% 50.000000%,33.000000% 50.000000%,"
+                     "34.000000% 50.000000%"),
+            std::string::npos);
+  EXPECT_EQ(Count(out, "url('"), 6u);
 }
 
 }  // namespace

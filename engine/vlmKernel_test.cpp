@@ -74,8 +74,8 @@ TEST_F(KernelTest, ProtectsPageSlicesImageAndBacksUpBothInOrder) {
   std::string out = site.Read("index.htm");
   EXPECT_EQ(size, static_cast<int32_t>(out.size()));
   EXPECT_EQ(out.substr(0, 19), "<html><head>" + HeadSnippet1().substr(0, 7));
-  EXPECT_EQ(CountOf(out, "<img src=\"img/"), 6);
-  EXPECT_EQ(CountOf(out, "width=34 height=25"), 2) << "last column of 100 in 3";
+  EXPECT_EQ(CountOf(out, "<img data-vlm=\"\" src=\"img/"), 6);
+  EXPECT_EQ(CountOf(out, "width=\"34\" height=\"25\""), 2) << "last column of 100 in 3";
   EXPECT_EQ(out.substr(out.size() - TailSnippet().size()), TailSnippet());
   EXPECT_FALSE(platform::FileExists(site / "img/a.bmp"));
   EXPECT_EQ(platform::SnapshotTree(site.path()).size(), 7u) << "the page and six pieces";
@@ -155,8 +155,22 @@ TEST_F(KernelTest, MinimumSizeIsInclusiveAndSizesComeFromTheTag) {
   EndProtection();
   std::string out = site.Read("p.htm");
   EXPECT_EQ(CountOf(out, "<img src=b.bmp>"), 1);
-  EXPECT_EQ(CountOf(out, "width=200 height=100"), 1) << "the table of the scaled image";
-  EXPECT_EQ(CountOf(out, "width=68 height=50"), 2);
+  EXPECT_EQ(CountOf(out, "width=\"200\" height=\"100\" cellpadding"), 1) << "the table of the scaled image";
+  EXPECT_EQ(CountOf(out, "width=\"68\" height=\"50\""), 2);
+}
+
+// As a browser shows it: with only one of WIDTH and HEIGHT the other keeps
+// the picture's aspect ratio.
+TEST_F(KernelTest, OneSizeAttributeKeepsTheAspectRatio) {
+  Bmp("a.bmp", 887, 717);
+  Bmp("b.bmp", 99, 60);
+  site.Write("p.htm", "<img src=a.bmp height=310><img src=b.bmp width=33>");
+  BeginProtection();
+  Protect("p.htm");
+  EndProtection();
+  const std::string out = site.Read("p.htm");
+  EXPECT_EQ(CountOf(out, "<table data-vlm=\"\" role=\"presentation\" width=\"384\" height=\"310\""), 1) << out;
+  EXPECT_EQ(CountOf(out, "role=\"presentation\" width=\"33\" cellpadding"), 1) << out;
 }
 
 TEST_F(KernelTest, BackslashSourceResolvesButNamesPiecesWithoutFolder) {
@@ -166,8 +180,8 @@ TEST_F(KernelTest, BackslashSourceResolvesButNamesPiecesWithoutFolder) {
   Protect("p.htm");
   EndProtection();
   std::string out = site.Read("p.htm");
-  EXPECT_EQ(CountOf(out, "<img src=\""), 6);
-  EXPECT_EQ(CountOf(out, "<img src=\"images"), 0);
+  EXPECT_EQ(CountOf(out, "<img data-vlm=\"\" src=\""), 6);
+  EXPECT_EQ(CountOf(out, "src=\"images"), 0);
   EXPECT_FALSE(platform::FileExists(site / "images/a.bmp"));
 }
 
@@ -244,17 +258,27 @@ TEST_F(KernelTest, RestoreGivesBackTheTreeByteForByte) {
   EXPECT_EQ(platform::SnapshotTree(site.path()), before);
 }
 
-TEST_F(KernelTest, ProtectingTwiceAddsSnippetsTwiceAndRestoresToTheFirstState) {
-  site.Write("p.htm", "<head></head>x");
+// A second run over a protected page changes nothing the first run made:
+// no piece is cut again, no snippet is added twice, the page is not written.
+TEST_F(KernelTest, ProtectingTwiceChangesNothingTheFirstRunMade) {
+  Bmp("a.bmp", 30, 20);
+  Bmp("b.bmp", 30, 20);
+  site.Write("p.htm", "<head></head><img src=a.bmp><a href=x><img src=b.bmp></a>");
+  std::string first;
   for (int run = 0; run < 2; ++run) {
+    Options.ATag = 1;
+    Options.Markup = run == 0 ? TMarkup::Table : TMarkup::Layered;
     BeginProtection();
     Protect("p.htm");
     EndProtection();
+    if (run == 0) first = site.Read("p.htm");
+    else EXPECT_EQ(site.Read("p.htm"), first);
   }
-  EXPECT_EQ(CountOf(site.Read("p.htm"), TailSnippet()), 2);
-  RestoreRun(ReadBackupSet(home / "Backup/1"));
+  Options.Markup = TMarkup::Table;
+  EXPECT_EQ(CountOf(first, TailSnippet()), 1);
+  EXPECT_EQ(CountOf(first, "<table"), 2);
   RestoreRun(ReadBackupSet(home / "Backup/0"));
-  EXPECT_EQ(site.Read("p.htm"), "<head></head>x");
+  EXPECT_EQ(site.Read("p.htm"), "<head></head><img src=a.bmp><a href=x><img src=b.bmp></a>");
 }
 
 }  // namespace

@@ -102,3 +102,11 @@ rm -f /tmp/vlm-dune.png /tmp/vlm-chart.png
 mkdir -p "$site/images/my photos"
 convert -size 160x100 gradient:'#cc0000-#0000cc' -fill '#ffffff' -draw 'rectangle 40,30 120,70' \
   +dither -remap netscape: -strip "$site/images/my photos/red blue.gif"
+# A picture with a transparent colour, drawn on a coloured background.
+cd "$site/images"
+convert -size 120x60 xc:'#ff00ff' +antialias -fill '#ff9900' -draw 'circle 60,30 60,6' \
+  -fill '#003366' -draw 'rectangle 8,20 40,40' -transparent '#ff00ff' -strip halo.gif
+# A photo in a wide colour space, its ICC profile (Adobe RGB 1998, from
+# Debian's ghostscript) kept in the file.
+convert -size 200x120 gradient:'#e01020-#10c040' -sampling-factor 2x2 -quality 85 -strip \
+  -profile /usr/share/color/icc/ghostscript/a98.icc wide.jpg

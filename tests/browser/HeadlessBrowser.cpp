@@ -1,4 +1,4 @@
-#include "HeadlessChromium.h"
+#include "HeadlessBrowser.h"
 
 #include <stdlib.h>
 #include <unistd.h>
@@ -11,19 +11,21 @@
 
 namespace {
 
-// Generous: a screenshot takes one or two seconds, longer on a loaded machine.
-constexpr std::chrono::seconds kScreenshotTimeout(60);
+// Generous: a sheet of pages takes a few seconds, far longer on a loaded
+// machine.
+constexpr std::chrono::seconds kScreenshotTimeout(180);
 
 }  // namespace
 
-HeadlessChromium::HeadlessChromium() {
-  const char* chosen = ::getenv("VLM_CHROMIUM");
-  binary_ = chosen && *chosen ? chosen : "/usr/bin/chromium";
+HeadlessBrowser::HeadlessBrowser(Kind kind) : kind_(kind) {
+  const char* chosen = ::getenv(kind == Kind::Chromium ? "VLM_CHROMIUM" : "VLM_FIREFOX");
+  binary_ = chosen && *chosen ? chosen
+                              : (kind == Kind::Chromium ? "/usr/bin/chromium" : "/usr/bin/firefox-esr");
 }
 
-bool HeadlessChromium::Installed() const { return ::access(binary_.c_str(), X_OK) == 0; }
+bool HeadlessBrowser::Installed() const { return ::access(binary_.c_str(), X_OK) == 0; }
 
-std::string HeadlessChromium::Screenshot(const std::string& pagePath, int width, int height,
+std::string HeadlessBrowser::Screenshot(const std::string& pagePath, int width, int height,
                                          const std::string& pngPath,
                                          const std::string& scratchDir) const {
   static std::atomic<int> serial{0};
@@ -34,7 +36,7 @@ std::string HeadlessChromium::Screenshot(const std::string& pagePath, int width,
                               .toStdString();
   // Everything that could make two renders of one page differ is off: GPU
   // raster, network services, scrollbars, scaling by the screen.
-  const std::vector<std::string> argv = {
+  std::vector<std::string> argv = {
       binary_,
       "--headless",
       "--no-sandbox",
@@ -51,6 +53,14 @@ std::string HeadlessChromium::Screenshot(const std::string& pagePath, int width,
       "--screenshot=" + pngPath,
       url,
   };
+  if (kind_ == Kind::Firefox) {
+    argv = {binary_,     "--headless",
+            "--no-remote", "--profile",
+            profile,     "--window-size",
+            std::to_string(width) + "," + std::to_string(height),
+            "--screenshot", pngPath,
+            url};
+  }
   std::filesystem::remove(pngPath);
   TChildResult run = RunChild(argv, {}, kScreenshotTimeout, profile + ".log");
   std::error_code ignored;
