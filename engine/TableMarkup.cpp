@@ -1,5 +1,6 @@
 #include "engine/TableMarkup.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "engine/LayeredMarkup.h"
@@ -49,6 +50,9 @@ std::string CarriedAttributes(std::string_view tagText) {
     const std::string align = Lower(a->Value);
     if (align == "left" || align == "right") {
       AppendAttribute(out, "align", align);
+      // Browsers give a picture floated by ALIGN 3 pixels of room on the side
+      // of the text, unless HSPACE says otherwise.
+      if (!FindAttribute(attributes, "hspace")) style += align == "left" ? "--vlm-r:3px;" : "--vlm-l:3px;";
     } else if (!VerticalAlign(align).empty()) {
       style += "--vlm-va:" + std::string(VerticalAlign(align)) + ";";
     }
@@ -110,7 +114,12 @@ std::string PieceAttributes(std::string_view widthHeightText, int32_t w, int32_t
 
 std::string Percent(int32_t part, int32_t whole) {
   char text[32];
-  std::snprintf(text, sizeof text, "%.6f", whole > 0 ? 100.0 * part / whole : 0.0);
+  // Rounded up in the last place: a browser that truncates the length it
+  // computes then still reaches the whole pixel, and a 30-pixel piece of a
+  // 90-pixel picture does not become 29.99 pixels and move the text below.
+  const double percent =
+      whole > 0 && part > 0 ? std::ceil(100.0 * part / whole * 1e6 - 1e-3) / 1e6 : 0.0;
+  std::snprintf(text, sizeof text, "%.6f", percent);
   return text;
 }
 

@@ -26,8 +26,11 @@
 
 // Table opening; the attributes carried over from the IMG tag, W, then the
 // height attribute text (` height="H"`, or empty when the IMG gave no height).
+// The rows stand in a body that is itself the table box and fills the
+// table's width, also when the page's CSS makes the table a block.
 inline constexpr ScrambledText kTableOpenText(
-    "<table data-vlm=\"\"%s width=\"%d\"%s cellpadding=\"0\" cellspacing=\"0\">");
+    "<table data-vlm=\"\"%s width=\"%d\"%s cellpadding=\"0\" cellspacing=\"0\">"
+    "<tbody style=\"display:table;width:100%%;border-collapse:collapse;border-spacing:0\">");
 // One cell; the cell's width in percent of the table, SrcDir, piece name,
 // ImageExt, the piece's attribute text.
 inline constexpr ScrambledText kCellText(
@@ -39,7 +42,7 @@ inline constexpr ScrambledText kWidthHeightText(" width=\"%d\" height=\"%d\"");
 
 inline constexpr std::string_view kRowOpenText = "<tr>";
 inline constexpr std::string_view kRowCloseText = "</tr>";
-inline constexpr std::string_view kTableCloseText = "</tr></table>";
+inline constexpr std::string_view kTableCloseText = "</tr></tbody></table>";
 
 // The attribute that marks the markup of a protected image, so that a later
 // run leaves it as it is.

@@ -110,3 +110,9 @@ convert -size 120x60 xc:'#ff00ff' +antialias -fill '#ff9900' -draw 'circle 60,30
 # Debian's ghostscript) kept in the file.
 convert -size 200x120 gradient:'#e01020-#10c040' -sampling-factor 2x2 -quality 85 -strip \
   -profile /usr/share/color/icc/ghostscript/a98.icc wide.jpg
+# A wide photo for the hero of the responsive page: soft shapes only, so that
+# pieces scaled each on their own meet without a visible edge.
+convert -size 960x400 gradient:'#9ec9e8-#f4e3b5' \
+  -fill '#5a8f3c' -draw 'ellipse 480,420 700,140 0,360' \
+  -fill '#e8a23a' -draw 'circle 760,110 760,60' -blur 0x12 \
+  -sampling-factor 2x2 -quality 85 -strip field.jpg

@@ -171,7 +171,8 @@ TEST_P(BrowserCheck, ProtectedPageLooksLikeTheOriginal) {
   const SamplePage& page = GetParam();
   const Renders& renders = Shared();
   ASSERT_EQ(renders.Problem, "");
-  const size_t index = static_cast<size_t>(&page - &SamplePages()[0]);
+  size_t index = 0;
+  while (SamplePages()[index].Path != page.Path) ++index;
 
   const std::string table = platform::TempDir::ReadFile(renders.Copies[kTable].site() + "/" + page.Path);
   EXPECT_EQ(Count(table, "<table data-vlm"), static_cast<size_t>(page.Protected)) << table;
