@@ -6,7 +6,7 @@
 
 #include "platform/ErrorInfo.h"
 #include "platform/File.h"
-#include "platform/ModulePath.h"
+#include "platform/InstallLayout.h"
 #include "platform/Process.h"
 #include "storage/GlobalLib.h"
 #include "storage/ProgramFolders.h"
@@ -140,9 +140,4 @@ void WriteHandOffFile(const std::vector<std::string>& paths) {
   }
 }
 
-std::string InstallationFolder() {
-  const std::string module = platform::ModulePath();
-  const size_t slash = module.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : module.substr(0, slash);
-}
+std::string InstallationFolder() { return platform::CurrentInstallLayout().Programs; }

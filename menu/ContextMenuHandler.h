@@ -72,5 +72,6 @@ class TContextMenu final : public TComObject, public IShellExtInit, public ICont
 // EFileHandlerError; a file left half-written is deleted.
 void WriteHandOffFile(const std::vector<std::string>& paths);
 
-// The folder that holds the library and the programs installed with it.
+// The folder of the programs installed with the library: its own folder, or
+// the prefix's bin/ for a library in lib/velmora/.
 std::string InstallationFolder();

@@ -7,7 +7,7 @@
 #include "menu/host/ShellContextMenu.h"
 #include "platform/Exception.h"
 #include "platform/File.h"
-#include "platform/ModulePath.h"
+#include "platform/InstallLayout.h"
 #include "platform/Registry.h"
 #include "storage/ProgramFolders.h"
 
@@ -27,10 +27,8 @@ int Usage(std::ostream& err) {
   return 2;
 }
 
-std::string DefaultLibrary() {
-  const std::filesystem::path self = platform::ModulePath();
-  return (self.parent_path() / "menu.so").string();
-}
+// The menu.so installed with this program.
+std::string DefaultLibrary() { return platform::CurrentInstallLayout().Library + "/menu.so"; }
 
 // What went wrong on the way, said on standard error at once and, when the
 // user asked for it, to the user in one notification at the end.
