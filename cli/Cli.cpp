@@ -292,7 +292,7 @@ int RunCli(const std::vector<std::string>& argList) {
       std::cout << kCliUsage;
       return 0;
     case CliCommand::Version:
-      std::cout << "Velmora 1.0\n";
+      std::cout << "Velmora " VLM_VERSION "\n";
       return 0;
     default:
       break;

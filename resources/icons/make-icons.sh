@@ -40,3 +40,19 @@ button frame-close.png -stroke black -strokewidth 2 -draw 'line 5,5 13,13 line 1
 # The program's own icon.
 convert -size 48x48 xc:none -draw 'fill #0a246a stroke none roundrectangle 2,2 45,45 8,8' \
   -draw 'fill #a6caf0 stroke none rectangle 8,8 22,22 rectangle 25,8 39,22 rectangle 8,25 22,39 rectangle 25,25 39,39' vlm.png
+
+# The application icon for the desktop's menu and file managers: a picture
+# cut into a grid of pieces, as hicolor/velmora.svg draws it, in every size
+# the hicolor theme lists.
+pieces='rectangle 32,32 87,87 rectangle 100,32 155,87 rectangle 168,32 223,87'
+pieces+=' rectangle 32,100 87,155 rectangle 100,100 155,155 rectangle 168,100 223,155'
+pieces+=' rectangle 32,168 87,223 rectangle 100,168 155,223 rectangle 168,168 223,223'
+convert -size 256x256 xc:none -draw 'fill #0a246a roundrectangle 12,12 243,243 40,40' \
+  \( -size 256x256 xc:none -draw 'fill #a6caf0 rectangle 32,32 223,223' \
+     -draw 'fill #f2c94c circle 172,76 198,76' \
+     -draw 'fill #2e9d3a path "M 32,184 L 100,112 L 144,160 L 176,132 L 224,180 L 224,224 L 32,224 Z"' \
+     \( -size 256x256 xc:black -fill white -draw "$pieces" \) -alpha off -compose CopyOpacity -composite \) \
+  -compose over -composite -strip hicolor/velmora-256.png
+for size in 16 22 24 32 48 64 128; do
+  convert hicolor/velmora-256.png -filter Lanczos -resize ${size}x$size -strip hicolor/velmora-$size.png
+done

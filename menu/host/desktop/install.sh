@@ -3,7 +3,8 @@
 # Nautilus and Caja (scripts) and Nemo (action) for the current user, each
 # calling `vlm-shell invoke` with the selection, and registers menu.so.
 #
-#   install.sh [PROGRAM_FOLDER]           install (default: the build's bin/)
+#   install.sh [PROGRAM_FOLDER]           install (default: the build's bin/,
+#                                         or the package's /usr/bin)
 #   install.sh --remove [PROGRAM_FOLDER]  remove them and unregister menu.so
 #
 # The menus of Dolphin and Nemo are limited to folders and the page types of
@@ -17,7 +18,11 @@ if [ "${1:-}" = "--remove" ]; then
   remove=true
   shift
 fi
-program_dir=${1:-$here/../../../build/bin}
+# From the source tree the programs are those of the build; installed from
+# the package (share/velmora/desktop/), those of the prefix's bin/.
+default_dir=$here/../../../build/bin
+[ -d "$default_dir" ] || [ ! -x "$here/../../../bin/vlm-shell" ] || default_dir=$here/../../../bin
+program_dir=${1:-$default_dir}
 
 data=${XDG_DATA_HOME:-$HOME/.local/share}
 config=${XDG_CONFIG_HOME:-$HOME/.config}
@@ -55,7 +60,7 @@ if $remove; then
 fi
 
 if ! program_dir=$(cd "$program_dir" 2>/dev/null && pwd); then
-  echo "install.sh: no folder ${1:-$here/../../../build/bin}; build Velmora first or name its program folder" >&2
+  echo "install.sh: no folder ${1:-$default_dir}; build Velmora first or name its program folder" >&2
   exit 1
 fi
 shell=$program_dir/vlm-shell
