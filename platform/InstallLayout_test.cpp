@@ -7,6 +7,9 @@
 namespace platform {
 namespace {
 
+// Where the build installs menu.so: lib/velmora, or lib/TRIPLET/velmora.
+const std::string kLibrary = VLM_INSTALL_PKGLIBDIR;
+
 // Each case lays out some files under a fresh folder and asks for the layout
 // around one of its folders.
 TEST(InstallLayout, FindsTheSpreadLayoutOnlyWhereAnInstallationIsComplete) {
@@ -18,8 +21,8 @@ TEST(InstallLayout, FindsTheSpreadLayoutOnlyWhereAnInstallationIsComplete) {
   };
   const Case cases[] = {
       {"program in a prefix", {"usr/bin/vlm", "usr/share/velmora/vlm.ini"}, "usr/bin", true},
-      {"menu.so in a prefix", {"usr/lib/velmora/menu.so", "usr/share/velmora/vlm.ini"},
-       "usr/lib/velmora", true},
+      {"menu.so in a prefix", {"usr/" + kLibrary + "/menu.so", "usr/share/velmora/vlm.ini"},
+       "usr/" + kLibrary, true},
       {"build tree", {"build/bin/vlm", "build/bin/vlm.ini"}, "build/bin", false},
       {"own vlm.ini wins", {"opt/bin/vlm.ini", "opt/share/velmora/vlm.ini"}, "opt/bin", false},
       {"prefix without shared files", {"usr/bin/vlm"}, "usr/bin", false},
@@ -37,7 +40,7 @@ TEST(InstallLayout, FindsTheSpreadLayoutOnlyWhereAnInstallationIsComplete) {
     if (c.spread) {
       const std::string prefix = folder.substr(0, folder.find(c.module)) + "usr";
       EXPECT_EQ(layout.Programs, prefix + "/bin");
-      EXPECT_EQ(layout.Library, prefix + "/lib/velmora");
+      EXPECT_EQ(layout.Library, prefix + "/" + kLibrary);
       EXPECT_EQ(layout.Shared, prefix + "/share/velmora");
     } else {
       EXPECT_EQ(layout.Programs, folder);

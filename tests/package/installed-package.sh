@@ -125,7 +125,9 @@ tail -3 "$scratch/protect.log"
 ! diff -rq "$sample" "$site" >/dev/null || fail "protect changed nothing"
 options=$home/.config/velmora/vlm.ini
 cmp "$options" "$root/usr/share/velmora/vlm.ini" || fail "no copy of the shipped options in $options"
-[ -f "$home/.local/share/velmora/Backup/1.ind" ] || fail "no backup set in the home's data folder"
+backups=$home/.local/share/velmora/Backup
+sets() { find "$backups" -name '*.ind' 2>/dev/null | wc -l; }
+[ "$(sets)" -eq 1 ] || fail "no backup set in the home's data folder"
 as_user vlm-cli restore >"$scratch/restore.log" || { cat "$scratch/restore.log"; fail "restore"; }
 diff -r "$sample" "$site" || fail "restore did not give the sample back"
 
@@ -150,7 +152,7 @@ wait "$vlm_pid" || status=$?
 vlm_pid=
 [ $status -eq 0 ] || fail "vlm ended with status $status"
 grep -q $'\r$' "$options" || fail "vlm did not save its options into $options"
-[ -f "$home/.local/share/velmora/Backup/2.ind" ] || fail "vlm's run left no backup set in the home"
+[ "$(sets)" -eq 2 ] || fail "vlm's run left no backup set in the home's data folder"
 
 step "the installation is untouched"
 find "$root" | sort >"$scratch/root-after"

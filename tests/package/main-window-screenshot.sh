@@ -48,7 +48,7 @@ chmod 700 "$scratch/run"
 cp "$ini" "$scratch/home/vlm.ini"
 cp -R "$sample" "$scratch/site"
 rm -f "$output"
-VLM_HOME=$scratch/home XDG_RUNTIME_DIR=$scratch/run \
+VLM_HOME=$scratch/home XDG_RUNTIME_DIR=$scratch/run QT_QPA_PLATFORM=xcb \
   xvfb-run --auto-servernum --server-args="-screen 0 1024x768x24 -br" \
   "$0" --on-screen "$vlm" "$scratch/site" "$output"
 # A picture of the window, not of an empty screen: large, and in many colours.
