@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "platform/File.h"
-#include "platform/ModulePath.h"
+#include "platform/InstallLayout.h"
 #include "platform/UserFolders.h"
 
 namespace {
@@ -13,12 +13,6 @@ constexpr char kOwnFolder[] = "/velmora";
 std::string WithoutTrailingSlash(std::string path) {
   while (path.size() > 1 && path.back() == '/') path.pop_back();
   return path;
-}
-
-std::string FolderOf(const std::string& file) {
-  const size_t slash = file.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : file.substr(0, slash);
 }
 
 }  // namespace
@@ -39,8 +33,12 @@ TProgramFolders ChooseProgramFolders(const TFolderFacts& facts) {
 TFolderFacts CurrentFolderFacts() {
   TFolderFacts facts;
   if (const char* home = std::getenv("VLM_HOME"); home && *home) facts.Home = home;
-  facts.Installation = FolderOf(platform::ModulePath());
-  facts.InstallationWritable = platform::IsWritableFolder(facts.Installation);
+  // An installation spread over a prefix (/usr/bin, /usr/share/velmora)
+  // ships its files in share/velmora/ and belongs to the package manager:
+  // not even root's programs write there.
+  const platform::InstallLayout layout = platform::CurrentInstallLayout();
+  facts.Installation = layout.Shared;
+  facts.InstallationWritable = !layout.Spread && platform::IsWritableFolder(facts.Installation);
   facts.ConfigHome = platform::ConfigHome();
   facts.DataHome = platform::DataHome();
   facts.RuntimeFolder = platform::RuntimeFolder();

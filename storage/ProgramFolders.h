@@ -8,13 +8,14 @@
 // into. An installation the user cannot write (one for all users) keeps them
 // in the user's own folders instead: the options in the configuration folder,
 // first copied from the vlm.ini shipped with the programs, the backup sets in
-// the data folder and the hand-off file in the runtime folder. VLM_HOME, when
-// set, names one folder for all of them, Help/ included.
+// the data folder and the hand-off file in the runtime folder. So does a
+// package's installation, whoever runs it. VLM_HOME, when set, names one
+// folder for all of them, Help/ included.
 //
 // Every program of an installation (vlm, vlm-cli, vlm-shell and menu.so)
 // decides through GetProgramFolders, so they all find the same files.
 struct TProgramFolders {
-  std::string Program;  // the programs' folder: the shipped vlm.ini, Help/, vlm
+  std::string Program;  // the shipped vlm.ini and Help/ (TFolderFacts::Installation)
   std::string Options;  // holds the vlm.ini in use
   std::string Data;     // holds Backup/
   std::string HandOff;  // holds files.tmp
@@ -23,8 +24,10 @@ struct TProgramFolders {
 // What the choice depends on. Paths without a trailing "/".
 struct TFolderFacts {
   std::string Home;          // VLM_HOME; empty when unset
-  std::string Installation;  // folder of the running module
-  bool InstallationWritable = false;
+  // The folder of the shipped vlm.ini and Help/: the running module's own, or
+  // share/velmora/ of an installation spread over a prefix (InstallLayout.h).
+  std::string Installation;
+  bool InstallationWritable = false;  // never for a spread installation
   std::string ConfigHome;     // $XDG_CONFIG_HOME, else ~/.config
   std::string DataHome;       // $XDG_DATA_HOME, else ~/.local/share
   std::string RuntimeFolder;  // $XDG_RUNTIME_DIR; empty when the session has none
