@@ -46,8 +46,9 @@ for library in libc6 libstdc++6 libqt6widgets6 libqt6gui6 libqt6core6 libjpeg62-
   [[ ", $depends," == *", $library "* || ", $depends," == *", $library,"* ]] ||
     fail "Depends lacks $library"
 done
-dpkg-deb --info "$deb" | grep -q '^ Description: protect the images of web pages' ||
-  fail "no description"
+# (Read whole first: grep -q ending a pipe early would fail it under pipefail.)
+info=$(dpkg-deb --info "$deb")
+grep -q '^ Description: protect the images of web pages' <<<"$info" || fail "no description"
 dpkg-deb --control "$deb" "$scratch/control"
 for script in preinst postinst prerm postrm; do
   [ ! -e "$scratch/control/$script" ] || fail "the package has a $script script"
