@@ -87,6 +87,7 @@ sort >"$scratch/expected" <<FILES
 /usr/share/velmora/Help/option.htm
 /usr/share/velmora/desktop/Protect Images
 /usr/share/velmora/desktop/install.sh
+/usr/share/velmora/desktop/page-types.sh
 /usr/share/velmora/desktop/velmora-protect-images.desktop
 /usr/share/velmora/desktop/velmora-protect-images.nemo_action
 /usr/share/velmora/vlm.ini
@@ -104,6 +105,13 @@ dpkg-deb --extract "$deb" "$root"
 desktop-file-validate "$root/usr/share/applications/velmora.desktop" || fail "desktop entry"
 appstreamcli validate --no-net "$root/usr/share/metainfo/io.github.velmora.Velmora.metainfo.xml" ||
   fail "AppStream metadata"
+# The system-wide file-manager entries carry the shipped page types.
+grep -q '^MimeType=inode/directory;text/html;' "$root/usr/share/kio/servicemenus/velmora-protect-images.desktop" ||
+  fail "Dolphin's service menu lists no page types"
+grep -q '^Extensions=dir;.*htm' "$root/usr/share/nemo/actions/velmora-protect-images.nemo_action" ||
+  fail "Nemo's action lists no page extensions"
+! grep -q @ "$root/usr/share/kio/servicemenus/velmora-protect-images.desktop" \
+  "$root/usr/share/nemo/actions/velmora-protect-images.nemo_action" || fail "a placeholder is left in a file-manager entry"
 find "$root" | sort >"$scratch/root-before"
 
 # Only the scratch root's programs, and a home with nothing in it.

@@ -12,12 +12,13 @@ if [ "${1:-}" = --on-screen ]; then
   "$vlm" "$site" &
   pid=$!
   trap 'kill "$pid" 2>/dev/null || true' EXIT
-  # The run has ended when every page with pictures to protect is rewritten
-  # and the busy program answers the window system again.
+  # The run has ended when every page with pictures to protect carries the
+  # mark of protected markup (some pages have tables of their own) and the
+  # busy program answers the window system again.
   for _ in $(seq 600); do
     done=true
     for page in gif.html jpeg.html bmp.html links.html sub/index.html; do
-      grep -qi '<table' "$site/$page" || done=false
+      grep -q 'data-vlm' "$site/$page" || done=false
     done
     $done && break
     kill -0 "$pid" 2>/dev/null || { echo "vlm ended by itself" >&2; exit 1; }
