@@ -38,7 +38,7 @@ constexpr int kColumnWidths[] = {130, 210, 70, 70};
 enum Column { kFileName, kPath, kSize, kFinalSize };
 constexpr char kHelpTopic[] = "main.htm";
 
-QString ListedKey(const std::string& path) { return DecodeName(path).toCaseFolded(); }
+QString ListedKey(const std::string& path) { return QString::fromStdString(PageKey(path)); }
 
 // The desktop's small icon for the file; the toolkit's own file icon where
 // the desktop has no icon theme.
@@ -207,7 +207,8 @@ void TMainForm::btnDelAllClick() {
 
 void TMainForm::btnStartClick() {
   if (FilePaths_.empty()) return;
-  TProcForm form(*this, FilePaths_, this);
+  TProcForm form(
+      FilePaths_, [this](int32_t row, int32_t size) { SetFinalSize(row, size); }, this);
   form.exec();
 }
 

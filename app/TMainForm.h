@@ -38,8 +38,8 @@ class TMainForm : public TModelForm {
   const std::vector<std::string>& FilePaths() const { return FilePaths_; }
   QTreeWidget* FileList() const;
 
-  // True when the list holds `path`, compared without regard to letter case
-  // and with no other normalisation.
+  // True when the list holds the file `path` leads to, under any name
+  // (PageKey).
   bool IsListed(const std::string& path) const;
   // Appends as rows the regular files among `paths` that are not listed yet,
   // in order, under `progress`, which shows each path, advances its bar for

@@ -51,23 +51,6 @@ TOptions SampleOptions() {
   return o;
 }
 
-bool SameOptions(const TOptions& a, const TOptions& b) {
-  const auto types = [](const TOptions& o) {
-    std::vector<std::pair<std::string, std::string>> pairs;
-    for (const TFileType& t : o.FileTypes) pairs.emplace_back(t.Extension, t.Description);
-    return pairs;
-  };
-  return a.CustomDir == b.CustomDir && a.LastDir == b.LastDir && a.ATag == b.ATag &&
-         a.WidthHeight == b.WidthHeight && a.ProtectBMP == b.ProtectBMP &&
-         a.ProtectGIF == b.ProtectGIF && a.ProtectJPG == b.ProtectJPG &&
-         a.ProtectPNG == b.ProtectPNG && a.ProtectWebP == b.ProtectWebP &&
-         a.SiteRoot == b.SiteRoot && a.Markup == b.Markup &&
-         a.SliceByPixels == b.SliceByPixels && a.IncludeSubdir == b.IncludeSubdir &&
-         a.InitialDirMode == b.InitialDirMode && a.MinWidth == b.MinWidth &&
-         a.MinHeight == b.MinHeight && a.PieHor == b.PieHor && a.PieVer == b.PieVer &&
-         a.PixWidth == b.PixWidth && a.PixHeight == b.PixHeight && types(a) == types(b);
-}
-
 class OptionsDialogTest : public ::testing::Test {
  protected:
   void SetUp() override { Options = SampleOptions(); }
@@ -289,7 +272,7 @@ TEST_F(OptionsDialogTest, OKTakesEveryValueAndLeavesTheAddFolderFieldsAlone) {
   expected.CustomDir = " /web/with blanks ";
   expected.LastDir = "/set/meanwhile/";
   expected.IncludeSubdir = 0;
-  EXPECT_TRUE(SameOptions(Options, expected));
+  EXPECT_EQ(Options, expected);
 }
 
 TEST_F(OptionsDialogTest, ABadNumberStopsOKThereAndTheDialogStaysOpen) {
@@ -362,7 +345,7 @@ TEST_F(OptionsDialogTest, CancelAndCloseKeepEveryOption) {
       apptest::Click(form_.get(), way);
     }
     EXPECT_FALSE(form_->isVisible()) << way;
-    EXPECT_TRUE(SameOptions(Options, SampleOptions())) << way;
+    EXPECT_EQ(Options, SampleOptions()) << way;
   }
 }
 

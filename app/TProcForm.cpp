@@ -5,9 +5,10 @@
 
 #include "app/ErrorHandler.h"
 #include "app/FileName.h"
-#include "storage/FolderScan.h"
-#include "app/TMainForm.h"
+#include "engine/PageLoop.h"
+#include "engine/ProtectionRun.h"
 #include "engine/vlmKernel.h"
+#include "platform/Exception.h"
 #include "ui_TProcForm.h"
 
 namespace {
@@ -17,10 +18,10 @@ constexpr int kClientHeight = 144;
 
 }  // namespace
 
-TProcForm::TProcForm(TMainForm& mainForm, std::vector<std::string> files, QWidget* parent)
+TProcForm::TProcForm(std::vector<std::string> files, TFinalSizeSink finalSize, QWidget* parent)
     : TModelForm(parent),
       ui_(std::make_unique<Ui::TProcForm>()),
-      mainForm_(mainForm),
+      finalSize_(std::move(finalSize)),
       tmClose_(new QTimer(this)),
       Files_(std::move(files)) {
   setObjectName(QStringLiteral("TProcForm"));
@@ -53,27 +54,26 @@ void TProcForm::showEvent(QShowEvent* event) {
 void TProcForm::ProcessFiles() {
   std::exception_ptr failure;
   try {
-    BeginProtection();
+    const std::unique_ptr<TProtectionRun> run = MakeProtectionRun();
     ui_->prbPro->setMaximum(static_cast<int>(Files_.size()));
-    for (size_t i = 0; i < Files_.size(); ++i) {
-      ui_->lblFile->setText(DecodeName(Files_[i]));
-      if (IsRegularFile(Files_[i])) {
-        // The engine leaves the size alone when it could not read the page.
-        int32_t finalSize = -1;
-        ProtectPage(Files_[i], finalSize);
-        if (finalSize >= 0) mainForm_.SetFinalSize(static_cast<int32_t>(i), finalSize);
+    TPageLoopEvents events;
+    events.PageStarting = [this](size_t, const std::string& page) {
+      ui_->lblFile->setText(DecodeName(page));
+    };
+    events.PageDone = [this](size_t index, const std::string& page, const TPageOutcome& outcome) {
+      if (outcome.FinalSize >= 0 && finalSize_) {
+        finalSize_(static_cast<int32_t>(index), outcome.FinalSize);
       }
+      if (!outcome.Error.empty()) ShowException(EConvertError(PageErrorText(page, outcome.Error)));
+    };
+    events.Progress = [this](size_t done) {
       QCoreApplication::processEvents();
-      ui_->prbPro->setValue(ui_->prbPro->value() + 1);
-      if (Stopped_) break;
-    }
+      ui_->prbPro->setValue(static_cast<int>(done));
+    };
+    events.Stopped = [this] { return Stopped_; };
+    failure = RunPageLoop(*run, Files_, events).Failure;
   } catch (...) {
     failure = std::current_exception();
-  }
-  try {
-    EndProtection();
-  } catch (...) {
-    if (!failure) failure = std::current_exception();
   }
   // An error that ended the run is shown while the window still stands; the
   // window then closes itself as after any other run.

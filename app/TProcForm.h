@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QTimer>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,21 +12,24 @@
 namespace Ui {
 class TProcForm;
 }
-class TMainForm;
 
-// The progress window of a run. At its first showing it passes every page of
-// `Files` (a copy of the list taken at Start), in order, to the protection
-// engine, between BeginProtection and EndProtection, which always come in a
-// pair, also after Cancel or an error. The size of each page the engine has
-// rewritten goes into the main window's Final Size column. Cancel is looked
-// at between pages, so the page in progress always finishes. When the run has
-// ended the window closes itself through its 1 ms timer; every other request
-// to close it is refused while the run goes on.
+// Receives the new size of the page at index `row` of the run's list.
+using TFinalSizeSink = std::function<void(int32_t row, int32_t size)>;
+
+// The progress window of a run. At its first showing it runs every page of
+// `Files` (a copy of the list taken at Start), in order, through the page
+// loop of one protection run, which always ends, also after Cancel or an
+// error. The size of each page that could be read goes to `finalSize`. A
+// page refused for a bad WIDTH or HEIGHT is shown by the general error
+// handler, naming the page, and the run goes on. Cancel is looked at between
+// pages, so the page in progress always finishes. When the run has ended the
+// window closes itself through its 1 ms timer; every other request to close
+// it is refused while the run goes on.
 class TProcForm : public TModelForm {
   Q_OBJECT
 
  public:
-  TProcForm(TMainForm& mainForm, std::vector<std::string> files, QWidget* parent = nullptr);
+  TProcForm(std::vector<std::string> files, TFinalSizeSink finalSize, QWidget* parent = nullptr);
   ~TProcForm() override;
 
   const std::vector<std::string>& Files() const { return Files_; }
@@ -41,7 +46,7 @@ class TProcForm : public TModelForm {
   void tmCloseTimer();
 
   std::unique_ptr<Ui::TProcForm> ui_;
-  TMainForm& mainForm_;
+  TFinalSizeSink finalSize_;
   QTimer* tmClose_;
   const std::vector<std::string> Files_;
   bool Stopped_ = false;

@@ -62,6 +62,10 @@ class RunTest : public ::testing::Test {
     }
     return sizes;
   }
+  // Where Start sends the sizes: the main window's Final Size column.
+  TFinalSizeSink FinalSizeSink() const {
+    return [this](int32_t row, int32_t size) { form_->SetFinalSize(row, size); };
+  }
   static QString SizeOf(const std::string& path) { return FormatSize(fs::file_size(path)); }
   int BackupSets() const {
     int sets = 0;
@@ -80,7 +84,7 @@ TEST_F(RunTest, PagesThatWentAreSkippedAndTheBarEndsFull) {
   const Paths pages = Pages(3);
   AddFileList(*form_, pages);
   fs::remove(pages[1]);
-  TProcForm run(*form_, form_->FilePaths(), form_.get());
+  TProcForm run(form_->FilePaths(), FinalSizeSink(), form_.get());
   EXPECT_EQ(run.Title(), "Processing...");
   EXPECT_EQ(run.size(), QSize(409, 166));
   for (const char* button : {"imgHelp", "imgMin", "imgExit"}) {
@@ -105,7 +109,7 @@ TEST_F(RunTest, PagesThatWentAreSkippedAndTheBarEndsFull) {
 TEST_F(RunTest, CancelFinishesThePageInProgressAndEndsTheRun) {
   const Paths pages = Pages(5);
   AddFileList(*form_, pages);
-  TProcForm run(*form_, form_->FilePaths(), form_.get());
+  TProcForm run(form_->FilePaths(), FinalSizeSink(), form_.get());
   auto* bar = apptest::Child<QProgressBar>(&run, "prbPro");
   bool cancelled = false;
   int refusedCloses = 0;
@@ -132,8 +136,9 @@ TEST_F(RunTest, CancelFinishesThePageInProgressAndEndsTheRun) {
   }
   EXPECT_EQ(FinalSizes(), QStringList({SizeOf(pages[0]), SizeOf(pages[1]), "", "", ""}));
   EXPECT_EQ(bar->value(), 2);
-  // EndProtection ran once: the images of the two pages went, the others stay.
-  EXPECT_FALSE(fs::exists(home_ / "site/i2.bmp"));
+  // The run ended once, short of its list: every source stays.
+  EXPECT_TRUE(fs::exists(home_ / "site/i1.bmp"));
+  EXPECT_TRUE(fs::exists(home_ / "site/i2.bmp"));
   EXPECT_TRUE(fs::exists(home_ / "site/i3.bmp"));
   EXPECT_EQ(BackupSets(), 1);
 }
@@ -143,7 +148,7 @@ TEST_F(RunTest, ALockedPageShowsError102AndTheRunGoesOn) {
   AddFileList(*form_, pages);
   platform::File lock;
   ASSERT_TRUE(lock.Open(pages[1], platform::Access::Read, platform::Sharing::Exclusive));
-  TProcForm run(*form_, form_->FilePaths(), form_.get());
+  TProcForm run(form_->FilePaths(), FinalSizeSink(), form_.get());
   std::vector<std::pair<QString, QString>> errors;
   bool runWaited = false;
   apptest::ModalWatcher watcher([&](QWidget* window) {
@@ -166,11 +171,11 @@ TEST_F(RunTest, ALockedPageShowsError102AndTheRunGoesOn) {
   EXPECT_EQ(home_.dir().Read("site/p2.htm"), Page("i2.bmp"));
 }
 
-TEST_F(RunTest, AnErrorThatEndsTheRunIsShownAndTheWindowStillCloses) {
+TEST_F(RunTest, ABadWidthIsShownNamingThePageAndTheRunGoesOn) {
   const Paths pages = Pages(3);
   home_.Write("site/p2.htm", Page("i2.bmp", " width=abc"));
   AddFileList(*form_, pages);
-  TProcForm run(*form_, form_->FilePaths(), form_.get());
+  TProcForm run(form_->FilePaths(), FinalSizeSink(), form_.get());
   std::vector<std::string> messages;
   apptest::ModalWatcher watcher([&](QWidget* window) {
     if (auto* box = qobject_cast<QMessageBox*>(window)) {
@@ -179,21 +184,22 @@ TEST_F(RunTest, AnErrorThatEndsTheRunIsShownAndTheWindowStillCloses) {
     }
   });
   run.exec();
-  EXPECT_EQ(messages, Paths{"'abc' is not a valid integer value."});
+  EXPECT_EQ(messages, Paths{pages[1] + ": 'abc' is not a valid integer value."});
   EXPECT_FALSE(run.isVisible());
   EXPECT_TRUE(Protected(pages[0]));
   EXPECT_EQ(home_.dir().Read("site/p2.htm"), Page("i2.bmp", " width=abc"));
-  EXPECT_EQ(home_.dir().Read("site/p3.htm"), Page("i3.bmp"));
-  EXPECT_EQ(FinalSizes(), QStringList({SizeOf(pages[0]), "", ""}));
-  EXPECT_TRUE(fs::exists(home_ / "site/i2.bmp")) << "the unwritten page still shows its image";
+  EXPECT_TRUE(Protected(pages[2]));
+  EXPECT_EQ(FinalSizes(), QStringList({SizeOf(pages[0]), "", SizeOf(pages[2])}));
+  EXPECT_TRUE(fs::exists(home_ / "site/i2.bmp")) << "the unchanged page still shows its image";
   EXPECT_FALSE(fs::exists(home_ / "site/i1.bmp"));
+  EXPECT_FALSE(fs::exists(home_ / "site/i3.bmp"));
 }
 
 TEST_F(RunTest, ARunThatCannotStartTouchesNothing) {
   const Paths pages = Pages(1);
   AddFileList(*form_, pages);
   Options.PieHor = 0;
-  TProcForm run(*form_, form_->FilePaths(), form_.get());
+  TProcForm run(form_->FilePaths(), FinalSizeSink(), form_.get());
   std::vector<std::string> messages;
   apptest::ModalWatcher watcher([&](QWidget* window) {
     if (auto* box = qobject_cast<QMessageBox*>(window)) {
@@ -239,7 +245,9 @@ TEST(StartUp, MenuStartAddsTheHandOffPathsAndRunsByItself) {
   EXPECT_EQ(form.FilePaths(), (Paths{folderPage, named}));
   EXPECT_FALSE(platform::FileExists(home / "files.tmp"));
   EXPECT_EQ(watcher.seen(), (std::vector<std::string>{"TDirForm", "TDirForm", "TProcForm"}));
-  EXPECT_NE(home.dir().Read("named.shtml"), "<html><head></head><body>n</body></html>");
+  // The run went over it (its Final Size is shown); with no picture in it,
+  // it is left as it was.
+  EXPECT_EQ(home.dir().Read("named.shtml"), "<html><head></head><body>n</body></html>");
   SetShowErrorHandler(nullptr);
 }
 

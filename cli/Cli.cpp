@@ -12,7 +12,8 @@
 #include "engine/DryRun.h"
 #include "engine/Grid.h"
 #include "engine/RunRestore.h"
-#include "engine/RunState.h"
+#include "engine/PageLoop.h"
+#include "engine/ProtectionRun.h"
 #include "engine/vlmKernel.h"
 #include "platform/File.h"
 #include "storage/BackupSet.h"
@@ -72,13 +73,13 @@ std::string Json(const std::string& text) {
 }
 
 int DryRun(const std::vector<std::string>& pages, bool json) {
-  std::set<std::string> sliced;
+  TCutImages cut;
   std::map<std::string, int> byReason;
   std::map<std::string, int> byAction;
   int errors = 0, tags = 0;
   for (const auto& page : pages) {
     if (!IsRegularFile(page)) continue;
-    TDryRunPage look = DryRunPage(page, sliced);
+    TDryRunPage look = DryRunPage(page, Options, cut);
     if (!json) std::cout << page << "\n";
     for (const auto& tag : look.Tags) {
       ++tags;
@@ -119,7 +120,7 @@ int DryRun(const std::vector<std::string>& pages, bool json) {
   }
   if (json) {
     std::cout << "{\"summary\":{\"pages\":" << pages.size() << ",\"tags\":" << tags
-              << ",\"images\":" << sliced.size();
+              << ",\"images\":" << cut.Images();
     for (const char* action : {"slice", "reuse", "leave"}) {
       std::cout << ",\"" << action << "\":" << byAction[action];
     }
@@ -133,7 +134,7 @@ int DryRun(const std::vector<std::string>& pages, bool json) {
   } else {
     std::cout << pages.size() << " page(s), " << tags << " image tag(s): " << byAction["slice"]
               << " slice, " << byAction["reuse"] << " reuse, " << byAction["leave"]
-              << " left alone; " << sliced.size()
+              << " left alone; " << cut.Images()
               << " image(s) would be sliced; nothing was changed\n";
     for (const auto& [reason, count] : byReason) {
       std::cout << "  left alone, " << reason << ": " << count << "\n";
@@ -166,59 +167,69 @@ int Protect(const TCliArguments& args) {
 
   ProgressBar bar(pages.size());
   int errors = 0;
-  TShowErrorHandler old = SetShowErrorHandler([&](int number, const std::string& message) {
-    ++errors;
-    bar.Clear();
-    std::cerr << "Error #" << number << ": " << message << "\n";
-  });
-  struct Restore {
-    TShowErrorHandler& old;
-    ~Restore() { SetShowErrorHandler(old); }
-  } restoreHandler{old};
-
+  std::unique_ptr<TProtectionRun> run;
   try {
-    BeginProtection();
+    run = std::make_unique<TProtectionRun>(Options, BackupFolder(),
+                                           [&](int number, const std::string& message) {
+                                             ++errors;
+                                             bar.Clear();
+                                             std::cerr << "Error #" << number << ": " << message
+                                                       << "\n";
+                                           });
   } catch (const std::exception& e) {
     std::cerr << "vlm-cli: the run cannot start: " << e.what() << "\n";
-    EndProtection();
     return 1;
   }
   int protectedPages = 0;
   int64_t bytesBefore = 0, bytesAfter = 0;
-  size_t done = 0;
-  try {
-    for (const auto& page : pages) {
-      bar.Show(done++);
-      if (!IsRegularFile(page)) continue;
-      const int64_t before = SizeOf(page);
-      int32_t finalSize = -1;
-      const int errorsBefore = errors;
-      ProtectPage(page, finalSize);
-      if (finalSize < 0) continue;
-      bar.Clear();
-      std::cout << page << "  " << before << " -> " << finalSize << " bytes\n";
-      if (errors == errorsBefore) {
-        ++protectedPages;
-        bytesBefore += before;
-        bytesAfter += finalSize;
-      }
-    }
-  } catch (const std::exception& e) {
-    ++errors;
+  int64_t sizeBefore = 0;
+  TPageLoopEvents events;
+  events.PageStarting = [&](size_t done, const std::string& page) {
+    bar.Show(done);
+    sizeBefore = SizeOf(page);
+  };
+  events.PageDone = [&](size_t, const std::string& page, const TPageOutcome& outcome) {
     bar.Clear();
-    std::cerr << "Error: " << e.what() << "\n";
-  }
+    if (!outcome.Error.empty()) {
+      ++errors;
+      std::cerr << "Error: " << PageErrorText(page, outcome.Error) << "\n";
+    }
+    if (outcome.FinalSize < 0 || !outcome.Error.empty()) return;
+    if (outcome.Unchanged) {
+      std::cout << page << "  unchanged: no picture to protect\n";
+      return;
+    }
+    std::cout << page << "  " << sizeBefore << " -> " << outcome.FinalSize << " bytes\n";
+    if (outcome.FileErrors == 0) {
+      ++protectedPages;
+      bytesBefore += sizeBefore;
+      bytesAfter += outcome.FinalSize;
+    }
+  };
+  const TPageLoopResult result = RunPageLoop(*run, pages, events);
   bar.Show(pages.size());
   bar.Clear();
-  const TRunState* run = CurrentRun();
-  const int64_t images = run ? run->ImagesSliced : 0;
-  const int64_t pieces = run ? run->PiecesWritten : 0;
-  const std::string set = run && run->Backup ? run->Backup->BaseName() : std::string();
-  EndProtection();
+  if (result.Failure) {
+    ++errors;
+    try {
+      std::rethrow_exception(result.Failure);
+    } catch (const std::exception& e) {
+      std::cerr << "Error: " << e.what() << "\n";
+    } catch (...) {
+      std::cerr << "Error: the run ended\n";
+    }
+  }
+  const TRunFigures& figures = run->Figures();
+  const std::string set = run->BackupSetName();
 
   std::cout << "Pages protected: " << protectedPages << " of " << pages.size() << "\n"
-            << "Images sliced: " << images << " (" << pieces << " pieces)\n"
-            << "Bytes before: " << bytesBefore << ", after: " << bytesAfter << "\n"
+            << "Images sliced: " << figures.ImagesSliced << " (" << figures.PiecesWritten
+            << " pieces)\n"
+            << "Sources deleted: " << figures.SourcesDeleted << "\n";
+  for (const auto& [why, count] : figures.SourcesKept) {
+    std::cout << "Sources kept: " << count << " (" << why << ")\n";
+  }
+  std::cout << "Bytes before: " << bytesBefore << ", after: " << bytesAfter << "\n"
             << "Errors: " << errors << "\n";
   if (!set.empty()) {
     const size_t slash = set.rfind('/');

@@ -16,9 +16,7 @@ std::vector<std::string> CollectPages(const std::vector<std::string>& paths, boo
   std::vector<std::string> pages;
   std::unordered_set<std::string> listed;
   auto add = [&](const std::string& page) {
-    std::string key = page;
-    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (listed.insert(key).second) pages.push_back(page);
+    if (listed.insert(PageKey(page)).second) pages.push_back(page);
   };
   for (const auto& path : paths) {
     std::string full = AbsolutePath(path);

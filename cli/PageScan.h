@@ -5,9 +5,9 @@
 
 // The page list of a run from command-line paths: folders are read as the
 // windowed program's add-folder command reads them (with their subfolders
-// when `subfolders`), files are taken whatever their extension; a path already listed
-// (compared without regard to letter case) is skipped. Paths are made
-// absolute first.
+// when `subfolders`), files are taken whatever their extension; a page
+// already listed under another name (the same PageKey) is skipped. Paths are
+// made absolute first.
 std::vector<std::string> CollectPages(const std::vector<std::string>& paths, bool subfolders);
 
 // `path` made absolute against the current folder, "." and ".." resolved.

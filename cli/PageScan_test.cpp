@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "platform/TempDir.h"
 #include "storage/vlmOption.h"
@@ -25,12 +26,17 @@ TEST_F(PageScanTest, FoldersAreReadWithOrWithoutSubfolders) {
   EXPECT_EQ(CollectPages({dir / "site/"}, true).size(), 2u);
 }
 
-TEST_F(PageScanTest, CollectTakesNamedFilesAsTheyAreAndSkipsDuplicatesByCase) {
+TEST_F(PageScanTest, CollectTakesNamedFilesAsTheyAreAndListsEachFileOnce) {
   dir.Write("site/index.htm", "");
   dir.Write("site/notes.txt", "");
-  std::string upper = dir.path() + "/site/INDEX.HTM";
-  auto pages = CollectPages({dir / "site", dir / "site/notes.txt", upper, dir / "site/./index.htm"}, true);
+  dir.Write("other/x.htm", "");
+  std::filesystem::create_hard_link(dir / "site/index.htm", dir / "other/hard.htm");
+  std::filesystem::create_symlink(dir / "site/index.htm", dir / "other/soft.htm");
+  auto pages = CollectPages({dir / "site", dir / "site/notes.txt", dir / "other/hard.htm",
+                             dir / "other/soft.htm", dir / "site/./index.htm"},
+                            true);
   EXPECT_EQ(pages, (std::vector<std::string>{dir / "site/index.htm", dir / "site/notes.txt"}));
+  EXPECT_EQ(CollectPages({dir / "other"}, false).size(), 2u) << "x.htm and one of the links";
 }
 
 }  // namespace

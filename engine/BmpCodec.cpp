@@ -247,8 +247,10 @@ bool DecodeUncompressed(const Reader& in, size_t offset, const Header& h, const 
   return true;
 }
 
-// Run-length encoded 4- or 8-bit data. Runs that would leave the picture are
-// refused; pixels the data never reaches keep palette colour 0.
+// Run-length encoded 4- or 8-bit data. Pixels past the width of their row are
+// dropped, as other readers drop them: some writers encode a row's padding as
+// pixels. Runs below the last row are refused; pixels the data never reaches
+// keep palette colour 0.
 bool DecodeRle(const Reader& in, size_t offset, const Header& h, const Palette& palette,
                TBitmap& bitmap) {
   bitmap.Resize(h.Width, h.Height);
@@ -259,8 +261,9 @@ bool DecodeRle(const Reader& in, size_t offset, const Header& h, const Palette& 
   int32_t x = 0, row = 0;  // row counts from the bottom
   size_t at = offset;
   auto put = [&](uint32_t index) {
-    if (x >= h.Width || row >= h.Height) return false;
-    PutIndex(bitmap, x++, h.Height - 1 - row, palette, index);
+    if (row >= h.Height) return false;
+    if (x < h.Width) PutIndex(bitmap, x, h.Height - 1 - row, palette, index);
+    ++x;
     return true;
   };
   for (;;) {

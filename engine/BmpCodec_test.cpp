@@ -208,7 +208,12 @@ TEST(BmpCodec, ReadsRunLengthEncodedData) {
   // of line; top row: delta (1, 0) then run of 2 x index 2; end of bitmap.
   std::string rle8("\x03\x01\x00\x03\x02\x02\x02\x00\x00\x00\x00\x02\x01\x00\x02\x02\x00\x01", 18);
   // The absolute run of 3 is padded to an even count: indices 2, 2, 2, pad.
-  ASSERT_FALSE(DecodeBmp(MakeBmp(4, 2, 8, 1, pal, rle8, 3), b));  // 3 + 3 > 4 pixels
+  // 3 + 3 > 4 pixels: the two past the width are dropped, as other readers
+  // drop them.
+  ASSERT_TRUE(DecodeBmp(MakeBmp(4, 2, 8, 1, pal, rle8, 3), b));
+  EXPECT_EQ(PixelAt(b, 3, 1), (Rgb{0, 255, 0}));
+  EXPECT_EQ(PixelAt(b, 0, 0), (Rgb{0, 0, 0}));
+  EXPECT_EQ(PixelAt(b, 1, 0), (Rgb{0, 255, 0}));
   std::string ok8("\x03\x01\x00\x00\x00\x02\x01\x00\x02\x02\x00\x01", 12);
   ASSERT_TRUE(DecodeBmp(MakeBmp(4, 2, 8, 1, pal, ok8, 3), b));
   EXPECT_EQ(PixelAt(b, 0, 1), (Rgb{255, 0, 0}));

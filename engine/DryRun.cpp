@@ -3,7 +3,7 @@
 #include "engine/ImageTagRewriter.h"
 #include "engine/PageProcessor.h"
 #include "storage/GlobalLib.h"
-#include "storage/vlmOption.h"
+#include "platform/Path.h"
 
 const char* DryRunActionName(TDryRunTag::Action action) {
   switch (action) {
@@ -17,7 +17,7 @@ const char* DryRunActionName(TDryRunTag::Action action) {
   return "leave";
 }
 
-TDryRunPage DryRunPage(const std::string& pagePath, std::set<std::string>& sliced) {
+TDryRunPage DryRunPage(const std::string& pagePath, const TOptions& options, TCutImages& cut) {
   TDryRunPage result;
   result.Path = pagePath;
   std::string text;
@@ -29,20 +29,19 @@ TDryRunPage DryRunPage(const std::string& pagePath, std::set<std::string>& slice
     result.Error = e.what();
     return result;
   }
-  const std::string folder = pagePath.substr(0, pagePath.rfind('/') + 1);
-  auto known = [&](const std::string& path) { return sliced.count(path) > 0; };
+  const std::string folder = platform::FolderOf(pagePath);
   auto srcOf = [](const std::string& tag) {
     std::string src = GetAttributeValue(tag, "SRC=");
     return src == "-1" ? std::string() : src;
   };
   try {
     BuildProtectedPage(
-        text, Options.ATag != 0,
+        text, options.ATag != 0,
         [&](const std::string& tag, const std::string& link, std::string&) {
           TImageCandidate candidate;
           TDryRunTag verdict;
           verdict.Src = srcOf(tag);
-          const TTagDecision decision = JudgeImageTag(tag, folder, link, known, candidate, false);
+          const TTagDecision decision = JudgeImageTag(tag, folder, link, options, cut, candidate, false);
           verdict.ImagePath = candidate.Target.ImagePath;
           switch (decision) {
             case TTagDecision::Refused:
@@ -55,7 +54,8 @@ TDryRunPage DryRunPage(const std::string& pagePath, std::set<std::string>& slice
               break;
             case TTagDecision::New:
               verdict.What = TDryRunTag::Action::Slice;
-              sliced.insert(candidate.Target.ImagePath);
+              cut.Add(candidate.Target.ImagePath, candidate.OwnWidth, candidate.OwnHeight,
+                      candidate.Width, candidate.Height);
               result.NewImages.push_back(candidate.Target.ImagePath);
               break;
           }

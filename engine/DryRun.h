@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/ImageTagRewriter.h"
 #include "engine/LeaveReason.h"
+#include "storage/vlmOption.h"
 
 // What a run would do with one IMG tag.
 struct TDryRunTag {
@@ -26,10 +28,10 @@ struct TDryRunPage {
   std::string Error;                   // its message, or the error that would end the run
 };
 
-// Judges every IMG tag of `pagePath` as a run would, with the run's own
-// judging (JudgeImageTag and the page's link rules). `sliced` holds the
-// images earlier pages of the same look would have sliced, and grows.
-TDryRunPage DryRunPage(const std::string& pagePath, std::set<std::string>& sliced);
+// Judges every IMG tag of `pagePath` as a run with `options` would, with
+// the run's own judging (JudgeImageTag and the page's link rules). `cut`
+// holds the cuts earlier pages of the same look would have made, and grows.
+TDryRunPage DryRunPage(const std::string& pagePath, const TOptions& options, TCutImages& cut);
 
 // "slice", "reuse", "leave".
 const char* DryRunActionName(TDryRunTag::Action action);

@@ -83,7 +83,7 @@ TImageAddress ResolveImageAddress(const std::string& pageFolder, const std::stri
   while (last > first && IsBlank(srcValue[last - 1])) --last;
   std::string value = srcValue.substr(first, last - first);
   value = value.substr(0, value.find_first_of("?#"));
-  address.SrcDir = value.substr(0, value.rfind('/') + 1);
+  address.SrcDir = value.substr(0, value.find_last_of("/\\") + 1);
 
   std::string slashed = value;
   std::replace(slashed.begin(), slashed.end(), '\\', '/');

@@ -12,7 +12,7 @@ struct TImageAddress {
   };
   Kind Where = Kind::File;
   std::string Path;        // the full path of the file, for Kind::File
-  std::string SrcDir;      // the SRC's own text up to its last "/" (before any "?" or "#")
+  std::string SrcDir;      // the SRC's own text up to its last "/" or "\\" (before any "?" or "#")
   bool BadEscape = false;  // an escape that decodes to NUL: no file can be meant
 };
 

@@ -16,7 +16,7 @@ TEST(ImageAddress, ResolvesAsABrowserDoesAgainstAFileUrl) {
   } cases[] = {
       {"img/a.gif", "", Kind::File, "/site/pages/img/a.gif", "img/"},
       {"../img/a.gif", "", Kind::File, "/site/img/a.gif", "../img/"},
-      {"img\\sub\\a.gif", "", Kind::File, "/site/pages/img/sub/a.gif", ""},
+      {"img\\sub\\a.gif", "", Kind::File, "/site/pages/img/sub/a.gif", "img\\sub\\"},
       {"my%20photo.jpg", "", Kind::File, "/site/pages/my photo.jpg", ""},
       {"img/caf%C3%A9.png", "", Kind::File, "/site/pages/img/caf\xC3\xA9.png", "img/"},
       {"img/a%2Fb.png", "", Kind::File, "/site/pages/img/a%2Fb.png", "img/"},
@@ -33,7 +33,7 @@ TEST(ImageAddress, ResolvesAsABrowserDoesAgainstAFileUrl) {
       {"HTTPS://example.com/a.gif", "", Kind::Remote, "", "HTTPS://example.com/"},
       {"data:image/png;base64,iVBOR", "", Kind::Remote, "", "data:image/"},
       {"//cdn.example.com/a.gif", "/srv/www", Kind::Remote, "", "//cdn.example.com/"},
-      {"\\\\server\\share\\a.gif", "", Kind::Remote, "", ""},
+      {"\\\\server\\share\\a.gif", "", Kind::Remote, "", "\\\\server\\share\\"},
       {"file:///etc/a.gif", "", Kind::Remote, "", "file:///etc/"},
   };
   for (const auto& c : cases) {

@@ -6,15 +6,15 @@
 
 #include "engine/ImageAddress.h"
 #include "engine/ImageDecoder.h"
-#include "engine/RunState.h"
+#include "engine/ProtectionRun.h"
 #include "engine/Scaler.h"
 #include "engine/Slicer.h"
 #include "engine/TagAttributes.h"
 #include "platform/File.h"
+#include "platform/Path.h"
 #include "storage/Convert.h"
 #include "storage/FolderScan.h"
 #include "storage/GlobalLib.h"
-#include "storage/vlmOption.h"
 
 namespace {
 
@@ -32,21 +32,18 @@ bool HasExcludedAttribute(std::string_view tag) {
 
 // The kind of an image by its extension, when the options protect it;
 // otherwise None with `why` saying what stands in the way.
-ImageKind KindOf(const std::string& ext, std::string& why) {
-  std::string upper = ext;
-  for (char& c : upper) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  }
+ImageKind KindOf(const std::string& ext, const TOptions& options, std::string& why) {
+  const std::string upper = platform::AsciiUpper(ext);
   const struct {
     const char* ext;
     ImageKind kind;
     TBool on;
-  } kinds[] = {{".GIF", ImageKind::GIF, Options.ProtectGIF},
-               {".JPG", ImageKind::JPEG, Options.ProtectJPG},
-               {".JPEG", ImageKind::JPEG, Options.ProtectJPG},
-               {".BMP", ImageKind::BMP, Options.ProtectBMP},
-               {".PNG", ImageKind::PNG, Options.ProtectPNG},
-               {".WEBP", ImageKind::WebP, Options.ProtectWebP}};
+  } kinds[] = {{".GIF", ImageKind::GIF, options.ProtectGIF},
+               {".JPG", ImageKind::JPEG, options.ProtectJPG},
+               {".JPEG", ImageKind::JPEG, options.ProtectJPG},
+               {".BMP", ImageKind::BMP, options.ProtectBMP},
+               {".PNG", ImageKind::PNG, options.ProtectPNG},
+               {".WEBP", ImageKind::WebP, options.ProtectWebP}};
   for (const auto& k : kinds) {
     if (upper != k.ext) continue;
     if (k.on) return k.kind;
@@ -78,27 +75,60 @@ bool ReadImageFile(const std::string& path, TPixelBytes& bytes, int32_t& size) {
   return true;
 }
 
+// A WIDTH or HEIGHT value: a whole decimal number, as browsers read one.
+// Raises EConvertError for anything else, hexadecimal forms included.
+int32_t DimensionValue(const std::string& value) {
+  if (value.find_first_of("$xX") != std::string::npos) {
+    throw EConvertError("'" + value + "' is not a valid integer value");
+  }
+  return StrToInt(value);
+}
+
+// The size a tag shows a picture of `ownW` x `ownH` at. With only one of
+// WIDTH and HEIGHT the other follows the picture's own aspect ratio, as a
+// browser shows it. Raises EConvertError as DimensionValue does.
+void ShownSize(const std::string& widthValue, const std::string& heightValue, int32_t ownW,
+               int32_t ownH, int32_t& w, int32_t& h) {
+  w = widthValue == "-1" ? ownW : DimensionValue(widthValue);
+  h = heightValue == "-1" ? ownH : DimensionValue(heightValue);
+  if (widthValue == "-1" && heightValue != "-1" && ownH > 0) {
+    w = static_cast<int32_t>((int64_t{h} * ownW + ownH / 2) / ownH);
+  } else if (heightValue == "-1" && widthValue != "-1" && ownW > 0) {
+    h = static_cast<int32_t>((int64_t{w} * ownH + ownW / 2) / ownW);
+  }
+}
+
 }  // namespace
 
+void TCutImages::Add(const std::string& path, int32_t ownWidth, int32_t ownHeight, int32_t width,
+                     int32_t height) {
+  OwnSizes_.emplace(path, std::make_pair(ownWidth, ownHeight));
+  Cuts_.emplace(path, width, height);
+}
+
+bool TCutImages::OwnSize(const std::string& path, int32_t& width, int32_t& height) const {
+  auto it = OwnSizes_.find(path);
+  if (it == OwnSizes_.end()) return false;
+  width = it->second.first;
+  height = it->second.second;
+  return true;
+}
+
+bool TCutImages::HasCut(const std::string& path, int32_t width, int32_t height) const {
+  return Cuts_.count({path, width, height}) > 0;
+}
+
 std::string GetAttributeValue(std::string_view tagText, std::string_view name) {
-  int p = PosTextFrom(tagText, name, 6);
-  if (p == 0) return "-1";
-  size_t start = static_cast<size_t>(p - 1) + name.size();
-  std::string_view rest = tagText.substr(std::min(start, tagText.size()));
-  size_t end;
-  if (!rest.empty() && (rest[0] == '"' || rest[0] == '\'')) {
-    rest.remove_prefix(1);
-    end = rest.find(tagText[start]);
-  } else {
-    end = rest.find(' ');
-    if (end == std::string_view::npos) end = rest.find('>');
-  }
-  return std::string(rest.substr(0, end));
+  if (!name.empty() && name.back() == '=') name.remove_suffix(1);
+  // The first of a repeated name counts; one without a value names nothing.
+  const std::vector<TTagAttribute> attributes = ReadTagAttributes(tagText);
+  const TTagAttribute* attribute = FindAttribute(attributes, name);
+  return attribute && attribute->HasValue ? attribute->Value : "-1";
 }
 
 TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFolder,
-                           const std::string& linkTag, const TSlicedLookup& alreadySliced,
-                           TImageCandidate& candidate, bool scale) {
+                           const std::string& linkTag, const TOptions& options,
+                           const TCutImages& cut, TImageCandidate& candidate, bool scale) {
   TLeaveReason& reason = candidate.Reason;
   std::string& detail = candidate.Detail;
   auto leave = [&](TLeaveReason why, std::string what = std::string()) {
@@ -122,13 +152,13 @@ TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFo
   if (srcValue.find('\0') != std::string::npos) {
     return leave(TLeaveReason::MissingFile, "NUL in SRC");
   }
-  const TImageAddress address = ResolveImageAddress(pageFolder, srcValue, Options.SiteRoot);
+  const TImageAddress address = ResolveImageAddress(pageFolder, srcValue, options.SiteRoot);
   if (address.Where == TImageAddress::Kind::Remote) return leave(TLeaveReason::RemoteAddress);
   if (address.Where == TImageAddress::Kind::NoSiteRoot) return leave(TLeaveReason::NoSiteRoot);
   if (address.BadEscape) return leave(TLeaveReason::MissingFile, "%00 in SRC");
   TSliceTarget& target = candidate.Target;
   target.ImagePath = address.Path;
-  target.ImageFolder = target.ImagePath.substr(0, target.ImagePath.rfind('/') + 1);
+  target.ImageFolder = platform::FolderOf(target.ImagePath);
   size_t dot = target.ImagePath.rfind('.');
   target.ImageExt = dot != std::string::npos && dot >= target.ImageFolder.size()
                         ? target.ImagePath.substr(dot)
@@ -139,14 +169,26 @@ TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFo
   if (!platform::FileExists(target.ImagePath)) {
     return leave(TLeaveReason::MissingFile, target.ImagePath);
   }
-  if (alreadySliced(target.ImagePath)) return TTagDecision::Reused;
+  // Only a regular file is a picture: a pipe or a device named like one
+  // would hold the run for ever once opened.
+  if (!IsRegularFile(target.ImagePath)) return leave(TLeaveReason::NotRegularFile);
+  const std::string widthValue = GetAttributeValue(tagText, "WIDTH=");
+  const std::string heightValue = GetAttributeValue(tagText, "HEIGHT=");
+  if (widthValue == "100%" || heightValue == "100%") {
+    return leave(TLeaveReason::ExcludedAttribute, "a size of 100%");
+  }
+  if (cut.OwnSize(target.ImagePath, candidate.OwnWidth, candidate.OwnHeight)) {
+    ShownSize(widthValue, heightValue, candidate.OwnWidth, candidate.OwnHeight, candidate.Width,
+              candidate.Height);
+    if (cut.HasCut(target.ImagePath, candidate.Width, candidate.Height)) {
+      return TTagDecision::Reused;
+    }
+  }
 
   std::string kindDetail;
-  candidate.Kind = KindOf(target.ImageExt, kindDetail);
+  candidate.Kind = KindOf(target.ImageExt, options, kindDetail);
   if (candidate.Kind == ImageKind::None) return leave(TLeaveReason::FormatNotHandled, kindDetail);
   if (target.ImagePath.size() > kLongestBackupPath) return leave(TLeaveReason::PathTooLong);
-  // A pipe or a device would block the read or never end it.
-  if (!IsRegularFile(target.ImagePath)) return leave(TLeaveReason::NotRegularFile);
   if (!ReadImageFile(target.ImagePath, candidate.FileBytes, candidate.FileSize)) {
     return leave(TLeaveReason::MissingFile, "cannot be read");
   }
@@ -157,22 +199,12 @@ TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFo
                  "not a well-formed " + KindName(candidate.Kind) + " file");
   }
 
-  const std::string widthValue = GetAttributeValue(tagText, "WIDTH=");
-  const std::string heightValue = GetAttributeValue(tagText, "HEIGHT=");
-  if (widthValue == "100%" || heightValue == "100%") {
-    return leave(TLeaveReason::ExcludedAttribute, "a size of 100%");
-  }
-  // With only one of WIDTH and HEIGHT the other follows the picture's own
-  // aspect ratio, as a browser shows it.
-  const int32_t ownW = image.Bitmap.Width, ownH = image.Bitmap.Height;
-  int32_t w = widthValue == "-1" ? ownW : StrToInt(widthValue);
-  int32_t h = heightValue == "-1" ? ownH : StrToInt(heightValue);
-  if (widthValue == "-1" && heightValue != "-1" && ownH > 0) {
-    w = static_cast<int32_t>((int64_t{h} * ownW + ownH / 2) / ownH);
-  } else if (heightValue == "-1" && widthValue != "-1" && ownW > 0) {
-    h = static_cast<int32_t>((int64_t{w} * ownH + ownW / 2) / ownW);
-  }
-  if (w < Options.MinWidth || h < Options.MinHeight) {
+  candidate.OwnWidth = image.Bitmap.Width;
+  candidate.OwnHeight = image.Bitmap.Height;
+  ShownSize(widthValue, heightValue, candidate.OwnWidth, candidate.OwnHeight, candidate.Width,
+            candidate.Height);
+  const int32_t w = candidate.Width, h = candidate.Height;
+  if (w < options.MinWidth || h < options.MinHeight) {
     return leave(TLeaveReason::TooSmall, std::to_string(w) + "x" + std::to_string(h));
   }
   if (!IsAcceptableImageSize(w, h)) return leave(TLeaveReason::FormatNotHandled, "shown too large");
@@ -191,29 +223,33 @@ TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFo
 bool ProtectImageTag(const std::string& tagText, const std::string& pageFolder,
                      const std::string& linkTag, const std::string& closeLinkText,
                      const std::string& widthHeightText, std::string& replacement,
-                     TRunState& run) {
+                     TProtectionRun& run) {
   replacement = tagText;
-  TSavedImage& saved = *run.Saved;
+  TSavedImage& saved = run.Saved();
   TImageCandidate candidate;
-  candidate.Target.Markup = run.Markup;
-  auto find = [&](const std::string& path) { return saved.Find(path); };
-  switch (JudgeImageTag(tagText, pageFolder, linkTag, find, candidate)) {
+  candidate.Target.Markup = run.Options().Markup;
+  switch (JudgeImageTag(tagText, pageFolder, linkTag, run.Options(), run.Cuts(), candidate)) {
     case TTagDecision::Refused:
       return false;
     case TTagDecision::Reused:
+      if (!saved.FindCut(candidate.Target.ImagePath, candidate.Width, candidate.Height)) {
+        throw Exception("Saved image: no cut of " + candidate.Target.ImagePath);
+      }
       saved.BuildTable(linkTag, closeLinkText, widthHeightText, candidate.Target.SrcDir,
-                       replacement, tagText, run.Markup);
-      run.PageImages.push_back(saved.FoundIndex());
+                       replacement, tagText, run.Options().Markup);
+      run.NotePageImage(saved.FoundIndex());
       return true;
     case TTagDecision::New:
       break;
   }
 
-  // The image's old bytes must be safe on disk before anything of it changes.
+  // The image's old bytes must be safe on disk before anything of it
+  // changes. A further cut of it records them again: the backup set ties
+  // each list of piece names to an entry of its own.
   try {
-    run.Backup->AddEntry(candidate.FileSize, candidate.Target.ImagePath, candidate.FileText());
+    run.Backup().AddEntry(candidate.FileSize, candidate.Target.ImagePath, candidate.FileText());
   } catch (const EFileHandlerError& e) {
-    ShowError(e.ErrorCode, e.what());
+    run.ReportError(e.ErrorCode, e.what());
     return false;
   }
   candidate.FileBytes.clear();
@@ -221,31 +257,32 @@ bool ProtectImageTag(const std::string& tagText, const std::string& pageFolder,
 
   const int before = saved.LastIndex();
   bool namesWritten = false;
-  run.WrittenFolders.insert(candidate.Target.ImageFolder);
+  run.NoteWrittenFolder(candidate.Target.ImageFolder);
   try {
     replacement = SliceImage(candidate.Image, candidate.Kind, candidate.Target, widthHeightText,
-                             closeLinkText, Options, *run.Names, saved,
+                             closeLinkText, run.Options(), run.Names(), saved,
                              [&](const std::string& pieceNames) {
-                               run.Backup->AddPieceNames(pieceNames);
+                               run.Backup().AddPieceNames(pieceNames);
                                namesWritten = true;
                              });
   } catch (const EFileHandlerError& e) {
     if (namesWritten || saved.LastIndex() == before) {
-      if (saved.LastIndex() != before) run.PageImages.push_back(saved.LastIndex());
+      if (saved.LastIndex() != before) run.NotePageImage(saved.LastIndex());
       throw;
     }
     // The name list could not be written: no piece exists yet. Forget the
     // image so that no later tag reuses it and its source stays.
     saved.DropNewest();
     replacement = tagText;
-    ShowError(e.ErrorCode, e.what());
+    run.ReportError(e.ErrorCode, e.what());
     return false;
   } catch (...) {
-    if (saved.LastIndex() != before) run.PageImages.push_back(saved.LastIndex());
+    if (saved.LastIndex() != before) run.NotePageImage(saved.LastIndex());
     throw;
   }
-  run.PageImages.push_back(saved.LastIndex());
-  run.ImagesSliced += 1;
-  run.PiecesWritten += static_cast<int64_t>(saved.GetPieceNames().size() / 4);
+  run.NotePageImage(saved.LastIndex());
+  run.Cuts().Add(candidate.Target.ImagePath, candidate.OwnWidth, candidate.OwnHeight,
+                 candidate.Width, candidate.Height);
+  run.CountSlice(static_cast<int64_t>(saved.GetPieceNames().size() / 4));
   return true;
 }

@@ -1,6 +1,10 @@
 #pragma once
 
 #include <functional>
+#include <set>
+#include <tuple>
+#include <unordered_map>
+#include <utility>
 #include <string>
 #include <string_view>
 
@@ -9,13 +13,34 @@
 #include "engine/ImageKind.h"
 #include "engine/LeaveReason.h"
 #include "engine/Slicer.h"
+#include "storage/vlmOption.h"
 
-struct TRunState;
+class TProtectionRun;
 
-// The value of attribute `name` (upper case with its "=", such as "SRC=") in
-// an IMG tag, searched from the tag's sixth character; "-1" when absent.
-// Quotes are dropped; an unquoted value ends at the first blank or ">".
+// The value of attribute `name` (upper case, with or without its "=", such as
+// "SRC=") in an IMG tag, read as a browser reads it: the name matched whole
+// in any letter case, blanks allowed around "=", the first of a repeated
+// name. "-1" when absent or written without a value. Quotes are dropped; an
+// unquoted value ends at the first blank or ">".
 std::string GetAttributeValue(std::string_view tagText, std::string_view name);
+
+// What a run knows of the images it has cut so far: each image's own size,
+// and the sizes it was cut at. An image shown at two sizes is cut once per
+// size.
+class TCutImages {
+ public:
+  void Add(const std::string& path, int32_t ownWidth, int32_t ownHeight, int32_t width,
+           int32_t height);
+  // The image's own size, when it was cut before.
+  bool OwnSize(const std::string& path, int32_t& width, int32_t& height) const;
+  bool HasCut(const std::string& path, int32_t width, int32_t height) const;
+  // How many different images were cut.
+  size_t Images() const { return OwnSizes_.size(); }
+
+ private:
+  std::unordered_map<std::string, std::pair<int32_t, int32_t>> OwnSizes_;
+  std::set<std::tuple<std::string, int32_t, int32_t>> Cuts_;
+};
 
 // An image a tag shows that qualifies for slicing: decoded and scaled to the
 // size the tag shows it at, with the bytes of its file for the backup.
@@ -26,6 +51,8 @@ struct TImageCandidate {
   // The whole file; memory that is not cleared before the file is read in.
   TPixelBytes FileBytes;
   int32_t FileSize = 0;
+  // The size the tag shows it at, and its own size.
+  int32_t Width = 0, Height = 0, OwnWidth = 0, OwnHeight = 0;
   // Why the tag is left alone, when it is; Detail adds what it was (the
   // extension, the size, the path), for people.
   TLeaveReason Reason = TLeaveReason::None;
@@ -38,23 +65,27 @@ struct TImageCandidate {
 
 enum class TTagDecision { Refused, Reused, New };
 
-// Answers whether the run has sliced the image at a full path already.
-using TSlicedLookup = std::function<bool(const std::string& imagePath)>;
-
 // Judges one IMG tag without changing anything: Refused (the page keeps the
-// tag; `candidate.Reason` says why), Reused (`alreadySliced` knows the
-// image) or New (`candidate` is filled; `scale` false leaves the image at its
-// own size, for a look without slicing). `candidate.Target` is set for Reused and New. Raises
-// EConvertError for a WIDTH or HEIGHT that is not a whole number.
+// tag; `candidate.Reason` says why), Reused (`cut` holds the image at the
+// size this tag shows it at) or New (`candidate` is filled; `scale` false
+// leaves the image at its own size, for a look without slicing). An image
+// cut before is judged by the rules of a new one when this tag shows it at
+// another size. `options` give the kinds to protect, the minimum size and
+// the site root. `candidate.Target` and its sizes are set for Reused and
+// New. Raises EConvertError for a WIDTH or HEIGHT that is not a whole
+// decimal number.
 TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFolder,
-                           const std::string& linkTag, const TSlicedLookup& alreadySliced,
+                           const std::string& linkTag, const TOptions& options,
+                           const TCutImages& cut,
                            TImageCandidate& candidate, bool scale = true);
 
 // Decides one IMG tag of a page. True with `replacement` set to the table of
 // the image's pieces when it is protected; false when the page keeps the tag.
-// Refusals are silent. Raises EConvertError for a WIDTH or HEIGHT that is not
-// a whole number, and Exception when a piece cannot be written.
+// Refusals are silent; a file error of the image's backup goes to the run's
+// error sink and the tag is kept. Raises EConvertError for a WIDTH or
+// HEIGHT that is not a whole number, and Exception when a piece cannot be
+// written.
 bool ProtectImageTag(const std::string& tagText, const std::string& pageFolder,
                      const std::string& linkTag, const std::string& closeLinkText,
                      const std::string& widthHeightText, std::string& replacement,
-                     TRunState& run);
+                     TProtectionRun& run);

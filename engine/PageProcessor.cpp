@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/PageSnippets.h"
+#include "engine/TagScan.h"
 #include "storage/GlobalLib.h"
 
 namespace {
@@ -55,12 +56,16 @@ bool HasEventHandler(std::string_view startTag) {
 
 // Where the head snippets go in a page without "</HEAD>": after a leading
 // document type declaration, which must stay first for the page to keep its
-// document mode; otherwise at the very start. Returns the 1-based position
-// the snippets are inserted before.
+// document mode; otherwise at the very start. A page that opens with a
+// server-side block ("<?", "<%") gets them at its end instead: a script
+// that sends headers must not have any text before it. Returns the 1-based
+// position the snippets are inserted before.
 int SnippetPositionWithoutHead(std::string_view page) {
   size_t i = 0;
   if (page.substr(0, 3) == "\xEF\xBB\xBF") i = 3;
   while (i < page.size() && (page[i] == ' ' || page[i] == '\t' || page[i] == '\r' || page[i] == '\n')) ++i;
+  const std::string_view opening = page.substr(i, 2);
+  if (opening == "<?" || opening == "<%") return static_cast<int>(page.size()) + 1;
   int doctype = PosTextFrom(page, "<!DOCTYPE", static_cast<int>(i) + 1);
   if (doctype != static_cast<int>(i) + 1) return 1;
   int close = PosCharFrom(page, '>', doctype);
@@ -70,7 +75,8 @@ int SnippetPositionWithoutHead(std::string_view page) {
 }  // namespace
 
 std::string BuildProtectedPage(std::string_view page, bool atag, const TTagProtector& protect,
-                               const TTagSkipped& skipped) {
+                               const TTagSkipped& skipped,
+                               std::vector<std::pair<int, int>>* replacedTags) {
   const std::vector<TLinkElement> links = FindLinks(page);
   const std::vector<std::pair<int, int>> pictures = FindPictures(page);
   size_t picture = 0;
@@ -93,17 +99,19 @@ std::string BuildProtectedPage(std::string_view page, bool atag, const TTagProte
   // not added twice.
   const std::string snippets = HeadSnippet1() + HeadSnippet2();
   const bool hasSnippets = page.find(snippets) != std::string_view::npos;
-  if (!hasSnippets) {
-    int head = PosTextFrom(page, "</HEAD>", 1);
-    emitTo((head > 0 ? head : SnippetPositionWithoutHead(page)) - 1);
+  const int head = PosTextFrom(page, "</HEAD>", 1);
+  const int snippetsAt = head > 0 ? head : SnippetPositionWithoutHead(page);
+  const bool snippetsAtEnd = snippetsAt > static_cast<int>(page.size());
+  if (!hasSnippets && !snippetsAtEnd) {
+    emitTo(snippetsAt - 1);
     out += snippets;
   }
 
   size_t cursor = 0;
   std::string tag, linkTag, replacement;
-  int a = PosTextFrom(page, "<IMG ", 1);
+  int a = FindImageTag(page, 1);
   while (a > 0) {
-    int d = PosCharFrom(page, '>', a + 5);
+    int d = FindTagEnd(page, a);
     if (d == 0) break;  // no tag after this one can end either
     while (picture < pictures.size() && pictures[picture].second < a) ++picture;
     const bool inPicture = picture < pictures.size() && pictures[picture].first < a;
@@ -128,6 +136,7 @@ std::string BuildProtectedPage(std::string_view page, bool atag, const TTagProte
       }
       if (!inside) {
         if (protect(tag, std::string(), replacement)) {
+          if (replacedTags) replacedTags->emplace_back(a, d);
           emitTo(a - 1);
           out += replacement;
         } else {
@@ -139,6 +148,7 @@ std::string BuildProtectedPage(std::string_view page, bool atag, const TTagProte
         CopyInto(page, l.Start, l.Close - l.Start + 1, linkTag);
         if (atag && !HasEventHandler(linkTag)) {
           if (protect(tag, linkTag, replacement)) {
+            if (replacedTags) replacedTags->emplace_back(a, d);
             if (a == l.Close + 1) {
               emitTo(l.Start - 1);
             } else {
@@ -160,9 +170,10 @@ std::string BuildProtectedPage(std::string_view page, bool atag, const TTagProte
         }
       }
     }
-    a = PosTextFrom(page, "<IMG ", d + 1);
+    a = FindImageTag(page, d + 1);
   }
   emitTo(static_cast<int>(page.size()));
+  if (!hasSnippets && snippetsAtEnd) out += snippets;
   const std::string tail = TailSnippet();
   if (!page.ends_with(tail)) out += tail;
   return out;

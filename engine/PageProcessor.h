@@ -3,6 +3,8 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "engine/LeaveReason.h"
 
@@ -20,6 +22,9 @@ using TTagSkipped = std::function<void(const std::string& tagText, TLeaveReason 
 // Plain text search only; the page's own bytes are never changed elsewhere.
 // `atag` says whether images inside links are protected at all. Tags inside
 // a PICTURE element are image sets and stay; `skipped`, when given, hears of
-// every tag that stays without being put to `protect`.
+// every tag that stays without being put to `protect`. When `replacedTags`
+// is given, it receives the 1-based first and last positions of every IMG
+// tag that was replaced, in page order.
 std::string BuildProtectedPage(std::string_view page, bool atag, const TTagProtector& protect,
-                               const TTagSkipped& skipped = nullptr);
+                               const TTagSkipped& skipped = nullptr,
+                               std::vector<std::pair<int, int>>* replacedTags = nullptr);

@@ -42,11 +42,35 @@ TEST(PageProcessor, PageWithoutHeadKeepsItsDoctypeFirst) {
   EXPECT_EQ(Rewrite("<p><!DOCTYPE html>"), Snippets() + "<p><!DOCTYPE html>" + TailSnippet());
 }
 
+TEST(PageProcessor, PageOpeningWithAServerBlockAndNoHeadGetsTheSnippetsAtItsEnd) {
+  for (const std::string page : {"<?php header('X: y'); ?><p><img src=x>", "\n<% x %><img src=x>"}) {
+    Protector p;
+    std::string expected = page;
+    expected.replace(expected.find("<img src=x>"), 11, "[T:]");
+    EXPECT_EQ(Rewrite(page, true, &p), expected + Snippets() + TailSnippet());
+    EXPECT_EQ(p.calls.size(), 1u);
+  }
+  EXPECT_EQ(Rewrite("<?php x ?><head></head>"), "<?php x ?><head>" + Snippets() + "</head>" + TailSnippet());
+}
+
+TEST(PageProcessor, ReplacedTagsAreReported) {
+  std::vector<std::pair<int, int>> replaced;
+  BuildProtectedPage("<img src=y><img src=x><a href=h><img src=x></a>", true,
+                     [](const std::string& t, const std::string&, std::string& r) {
+                       r = "T";
+                       return t.find("src=x") != std::string::npos;
+                     },
+                     nullptr, &replaced);
+  EXPECT_EQ(replaced, (std::vector<std::pair<int, int>>{{12, 22}, {33, 43}}));
+}
+
 TEST(PageProcessor, FindsTagsByPlainTextOnly) {
   Protector p;
-  std::string out = Rewrite("<head><img src=x></head><!-- <IMG SRC=x> --><Img\nsrc=x><iMg src=x>", true, &p);
-  EXPECT_EQ(out, "<head><img src=x>" + Snippets() + "</head><!-- [T:] --><Img\nsrc=x>[T:]" + TailSnippet());
-  EXPECT_EQ(p.calls.size(), 2u) << "the tag in the head is not offered";
+  std::string out = Rewrite(
+      "<head><img src=x></head><!-- <IMG SRC=x> --><Img\nsrc=x><iMg\tsrc=x alt='a>b'>", true, &p);
+  EXPECT_EQ(out, "<head><img src=x>" + Snippets() + "</head><!-- [T:] -->[T:][T:]" + TailSnippet());
+  EXPECT_EQ(p.calls.size(), 3u) << "the tag in the head is not offered";
+  EXPECT_EQ(p.calls.back().first, "<iMg\tsrc=x alt='a>b'>");
 }
 
 TEST(PageProcessor, ImageDirectlyInsideLinkDropsTheLinkAroundTheTable) {

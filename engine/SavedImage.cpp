@@ -4,16 +4,17 @@
 
 #include "engine/TableMarkup.h"
 #include "platform/Exception.h"
-#include "platform/File.h"
 
-TSavedImage::~TSavedImage() {
-  std::unordered_set<std::string> kept;
+std::vector<std::string> TSavedImage::SourcesToDelete() const {
+  std::unordered_set<std::string> seen;
   for (int32_t i = 0; i <= LastIndex_; ++i) {
-    if (Kept_[i]) kept.insert(Paths_[i]);
+    if (Kept_[i]) seen.insert(Paths_[i]);
   }
+  std::vector<std::string> paths;
   for (int32_t i = 0; i <= LastIndex_; ++i) {
-    if (!Paths_[i].empty() && !kept.count(Paths_[i])) platform::DeleteFile(Paths_[i]);
+    if (!Paths_[i].empty() && seen.insert(Paths_[i]).second) paths.push_back(Paths_[i]);
   }
+  return paths;
 }
 
 bool TSavedImage::Find(const std::string& path) {
@@ -21,6 +22,16 @@ bool TSavedImage::Find(const std::string& path) {
   if (it == Index_.end()) return false;
   FoundIndex_ = it->second;
   return true;
+}
+
+bool TSavedImage::FindCut(const std::string& path, int32_t width, int32_t height) {
+  for (int32_t i = 0; i <= LastIndex_; ++i) {
+    if (Paths_[i] == path && Geometries_[i].Width == width && Geometries_[i].Height == height) {
+      FoundIndex_ = i;
+      return true;
+    }
+  }
+  return false;
 }
 
 void TSavedImage::Add(const std::string& path) {

@@ -19,8 +19,8 @@ struct TImageGeometry {
 
 // The registry of the images sliced in one run: so a later tag showing the
 // same image (same full path, compared exactly) gets a table of the same
-// pieces without a second cut, and so the sources can be deleted when the
-// run ends. Entries are parallel arrays grown 20 slots at a time; index i
+// pieces without a second cut, and so the run knows which sources it may
+// delete when it ends. The registry itself deletes nothing. Entries are parallel arrays grown 20 slots at a time; index i
 // describes one image in all of them. One object lives for one run; not
 // thread-safe.
 class TSavedImage {
@@ -30,12 +30,12 @@ class TSavedImage {
   TSavedImage() = default;
   TSavedImage(const TSavedImage&) = delete;
   TSavedImage& operator=(const TSavedImage&) = delete;
-  // Deletes the file at every registered path, except the entries marked
-  // with KeepSource; a deletion that fails (file gone, in use) is ignored.
-  ~TSavedImage();
 
   // True when `path` is registered; FoundIndex() is then its first entry.
   bool Find(const std::string& path);
+  // True when `path` is registered with a cut at `width` x `height`;
+  // FoundIndex() is then that entry.
+  bool FindCut(const std::string& path, int32_t width, int32_t height);
   // Appends a new newest entry for `path`.
   void Add(const std::string& path);
   // Stores the newest entry's geometry and makes room for Rows x Cols piece
@@ -57,10 +57,13 @@ class TSavedImage {
                   const std::string& widthHeightText, const std::string& srcDir,
                   std::string& replacement, std::string_view tagText = {},
                   TMarkup markup = TMarkup::Table) const;
-  // Leaves the source of entry `index` (and of every entry with the same
-  // path) in place when the registry is destroyed: for an image whose backup
-  // is incomplete, or whose page was not written.
+  // Marks the source of entry `index` (and of every entry with the same
+  // path) as one to keep: for an image whose backup is incomplete, or whose
+  // page was not written.
   void KeepSource(int32_t index);
+  // Every registered path once, in registration order, except those marked
+  // with KeepSource.
+  std::vector<std::string> SourcesToDelete() const;
 
   // Forgets the newest entry, as if it had never been added: for an image
   // whose pieces could not be made. Its source stays in place.

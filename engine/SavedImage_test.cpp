@@ -89,36 +89,23 @@ TEST(SavedImage, ExtensionIsTakenFromTheFileNameOnly) {
   EXPECT_EQ(ExtensionOf("c.jpeg"), ".jpeg");
 }
 
-TEST(SavedImage, DestructionDeletesTheSourcesButKeepsMarkedOnesAndPieces) {
+TEST(SavedImage, SourcesToDeleteAreEveryPathOnceExceptKeptOnes) {
+  TSavedImage saved;
+  saved.Add("/a.gif");
+  saved.Add("/b.gif");
+  saved.Add("/c.gif");
+  saved.Add("/a.gif");
+  saved.Add("/d.bmp");
+  saved.Add("/d.bmp");
+  saved.KeepSource(1);
+  EXPECT_TRUE(saved.IsKept(1));
+  saved.KeepSource(5);  // keeps the path's earlier entry too
+  EXPECT_THROW(saved.KeepSource(6), Exception);
+  EXPECT_EQ(saved.SourcesToDelete(), (std::vector<std::string>{"/a.gif", "/c.gif"}));
   TempDir dir;
-  std::string a = dir.Write("a.gif", "A"), b = dir.Write("b.gif", "B"), c = dir.Write("c.gif", "C"),
-              piece = dir.Write("qwer.gif", "P");
-  {
-    TSavedImage saved;
-    saved.Add(a);
-    saved.Add(b);
-    saved.Add(c);
-    saved.Add(dir / "gone.gif");  // already missing: ignored
-    saved.KeepSource(1);
-    EXPECT_TRUE(saved.IsKept(1));
-    EXPECT_THROW(saved.KeepSource(4), Exception);
-  }
-  EXPECT_FALSE(platform::FileExists(a));
-  EXPECT_TRUE(platform::FileExists(b));
-  EXPECT_FALSE(platform::FileExists(c));
-  EXPECT_TRUE(platform::FileExists(piece));
-}
-
-TEST(SavedImage, KeepingAnEntryKeepsItsPathEvenWhenRegisteredTwice) {
-  TempDir dir;
-  std::string a = dir.Write("a.bmp", "A");
-  {
-    TSavedImage saved;
-    saved.Add(a);
-    saved.Add(a);
-    saved.KeepSource(1);
-  }
-  EXPECT_TRUE(platform::FileExists(a));
+  const std::string a = dir.Write("a.gif", "A");
+  { TSavedImage other; other.Add(a); }
+  EXPECT_TRUE(platform::FileExists(a)) << "the registry itself deletes nothing";
 }
 
 }  // namespace
@@ -128,8 +115,8 @@ namespace {
 TEST(SavedImage, DroppingTheNewestEntryForgetsItAndLeavesItsSource) {
   platform::TempDir dir;
   std::string a = dir.Write("a.bmp", "A"), b = dir.Write("b.bmp", "B");
+  TSavedImage saved;
   {
-    TSavedImage saved;
     saved.Add(a);
     saved.Add(b);
     saved.SetGeometry(4, 4, 1, 1, 4, 4);
@@ -149,8 +136,7 @@ TEST(SavedImage, DroppingTheNewestEntryForgetsItAndLeavesItsSource) {
     ASSERT_TRUE(saved.Find(a));
     EXPECT_EQ(saved.FoundIndex(), 0);
   }
-  EXPECT_FALSE(platform::FileExists(a));
-  EXPECT_TRUE(platform::FileExists(b));
+  EXPECT_EQ(saved.SourcesToDelete(), std::vector<std::string>{a});
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <map>
 
 #include "engine/BmpCodec.h"
+#include "engine/PageLoop.h"
+#include "engine/ProtectionRun.h"
 #include "engine/PageSnippets.h"
 #include "engine/RunRestore.h"
 #include "engine/TestImages.h"
@@ -93,24 +95,30 @@ TEST_F(KernelTest, ProtectsPageSlicesImageAndBacksUpBothInOrder) {
   }
 }
 
-TEST_F(KernelTest, SameImageThroughThreeTagsOnTwoPagesIsCutOnce) {
+TEST_F(KernelTest, SameImageIsCutOncePerSizeAndEachCutRestores) {
   Bmp("a.bmp", 30, 20);
-  site.Write("one.htm", "<img src=a.bmp><img src='a.bmp' width=60>");
-  site.Write("sub/two.htm", "<img src=\"../a.bmp\">");
+  site.Write("one.htm", "<img src=a.bmp><img src='a.bmp' width=60 height=20><img src=a.bmp height=20>");
+  site.Write("sub/two.htm", "<img src=\"../a.bmp\"><img src=../a.bmp width=60 height=20>");
   BeginProtection();
   Protect("one.htm");
   Protect("sub/two.htm");
   EndProtection();
   TBackupSet set = ReadBackupSet(home / "Backup/0");
-  ASSERT_EQ(set.PieceLines.size(), 1u);
-  const std::string names = set.PieceLines[0];
+  ASSERT_EQ(set.PieceLines.size(), 2u) << "30x20 and 60x20";
+  EXPECT_EQ(set.Entries.size(), 4u) << "the source with each cut's pieces, then the two pages";
   std::string one = site.Read("one.htm");
   std::string two = site.Read("sub/two.htm");
-  for (size_t i = 0; i < names.size(); i += 4) {
-    EXPECT_EQ(CountOf(one, "\"" + names.substr(i, 4) + ".bmp\""), 2);
-    EXPECT_EQ(CountOf(two, "\"../" + names.substr(i, 4) + ".bmp\""), 1);
+  for (size_t i = 0; i < 24; i += 4) {
+    EXPECT_EQ(CountOf(one, "\"" + set.PieceLines[0].substr(i, 4) + ".bmp\""), 2);
+    EXPECT_EQ(CountOf(two, "\"../" + set.PieceLines[0].substr(i, 4) + ".bmp\""), 1);
+    EXPECT_EQ(CountOf(one, "\"" + set.PieceLines[1].substr(i, 4) + ".bmp\""), 1);
+    EXPECT_EQ(CountOf(two, "\"../" + set.PieceLines[1].substr(i, 4) + ".bmp\""), 1);
   }
-  EXPECT_EQ(platform::SnapshotTree(site.path()).size(), 2u + 6u);
+  EXPECT_EQ(CountOf(one, "width=\"60\" height=\"20\""), 1) << one;
+  EXPECT_EQ(platform::SnapshotTree(site.path()).size(), 2u + 12u);
+  TRestoreReport report = RestoreRun(set);
+  EXPECT_TRUE(report.Ok());
+  EXPECT_EQ(platform::SnapshotTree(site.path()).size(), 3u);
 }
 
 TEST_F(KernelTest, RefusalsLeaveTagsExactly) {
@@ -126,8 +134,9 @@ TEST_F(KernelTest, RefusalsLeaveTagsExactly) {
   BeginProtection();
   Protect("p.htm");
   EndProtection();
-  EXPECT_EQ(site.Read("p.htm"), HeadSnippet1() + HeadSnippet2() + body + TailSnippet());
+  EXPECT_EQ(site.Read("p.htm"), body) << "no picture protected: the page is left as it was";
   EXPECT_TRUE(platform::FileExists(site / "a.bmp"));
+  EXPECT_EQ(ReadBackupSet(home / "Backup/0").Entries.size(), 0u);
 }
 
 TEST_F(KernelTest, SourceHoldingANulByteNamesNoFile) {
@@ -141,7 +150,7 @@ TEST_F(KernelTest, SourceHoldingANulByteNamesNoFile) {
   BeginProtection();
   Protect("p.htm");
   EndProtection();
-  EXPECT_EQ(site.Read("p.htm"), HeadSnippet1() + HeadSnippet2() + body + TailSnippet());
+  EXPECT_EQ(site.Read("p.htm"), body);
   EXPECT_EQ(platform::SnapshotTree(site.path()).size(), 3u) << "no piece, no source deleted";
 }
 
@@ -173,15 +182,14 @@ TEST_F(KernelTest, OneSizeAttributeKeepsTheAspectRatio) {
   EXPECT_EQ(CountOf(out, "role=\"presentation\" width=\"33\" cellpadding"), 1) << out;
 }
 
-TEST_F(KernelTest, BackslashSourceResolvesButNamesPiecesWithoutFolder) {
+TEST_F(KernelTest, BackslashSourceNamesPiecesThroughItsFolder) {
   Bmp("images/a.bmp", 20, 20);
   site.Write("p.htm", "<img src=images\\a.bmp>");
   BeginProtection();
   Protect("p.htm");
   EndProtection();
   std::string out = site.Read("p.htm");
-  EXPECT_EQ(CountOf(out, "<img data-vlm=\"\" src=\""), 6);
-  EXPECT_EQ(CountOf(out, "src=\"images"), 0);
+  EXPECT_EQ(CountOf(out, "<img data-vlm=\"\" src=\"images\\"), 6);
   EXPECT_FALSE(platform::FileExists(site / "images/a.bmp"));
 }
 
@@ -191,29 +199,101 @@ TEST_F(KernelTest, LockedPageShowsErrorAndRunGoesOn) {
   TFileHandler holder(site / "locked.htm", fmOpenReadWrite | fmShareExclusive);
   BeginProtection();
   EXPECT_EQ(Protect("locked.htm"), -1) << "final size unchanged";
-  EXPECT_GT(Protect("next.htm"), 3);
+  EXPECT_EQ(Protect("next.htm"), 3) << "no picture: left as it was";
   EndProtection();
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_EQ(errors[0], "102 Can not open file " + (site / "locked.htm"));
   EXPECT_EQ(site.Read("locked.htm"), "<p>");
 }
 
-TEST_F(KernelTest, BadWidthEndsRunAndKeepsEverySourceThePageShows) {
+TEST_F(KernelTest, BadWidthLeavesItsPageAndItsSourcesAndTheRunGoesOn) {
   Bmp("a.bmp", 30, 30);
   Bmp("b.bmp", 30, 30);
+  Bmp("c.bmp", 30, 30);
   const std::string page = "<img src=a.bmp><img src=b.bmp width=50%>";
   site.Write("p.htm", page);
+  site.Write("q.htm", "<img src=c.bmp>");
   BeginProtection();
   try {
     Protect("p.htm");
     FAIL();
   } catch (const EConvertError& e) {
-    EXPECT_STREQ(e.what(), "'50%' is not a valid integer value");
+    EXPECT_EQ(e.what(), (site / "p.htm") + ": '50%' is not a valid integer value");
   }
+  EXPECT_GT(Protect("q.htm"), 0);
   EndProtection();
   EXPECT_EQ(site.Read("p.htm"), page);
-  EXPECT_TRUE(platform::FileExists(site / "a.bmp")) << "the unwritten page still shows it";
+  EXPECT_TRUE(platform::FileExists(site / "a.bmp")) << "the unchanged page still shows it";
   EXPECT_TRUE(platform::FileExists(site / "b.bmp"));
+  EXPECT_FALSE(platform::FileExists(site / "c.bmp"));
+}
+
+TEST_F(KernelTest, SourceStaysWhileAnythingOfTheRunStillRefersToIt) {
+  // Each reference keeps the image of the same number; the control goes.
+  const std::vector<std::pair<std::string, std::string>> references = {
+      {"two.htm", "<img\n src=k0.bmp noprotect>"},
+      {"two.htm", "<img src = \"k1.bmp\" noprotect>"},
+      {"two.htm", "<img src=k2.bmp?v=2 onclick=x()>"},
+      {"two.htm", "<img src=k3%2Ebmp onclick=x()>"},
+      {"two.htm", "<img alt=\"a > b\" src=k4.bmp noprotect>"},
+      {"two.htm", "<img\tsrc=k5.bmp noprotect>"},
+      {"two.htm", "<a href=\"K6.BMP\">full size</a>"},
+      {"two.htm", "<div style=\"background: url('k7.bmp')\"></div>"},
+      {"site.css", "body { background: url(k8.bmp) }"},
+      {"menu.js", "var over = 'sub/../k9.bmp';"},
+  };
+  std::string one = "<head></head>", two;
+  for (size_t i = 0; i < references.size(); ++i) {
+    Bmp("k" + std::to_string(i) + ".bmp", 30, 30);
+    one += "<img src=k" + std::to_string(i) + ".bmp>";
+    if (references[i].first == "two.htm") {
+      two += references[i].second;
+    } else {
+      site.Write(references[i].first, references[i].second);
+    }
+  }
+  Bmp("gone.bmp", 30, 30);
+  Bmp("kept.bmp", 30, 30);
+  site.Write("one.htm", one + "<img src=gone.bmp><img src=kept.bmp>");
+  site.Write("two.htm", two + "<img src=kept.bmp>");
+  TProtectionRun run(Options, home / "Backup/", nullptr);
+  EXPECT_TRUE(run.ProtectPage(site / "one.htm").Written);
+  EXPECT_TRUE(run.ProtectPage(site / "two.htm").Written);
+  run.Finish(true);
+  for (size_t i = 0; i < references.size(); ++i) {
+    EXPECT_TRUE(platform::FileExists(site / ("k" + std::to_string(i) + ".bmp")))
+        << references[i].second;
+  }
+  EXPECT_FALSE(platform::FileExists(site / "gone.bmp"));
+  EXPECT_FALSE(platform::FileExists(site / "kept.bmp")) << "its tags were all replaced";
+  EXPECT_EQ(run.Figures().SourcesDeleted, 2);
+  EXPECT_EQ(run.Figures().SourcesKept.at("a page of the run still refers to it"), 10);
+}
+
+TEST_F(KernelTest, ARunShortOfItsListKeepsEverySource) {
+  Bmp("a.bmp", 30, 30);
+  Bmp("b.bmp", 30, 30);
+  site.Write("one.htm", "<img src=a.bmp>");
+  site.Write("two.htm", "<img src=b.bmp>");
+  const std::vector<std::string> pages = {site / "one.htm", site / "missing.htm", site / "two.htm"};
+  {
+    TProtectionRun run(Options, home / "Backup/", nullptr);
+    TPageLoopEvents events;
+    std::vector<size_t> done;
+    events.PageDone = [&](size_t i, const std::string&, const TPageOutcome&) { done.push_back(i); };
+    events.Stopped = [&] { return !done.empty(); };
+    const TPageLoopResult result = RunPageLoop(run, pages, events);
+    EXPECT_FALSE(result.Completed);
+    EXPECT_EQ(done, std::vector<size_t>{0});
+    EXPECT_EQ(run.Figures().SourcesKept.at("the run did not finish its list"), 1);
+  }
+  EXPECT_TRUE(platform::FileExists(site / "a.bmp"));
+  {
+    TProtectionRun run(Options, home / "Backup/", nullptr);
+    const TPageLoopResult result = RunPageLoop(run, {pages[1], pages[2]}, {});
+    EXPECT_TRUE(result.Completed) << "a path that went is skipped";
+  }
+  EXPECT_FALSE(platform::FileExists(site / "b.bmp"));
 }
 
 TEST_F(KernelTest, SourceStaysWhileAnyPageOfTheRunStillShowsIt) {
@@ -279,6 +359,7 @@ TEST_F(KernelTest, ProtectingTwiceChangesNothingTheFirstRunMade) {
   EXPECT_EQ(CountOf(first, "<table"), 2);
   RestoreRun(ReadBackupSet(home / "Backup/0"));
   EXPECT_EQ(site.Read("p.htm"), "<head></head><img src=a.bmp><a href=x><img src=b.bmp></a>");
+  EXPECT_TRUE(platform::FileExists(site / "a.bmp"));
 }
 
 }  // namespace

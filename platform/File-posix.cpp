@@ -227,6 +227,14 @@ bool ReplaceFile(const std::string& path, const std::string& data) {
   return true;
 }
 
+bool FileIdentity(const std::string& path, uint64_t& device, uint64_t& inode) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return false;
+  device = static_cast<uint64_t>(st.st_dev);
+  inode = static_cast<uint64_t>(st.st_ino);
+  return true;
+}
+
 bool FileExists(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);

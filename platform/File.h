@@ -68,6 +68,9 @@ bool ReadWholeFile(const std::string& path, std::string& data);
 // old file is then untouched.
 bool ReplaceFile(const std::string& path, const std::string& data);
 
+// The device and inode of the file `path` leads to, links followed: the same
+// for every name of one file. False when it cannot be looked at.
+bool FileIdentity(const std::string& path, uint64_t& device, uint64_t& inode);
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 // Creates a folder and every missing parent. True when it exists afterwards.

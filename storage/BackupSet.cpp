@@ -149,6 +149,10 @@ std::string ReadBackupContent(const TBackupSet& set, const TBackupEntry& entry) 
 
 TRestoreReport RestoreBackupSet(const TBackupSet& set, const TAccountFor& accountFor) {
   TRestoreReport report;
+  // Files that found the disk full: tried again once the pieces are gone.
+  // A run that ended early keeps its sources beside the pieces, so the room
+  // the pieces take may be the room the pages need.
+  std::vector<const TBackupEntry*> full;
   for (auto it = set.Entries.rbegin(); it != set.Entries.rend(); ++it) {
     const TBackupEntry& entry = *it;
     // An older entry of the same path (handled later) wins; skip the newer.
@@ -177,7 +181,11 @@ TRestoreReport RestoreBackupSet(const TBackupSet& set, const TAccountFor& accoun
       }
     }
     if (!WriteBack(entry.Name, original, entry.Mode)) {
-      report.Skipped.push_back(entry.Name + ": " + platform::ErrorText(errno));
+      if (errno == ENOSPC || errno == EDQUOT) {
+        full.push_back(&entry);
+      } else {
+        report.Skipped.push_back(entry.Name + ": " + platform::ErrorText(errno));
+      }
       continue;
     }
     report.Restored.push_back(entry.Name);
@@ -190,6 +198,13 @@ TRestoreReport RestoreBackupSet(const TBackupSet& set, const TAccountFor& accoun
     for (size_t i = 0; i + 4 <= names.size(); i += 4) {
       std::string piece = folder + names.substr(i, 4) + ext;
       if (platform::DeleteFile(piece)) report.Removed.push_back(piece);
+    }
+  }
+  for (const TBackupEntry* entry : full) {
+    if (WriteBack(entry->Name, ReadBackupContent(set, *entry), entry->Mode)) {
+      report.Restored.push_back(entry->Name);
+    } else {
+      report.Skipped.push_back(entry->Name + ": " + platform::ErrorText(errno));
     }
   }
   return report;

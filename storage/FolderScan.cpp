@@ -1,9 +1,12 @@
 #include "storage/FolderScan.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <set>
 #include <system_error>
 
+#include "platform/File.h"
+#include "platform/Path.h"
 #include "storage/vlmOption.h"
 
 namespace fs = std::filesystem;
@@ -63,4 +66,25 @@ bool ReadTree(const std::string& folder, std::vector<std::string>& found, const 
 bool IsRegularFile(const std::string& path) {
   std::error_code error;
   return fs::is_regular_file(fs::path(path), error);
+}
+
+std::vector<std::string> FilesWithExtensions(const std::string& folder,
+                                             const std::vector<std::string>& extensions) {
+  std::vector<std::string> files;
+  for (const Entry& entry : ListFolder(folder)) {
+    if (entry.folder) continue;
+    const size_t dot = entry.name.rfind('.');
+    if (dot == std::string::npos) continue;
+    const std::string ext = platform::AsciiLower(entry.name.substr(dot + 1));
+    if (std::find(extensions.begin(), extensions.end(), ext) == extensions.end()) continue;
+    const std::string path = folder + entry.name;
+    if (IsRegularFile(path)) files.push_back(path);
+  }
+  return files;
+}
+
+std::string PageKey(const std::string& path) {
+  uint64_t device = 0, inode = 0;
+  if (!platform::FileIdentity(path, device, inode)) return "path:" + path;
+  return "file:" + std::to_string(device) + ":" + std::to_string(inode);
 }

@@ -8,6 +8,8 @@
 struct TFileType {
   std::string Extension;  // without the dot, normally lower case ("htm")
   std::string Description;
+
+  bool operator==(const TFileType&) const = default;
 };
 
 // Booleans are one byte as stored in vlm.ini: zero is false, every other
@@ -47,6 +49,8 @@ struct TOptions {
   // Lines of vlm.ini this version does not know (written by a newer one):
   // kept and saved back unchanged.
   std::vector<std::string> OtherLines;
+
+  bool operator==(const TOptions&) const = default;
 };
 
 // The process's one options record; empty until LoadOptions.

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <set>
 
 #include "engine/ImageDecoder.h"
 #include "engine/PageSnippets.h"
@@ -214,21 +216,28 @@ TEST(HostilePages, EachIsProcessedAsTextAndTheRunReportsEveryChange) {
   }
 
   auto run = ProtectAccountAndRestore(dir, [&](const sitetools::TreeSnapshot& after) {
+    // Pages in which no picture is protected are left as they were.
+    const std::set<std::string> unchanged = {"unterminated-img.htm", "only-brackets.htm"};
     for (const auto& [name, text] : pages) {
       const std::string& out = after.at(name).Content;
-      EXPECT_EQ(out.substr(out.size() - TailSnippet().size()), TailSnippet()) << name;
+      if (unchanged.count(name)) {
+        EXPECT_EQ(out, text) << name;
+      } else {
+        EXPECT_EQ(out.substr(out.size() - TailSnippet().size()), TailSnippet()) << name;
+      }
     }
     EXPECT_NE(after.at("nul-bytes.htm").Content.find("<img src=\"nul\0.gif\">"s),
               std::string::npos);
     EXPECT_NE(after.at("unterminated-img.htm").Content.find("<IMG src=a.gif alt=\"x"),
               std::string::npos);
-    EXPECT_NE(after.at("tag-name-then-line-break.htm").Content.find("<img\r\nsrc=a.gif><IMG\tsrc"),
-              std::string::npos);
+    EXPECT_EQ(after.at("tag-name-then-line-break.htm").Content.find("src=a.gif"), std::string::npos)
+        << "a line break or a tab after the tag's name still makes an IMG tag";
     EXPECT_TRUE(after.count("nul")) << "the file a NUL would have reached is still there";
   });
   EXPECT_EQ(run.Status, 0) << run.Err;
   const auto report = sitetools::ParseRunReport(run.Out);
-  EXPECT_EQ(report.PageSizes.size(), pages.size() + 1) << "every page was read and written";
+  EXPECT_EQ(report.PageSizes.size(), pages.size() + 1 - 2)
+      << "every page with a protected picture was written";
   EXPECT_EQ(report.Images, 2) << "a.gif once for all its tags, and the non-UTF-8 name";
   EXPECT_EQ(report.Pieces, 8);
 }

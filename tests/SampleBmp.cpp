@@ -262,10 +262,10 @@ std::vector<SampleFile> HostileBmpFiles() {
 
   BmpSpec runPastRow = Rle(4, 2, 8);
   runPastRow.PixelData = std::string{10, 1, 0, 0, 4, 1, 0, 1};
-  files.push_back(File("rle8-run-past-row.bmp", runPastRow, false));
+  files.push_back(File("rle8-run-past-row.bmp", runPastRow, true));  // pixels past the width are dropped
   BmpSpec absolutePastRow = Rle(4, 2, 8);
   absolutePastRow.PixelData = std::string{0, 6, 1, 2, 3, 4, 5, 6, 0, 1};
-  files.push_back(File("rle8-absolute-past-row.bmp", absolutePastRow, false));
+  files.push_back(File("rle8-absolute-past-row.bmp", absolutePastRow, true));  // pixels past the width are dropped
   BmpSpec absoluteTruncated = Rle(4, 2, 8);
   absoluteTruncated.PixelData = std::string{0, (char)200, 1, 2, 3};
   files.push_back(File("rle8-absolute-past-end-of-file.bmp", absoluteTruncated, false));
@@ -277,7 +277,7 @@ std::vector<SampleFile> HostileBmpFiles() {
   files.push_back(File("rle8-rows-past-end.bmp", rowsPastEnd, false));
   BmpSpec rle4PastRow = Rle(5, 2, 4);
   rle4PastRow.PixelData = std::string{7, 0x12, 0, 1};
-  files.push_back(File("rle4-run-past-row.bmp", rle4PastRow, false));
+  files.push_back(File("rle4-run-past-row.bmp", rle4PastRow, true));  // pixels past the width are dropped
   BmpSpec rleTopDown = Rle(4, 2, 8);
   rleTopDown.Height = -2;
   files.push_back(File("rle8-top-down.bmp", rleTopDown, false));

@@ -1,0 +1,177 @@
+#include "engine/ImageTagRewriter.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "engine/BmpCodec.h"
+#include "engine/TagScan.h"
+#include "engine/TestImages.h"
+#include "platform/Exception.h"
+#include "platform/TempDir.h"
+
+namespace {
+
+using platform::TempDir;
+
+TEST(TagScan, AttributesAreReadAsBrowsersReadThem) {
+  struct Case {
+    const char* tag;
+    const char* name;
+    const char* value;
+  };
+  const Case cases[] = {
+      {"<IMG src=a.gif>", "SRC=", "a.gif"},
+      {"<img SRC='a b.gif' alt=x>", "SRC=", "a b.gif"},
+      {"<img src=\"a.gif\">", "SRC", "a.gif"},
+      {"<img\nsrc\t =\r\n \"a.gif\">", "SRC=", "a.gif"},
+      {"<img src = a.gif width=3>", "SRC=", "a.gif"},
+      {"<img src=a.gif\twidth=3>", "SRC=", "a.gif"},
+      {"<img data-src=lazy.gif src=blank.gif>", "SRC=", "blank.gif"},
+      {"<img data-src=lazy.gif>", "SRC=", "-1"},
+      {"<img lowsrc=low.gif src=a.gif>", "SRC=", "a.gif"},
+      {"<img alt=\"see src=x.gif\" src=a.gif>", "SRC=", "a.gif"},
+      {"<img alt=\"a > b\" src=a.gif>", "SRC=", "a.gif"},
+      {"<img src=a.gif src=b.gif>", "SRC=", "a.gif"},
+      {"<img src width=3>", "SRC=", "-1"},
+      {"<img src=\"a.gif>", "SRC=", "a.gif>"},
+      {"<img width=50% src=a.gif>", "WIDTH=", "50%"},
+      {"<img src=a.gif/>", "SRC=", "a.gif/"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(GetAttributeValue(c.tag, c.name), c.value) << c.tag;
+  }
+}
+
+TEST(TagScan, ImageTagsStartWithAnyBlankAndEndOutsideQuotes) {
+  struct Case {
+    const char* page;
+    int start;  // 0: not found
+    int end;
+  };
+  const Case cases[] = {
+      {"x<img src=a>", 2, 12},
+      {"<IMG\tsrc=a>", 1, 11},
+      {"<img\nsrc=a>", 1, 11},
+      {"<img\r\nsrc=a>", 1, 12},
+      {"<img\fsrc=a>", 1, 11},
+      {"<imgx src=a><img src=b>", 13, 23},
+      {"<img>", 0, 0},
+      {"<img alt=\"a>b\" src=c>", 1, 21},
+      {"<img alt='it\"s' src=c>", 1, 22},
+      {"<img alt=don't src=c>", 1, 21},
+      {"<img alt=\"open src=c> more", 1, 21},  // a quote never closed
+      {"<img src=a", 1, 0},
+  };
+  for (const Case& c : cases) {
+    const int start = FindImageTag(c.page, 1);
+    EXPECT_EQ(start, c.start) << c.page;
+    if (start > 0) {
+      EXPECT_EQ(FindTagEnd(c.page, start), c.end) << c.page;
+    }
+  }
+}
+
+TEST(ImageTagRewriter, SourcesResolveAgainstThePageFolder) {
+  struct Case {
+    const char* folder;
+    const char* src;
+    const char* path;
+  };
+  const Case cases[] = {
+      {"/site/", "a.gif", "/site/a.gif"},
+      {"/site/", "images/a.gif", "/site/images/a.gif"},
+      {"/site/", "images\\a.gif", "/site/images/a.gif"},
+      {"/site/sub/", "../a.gif", "/site/a.gif"},
+      {"/site/", "./x/../a.gif", "/site/a.gif"},
+      {"/site/", "/abs/a.gif", "/abs/a.gif"},
+      {"/", "../../a.gif", "/a.gif"},
+      {"/site/", "a.gif?v=2", "/site/a.gif?v=2"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ExpandImagePath(c.folder, c.src), c.path) << c.src;
+}
+
+class JudgeTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    options.ProtectBMP = options.ProtectGIF = options.ProtectJPG = 1;
+    options.PieHor = options.PieVer = 2;
+    dir.Write("a.bmp", EncodeBmp(testimages::Gradient(40, 30)));
+    dir.Write("img/b.bmp", EncodeBmp(testimages::Gradient(20, 20)));
+  }
+  TTagDecision Judge(const std::string& tag) {
+    candidate = TImageCandidate{};
+    return JudgeImageTag(tag, dir.path() + "/", "", options, cut, candidate, false);
+  }
+
+  TempDir dir;
+  TOptions options;
+  TCutImages cut;
+  TImageCandidate candidate;
+};
+
+TEST_F(JudgeTest, TagsAreRefusedOrTakenByTheRules) {
+  using D = TTagDecision;
+  struct Case {
+    const char* tag;
+    TTagDecision decision;
+  };
+  const Case cases[] = {
+      {"<img src=a.bmp>", D::New},
+      {"<img src=a.bmp onmouseover=x()>", D::Refused},
+      {"<img src=a.bmp alt=\"ONCLICK=\">", D::Refused},
+      {"<img src=a.bmp usemap=#m>", D::Refused},
+      {"<img src=a.bmp noprotect>", D::Refused},
+      {"<img alt=x>", D::Refused},
+      {"<img src=missing.bmp>", D::Refused},
+      {"<img src=a.bmp width=100%>", D::Refused},
+      {"<img src=a.bmp width=39>", D::New},
+      {"<img src=a.bmp width=9>", D::Refused},  // below the minimum
+      {"<img src=A.BMP>", D::Refused},          // letter case names another file
+      {"<img src=img\\b.bmp>", D::New},
+  };
+  options.MinWidth = 10;
+  for (const Case& c : cases) EXPECT_EQ(Judge(c.tag), c.decision) << c.tag;
+  options.ProtectBMP = 0;
+  EXPECT_EQ(Judge("<img src=a.bmp>"), D::Refused);
+}
+
+TEST_F(JudgeTest, WidthAndHeightAreWholeDecimalNumbersOrTheRunIsTold) {
+  for (const char* value : {"50%", "0x40", "$20", "12px", "abc"}) {
+    try {
+      Judge(std::string("<img src=a.bmp width=") + value + ">");
+      ADD_FAILURE() << value;
+    } catch (const EConvertError& e) {
+      EXPECT_EQ(e.what(), "'" + std::string(value) + "' is not a valid integer value");
+    }
+  }
+  ASSERT_EQ(Judge("<img src=a.bmp width=' 24' height=+12>"), TTagDecision::New);
+  EXPECT_EQ(candidate.Width, 24);
+  EXPECT_EQ(candidate.Height, 12);
+  EXPECT_EQ(candidate.OwnWidth, 40);
+}
+
+TEST_F(JudgeTest, SrcDirEndsAtTheLastSlashOrBackslash) {
+  ASSERT_EQ(Judge("<img src=img\\b.bmp>"), TTagDecision::New);
+  EXPECT_EQ(candidate.Target.SrcDir, "img\\");
+  ASSERT_EQ(Judge("<img src=./img/b.bmp>"), TTagDecision::New);
+  EXPECT_EQ(candidate.Target.SrcDir, "./img/");
+  EXPECT_EQ(candidate.Target.ImagePath, dir / "img/b.bmp");
+}
+
+TEST_F(JudgeTest, OnlyRegularFilesAreReadAsPictures) {
+  ASSERT_EQ(::mkfifo((dir / "pipe.gif").c_str(), 0600), 0);
+  ASSERT_EQ(::mkdir((dir / "folder.gif").c_str(), 0700), 0);
+  EXPECT_EQ(Judge("<img src=pipe.gif>"), TTagDecision::Refused);
+  EXPECT_EQ(Judge("<img src=folder.gif>"), TTagDecision::Refused);
+}
+
+TEST_F(JudgeTest, AnImageIsReusedOnlyAtTheSizeItWasCutAt) {
+  cut.Add(dir / "a.bmp", 40, 30, 40, 30);
+  EXPECT_EQ(Judge("<img src=a.bmp>"), TTagDecision::Reused);
+  EXPECT_EQ(Judge("<img src=a.bmp width=40 height=30>"), TTagDecision::Reused);
+  EXPECT_EQ(Judge("<img src=a.bmp width=20 height=15>"), TTagDecision::New);
+  EXPECT_EQ(candidate.Width, 20);
+  EXPECT_EQ(Judge("<img src=a.bmp height=100%>"), TTagDecision::Refused);
+}
+
+}  // namespace

@@ -1,0 +1,135 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/ImageTagRewriter.h"
+#include "engine/RandomFileName.h"
+#include "engine/SavedImage.h"
+#include "engine/SourceReferences.h"
+#include "storage/Backup.h"
+#include "storage/vlmOption.h"
+
+class TFileHandler;
+
+// Receives a file error (codes 101 to 104) that the run met and went on
+// after: the page or image concerned is left as it was.
+using TRunErrorSink = std::function<void(int number, const std::string& message)>;
+
+// What ProtectPage did to one page.
+struct TPageOutcome {
+  bool Read = false;       // the page could be opened and read
+  int32_t FinalSize = -1;  // length of the page's new text; -1 when it was not read
+  bool Written = false;    // the new text replaced the page's bytes
+  // No picture of the page was protected: it was left as it was, and
+  // FinalSize is its own size.
+  bool Unchanged = false;
+  int FileErrors = 0;      // file errors passed to the sink while on this page
+  // A page the run refused and went on after (a WIDTH or HEIGHT that is no
+  // whole number): the error's own text; the page is left unchanged.
+  std::string Error;
+};
+
+// Figures of a run, for its summary.
+struct TRunFigures {
+  int64_t ImagesSliced = 0;
+  int64_t PiecesWritten = 0;
+  int64_t SourcesDeleted = 0;
+  // Sliced sources left in place, counted by the reason they stayed.
+  std::map<std::string, int64_t> SourcesKept;
+};
+
+// One protection run: its backup set, piece-name generator and saved-image
+// registry, and the two run texts, all fixed from `options` when the run is
+// made. Pages go through ProtectPage one at a time, in list order; Finish
+// ends the run. Not copyable, not thread-safe: one thread drives it.
+//
+// Sources of sliced images are deleted only by Finish, and only when the run
+// went through its whole list; a run destroyed without Finish (an error that
+// ended it, a cancel) or finished incomplete keeps every source, as does a
+// killed process.
+class TProtectionRun {
+ public:
+  // Checks the slicing options and opens the backup set in `backupFolder`
+  // (ending with "/", made when missing). Raises Exception, nothing changed,
+  // when the run cannot start.
+  TProtectionRun(const TOptions& options, const std::string& backupFolder, TRunErrorSink errors);
+  TProtectionRun(const TProtectionRun&) = delete;
+  TProtectionRun& operator=(const TProtectionRun&) = delete;
+  ~TProtectionRun();
+
+  // Protects the page at the full path `pagePath` in place. A page in which
+  // no picture is protected is left unchanged: no snippets, no backup entry,
+  // no write. File errors go
+  // to the error sink and the page is left as it was; a WIDTH or HEIGHT that
+  // is no whole number leaves the page unchanged and is returned in
+  // `Error`. Any other error (a piece that cannot be encoded, exhausted
+  // memory) leaves as an exception, the page unwritten, and ends the run.
+  TPageOutcome ProtectPage(const std::string& pagePath);
+
+  // Ends the run: completes the backup set, forces pages and pieces to the
+  // disk, then deletes the sliced sources that nothing of the run refers to
+  // any more - all of them kept when `listCompleted` is false. "Refers to":
+  // the name is mentioned by a page of the run outside the tables it made
+  // (a kept tag, a link, a style), or by a style sheet or script (.css, .js)
+  // in the folder of one of its pages. Called once;
+  // later calls do nothing.
+  void Finish(bool listCompleted);
+
+  const TOptions& Options() const { return Options_; }
+  const TRunFigures& Figures() const { return Figures_; }
+  // The backup set's path without extension ("/home/Backup/3").
+  const std::string& BackupSetName() const { return BackupSetName_; }
+
+  // For the tag rewriter, while a page is processed.
+  TImageBackupMaker& Backup() { return *Backup_; }
+  TRandomFileName& Names() { return Names_; }
+  TSavedImage& Saved() { return Saved_; }
+  TCutImages& Cuts() { return Cuts_; }
+  const std::string& WidthHeightText() const { return WidthHeightText_; }
+  const std::string& CloseLinkText() const { return CloseLinkText_; }
+  // Notes that the page in progress shows registry entry `index`.
+  void NotePageImage(int32_t index) { PageImages_.push_back(index); }
+  // Notes a folder that received files, forced to the disk before any
+  // source is deleted.
+  void NoteWrittenFolder(const std::string& folder) { WrittenFolders_.insert(folder); }
+  void CountSlice(int64_t pieces) {
+    Figures_.ImagesSliced += 1;
+    Figures_.PiecesWritten += pieces;
+  }
+  void ReportError(int number, const std::string& message);
+
+ private:
+  void KeepSourcesOfPage();
+  // Writes `output` over the opened page; puts the old bytes back when that
+  // fails. Raises EFileHandlerError.
+  static void WritePage(TFileHandler& page, const std::string& output,
+                        const std::string& old);
+
+  const TOptions Options_;
+  TRunErrorSink Errors_;
+  std::unique_ptr<TImageBackupMaker> Backup_;
+  std::string BackupSetName_;
+  TRandomFileName Names_;
+  TSavedImage Saved_;
+  TCutImages Cuts_;
+  std::string WidthHeightText_;
+  std::string CloseLinkText_;
+  TRunFigures Figures_;
+  int PageErrors_ = 0;
+  bool Finished_ = false;
+
+  // Registry entries that the page in progress refers to; their sources
+  // stay in place when that page is not written.
+  std::vector<int32_t> PageImages_;
+  // What the run's pages, and the style sheets and scripts beside them,
+  // still mention: a source they name stays.
+  TSourceReferences References_;
+  std::set<std::string> PageFolders_;
+  std::set<std::string> WrittenFolders_;
+};

@@ -1,0 +1,90 @@
+#include "engine/SourceReferences.h"
+
+#include <algorithm>
+
+#include "platform/Path.h"
+
+namespace {
+
+// A file name is at most 255 bytes.
+constexpr size_t kWindow = 255;
+
+const char* const kPictureExtensions[] = {"gif", "jpg", "jpeg", "jpe", "bmp", "png", "webp"};
+
+bool IsPictureExtension(std::string_view ext) {
+  return std::find(std::begin(kPictureExtensions), std::end(kPictureExtensions), ext) !=
+         std::end(kPictureExtensions);
+}
+
+bool IsNameByte(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  c = platform::AsciiLower(c);
+  return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+}
+
+// `text` with every %XX replaced by its byte.
+std::string PercentDecoded(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size()) {
+      const int hi = HexValue(text[i + 1]), lo = HexValue(text[i + 2]);
+      if (hi >= 0 && lo >= 0) {
+        out.push_back(static_cast<char>(hi * 16 + lo));
+        i += 2;
+        continue;
+      }
+    }
+    out.push_back(text[i]);
+  }
+  return out;
+}
+
+}  // namespace
+
+void TSourceReferences::NoteText(std::string_view text,
+                                 const std::vector<std::pair<int, int>>& skipped) {
+  NoteDecoded(text, skipped);
+  if (text.find('%') == std::string_view::npos) return;
+  // Positions shift when escapes are decoded: the skipped ranges are blanked
+  // out before.
+  std::string kept(text);
+  for (const auto& [first, last] : skipped) {
+    if (first < 1 || last < first || static_cast<size_t>(last) > kept.size()) continue;
+    kept.replace(static_cast<size_t>(first - 1), static_cast<size_t>(last - first + 1),
+                 static_cast<size_t>(last - first + 1), ' ');
+  }
+  NoteDecoded(PercentDecoded(kept), {});
+}
+
+void TSourceReferences::NoteDecoded(std::string_view text,
+                                    const std::vector<std::pair<int, int>>& skipped) {
+  auto range = skipped.begin();
+  for (size_t dot = text.find('.'); dot != std::string_view::npos; dot = text.find('.', dot + 1)) {
+    size_t end = dot + 1;
+    while (end < text.size() && IsNameByte(text[end]) && end - dot <= 5) ++end;
+    const std::string ext = platform::AsciiLower(text.substr(dot + 1, end - dot - 1));
+    if (!IsPictureExtension(ext)) continue;
+    const int position = static_cast<int>(dot) + 1;
+    while (range != skipped.end() && range->second < position) ++range;
+    if (range != skipped.end() && range->first <= position) continue;
+    const size_t begin = dot > kWindow ? dot - kWindow : 0;
+    Mentions_[ext].push_back(platform::AsciiLower(text.substr(begin, end - begin)));
+  }
+}
+
+bool TSourceReferences::Mentions(const std::string& path) const {
+  const std::string name = platform::AsciiLower(path.substr(path.rfind('/') + 1));
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos) return true;
+  const std::string ext = name.substr(dot + 1);
+  if (!IsPictureExtension(ext)) return true;
+  auto it = Mentions_.find(ext);
+  if (it == Mentions_.end()) return false;
+  return std::any_of(it->second.begin(), it->second.end(),
+                     [&](const std::string& window) { return window.ends_with(name); });
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/TagAttributes.h"
+
+// Finding IMG tags as browsers find them: the tag name followed by any
+// blank, and the tag's end outside quoted values (ReadTagAttributes reads
+// the attributes the same way). Letters a to z are folded; nothing else of
+// the page is parsed.
+
+// True for the blanks that separate a tag's name and attributes: space,
+// tab, CR, LF and FF.
+inline bool IsTagBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
+}
+
+// The 1-based position of the first "<IMG" followed by a blank at or after
+// `from`, or 0.
+int FindImageTag(std::string_view page, int from);
+
+// The 1-based position of the ">" that ends the tag starting at `start`:
+// the first ">" outside a quoted attribute value. When a quote stays open
+// to the end of the page, the first ">" after the tag's name instead, so a
+// stray quote never swallows the page. 0 when there is no ">".
+int FindTagEnd(std::string_view page, int start);

@@ -1,0 +1,28 @@
+#include "platform/Path.h"
+
+namespace platform {
+
+std::string FolderOf(std::string_view path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
+}
+
+std::string FolderNameOf(std::string_view path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string_view::npos) return {};
+  return slash == 0 ? std::string("/") : std::string(path.substr(0, slash));
+}
+
+std::string AsciiUpper(std::string_view text) {
+  std::string result(text);
+  for (char& c : result) c = AsciiUpper(c);
+  return result;
+}
+
+std::string AsciiLower(std::string_view text) {
+  std::string result(text);
+  for (char& c : result) c = AsciiLower(c);
+  return result;
+}
+
+}  // namespace platform
