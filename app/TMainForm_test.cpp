@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAction>
 #include <QDialogButtonBox>
 #include <QDropEvent>
@@ -401,6 +402,11 @@ void Pick(QWidget* window, const std::string& folder, const QStringList& names) 
   for (const QString& name : names) quoted << '"' + name + '"';
   apptest::Child<QLineEdit>(dialog, "fileNameEdit")
       ->setText(names.size() == 1 ? names[0] : quoted.join(' '));
+  // Typing selects the names it finds in the list, but only once the list
+  // has read the folder, and the dialog then reports them in the list's
+  // order. Clearing that selection keeps the typed names in their order
+  // however fast the folder was read.
+  apptest::Child<QAbstractItemView>(dialog, "listView")->clearSelection();
   QPushButton* button =
       apptest::Child<QDialogButtonBox>(dialog, "buttonBox")
           ->button(dialog->acceptMode() == QFileDialog::AcceptSave ? QDialogButtonBox::Save
