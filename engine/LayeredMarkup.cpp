@@ -42,7 +42,7 @@ std::string BuildLayeredMarkup(const TTableSpec& spec, std::string_view pieceNam
   }
   AppendAttribute(out, "src", Placeholder(spec.Width, spec.Height));
 
-  std::string images, positions, sizes;
+  std::string images, positions, sizes, rightPositions, downPositions;
   const int32_t lastWidth = spec.Width - (spec.Cols - 1) * spec.PieceWidth;
   const int32_t lastHeight = spec.Height - (spec.Rows - 1) * spec.PieceHeight;
   size_t name = 0;
@@ -53,10 +53,24 @@ std::string BuildLayeredMarkup(const TTableSpec& spec, std::string_view pieceNam
       const char* comma = name == 0 ? "" : ",";
       images += comma + CssUrl(std::string(spec.SrcDir) + std::string(pieceNames.substr(name, 4)) +
                                std::string(spec.ImageExt));
-      positions += comma + Position(c * spec.PieceWidth, w, spec.Width) + " " +
-                   Position(r * spec.PieceHeight, h, spec.Height);
+      const std::string x = Position(c * spec.PieceWidth, w, spec.Width);
+      const std::string y = Position(r * spec.PieceHeight, h, spec.Height);
+      positions += comma + x + " " + y;
+      rightPositions += ",calc(" + x + " + 1px) " + y;
+      downPositions += "," + x + " calc(" + y + " + 1px)";
       sizes += comma + Percent(w, spec.Width) + "% " + Percent(h, spec.Height) + "%";
     }
+  }
+  // A browser places each layer on whole device pixels by itself, so where
+  // the page scales the picture to a fractional size two neighbours may
+  // leave a line between them. An opaque picture is laid twice more
+  // beneath, one pixel to the right and one pixel down, which fills such a
+  // line with the colour beside it and is hidden everywhere else. (Beneath a
+  // picture with transparent parts it would show through.)
+  if (spec.Opaque) {
+    images += "," + images + "," + images;
+    positions += rightPositions + downPositions;
+    sizes += "," + sizes + "," + sizes;
   }
   std::string style;
   if (const TTagAttribute* a = FindAttribute(attributes, "style")) {

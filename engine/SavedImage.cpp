@@ -60,11 +60,11 @@ void TSavedImage::DropNewest() {
 }
 
 void TSavedImage::SetGeometry(int32_t width, int32_t height, int32_t rows, int32_t cols,
-                              int32_t pieceWidth, int32_t pieceHeight) {
+                              int32_t pieceWidth, int32_t pieceHeight, bool opaque) {
   if (LastIndex_ < 0 || rows < 1 || cols < 1) {
     throw Exception("Saved image: geometry without an entry or without pieces");
   }
-  Geometries_[LastIndex_] = {width, height, rows, cols, pieceWidth, pieceHeight};
+  Geometries_[LastIndex_] = {width, height, rows, cols, pieceWidth, pieceHeight, opaque};
   PieceNames_[LastIndex_].assign(static_cast<size_t>(rows) * static_cast<size_t>(cols) * 4, ' ');
   PieceOffset_ = 0;
 }
@@ -106,6 +106,7 @@ void TSavedImage::BuildTable(const std::string& linkTag, const std::string& clos
   spec.CloseLinkText = closeLinkText;
   spec.TagText = tagText;
   spec.Markup = markup;
+  spec.Opaque = g.Opaque;
   replacement = BuildTableMarkup(spec, PieceNames_[FoundIndex_]);
 }
 

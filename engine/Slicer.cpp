@@ -56,7 +56,8 @@ std::string SliceImage(const TSourceImage& image, ImageKind kind, const TSliceTa
   }
 
   saved.Add(t.ImagePath);
-  saved.SetGeometry(w, h, grid.Rows, grid.Cols, grid.PieceWidth, grid.PieceHeight);
+  const bool opaque = image.Alpha.Pixels.empty() && !image.Transparent.Used;
+  saved.SetGeometry(w, h, grid.Rows, grid.Cols, grid.PieceWidth, grid.PieceHeight, opaque);
   names.SetTarget(t.ImageFolder, t.ImageExt);
   std::vector<std::string> paths;
   paths.reserve(static_cast<size_t>(grid.Rows) * grid.Cols);
@@ -115,5 +116,6 @@ std::string SliceImage(const TSourceImage& image, ImageKind kind, const TSliceTa
   spec.CloseLinkText = closeLinkText;
   spec.TagText = t.TagText;
   spec.Markup = t.Markup;
+  spec.Opaque = opaque;
   return BuildTableMarkup(spec, saved.GetPieceNames());
 }

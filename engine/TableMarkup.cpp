@@ -38,10 +38,24 @@ std::string_view VerticalAlign(const std::string& align) {
   return {};
 }
 
-// The attributes of the IMG tag that the table takes over, as text.
-std::string CarriedAttributes(std::string_view tagText) {
+// The attributes of the IMG tag that the table takes over, as text, for a
+// picture `width` pixels wide.
+std::string CarriedAttributes(std::string_view tagText, int32_t width) {
   const auto attributes = ReadTagAttributes(tagText);
-  std::string out, style;
+  std::string out;
+  // The head snippet sizes the table from --vlm-w. An image whose width a
+  // percentage may set (from the page's rules for its class or id, or its
+  // own style) gives way in a narrow container as an image does, so that a
+  // card or column holding it can still shrink (--vlm-f, a zero percentage);
+  // any other keeps its width, also as a flex or grid item.
+  std::string style = "--vlm-w:" + std::to_string(width) + "px;";
+  const TTagAttribute* ownStyle = FindAttribute(attributes, "style");
+  if (FindAttribute(attributes, "class") || FindAttribute(attributes, "id") ||
+      (ownStyle && ownStyle->Value.find('%') != std::string::npos)) {
+    style += "--vlm-f:0%;";
+  } else {
+    style += "--vlm-m:" + std::to_string(width) + "px;";
+  }
   for (std::string_view name : {"id", "class", "title", "lang", "dir"}) {
     if (const TTagAttribute* a = FindAttribute(attributes, name)) AppendAttribute(out, name, a->Value);
   }
@@ -73,8 +87,8 @@ std::string CarriedAttributes(std::string_view tagText) {
   } else {
     AppendAttribute(out, "role", "presentation");
   }
-  if (const TTagAttribute* a = FindAttribute(attributes, "style")) style += a->Value;
-  if (!style.empty()) AppendAttribute(out, "style", style);
+  if (ownStyle) style += ownStyle->Value;
+  AppendAttribute(out, "style", style);
   return out;
 }
 
@@ -132,7 +146,7 @@ std::string BuildTableMarkup(const TTableSpec& spec, std::string_view pieceNames
     std::string height;
     if (FindAttribute(attributes, "height")) height = " height=\"" + std::to_string(spec.Height) + "\"";
     AppendFormatted(out, Descrambled(kTableOpenText),
-                    {CarriedAttributes(spec.TagText), std::to_string(spec.Width), height});
+                    {CarriedAttributes(spec.TagText, spec.Width), std::to_string(spec.Width), height});
     // Descramble the cell template once per table, not once per cell.
     const std::string cell = Descrambled(kCellText);
     const int32_t lastWidth = spec.Width - (spec.Cols - 1) * spec.PieceWidth;

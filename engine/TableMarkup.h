@@ -72,6 +72,7 @@ struct TTableSpec {
   // carries over.
   std::string_view TagText;
   TMarkup Markup = TMarkup::Table;
+  bool Opaque = true;  // no pixel of the picture is transparent
 };
 
 // The whole replacement at once, the piece names taken 4 characters at a

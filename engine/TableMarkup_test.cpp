@@ -114,11 +114,16 @@ TEST(TableMarkup, CarriesTheImagesAttributes) {
       {"<IMG SRC='a.gif' ID=pic CLASS=\"img-fluid x\" TITLE='Say \"hi\"' ALT='Tom & Jerry'>",
        TMarkup::Table,
        {" id=\"pic\"", " class=\"img-fluid x\"", " title=\"Say &quot;hi&quot;\"", " role=\"img\"",
-        " aria-label=\"Tom & Jerry\""},
-       {"a.gif"}},
+        " aria-label=\"Tom & Jerry\"", "style=\"--vlm-w:10px;--vlm-f:0%;\""},
+       {"a.gif", "--vlm-m"}},
+      // A percentage in its own style lets the picture give way too.
+      {"<img src=a.gif style=\"max-width:50%\">",
+       TMarkup::Table,
+       {"style=\"--vlm-w:10px;--vlm-f:0%;max-width:50%\""},
+       {"--vlm-m"}},
       {"<img src=a.gif align=LEFT hspace=10 vspace=\"4\" border=2 style=\"opacity:.5\">",
        TMarkup::Table,
-       {" align=\"left\"", "style=\"--vlm-b:2px;--vlm-h:10px;--vlm-v:4px;opacity:.5\"",
+       {" align=\"left\"", "style=\"--vlm-w:10px;--vlm-m:10px;--vlm-b:2px;--vlm-h:10px;--vlm-v:4px;opacity:.5\"",
         " role=\"presentation\""},
        {"hspace", "vspace", "border="}},
       {"<img src=a.gif align=absmiddle height=10>",
@@ -156,7 +161,16 @@ TEST(TableMarkup, LayersArePlacedInPercentOfTheBox) {
   EXPECT_NE(out.find("background-size:33.000000% 50.000000%,33.000000% 50.000000%,"
                      "34.000000% 50.000000%"),
             std::string::npos);
-  EXPECT_EQ(Count(out, "url('"), 6u);
+  // Laid twice more beneath, a pixel to the right and a pixel down, where it
+  // fills what the browser's rounding leaves between neighbours; never
+  // beneath a picture with transparent parts.
+  EXPECT_EQ(Count(out, "url('"), 18u);
+  EXPECT_NE(out.find(",calc(0.000000% + 1px) 0.000000%,calc(49.253732% + 1px) 0.000000%,"),
+            std::string::npos);
+  EXPECT_NE(out.find(",0.000000% calc(0.000000% + 1px),49.253732% calc(0.000000% + 1px),"),
+            std::string::npos);
+  spec.Opaque = false;
+  EXPECT_EQ(Count(BuildTableMarkup(spec, "aaaabbbbccccddddeeeeffff"), "url('"), 6u);
 }
 
 }  // namespace

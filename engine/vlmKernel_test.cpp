@@ -178,8 +178,9 @@ TEST_F(KernelTest, OneSizeAttributeKeepsTheAspectRatio) {
   Protect("p.htm");
   EndProtection();
   const std::string out = site.Read("p.htm");
-  EXPECT_EQ(CountOf(out, "<table data-vlm=\"\" role=\"presentation\" width=\"384\" height=\"310\""), 1) << out;
-  EXPECT_EQ(CountOf(out, "role=\"presentation\" width=\"33\" cellpadding"), 1) << out;
+  EXPECT_EQ(CountOf(out, "style=\"--vlm-w:384px;--vlm-m:384px;\" width=\"384\" height=\"310\""), 1)
+      << out;
+  EXPECT_EQ(CountOf(out, "style=\"--vlm-w:33px;--vlm-m:33px;\" width=\"33\" cellpadding"), 1) << out;
 }
 
 TEST_F(KernelTest, BackslashSourceNamesPiecesThroughItsFolder) {
