@@ -24,22 +24,6 @@ struct MediumGuard {
 // HRESULT_FROM_WIN32(ERROR_INVALID_NAME).
 constexpr HRESULT kInvalidName = static_cast<HRESULT>(0x8007007B);
 
-// A path for a message: line breaks shown as \n and \r, so that the message
-// names it on one line.
-std::string PrintablePath(const std::string& path) {
-  std::string text;
-  for (char c : path) {
-    if (c == '\n') {
-      text += "\\n";
-    } else if (c == '\r') {
-      text += "\\r";
-    } else {
-      text += c;
-    }
-  }
-  return text;
-}
-
 }  // namespace
 
 void* TContextMenu::Interface(REFIID iid) {

@@ -101,6 +101,20 @@ inline char UpCase(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c -
 
 }  // namespace
 
+std::string PrintablePath(std::string_view path) {
+  std::string text;
+  for (char c : path) {
+    if (c == '\n') {
+      text += "\\n";
+    } else if (c == '\r') {
+      text += "\\r";
+    } else {
+      text += c;
+    }
+  }
+  return text;
+}
+
 int PosCharFrom(std::string_view text, char ch, int start) {
   if (start < 1) start = 1;
   if (static_cast<size_t>(start) > text.size()) return 0;

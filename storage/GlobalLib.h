@@ -97,6 +97,10 @@ class TFileHandler {
 // EFileOpenError (102).
 int32_t FileSizeOf(const std::string& fileName);
 
+// A path for a message: line breaks shown as \n and \r, so that the message
+// names it on one line.
+std::string PrintablePath(std::string_view path);
+
 // ---------------------------------------------------------------------------
 // Text routines of the engine. Positions count from 1; 0 means "not found".
 

@@ -9,6 +9,7 @@
 #include "platform/File.h"
 #include "platform/InstallLayout.h"
 #include "platform/Registry.h"
+#include "storage/GlobalLib.h"
 #include "storage/ProgramFolders.h"
 
 namespace {
@@ -75,22 +76,6 @@ int UpdateRegistration(bool Register, const std::vector<std::string>& arguments,
   return 0;
 }
 
-// A path for a message: line breaks shown as \n and \r, so that the message
-// names it on one line.
-std::string Printable(const std::string& path) {
-  std::string text;
-  for (char c : path) {
-    if (c == '\n') {
-      text += "\\n";
-    } else if (c == '\r') {
-      text += "\\r";
-    } else {
-      text += c;
-    }
-  }
-  return text;
-}
-
 // The selection as a shell gives it: full paths, folders without a trailing
 // "/". A path that names nothing (any more) is left out with a message, as
 // the program itself ignores it; the rest goes on.
@@ -101,7 +86,7 @@ std::vector<std::string> SelectionFrom(const std::vector<std::string>& arguments
     std::string path = std::filesystem::absolute(arguments[i]).lexically_normal().string();
     while (path.size() > 1 && path.back() == '/') path.pop_back();
     if (!platform::FileExists(path) && !platform::DirectoryExists(path)) {
-      report.Failure("\"" + Printable(arguments[i]) + "\" does not exist; it is left out.");
+      report.Failure("\"" + PrintablePath(arguments[i]) + "\" does not exist; it is left out.");
       continue;
     }
     paths.push_back(path);
