@@ -84,6 +84,8 @@ TMainForm::TMainForm(std::vector<std::string> arguments, QWidget* parent)
             [this, handler = handler] { Guarded([&] { (this->*handler)(); }); });
   }
   MakeFilesMenu();
+  // The list's shortcuts work from the start.
+  list->setFocus();
   setAcceptDrops(true);
   FormCreate();
 }

@@ -3,9 +3,12 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QMouseEvent>
+#include <QShowEvent>
+#include <QTimer>
 #include <QWindow>
 
 #include "app/ErrorHandler.h"
+#include "app/WindowPosition.h"
 #include "ui_TModelForm.h"
 
 // The images live in the program's resources, which a static library must
@@ -81,6 +84,25 @@ void TModelForm::imgExitClick() { close(); }
 
 void TModelForm::reject() { close(); }
 
+void TModelForm::setVisible(bool visible) {
+  if (visible && !isVisible() && parentWidget()) SyncWindowPosition(*parentWidget()->window());
+  QDialog::setVisible(visible);
+}
+
+bool TModelForm::event(QEvent* event) {
+  // The window manager has placed the window once it activates it.
+  if (event->type() == QEvent::WindowActivate) SyncWindowPosition(*this);
+  return QDialog::event(event);
+}
+
+void TModelForm::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (!watchingExposure_ && windowHandle()) {
+    windowHandle()->installEventFilter(this);
+    watchingExposure_ = true;
+  }
+}
+
 void TModelForm::closeEvent(QCloseEvent* event) {
   bool granted = false;
   Guarded([&] { granted = FormCloseQuery(); });
@@ -100,6 +122,13 @@ void TModelForm::changeEvent(QEvent* event) {
 }
 
 bool TModelForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == windowHandle()) {
+    // The window manager maps a window only where it has placed it.
+    if (event->type() == QEvent::Expose) {
+      QTimer::singleShot(0, this, [this] { SyncWindowPosition(*this); });
+    }
+    return false;
+  }
   if (watched == frame_->Panel1 && event->type() == QEvent::Resize) {
     frame_->imgTitleBar->setGeometry(frame_->Panel1->rect());
     return false;
@@ -141,7 +170,9 @@ bool TModelForm::eventFilter(QObject* watched, QEvent* event) {
 
 void TModelForm::lblTitleMouseDown(QMouseEvent* event) {
   // The window system moves the window while the button is held, with either
-  // button; where it cannot, the window follows the mouse itself.
+  // button; where it cannot, the window follows the mouse itself. Either way
+  // the move starts from where the window really is.
+  SyncWindowPosition(*this);
   if (windowHandle() && windowHandle()->startSystemMove()) return;
   dragging_ = true;
   dragOffset_ = event->globalPosition().toPoint() - pos();

@@ -48,12 +48,18 @@ class TModelForm : public QDialog {
   void imgExitClick();
 
   void reject() override;
+  // Before a window shows over its parent, the parent's position is taken
+  // from the window system, so that the window is centred where the parent
+  // really is.
+  void setVisible(bool visible) override;
 
  protected:
   // Asked before the window closes; the close happens only when it returns
   // true. The base window always agrees.
   virtual bool FormCloseQuery() { return true; }
 
+  bool event(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -62,6 +68,8 @@ class TModelForm : public QDialog {
   void lblTitleMouseDown(QMouseEvent* event);
 
   std::unique_ptr<Ui::TModelForm> frame_;
+  // Set once the window's system window is watched for its exposure.
+  bool watchingExposure_ = false;
   // The manual move, for platforms that cannot move a window for us.
   bool dragging_ = false;
   QPoint dragOffset_;

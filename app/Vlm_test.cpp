@@ -1,13 +1,16 @@
-// The built program as a user starts it: with a page, with a folder, and a
-// second time while it runs.
+// The built program as a user starts it: with a page, with a folder, a
+// second time while it runs, and on an X server with a real window manager.
 
 #include <gtest/gtest.h>
 #include <signal.h>
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRect>
+#include <QStandardPaths>
 #include <QTest>
 #include <filesystem>
+#include <memory>
 
 #include "app/AppTest.h"
 #include "engine/BmpCodec.h"
@@ -110,5 +113,187 @@ TEST_F(Program, APlainStartRunsNothingAndSavesTheOptionsAtTheEnd) {
   EXPECT_NE(home_.dir().Read("vlm.ini"), optionsBefore_);
   EXPECT_FALSE(fs::exists(home_ / "Backup"));
 }
+
+// An X server of its own (Xvfb) with a real window manager on it, driven
+// with xdotool as a user drives it with the mouse and the keyboard.
+class DesktopSession {
+ public:
+  // Leaves display() empty when no X server can run here.
+  DesktopSession(const std::string& home, const QStringList& windowManager) {
+    environment_ = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME",
+                             "XDG_RUNTIME_DIR"}) {
+      environment_.insert(name, QString::fromStdString(home));
+    }
+    environment_.remove("DBUS_SESSION_BUS_ADDRESS");
+    environment_.insert("NO_AT_BRIDGE", "1");
+    if (QStandardPaths::findExecutable("Xvfb").isEmpty()) return;
+    server_.setProcessEnvironment(environment_);
+    server_.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1280x800x24", "-nolisten", "tcp"});
+    if (!server_.waitForStarted() || !apptest::WaitFor([&] {
+          return server_.canReadLine() || server_.state() != QProcess::Running;
+        })) {
+      return;
+    }
+    const QString number = QString::fromLatin1(server_.readLine()).trimmed();
+    if (number.isEmpty()) return;
+    environment_.insert("DISPLAY", ":" + number);
+    manager_.setProcessEnvironment(environment_);
+    manager_.setProcessChannelMode(QProcess::ForwardedOutputChannel);
+    manager_.setStandardErrorFile(QProcess::nullDevice());
+    manager_.start(windowManager.front(), windowManager.mid(1));
+    EXPECT_TRUE(manager_.waitForStarted()) << windowManager.front().toStdString();
+    // A window manager announces itself on the root window once it runs.
+    EXPECT_TRUE(apptest::WaitFor([&] {
+      return Output("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).contains("window id");
+    }));
+    display_ = ":" + number;
+  }
+  // The server goes first: the window manager then ends by itself, with
+  // whatever it started.
+  ~DesktopSession() {
+    for (QProcess* process : {&server_, &manager_}) {
+      if (process->state() == QProcess::NotRunning) continue;
+      process->terminate();
+      if (!process->waitForFinished(10000)) process->kill();
+      process->waitForFinished(5000);
+    }
+  }
+
+  const QString& display() const { return display_; }
+  const QProcessEnvironment& environment() const { return environment_; }
+
+  // Runs a tool of the session's display and returns what it printed.
+  QString Output(const QString& program, const QStringList& arguments) const {
+    QProcess tool;
+    tool.setProcessEnvironment(environment_);
+    tool.start(program, arguments);
+    tool.waitForFinished(20000);
+    return QString::fromLocal8Bit(tool.readAllStandardOutput());
+  }
+  QString Xdotool(const QStringList& arguments) const { return Output("xdotool", arguments); }
+
+  struct Window {
+    QString id;
+    QRect place;
+  };
+  // The windows of process `pid` that are on the screen.
+  std::vector<Window> Windows(qint64 pid) const {
+    std::vector<Window> windows;
+    const QStringList ids =
+        Xdotool({"search", "--onlyvisible", "--pid", QString::number(pid)}).split('\n');
+    for (const QString& id : ids) {
+      if (id.isEmpty()) continue;
+      QRect place;
+      for (const QString& line : Xdotool({"getwindowgeometry", "--shell", id}).split('\n')) {
+        const QString value = line.section('=', 1);
+        if (line.startsWith("X=")) place.moveLeft(value.toInt());
+        if (line.startsWith("Y=")) place.moveTop(value.toInt());
+        if (line.startsWith("WIDTH=")) place.setWidth(value.toInt());
+        if (line.startsWith("HEIGHT=")) place.setHeight(value.toInt());
+      }
+      windows.push_back({id, place});
+    }
+    return windows;
+  }
+  // The window that has the keyboard focus.
+  QString FocusedWindow() const { return Xdotool({"getwindowfocus"}).trimmed(); }
+
+ private:
+  QProcessEnvironment environment_;
+  QProcess server_;
+  QProcess manager_;
+  QString display_;
+};
+
+struct WindowManagerCase {
+  const char* name;
+  QStringList command;
+};
+
+void PrintTo(const WindowManagerCase& manager, std::ostream* out) { *out << manager.name; }
+
+class PlacementUnderWindowManager : public ::testing::TestWithParam<WindowManagerCase> {};
+
+// The window manager places the main window itself; the program must know
+// where. Dialogs then open over the main window, and dragging the title bar
+// moves the window by exactly the drag. The window manager races with the
+// program at each start, so several starts are tried.
+TEST_P(PlacementUnderWindowManager, DialogsOpenOverTheMainWindowAndDraggingMovesItByTheDrag) {
+  apptest::ProgramFolder home;
+  DesktopSession session(home.dir().path(), GetParam().command);
+  if (session.display().isEmpty()) GTEST_SKIP() << "no X server can run here";
+  QProcessEnvironment environment = session.environment();
+  environment.insert("VLM_HOME", QString::fromStdString(home.dir().path()));
+  environment.insert("QT_QPA_PLATFORM", "xcb");
+  // Two ways into a dialog over the main window: the about button, and the
+  // list's Shift+Insert into the folder chooser.
+  const std::function<void(const QRect&)> openDialog[] = {
+      [&](const QRect& main) {
+        session.Xdotool({"mousemove", QString::number(main.x() + 460),
+                         QString::number(main.y() + 48), "click", "1"});
+      },
+      [&](const QRect&) { session.Xdotool({"key", "shift+Insert"}); },
+  };
+  for (int start = 0; start < 6; ++start) {
+    SCOPED_TRACE(start);
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(VLM_PROGRAM, {});
+    ASSERT_TRUE(program.waitForStarted());
+    std::vector<DesktopSession::Window> windows;
+    auto count = [&](size_t wanted) {
+      return apptest::WaitFor(
+          [&] { return (windows = session.Windows(program.processId())).size() == wanted; });
+    };
+    // Shown, and given the keyboard focus by the window manager.
+    ASSERT_TRUE(count(1));
+    const DesktopSession::Window main = windows.front();
+    ASSERT_TRUE(apptest::WaitFor([&] { return session.FocusedWindow() == main.id; }))
+        << session.FocusedWindow().toStdString() << " has the focus, not " << main.id.toStdString();
+
+    openDialog[start % 2](main.place);
+    ASSERT_TRUE(count(2));
+    const DesktopSession::Window dialog = windows[0].id == main.id ? windows[1] : windows[0];
+    EXPECT_TRUE(main.place.contains(dialog.place))
+        << "main window at " << main.place.x() << "," << main.place.y() << ", dialog at "
+        << dialog.place.x() << "," << dialog.place.y();
+    // Escape closes the dialog and any message before it.
+    while (windows.size() > 1) {
+      ASSERT_TRUE(apptest::WaitFor([&] { return session.FocusedWindow() != main.id; }));
+      const QString focused = session.FocusedWindow();
+      session.Xdotool({"key", "Escape"});
+      ASSERT_TRUE(apptest::WaitFor([&] {
+        windows = session.Windows(program.processId());
+        return windows.size() == 1 || session.FocusedWindow() != focused;
+      }));
+    }
+
+    // A slow drag of the title bar, as a hand makes it.
+    const QPoint grip = main.place.topLeft() + QPoint(200, 10);
+    session.Xdotool({"mousemove", QString::number(grip.x()), QString::number(grip.y()),
+                     "mousedown", "1", "sleep", "0.2", "mousemove", QString::number(grip.x() + 10),
+                     QString::number(grip.y() + 10), "sleep", "0.2", "mousemove",
+                     QString::number(grip.x() + 40), QString::number(grip.y() + 30), "sleep", "0.2",
+                     "mouseup", "1"});
+    QPoint moved;
+    EXPECT_TRUE(apptest::WaitFor([&] {
+      windows = session.Windows(program.processId());
+      moved = windows.empty() ? QPoint() : windows.front().place.topLeft();
+      return moved == main.place.topLeft() + QPoint(40, 30);
+    })) << "from " << main.place.x() << "," << main.place.y() << " to " << moved.x() << ","
+        << moved.y();
+    program.terminate();
+    ASSERT_TRUE(program.waitForFinished(20000));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Desktop, PlacementUnderWindowManager,
+    ::testing::Values(WindowManagerCase{"openbox", {"openbox", "--sm-disable"}},
+                      WindowManagerCase{"xfwm4",
+                                      {"dbus-run-session", "--", "xfwm4", "--compositor=off",
+                                       "--sm-client-disable"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
