@@ -1,18 +1,13 @@
 #include "app/TFileDialog.h"
 
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QTreeView>
 #include <QMessageBox>
 
 #include "app/FileFilter.h"
 #include "app/FileName.h"
-
-bool IsReadOnlyFile(const QString& path) {
-  const QFileInfo info(path);
-  // The permission bits themselves; WriteUser tells only what this process
-  // may do, which for the administrator is everything.
-  constexpr QFile::Permissions kWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
-  return !(info.permissions() & kWrite) || !info.isWritable();
-}
+#include "platform/File.h"
 
 TFileDialog::TFileDialog(QWidget* parent, const QString& objectName, const QString& title)
     : QFileDialog(parent, title) {
@@ -21,6 +16,13 @@ TFileDialog::TFileDialog(QWidget* parent, const QString& objectName, const QStri
   setOption(QFileDialog::HideNameFilterDetails);
   setSizeGripEnabled(true);
   resize(760, 460);  // room for the columns of the detail view
+  // Size, type and date show in full; the name takes the room that is left.
+  if (auto* view = findChild<QTreeView*>(QStringLiteral("treeView"))) {
+    QHeaderView* header = view->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+  }
 }
 
 void TFileDialog::SetFilter(const std::string& filter, int entry) {
@@ -46,10 +48,16 @@ bool TFileDialog::Refused(const QString& file) {
                                                "again."));
     return true;
   }
-  if (RefuseReadOnly && info.exists() && IsReadOnlyFile(file)) {
-    QMessageBox::warning(this, windowTitle(),
-                         name + QStringLiteral("\nThis file is set to read-only.\nTry again "
-                                               "with a different file name."));
+  if (RefuseReadOnly && info.exists() && platform::IsReadOnlyFile(EncodeName(file))) {
+    // Pages to protect are rewritten in place; a list is replaced.
+    const QString message = acceptMode() == QFileDialog::AcceptOpen
+                                ? QStringLiteral("\nThis file is read-only, so it cannot be "
+                                                 "changed.\nMake it writable, or choose "
+                                                 "another file.")
+                                : QStringLiteral("\nThis file is read-only, so it cannot be "
+                                                 "replaced.\nMake it writable, or choose "
+                                                 "another name.");
+    QMessageBox::warning(this, windowTitle(), name + message);
     return true;
   }
   if (PromptCreate && !info.exists()) {

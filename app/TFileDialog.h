@@ -34,8 +34,3 @@ class TFileDialog : public QFileDialog {
  private:
   bool Refused(const QString& file);
 };
-
-// True when the file may not be written: it has no write permission at all
-// (so even the administrator's programs treat it as read-only), or this
-// process may not write it.
-bool IsReadOnlyFile(const QString& path);

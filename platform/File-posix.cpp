@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -192,38 +193,85 @@ bool ReadWholeFile(const std::string& path, std::string& data) {
   return true;
 }
 
-bool ReplaceFile(const std::string& path, const std::string& data) {
-  std::string temp = path + ".new";
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  bool ok = true;
+namespace {
+
+// Writes all of `data` to `fd` and forces it to the disk.
+bool WriteAllAndSync(int fd, const std::string& data) {
   int64_t done = 0;
-  while (ok && done < static_cast<int64_t>(data.size())) {
+  while (done < static_cast<int64_t>(data.size())) {
     ssize_t n = ::write(fd, data.data() + done, data.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       if (n == 0) errno = EIO;
-      ok = false;
-    } else {
-      done += n;
+      return false;
+    }
+    done += n;
+  }
+  return ::fsync(fd) == 0;
+}
+
+// Truncates and rewrites an existing file where it is, which keeps its
+// owner, for when a new file could not be given that owner.
+bool RewriteInPlace(const std::string& path, const std::string& data) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = WriteAllAndSync(fd, data);
+  int saved = errno;
+  if (::close(fd) != 0 && ok) return false;
+  errno = saved;
+  return ok;
+}
+
+}  // namespace
+
+bool ReplaceFile(const std::string& path, const std::string& data, std::string* failedFile) {
+  // A link stays a link: the file it leads to is replaced.
+  std::string target = path;
+  struct stat link;
+  if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    if (char* real = ::realpath(path.c_str(), nullptr)) {
+      target = real;
+      std::free(real);
     }
   }
-  if (ok) ok = ::fsync(fd) == 0;
+  struct stat old;
+  const bool existed = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+  const std::string temp = target + ".new";
+  auto fail = [&](const std::string& file, int error) {
+    if (failedFile) *failedFile = file;
+    errno = error;
+    return false;
+  };
+
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return fail(temp, errno);
+  bool ok = WriteAllAndSync(fd, data);
+  bool keepsOwner = true;
+  if (ok && existed) {
+    // The new file takes the old one's owner and mode; the mode last, as a
+    // change of owner clears the set-id bits.
+    keepsOwner = (old.st_uid == ::geteuid() && old.st_gid == ::getegid()) ||
+                 ::fchown(fd, old.st_uid, old.st_gid) == 0;
+    ok = ::fchmod(fd, old.st_mode & 07777) == 0;
+  }
   int saved = errno;
   if (::close(fd) != 0 && ok) {
     ok = false;
     saved = errno;
   }
-  if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
-    ok = false;
-    saved = errno;
+  if (ok && !keepsOwner) {
+    ::unlink(temp.c_str());
+    return RewriteInPlace(target, data) || fail(target, errno);
+  }
+  if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
+    ::unlink(temp.c_str());
+    return fail(target, errno);
   }
   if (!ok) {
     ::unlink(temp.c_str());
-    errno = saved;
-    return false;
+    return fail(temp, saved);
   }
-  SyncFolder(ParentOf(path));
+  SyncFolder(ParentOf(target));
   return true;
 }
 
@@ -233,6 +281,12 @@ bool FileIdentity(const std::string& path, uint64_t& device, uint64_t& inode) {
   device = static_cast<uint64_t>(st.st_dev);
   inode = static_cast<uint64_t>(st.st_ino);
   return true;
+}
+
+bool IsReadOnlyFile(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return false;
+  return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0;
 }
 
 bool FileExists(const std::string& path) {

@@ -63,10 +63,21 @@ bool SyncFolder(const std::string& folder);
 // Reads a whole file without any lock. False with errno set on failure.
 bool ReadWholeFile(const std::string& path, std::string& data);
 
-// Replaces a file as one step: writes a temporary file beside it, forces it to
-// the disk, then renames it over `path`. False with errno set on failure; the
-// old file is then untouched.
-bool ReplaceFile(const std::string& path, const std::string& data);
+// Replaces a file as one step: writes a temporary file beside it (`path` +
+// ".new"), forces it to the disk, then renames it over `path`. A file that is
+// there keeps its mode and owner; where the new file cannot be given that
+// owner (another user's file that we may write), the file is rewritten in
+// place instead. A symbolic link at `path` stays, and the file it leads to
+// is replaced. False with errno set on failure, and the file that could not
+// be made or written in `*failedFile` (the temporary file, or `path`); the
+// old file is then untouched, except after a failed rewrite in place.
+bool ReplaceFile(const std::string& path, const std::string& data,
+                 std::string* failedFile = nullptr);
+
+// True when the file exists and may not be written: it has no write
+// permission at all (so even the administrator's programs treat it as
+// read-only), or this process may not write it.
+bool IsReadOnlyFile(const std::string& path);
 
 // The device and inode of the file `path` leads to, links followed: the same
 // for every name of one file. False when it cannot be looked at.

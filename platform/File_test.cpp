@@ -1,6 +1,7 @@
 #include "platform/File.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -61,7 +62,45 @@ TEST(File, ReplaceFileSwapsContentAndLeavesNoTemporary) {
   ASSERT_TRUE(ReplaceFile(path, "new\r\n"));
   EXPECT_EQ(TempDir::ReadFile(path), "new\r\n");
   EXPECT_FALSE(FileExists(path + ".new"));
-  EXPECT_FALSE(ReplaceFile(dir / "missing/vlm.ini", "x"));
+  std::string failed;
+  EXPECT_FALSE(ReplaceFile(dir / "missing/vlm.ini", "x", &failed));
+  EXPECT_EQ(failed, dir / "missing/vlm.ini.new");
+}
+
+TEST(File, ReplaceFileKeepsModeOwnerAndLink) {
+  TempDir dir;
+  const std::string path = dir.Write("vlm.ini", "old");
+  // The administrator can give the file another owner; anyone else keeps
+  // their own.
+  const bool root = ::geteuid() == 0;
+  const uid_t owner = root ? 4321 : ::geteuid();
+  const gid_t group = root ? 4321 : ::getegid();
+  ASSERT_EQ(::chown(path.c_str(), owner, group), 0);
+  for (mode_t mode : {0600, 0664, 0640, 0755}) {
+    ASSERT_EQ(::chmod(path.c_str(), mode), 0);
+    ASSERT_TRUE(ReplaceFile(path, "new"));
+    struct stat st;
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, mode);
+    EXPECT_EQ(st.st_uid, owner);
+    EXPECT_EQ(st.st_gid, group);
+  }
+  const std::string link = dir / "link.ini";
+  ASSERT_EQ(::symlink(path.c_str(), link.c_str()), 0);
+  ASSERT_TRUE(ReplaceFile(link, "through the link"));
+  struct stat st;
+  ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(TempDir::ReadFile(path), "through the link");
+}
+
+TEST(File, IsReadOnlyFileLooksAtThePermissionBits) {
+  TempDir dir;
+  const std::string path = dir.Write("page.htm", "x");
+  EXPECT_FALSE(IsReadOnlyFile(path));
+  ::chmod(path.c_str(), 0444);
+  EXPECT_TRUE(IsReadOnlyFile(path)) << "even for the administrator";
+  EXPECT_FALSE(IsReadOnlyFile(dir / "missing.htm"));
 }
 
 TEST(File, ForceDirectoriesMakesParents) {

@@ -211,10 +211,15 @@ void SaveOptions() {
     lines.push_back("FileType=" + type.Extension + "," + type.Description);
   }
   const std::string path = OptionsPath();
+  // A file the user made read-only stays as it is: the changes are lost.
+  if (platform::IsReadOnlyFile(path)) {
+    throw EStreamError("Cannot create file \"" + path + "\". " + platform::ErrorText(EACCES));
+  }
   // A new file replaces the old one in one step, so a crash while saving
   // never leaves a truncated vlm.ini behind.
-  if (!platform::ReplaceFile(path, JoinTextLines(lines))) {
-    throw EStreamError("Cannot create file \"" + path + "\". " + platform::ErrorText(errno));
+  std::string failed = path;
+  if (!platform::ReplaceFile(path, JoinTextLines(lines), &failed)) {
+    throw EStreamError("Cannot create file \"" + failed + "\". " + platform::ErrorText(errno));
   }
 }
 

@@ -72,8 +72,11 @@ void LoadOptions();
 
 // Writes Options to GetProgramDir() + "/vlm.ini" in the keyed form, replacing
 // the whole file. Its first line is no number, so a version that knows only
-// the positional form refuses the file instead of misreading it. Raises
-// EStreamError when the file cannot be written.
+// the positional form refuses the file instead of misreading it. The file
+// keeps its owner and mode. Raises EStreamError ("Cannot create file ...",
+// naming the file that could not be made) when the file cannot be written,
+// and when it is read-only: a file the user made read-only is never
+// replaced.
 void SaveOptions();
 
 // The first line of the keyed form of vlm.ini.

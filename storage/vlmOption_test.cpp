@@ -1,6 +1,10 @@
 #include "storage/vlmOption.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <functional>
 
 #include "platform/Exception.h"
 #include "platform/File.h"
@@ -9,6 +13,7 @@
 
 namespace {
 
+namespace fs = std::filesystem;
 using platform::ScopedEnv;
 using platform::TempDir;
 
@@ -225,15 +230,40 @@ TEST_F(OptionsTest, EmptyTextLinesAreValid) {
   ASSERT_EQ(Options.FileTypes.size(), 1u) << "a NUL ends the data";
 }
 
-TEST_F(OptionsTest, SaveIntoUnwritableFolderFails) {
-  ScopedEnv missing("VLM_HOME", dir / "missing");
-  try {
-    SaveOptions();
-    FAIL();
-  } catch (const EStreamError& e) {
-    EXPECT_EQ(std::string(e.what()),
-              "Cannot create file \"" + dir.path() + "/missing/vlm.ini\". No such file or directory");
+TEST_F(OptionsTest, SaveFailuresNameTheFileThatCouldNotBeMadeAndLeaveTheOldOne) {
+  const std::string ini = dir / "vlm.ini";
+  struct Case {
+    const char* what;
+    std::function<void()> arrange;
+    std::string home;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"a missing folder", [] {}, dir / "missing",
+       "Cannot create file \"" + dir.path() + "/missing/vlm.ini.new\". No such file or directory"},
+      {"no room for the new file", [&] { fs::create_directory(ini + ".new"); }, dir.path(),
+       "Cannot create file \"" + ini + ".new\". Is a directory"},
+      {"a read-only file", [&] { ::chmod(ini.c_str(), 0444); }, dir.path(),
+       "Cannot create file \"" + ini + "\". Permission denied"},
+  };
+  for (const Case& c : cases) {
+    dir.Write("vlm.ini", "as the user left it\r\n");
+    ::chmod(ini.c_str(), 0644);
+    std::error_code ignored;
+    fs::remove(ini + ".new", ignored);
+    c.arrange();
+    ScopedEnv home("VLM_HOME", c.home);
+    try {
+      SaveOptions();
+      ADD_FAILURE() << c.what;
+    } catch (const EStreamError& e) {
+      EXPECT_EQ(std::string(e.what()), c.message) << c.what;
+    }
+    EXPECT_EQ(dir.Read("vlm.ini"), "as the user left it\r\n") << c.what;
   }
+  struct stat st;
+  ASSERT_EQ(::stat(ini.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0444u) << "the read-only file keeps its mode";
 }
 
 TEST_F(OptionsTest, IsKnownFileType) {
