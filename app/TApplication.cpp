@@ -1,6 +1,7 @@
 #include "app/TApplication.h"
 
 #include <QIcon>
+#include <QPointer>
 #include <memory>
 
 #include "app/DesktopShell.h"
@@ -26,6 +27,16 @@ int TApplication::Run() {
   DesktopShell shell;
   platform::SetShell(&shell);
   SetShowErrorHandler(&TErrorForm::Show);
+  // Outlives the main window, so that a request to end also closes the
+  // message of a failed save at the very end.
+  QPointer<TMainForm> ending;
+  TerminationSignal termination([&ending] {
+    if (ending) {
+      ending->EndProgram();
+    } else {
+      EndModalWindows(qApp, [] {});
+    }
+  });
   std::unique_ptr<TMainForm> mainForm;
   try {
     mainForm = std::make_unique<TMainForm>(arguments_);
@@ -33,9 +44,10 @@ int TApplication::Run() {
     ShowException(error);
     return 1;
   }
-  CloseOnTerminationSignal(mainForm.get());
+  ending = mainForm.get();
   mainForm->show();
   const int code = exec();
+  ending = nullptr;
   mainForm.reset();
   platform::SetShell(nullptr);
   return code;

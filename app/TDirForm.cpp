@@ -49,6 +49,11 @@ void TDirForm::StepProgress() { ui_->prbDir->setValue(ui_->prbDir->value() + 1);
 
 void TDirForm::btnCancelClick() { Stopped_ = true; }
 
+void TDirForm::CancelModal() {
+  ending_ = true;
+  Stopped_ = true;
+}
+
 void TDirForm::tmCloseTimer() {
   if (close()) tmClose_->stop();
 }
@@ -86,7 +91,7 @@ void TDirForm::FormActivate() {
     QCoreApplication::processEvents();
     ui_->aniFind->Stop();
     ui_->aniFind->hide();
-    if (!Found_.empty()) {
+    if (!Found_.empty() && !ending_) {
       Stopped_ = false;
       ui_->prbDir->show();
       ui_->prbDir->setMaximum(static_cast<int>(Found_.size()));

@@ -34,6 +34,8 @@ class TDirForm : public TModelForm {
   const std::vector<std::string>& Found() const { return Found_; }
 
   void btnCancelClick();
+  // Stops the reading after the current entry and adds nothing more.
+  void CancelModal() override;
 
  protected:
   bool FormCloseQuery() override { return Stopped_; }
@@ -50,6 +52,7 @@ class TDirForm : public TModelForm {
   const std::string Directory_;
   std::vector<std::string> Found_;
   bool Stopped_ = false;
+  bool ending_ = false;
   bool activated_ = false;
 };
 

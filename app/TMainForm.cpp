@@ -1,5 +1,6 @@
 #include "app/TMainForm.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -117,12 +118,24 @@ void TMainForm::showEvent(QShowEvent* event) {
   QTimer::singleShot(0, this, [this] { Guarded([this] { FormActivate(); }); });
 }
 
-void TMainForm::FormActivate() { ProcessCommandLine(); }
+void TMainForm::FormActivate() {
+  if (!ending_) ProcessCommandLine();
+}
 
 void TMainForm::ProcessCommandLine() {
   if (arguments_.empty()) return;
   AddPaths(CommandLinePaths(arguments_));
   btnStartClick();
+}
+
+void TMainForm::EndProgram() {
+  ending_ = true;
+  EndModalWindows(this, [this] {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+      if (window != this && window->isVisible()) window->close();
+    }
+    if (isVisible()) close();
+  });
 }
 
 bool TMainForm::IsListed(const std::string& path) const {
@@ -132,38 +145,47 @@ bool TMainForm::IsListed(const std::string& path) const {
 void TMainForm::AddFiles(const std::vector<std::string>& paths, TDirForm& progress) {
   QTreeWidget* list = ui_->lvFiles;
   list->setUpdatesEnabled(false);
-  bool failed = false;
-  try {
-    for (const std::string& path : paths) {
-      progress.ShowFile(path);
+  std::string failure;
+  for (const std::string& path : paths) {
+    progress.ShowFile(path);
+    try {
       if (IsRegularFile(path) && !IsListed(path)) {
         const int32_t size = FileSizeOf(path);
         auto row = std::make_unique<QTreeWidgetItem>();
         row->setText(kFileName, DecodeName(FileNameOf(path)));
-        row->setToolTip(kFileName, DecodeName(path));
         row->setIcon(kFileName, SmallFileIcon(path));
         row->setText(kPath, DecodeName(FolderOf(path)));
         row->setText(kSize, FormatSize(size));
+        // Names and folders too long for their cells can be read in full.
+        for (int column = kFileName; column <= kFinalSize; ++column) {
+          row->setToolTip(column, DecodeName(path));
+        }
         row->setTextAlignment(kSize, Qt::AlignRight | Qt::AlignVCenter);
         row->setTextAlignment(kFinalSize, Qt::AlignRight | Qt::AlignVCenter);
         FilePaths_.push_back(path);
         listedKeys_.insert(ListedKey(path));
         list->addTopLevelItem(row.release());
       }
-      QCoreApplication::processEvents();
-      progress.StepProgress();
-      if (progress.Stopped()) break;
+    } catch (const std::exception& error) {
+      // The file handler's message names the file.
+      failure = error.what();
+      break;
+    } catch (...) {
+      failure = path;
+      break;
     }
-  } catch (...) {
-    failed = true;
+    QCoreApplication::processEvents();
+    progress.StepProgress();
+    if (progress.Stopped()) break;
   }
   list->setUpdatesEnabled(true);
-  if (failed) ShowError(201, "Error adding files");
+  if (!failure.empty()) ShowError(201, "Error adding files: " + failure);
 }
 
 void TMainForm::AddPaths(const std::vector<std::string>& paths) {
   std::vector<std::string> remaining;
   for (const std::string& path : paths) {
+    if (ending_) return;
     if (platform::DirectoryExists(path)) {
       ReadDirectory(*this, path.ends_with('/') ? path : path + "/");
     } else {
@@ -171,7 +193,7 @@ void TMainForm::AddPaths(const std::vector<std::string>& paths) {
     }
     QCoreApplication::processEvents();
   }
-  if (!remaining.empty()) AddFileList(*this, remaining);
+  if (!remaining.empty() && !ending_) AddFileList(*this, remaining);
   raise();
   activateWindow();
 }
@@ -208,7 +230,7 @@ void TMainForm::btnDelAllClick() {
 }
 
 void TMainForm::btnStartClick() {
-  if (FilePaths_.empty()) return;
+  if (FilePaths_.empty() || ending_) return;
   TProcForm form(
       FilePaths_, [this](int32_t row, int32_t size) { SetFinalSize(row, size); }, this);
   form.exec();

@@ -45,7 +45,7 @@ class TMainForm : public TModelForm {
   // in order, under `progress`, which shows each path, advances its bar for
   // each and can stop the adding. A failure (a file that cannot be measured)
   // stops the adding; the rows added before it stay, and the error window
-  // shows error 201.
+  // shows error 201, naming the file.
   void AddFiles(const std::vector<std::string>& paths, TDirForm& progress);
   // Adds a mixed list of folders and files: each folder is read at once with
   // a reading window of its own (ReadDirectory), then the remaining paths are
@@ -55,6 +55,10 @@ class TMainForm : public TModelForm {
   void SetFinalSize(int32_t row, int32_t size);
   // Adds what the program was started with and starts a run over the list.
   void ProcessCommandLine();
+  // Ends the program as the system asks it to: every modal window ends as
+  // by its Cancel (a run finishes its current page and ends), nothing new
+  // starts, then the window closes. Returns at once.
+  void EndProgram();
 
   void btnAddClick();
   void btnAddDirClick();
@@ -100,4 +104,6 @@ class TMainForm : public TModelForm {
   // FilePaths in the form IsListed compares, for a quick look-up.
   QSet<QString> listedKeys_;
   bool activated_ = false;
+  // Set once the program is ending: no run and no adding starts any more.
+  bool ending_ = false;
 };

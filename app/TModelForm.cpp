@@ -5,7 +5,11 @@
 #include <QMouseEvent>
 #include <QShowEvent>
 #include <QTimer>
+#include <QPointer>
 #include <QWindow>
+#include <algorithm>
+#include <memory>
+#include <vector>
 
 #include "app/ErrorHandler.h"
 #include "app/WindowPosition.h"
@@ -184,4 +188,40 @@ void MinimizeApplication() {
     window->setProperty(kMinimizedTogether, true);
     window->showMinimized();
   }
+}
+
+void EndModalWindows(QObject* context, std::function<void()> then) {
+  auto* timer = new QTimer(context);
+  auto asked = std::make_shared<std::vector<QPointer<QWidget>>>();
+  auto step = [timer, asked, then = std::move(then)] {
+    if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+    QWidget* top = QApplication::activeModalWidget();
+    std::vector<QWidget*> modal;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+      if (window->isVisible() && window->isModal() && window != top) modal.push_back(window);
+    }
+    if (top) modal.push_back(top);
+    if (modal.empty()) {
+      timer->stop();
+      timer->deleteLater();
+      then();
+      return;
+    }
+    // The windows beneath first: a run told to stop before the error window
+    // above it closes does not begin another page.
+    for (QWidget* window : modal) {
+      if (std::find(asked->begin(), asked->end(), window) != asked->end()) continue;
+      asked->push_back(window);
+      if (auto* form = qobject_cast<TModelForm*>(window)) {
+        Guarded([form] { form->CancelModal(); });
+      } else if (auto* dialog = qobject_cast<QDialog*>(window)) {
+        dialog->reject();
+      } else {
+        window->close();
+      }
+    }
+  };
+  QObject::connect(timer, &QTimer::timeout, timer, step);
+  timer->start(20);
+  step();
 }

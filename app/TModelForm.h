@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QPoint>
+#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -48,6 +49,10 @@ class TModelForm : public QDialog {
   void imgExitClick();
 
   void reject() override;
+  // Ends the window's modal showing as its Cancel does, when the program is
+  // asked to end. A window that works (a run, a folder reading) stops after
+  // its current step and then closes itself.
+  virtual void CancelModal() { reject(); }
   // Before a window shows over its parent, the parent's position is taken
   // from the window system, so that the window is centred where the parent
   // really is.
@@ -78,3 +83,10 @@ class TModelForm : public QDialog {
 // Minimises every window of the program together; restoring one of them
 // brings back the others.
 void MinimizeApplication();
+
+// Ends every modal window of the program as its Cancel does (CancelModal
+// for the program's own windows, reject for the toolkit's dialogs), and each
+// that opens while they close, then calls `then` from the event loop once
+// none is left. Open menus close at once. Returns at once; the rest happens
+// in the event loop, owned by `context`.
+void EndModalWindows(QObject* context, std::function<void()> then);

@@ -36,6 +36,8 @@ class TProcForm : public TModelForm {
   bool Stopped() const { return Stopped_; }
 
   void btnCancelClick();
+  // As Cancel: the page in progress finishes, then the run ends.
+  void CancelModal() override { btnCancelClick(); }
 
  protected:
   bool FormCloseQuery() override { return Stopped_; }

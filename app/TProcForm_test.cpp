@@ -1,6 +1,7 @@
 #include "app/TProcForm.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <QAbstractButton>
 #include <QLabel>
@@ -8,6 +9,7 @@
 #include <QProgressBar>
 #include <QTest>
 #include <QTreeWidget>
+#include <cstring>
 #include <filesystem>
 
 #include "app/AppTest.h"
@@ -15,6 +17,7 @@
 #include "app/TDirForm.h"
 #include "app/TErrorForm.h"
 #include "app/TMainForm.h"
+#include "app/TerminationSignal.h"
 #include "engine/BmpCodec.h"
 #include "engine/TestImages.h"
 #include "platform/File.h"
@@ -171,6 +174,36 @@ TEST_F(RunTest, ALockedPageShowsError102AndTheRunGoesOn) {
   EXPECT_EQ(home_.dir().Read("site/p2.htm"), Page("i2.bmp"));
 }
 
+// The system asks the program to end while a run waits on an error window:
+// the window closes as after OK, the page in progress finishes, the run ends
+// (short of its list, so every source stays), and the program closes.
+TEST_F(RunTest, AnEndSignalDuringARunFinishesThePageEndsTheRunAndClosesTheProgram) {
+  int round = 0;
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(strsignal(signal));
+    const std::string folder = "site" + std::to_string(++round);
+    const Paths pages = Pages(3, folder);
+    form_->btnDelAllClick();
+    AddFileList(*form_, pages);
+    platform::File lock;
+    ASSERT_TRUE(lock.Open(pages[1], platform::Access::Read, platform::Sharing::Exclusive));
+    TerminationSignal termination([this] { form_->EndProgram(); });
+    form_->show();
+    apptest::ModalWatcher watcher([&](QWidget* window) {
+      if (qobject_cast<TErrorForm*>(window)) ::raise(signal);
+    });
+    apptest::Click(form_.get(), "btnStart");
+    ASSERT_TRUE(apptest::WaitFor([&] { return !form_->isVisible(); }));
+    EXPECT_EQ(watcher.seen(), (std::vector<std::string>{"TProcForm", "TErrorForm"}));
+    EXPECT_TRUE(Protected(pages[0]));
+    EXPECT_EQ(home_.dir().Read(folder + "/p3.htm"), Page("i3.bmp")) << "no page after the signal";
+    // The run ended once, short of its list: every source stays.
+    EXPECT_TRUE(fs::exists(home_ / (folder + "/i1.bmp")));
+    EXPECT_TRUE(fs::exists(home_ / (folder + "/i3.bmp")));
+    EXPECT_EQ(BackupSets(), round);
+  }
+}
+
 TEST_F(RunTest, ABadWidthIsShownNamingThePageAndTheRunGoesOn) {
   const Paths pages = Pages(3);
   home_.Write("site/p2.htm", Page("i2.bmp", " width=abc"));
@@ -249,6 +282,25 @@ TEST(StartUp, MenuStartAddsTheHandOffPathsAndRunsByItself) {
   // it is left as it was.
   EXPECT_EQ(home.dir().Read("named.shtml"), "<html><head></head><body>n</body></html>");
   SetShowErrorHandler(nullptr);
+}
+
+// A request to end while the folders named at the start are read: the
+// reading stops, nothing is added and no run starts.
+TEST(StartUp, AnEndSignalWhileFoldersAreReadStartsNoRun) {
+  apptest::ProgramFolder home;
+  for (int i = 0; i < 400; ++i) {
+    home.Write("site/p" + std::to_string(i) + ".htm", "<html><head></head><body></body></html>");
+  }
+  TMainForm form({home / "site", home / "site"});
+  TerminationSignal termination([&] { form.EndProgram(); });
+  apptest::ModalWatcher watcher([](QWidget* window) {
+    if (qobject_cast<TDirForm*>(window)) ::raise(SIGTERM);
+  });
+  form.show();
+  ASSERT_TRUE(apptest::WaitFor([&] { return !form.isVisible(); }));
+  EXPECT_EQ(watcher.seen(), std::vector<std::string>{"TDirForm"});
+  EXPECT_LT(form.FilePaths().size(), 400u);
+  EXPECT_FALSE(fs::exists(home / "Backup"));
 }
 
 TEST(StartUp, ArgumentsBesideMenuAreAllPaths) {

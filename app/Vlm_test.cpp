@@ -9,6 +9,7 @@
 #include <QRect>
 #include <QStandardPaths>
 #include <QTest>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 
@@ -112,6 +113,24 @@ TEST_F(Program, APlainStartRunsNothingAndSavesTheOptionsAtTheEnd) {
   EXPECT_EQ(Terminate(), 0);
   EXPECT_NE(home_.dir().Read("vlm.ini"), optionsBefore_);
   EXPECT_FALSE(fs::exists(home_ / "Backup"));
+}
+
+// Each request of the system to end the program, while the program waits on
+// a message (the hand-off file of a "/menu" start is missing): the message
+// closes, the program ends normally and saves its options.
+TEST_F(Program, EachEndSignalDuringAMessageEndsTheProgramAndSavesTheOptions) {
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(strsignal(signal));
+    home_.Write("vlm.ini", optionsBefore_);
+    Start({"/menu"});
+    // The message stands once the window has been handled; give it time.
+    QTest::qWait(700);
+    ::kill(static_cast<pid_t>(program_.processId()), signal);
+    ASSERT_TRUE(program_.waitForFinished(20000));
+    EXPECT_EQ(program_.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program_.exitCode(), 0);
+    EXPECT_NE(home_.dir().Read("vlm.ini"), optionsBefore_);
+  }
 }
 
 // An X server of its own (Xvfb) with a real window manager on it, driven
