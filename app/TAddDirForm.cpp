@@ -20,6 +20,8 @@ namespace {
 constexpr int kClientWidth = 303;
 constexpr int kClientHeight = 327;
 constexpr char kHelpTopic[] = "index.htm#adddir";
+// The space between the tree and what stands below it.
+constexpr int kMargin = 10;
 
 std::string CurrentDirectory() {
   std::error_code error;
@@ -65,6 +67,11 @@ void TAddDirForm::showEvent(QShowEvent* event) {
 }
 
 void TAddDirForm::FormShow() {
+  // Without the box the tree reaches down to the buttons, as far as its
+  // margin above the box in add mode.
+  const int treeBottom = AddMode ? ui_->chkSubdir->y() - kMargin : ui_->btnOK->y() - kMargin;
+  ui_->pnlDir->resize(ui_->pnlDir->width(), treeBottom - ui_->pnlDir->y());
+  ui_->dtDir->resize(ui_->dtDir->width(), ui_->pnlDir->height() - 2 * ui_->dtDir->y());
   if (AddMode) {
     SetTitle(QStringLiteral("Add a Directory"));
     ui_->chkSubdir->show();

@@ -192,6 +192,10 @@ TEST_F(ChooseInitialDirectoryTest, OkGivesTheFolderWithoutItsSlashAndChangesNoOp
   EXPECT_TRUE(Choose(folder, [&](TAddDirForm& chooser) {
     EXPECT_EQ(chooser.Title(), "Select Initial Directory");
     EXPECT_FALSE(apptest::Child<QCheckBox>(&chooser, "chkSubdir")->isVisible());
+    // The tree takes the place of the hidden box.
+    EXPECT_EQ(chooser.Tree()->size(), QSize(278, 262));
+    EXPECT_EQ(apptest::Child<QWidget>(&chooser, "pnlDir")->geometry().bottom() + 11,
+              apptest::Child<QWidget>(&chooser, "btnOK")->y());
     EXPECT_EQ(chooser.Tree()->SelectedPath(), home_ / "site/sub/");
     chooser.Tree()->SelectPath(home_ / "site");
     apptest::Click(&chooser, "btnOK");

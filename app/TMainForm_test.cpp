@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <QAbstractButton>
@@ -21,7 +22,10 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QToolButton>
+#include <QTreeView>
 #include <QTreeWidget>
+#include <cstring>
+#include <functional>
 
 #include "app/AppTest.h"
 #include "app/TAboutForm.h"
@@ -30,6 +34,7 @@
 #include "app/TErrorForm.h"
 #include "app/TFileTypeForm.h"
 #include "app/TOptForm.h"
+#include "app/TerminationSignal.h"
 #include "platform/File.h"
 #include "platform/RecordingShell.h"
 #include "storage/GlobalLib.h"
@@ -106,6 +111,10 @@ TEST_F(MainFormTest, WindowHasItsToolBarAndListColumns) {
   EXPECT_EQ(files->selectionMode(), QAbstractItemView::ExtendedSelection);
   EXPECT_EQ(files->editTriggers(), QAbstractItemView::NoEditTriggers);
   EXPECT_FALSE(files->isSortingEnabled());
+  // The list's shortcuts work from the start, without a click into it.
+  QApplication::setActiveWindow(form_.get());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+  EXPECT_EQ(QApplication::focusWidget(), files);
 }
 
 TEST_F(MainFormTest, AddedPagesBecomeRowsWithNameFolderAndSize) {
@@ -124,6 +133,10 @@ TEST_F(MainFormTest, AddedPagesBecomeRowsWithNameFolderAndSize) {
   EXPECT_EQ(row->textAlignment(2) & Qt::AlignHorizontal_Mask, Qt::AlignRight);
   EXPECT_EQ(row->textAlignment(3) & Qt::AlignHorizontal_Mask, Qt::AlignRight);
   EXPECT_FALSE(row->icon(0).isNull());
+  // Every cell of a row hints at the full path.
+  for (int column = 0; column < 4; ++column) {
+    EXPECT_EQ(list()->topLevelItem(1)->toolTip(column).toStdString(), small) << column;
+  }
 }
 
 TEST_F(MainFormTest, APageIsListedOnceWhateverNameLeadsToIt) {
@@ -189,7 +202,7 @@ TEST_F(MainFormTest, AFileThatCannotBeMeasuredStopsTheAddingWithError201) {
   AddFileList(*form_, pages);
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_EQ(errors[0].first, "Error #201");
-  EXPECT_EQ(errors[0].second, "Error adding files");
+  EXPECT_EQ(errors[0].second.toStdString(), "Error adding files: Can not open file " + pages[1]);
   EXPECT_EQ(form_->FilePaths(), Paths{pages[0]});
   EXPECT_EQ(Column(0), QStringList({"p1.htm"}));
 
@@ -343,8 +356,9 @@ TEST_F(MainFormTest, ASlicingValueTheSlicerCannotUseIsRefusedWhenARunStarts) {
   EXPECT_TRUE(messages.empty()) << "the dialog takes any whole number";
   EXPECT_EQ(Options.PieVer, 0);
   apptest::Click(form_.get(), "btnStart");
-  EXPECT_EQ(messages, std::vector<std::string>{"The option PieVer (number of pieces down) is 0; it "
-                                               "must be at least 1. Change it in the options."});
+  EXPECT_EQ(messages, std::vector<std::string>{"Slicing Mode \"Cut images into 3 x 0 pieces\": the "
+                                               "number of pieces down is 0; it must be at least "
+                                               "1. Change it in the options."});
   EXPECT_EQ(home_.dir().Read("site/p.htm"), "<html><head></head><body></body></html>");
   EXPECT_EQ(Column(3), QStringList({""}));
 }
@@ -506,8 +520,8 @@ TEST_F(MainFormFilesTest, AddFilesRefusesAReadOnlyPageAndStaysOpen) {
   });
   apptest::Click(form_.get(), "btnAdd");
   EXPECT_EQ(messages_, std::vector<std::string>{
-                           pages[0] + "\nThis file is set to read-only.\nTry again with a "
-                                      "different file name."});
+                           pages[0] + "\nThis file is read-only, so it cannot be changed.\n"
+                                      "Make it writable, or choose another file."});
   EXPECT_TRUE(form_->FilePaths().empty());
 }
 
@@ -567,11 +581,38 @@ TEST_F(MainFormFilesTest, AReadOnlyListIsNotOverwrittenAndACancelChangesNothing)
     }
   });
   Action("mnuSL")->trigger();
-  EXPECT_EQ(messages_, std::vector<std::string>{list + "\nThis file is set to read-only.\nTry "
-                                                       "again with a different file name."});
+  EXPECT_EQ(messages_, std::vector<std::string>{list + "\nThis file is read-only, so it cannot "
+                                                       "be replaced.\nMake it writable, or "
+                                                       "choose another name."});
   EXPECT_EQ(home_.dir().Read("kept.lst"), "kept\r\n");
   Action("mnuLL")->trigger();  // cancelled: the list stays
   EXPECT_EQ(form_->FilePaths(), pages);
+}
+
+TEST_F(MainFormFilesTest, FileDialogsShowSizeAndTypeInFull) {
+  Pages(2);
+  home_.Write("site/long.htm", std::string(123456, 'x'));
+  home_.Write("site/long.lst", std::string(123456, 'x'));
+  Options.InitialDirMode = 0;
+  Options.CustomDir = home_ / "site";
+  std::vector<std::string> checked;
+  apptest::ModalWatcher watcher([&](QWidget* window) {
+    auto* dialog = qobject_cast<QFileDialog*>(window);
+    if (!dialog) return;
+    dialog->setDirectory(QString::fromStdString(home_ / "site"));
+    auto* view = apptest::Child<QTreeView>(dialog, "treeView");
+    EXPECT_TRUE(apptest::WaitFor([&] { return view->model()->rowCount(view->rootIndex()) > 0; }));
+    QTest::qWait(50);
+    for (int column = 1; column < view->header()->count(); ++column) {
+      if (view->header()->isSectionHidden(column)) continue;
+      EXPECT_GE(view->header()->sectionSize(column), static_cast<QAbstractItemView*>(view)->sizeHintForColumn(column))
+          << dialog->objectName().toStdString() << " column " << column;
+    }
+    checked.push_back(dialog->objectName().toStdString());
+    dialog->reject();
+  });
+  for (const char* opener : {"mnuAdd", "mnuLL", "mnuSL"}) Action(opener)->trigger();
+  EXPECT_EQ(checked, (std::vector<std::string>{"dlgAddFiles", "dlgOpenList", "dlgSaveList"}));
 }
 
 TEST_F(MainFormFilesTest, MenuHasItsCaptionsAndShortcuts) {
@@ -668,6 +709,77 @@ TEST_F(MainFormFilesTest, AboutButtonShowsTheAboutBox) {
   apptest::ModalWatcher watcher([](QWidget* window) { window->close(); });
   apptest::Click(form_.get(), "btnAbout");
   EXPECT_EQ(watcher.seen(), std::vector<std::string>{"TAboutForm"});
+}
+
+}  // namespace
+
+namespace {
+
+// The system's requests to end the program (logging out, kill, Ctrl+C, a
+// closed terminal) while each kind of modal window is open: the window ends
+// as by its Cancel, what it held is not taken, the main window closes, and
+// the options are saved when it goes.
+TEST(MainForm, EachEndSignalDuringEachModalWindowEndsItAsCancelAndClosesTheProgram) {
+  apptest::ProgramFolder home;
+  const auto previous = SetShowErrorHandler(&TErrorForm::Show);
+  struct Opening {
+    const char* window;  // the modal window the signal meets
+    std::function<void(TMainForm&)> open;
+  };
+  const Opening openings[] = {
+      {"TOptForm", [](TMainForm& form) { apptest::Click(&form, "btnOption"); }},
+      {"TFileTypeForm", [](TMainForm& form) { apptest::Click(&form, "btnOption"); }},
+      {"TAboutForm", [](TMainForm& form) { apptest::Click(&form, "btnAbout"); }},
+      {"TAddDirForm",
+       [&](TMainForm& form) {
+         Options.InitialDirMode = 2;
+         Options.LastDir = home.dir().path() + "/";
+         apptest::Click(&form, "btnAddDir");
+       }},
+      // The general error handler's message: no folder to open the chooser at.
+      {"QMessageBox",
+       [](TMainForm& form) {
+         Options.InitialDirMode = 2;
+         Options.LastDir.clear();
+         apptest::Click(&form, "btnAddDir");
+       }},
+      {"TErrorForm", [](TMainForm&) { ShowError(201, "Error adding files"); }},
+      {"TFileDialog", [](TMainForm& form) { form.mnuLLClick(); }},
+  };
+  for (const Opening& opening : openings) {
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+      SCOPED_TRACE(std::string(opening.window) + " " + strsignal(signal));
+      auto form = std::make_unique<TMainForm>(Paths{});
+      const TOptions before = Options;
+      TerminationSignal termination([&] { form->EndProgram(); });
+      form->show();
+      bool signalled = false;
+      apptest::ModalWatcher watcher([&](QWidget* window) {
+        if (qobject_cast<TOptForm*>(window)) {
+          apptest::Child<QLineEdit>(window, "edtMinWidth")->setText("999");
+          if (std::string(opening.window) == "TFileTypeForm") {
+            QTimer::singleShot(0, window, [window] { apptest::Click(window, "btnAdd"); });
+            return;
+          }
+        } else if (qobject_cast<TFileTypeForm*>(window)) {
+          apptest::Child<QLineEdit>(window, "edtExt")->setText("php");
+        }
+        if (window->metaObject()->className() != std::string(opening.window)) return;
+        signalled = true;
+        ::raise(signal);
+      });
+      opening.open(*form);
+      ASSERT_TRUE(signalled);
+      ASSERT_TRUE(apptest::WaitFor([&] { return !form->isVisible(); }));
+      EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+      EXPECT_EQ(Options.MinWidth, before.MinWidth) << "ended as Cancel";
+      EXPECT_EQ(Options.FileTypes.size(), before.FileTypes.size());
+      std::remove((home / "vlm.ini").c_str());
+      form.reset();
+      EXPECT_NE(home.dir().Read("vlm.ini"), "") << "saved when the window went";
+    }
+  }
+  SetShowErrorHandler(previous);
 }
 
 }  // namespace

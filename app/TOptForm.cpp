@@ -48,6 +48,8 @@ void SetCell(QTreeWidgetItem* row, int column, const std::string& bytes) {
   if (row->data(column, kBytesRole).isValid() && EncodeName(row->text(column)) == bytes) return;
   row->setData(column, kBytesRole, QByteArray::fromStdString(bytes));
   row->setText(column, DecodeName(bytes));
+  // A description longer than its cell can be read in full.
+  row->setToolTip(column, DecodeName(bytes));
 }
 
 QTreeWidgetItem* NewRow(const std::string& extension, const std::string& description) {
@@ -67,7 +69,9 @@ TOptForm::TOptForm(QWidget* parent) : TModelForm(parent), ui_(std::make_unique<U
   SetClientSize(kClientWidth, kClientHeight);
 
   QTreeWidget* list = ui_->lvFileTypes;
-  list->header()->setStretchLastSection(false);
+  // The Type column takes at least its width and whatever the list has
+  // beside it, so that no space stays empty while descriptions are cut.
+  list->header()->setStretchLastSection(true);
   list->header()->setSectionsMovable(false);
   list->header()->resizeSection(kExtension, kExtensionWidth);
   list->header()->resizeSection(kType, kTypeWidth);

@@ -40,9 +40,13 @@ TGrid ComputeGrid(const TOptions& options, int32_t w, int32_t h) {
 
 namespace {
 
-void RequirePositive(int32_t value, const char* name, const char* meaning) {
+// Names the bad value in the words of the options dialog's Slicing Mode:
+// "Cut images into 3 x 0 pieces".
+void RequirePositive(int32_t value, int32_t across, int32_t down, const char* unit,
+                     const char* meaning) {
   if (value < 1) {
-    throw Exception(std::string("The option ") + name + " (" + meaning + ") is " +
+    throw Exception("Slicing Mode \"Cut images into " + std::to_string(across) + " x " +
+                    std::to_string(down) + " " + unit + "\": the " + meaning + " is " +
                     std::to_string(value) + "; it must be at least 1. Change it in the options.");
   }
 }
@@ -51,10 +55,12 @@ void RequirePositive(int32_t value, const char* name, const char* meaning) {
 
 void CheckSlicingOptions(const TOptions& options) {
   if (options.SliceByPixels) {
-    RequirePositive(options.PixWidth, "PixWidth", "width of a piece in pixels");
-    RequirePositive(options.PixHeight, "PixHeight", "height of a piece in pixels");
+    const int32_t w = options.PixWidth, h = options.PixHeight;
+    RequirePositive(w, w, h, "pixels", "width of a piece");
+    RequirePositive(h, w, h, "pixels", "height of a piece");
   } else {
-    RequirePositive(options.PieHor, "PieHor", "number of pieces across");
-    RequirePositive(options.PieVer, "PieVer", "number of pieces down");
+    const int32_t across = options.PieHor, down = options.PieVer;
+    RequirePositive(across, across, down, "pieces", "number of pieces across");
+    RequirePositive(down, across, down, "pieces", "number of pieces down");
   }
 }

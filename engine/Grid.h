@@ -37,6 +37,7 @@ inline int32_t LastHeight(const TGrid& grid, int32_t h) {
 TGrid ComputeGrid(const TOptions& options, int32_t w, int32_t h);
 
 // Refuses slicing options that cannot cut an image: raises Exception naming
-// the option when a value of the active mode (PieHor/PieVer in grid mode,
-// PixWidth/PixHeight in pixel mode) is below 1. Called before a run starts.
+// the value, in the options dialog's words, when a value of the active mode
+// (PieHor/PieVer in grid mode, PixWidth/PixHeight in pixel mode) is below 1.
+// Called before a run starts.
 void CheckSlicingOptions(const TOptions& options);

@@ -126,11 +126,18 @@ TEST(Grid, CheckSlicingOptionsNamesTheFirstBadOptionOfTheActiveMode) {
   };
   EXPECT_EQ(message(GridMode(1, 1)), "");
   EXPECT_EQ(message(PixelMode(1, 1)), "");
-  EXPECT_NE(message(GridMode(0, 1)).find("PieHor"), std::string::npos);
-  EXPECT_NE(message(GridMode(3, -4)).find("PieVer"), std::string::npos);
-  EXPECT_NE(message(GridMode(3, -4)).find("-4"), std::string::npos);
-  EXPECT_NE(message(PixelMode(0, 1)).find("PixWidth"), std::string::npos);
-  EXPECT_NE(message(PixelMode(1, 0)).find("PixHeight"), std::string::npos);
+  // In the words of the options dialog.
+  const std::pair<TOptions, std::string> bad[] = {
+      {GridMode(0, 1), "Slicing Mode \"Cut images into 0 x 1 pieces\": the number of pieces "
+                       "across is 0; it must be at least 1. Change it in the options."},
+      {GridMode(3, -4), "Slicing Mode \"Cut images into 3 x -4 pieces\": the number of pieces "
+                        "down is -4; it must be at least 1. Change it in the options."},
+      {PixelMode(0, 1), "Slicing Mode \"Cut images into 0 x 1 pixels\": the width of a piece is "
+                        "0; it must be at least 1. Change it in the options."},
+      {PixelMode(1, 0), "Slicing Mode \"Cut images into 1 x 0 pixels\": the height of a piece is "
+                        "0; it must be at least 1. Change it in the options."},
+  };
+  for (const auto& [options, expected] : bad) EXPECT_EQ(message(options), expected);
   TOptions pixels = PixelMode(10, 10);
   pixels.PieHor = 0;  // grid values are ignored in pixel mode
   EXPECT_EQ(message(pixels), "");

@@ -18,7 +18,23 @@ struct Entry {
   bool folder;
 };
 
-// The entries of `folder` without "." and "..", in the file system's order.
+// Letter case aside, byte by byte; names that differ only in case keep a
+// fixed order.
+bool NameBefore(const Entry& a, const Entry& b) {
+  auto fold = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; };
+  const size_t common = std::min(a.name.size(), b.name.size());
+  for (size_t i = 0; i < common; ++i) {
+    const int x = fold(static_cast<unsigned char>(a.name[i]));
+    const int y = fold(static_cast<unsigned char>(b.name[i]));
+    if (x != y) return x < y;
+  }
+  if (a.name.size() != b.name.size()) return a.name.size() < b.name.size();
+  return a.name < b.name;
+}
+
+// The entries of `folder` without "." and "..", folders and files together,
+// sorted by name as the user sees a folder listed, whatever order the file
+// system keeps them in.
 std::vector<Entry> ListFolder(const std::string& folder) {
   std::vector<Entry> entries;
   std::error_code error;
@@ -27,6 +43,7 @@ std::vector<Entry> ListFolder(const std::string& folder) {
     std::error_code ignored;
     entries.push_back({it->path().filename().string(), it->is_directory(ignored)});
   }
+  std::sort(entries.begin(), entries.end(), NameBefore);
   return entries;
 }
 

@@ -4,9 +4,10 @@
 #include <string>
 #include <vector>
 
-// Reading folders for pages. Entries are taken in the order in which the file
-// system lists them; nothing is sorted. Hidden entries are read like any
-// other. A folder that cannot be listed yields no entries and no error.
+// Reading folders for pages. Each folder's entries are taken sorted by name,
+// folders and files alike, without regard to letter case and character by
+// character (page124 before page34), so that pages are added in an order
+// the user can follow. Hidden entries are read like any other. A folder that cannot be listed yields no entries and no error.
 
 // Called after every entry with the entry's full path; returns false to stop
 // the reading after that entry.

@@ -286,9 +286,9 @@ TEST(HostileOptions, EveryBadFileIsRefusedWithItsMessageAndChangesNothing) {
       {"an empty last fixed line", withLine(16, ""), "'' is not a valid integer value"},
       {"a byte-order mark", "\xEF\xBB\xBF" + shipped, "' is not a valid integer value"},
       {"binary", "\x89PNG\r\n\x1A\n\0\0\0\rIHDR"s, "'\x89PNG' is not a valid integer value"},
-      {"a zero grid", withLine(10, "0"), "(number of pieces across) is 0"},
+      {"a zero grid", withLine(10, "0"), "the number of pieces across is 0"},
       {"a negative piece size", withLines({{6, "1"}, {12, "-64"}}),
-       "(width of a piece in pixels) is -64"},
+       "the width of a piece is -64"},
   };
   int tried = 0;
   for (const auto& c : cases) {
