@@ -183,7 +183,7 @@ TEST_F(RunTest, AnEndSignalDuringARunFinishesThePageEndsTheRunAndClosesTheProgra
     SCOPED_TRACE(strsignal(signal));
     const std::string folder = "site" + std::to_string(++round);
     const Paths pages = Pages(3, folder);
-    form_->btnDelAllClick();
+    form_ = std::make_unique<TMainForm>(Paths{});
     AddFileList(*form_, pages);
     platform::File lock;
     ASSERT_TRUE(lock.Open(pages[1], platform::Access::Read, platform::Sharing::Exclusive));
