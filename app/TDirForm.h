@@ -35,6 +35,7 @@ class TDirForm : public TModelForm {
 
   void btnCancelClick();
   // Stops the reading after the current entry and adds nothing more.
+  bool StopsAtNextStep() const override { return true; }
   void CancelModal() override;
 
  protected:

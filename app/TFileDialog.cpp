@@ -16,7 +16,12 @@ TFileDialog::TFileDialog(QWidget* parent, const QString& objectName, const QStri
   setOption(QFileDialog::HideNameFilterDetails);
   setSizeGripEnabled(true);
   resize(760, 460);  // room for the columns of the detail view
+}
+
+void TFileDialog::showEvent(QShowEvent* event) {
+  QFileDialog::showEvent(event);
   // Size, type and date show in full; the name takes the room that is left.
+  // Set at each showing: the toolkit restores the columns it saved.
   if (auto* view = findChild<QTreeView*>(QStringLiteral("treeView"))) {
     QHeaderView* header = view->header();
     header->setStretchLastSection(false);

@@ -31,6 +31,9 @@ class TFileDialog : public QFileDialog {
 
   void accept() override;
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   bool Refused(const QString& file);
 };

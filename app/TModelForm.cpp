@@ -90,7 +90,9 @@ void TModelForm::reject() { close(); }
 
 void TModelForm::setVisible(bool visible) {
   if (visible && !isVisible() && parentWidget()) SyncWindowPosition(*parentWidget()->window());
+  showing_ = visible;
   QDialog::setVisible(visible);
+  showing_ = false;
 }
 
 bool TModelForm::event(QEvent* event) {
@@ -207,10 +209,11 @@ void EndModalWindows(QObject* context, std::function<void()> then) {
       then();
       return;
     }
-    // The windows beneath first: a run told to stop before the error window
-    // above it closes does not begin another page.
-    for (QWidget* window : modal) {
-      if (std::find(asked->begin(), asked->end(), window) != asked->end()) continue;
+    // A working window beneath (a run under its error window) is told at
+    // once, so that it begins no further step; the others end one by one
+    // from the top, each once it stands in its own modal loop.
+    auto ask = [&asked](QWidget* window) {
+      if (std::find(asked->begin(), asked->end(), window) != asked->end()) return;
       asked->push_back(window);
       if (auto* form = qobject_cast<TModelForm*>(window)) {
         Guarded([form] { form->CancelModal(); });
@@ -219,7 +222,17 @@ void EndModalWindows(QObject* context, std::function<void()> then) {
       } else {
         window->close();
       }
+    };
+    for (QWidget* window : modal) {
+      auto* form = qobject_cast<TModelForm*>(window);
+      if (window != top && form && form->StopsAtNextStep()) ask(window);
     }
+    if (!top) {
+      for (QWidget* window : modal) ask(window);
+      return;
+    }
+    if (auto* form = qobject_cast<TModelForm*>(top); form && form->Showing()) return;
+    ask(top);
   };
   QObject::connect(timer, &QTimer::timeout, timer, step);
   timer->start(20);

@@ -53,6 +53,13 @@ class TModelForm : public QDialog {
   // asked to end. A window that works (a run, a folder reading) stops after
   // its current step and then closes itself.
   virtual void CancelModal() { reject(); }
+  // True for a window that works while it is shown (a run, a folder reading)
+  // and whose CancelModal only asks it to stop at its next step: it is told
+  // at once, also while other windows stand above it.
+  virtual bool StopsAtNextStep() const { return false; }
+  // True while the window is being shown (its show handlers run, perhaps
+  // with a message of their own); it cannot end its modal showing then.
+  bool Showing() const { return showing_; }
   // Before a window shows over its parent, the parent's position is taken
   // from the window system, so that the window is centred where the parent
   // really is.
@@ -73,6 +80,7 @@ class TModelForm : public QDialog {
   void lblTitleMouseDown(QMouseEvent* event);
 
   std::unique_ptr<Ui::TModelForm> frame_;
+  bool showing_ = false;
   // Set once the window's system window is watched for its exposure.
   bool watchingExposure_ = false;
   // The manual move, for platforms that cannot move a window for us.

@@ -37,6 +37,7 @@ class TProcForm : public TModelForm {
 
   void btnCancelClick();
   // As Cancel: the page in progress finishes, then the run ends.
+  bool StopsAtNextStep() const override { return true; }
   void CancelModal() override { btnCancelClick(); }
 
  protected:
