@@ -158,7 +158,9 @@ class DesktopSession {
     if (number.isEmpty()) return;
     environment_.insert("DISPLAY", ":" + number);
     manager_.setProcessEnvironment(environment_);
-    manager_.setProcessChannelMode(QProcess::ForwardedOutputChannel);
+    // Nothing the window manager starts (a session bus, a settings service)
+    // may hold the test's output open once the test ended.
+    manager_.setStandardOutputFile(QProcess::nullDevice());
     manager_.setStandardErrorFile(QProcess::nullDevice());
     manager_.start(windowManager.front(), windowManager.mid(1));
     EXPECT_TRUE(manager_.waitForStarted()) << windowManager.front().toStdString();
@@ -168,13 +170,16 @@ class DesktopSession {
     }));
     display_ = ":" + number;
   }
-  // The server goes first: the window manager then ends by itself, with
-  // whatever it started.
+  // The server goes first: the window manager then ends by itself, and what
+  // wraps it ends what it started (a session bus wrapper that is terminated
+  // instead would leave its bus running for ever).
   ~DesktopSession() {
     for (QProcess* process : {&server_, &manager_}) {
       if (process->state() == QProcess::NotRunning) continue;
+      if (process == &server_) process->terminate();
+      if (process->waitForFinished(10000)) continue;
       process->terminate();
-      if (!process->waitForFinished(10000)) process->kill();
+      if (!process->waitForFinished(5000)) process->kill();
       process->waitForFinished(5000);
     }
   }
