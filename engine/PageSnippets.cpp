@@ -16,8 +16,8 @@ namespace {
 constexpr ScrambledText kHeadSnippet1(
     "<style>@layer vlm{table[data-vlm]{display:inline-block;"
     "vertical-align:var(--vlm-va,baseline);box-sizing:content-box;color:inherit;"
-    "border:var(--vlm-b,0px) solid;margin:var(--vlm-v,0px) var(--vlm-r,var(--vlm-h,0px)) var(--vlm-v,0px) "
-    "var(--vlm-l,var(--vlm-h,0px));padding:0;"
+    "border:var(--vlm-b,0px) solid;margin:var(--vlm-v,0px) var(--vlm-r,var(--vlm-h,0px)) "
+    "var(--vlm-v,0px) var(--vlm-l,var(--vlm-h,0px));padding:0;"
     "border-collapse:collapse;border-spacing:0;text-indent:0}"
     "table[data-vlm][style*=\"--vlm-w\"]{width:calc(var(--vlm-w) + var(--vlm-f,0px));"
     "min-width:var(--vlm-m,0px)}}"

@@ -145,8 +145,9 @@ std::string BuildTableMarkup(const TTableSpec& spec, std::string_view pieceNames
     const auto attributes = ReadTagAttributes(spec.TagText);
     std::string height;
     if (FindAttribute(attributes, "height")) height = " height=\"" + std::to_string(spec.Height) + "\"";
-    AppendFormatted(out, Descrambled(kTableOpenText),
-                    {CarriedAttributes(spec.TagText, spec.Width), std::to_string(spec.Width), height});
+    AppendFormatted(
+        out, Descrambled(kTableOpenText),
+        {CarriedAttributes(spec.TagText, spec.Width), std::to_string(spec.Width), height});
     // Descramble the cell template once per table, not once per cell.
     const std::string cell = Descrambled(kCellText);
     const int32_t lastWidth = spec.Width - (spec.Cols - 1) * spec.PieceWidth;
@@ -158,8 +159,8 @@ std::string BuildTableMarkup(const TTableSpec& spec, std::string_view pieceNames
       for (int32_t c = 0; c < spec.Cols; ++c) {
         const int32_t w = c == spec.Cols - 1 ? lastWidth : spec.PieceWidth;
         AppendFormatted(out, cell,
-                        {Percent(w, spec.Width), spec.SrcDir, pieceNames.substr(name, 4),
-                         spec.ImageExt, PieceAttributes(spec.WidthHeightText, w, h)});
+                        {spec.SrcDir, pieceNames.substr(name, 4), spec.ImageExt,
+                         PieceAttributes(spec.WidthHeightText, w, h)});
         name += 4;
       }
       out.append(r == spec.Rows - 1 ? kTableCloseText : kRowCloseText);

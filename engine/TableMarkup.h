@@ -18,9 +18,9 @@
 // come from the head snippet's lowest-priority style layer, so the page's own
 // rules about the IMG's class, id or style still win), floated by ALIGN,
 // with the IMG's id, class, style, title and language, and its ALT as the
-// accessible name. The pieces fill their cells in percentages of the table,
-// so they scale together when the page's CSS scales the picture. Everything
-// written is well-formed XML as well as HTML. The templates are kept
+// accessible name. The pieces fill their cells and the columns share the
+// table's width in proportion, so they scale together when the page's CSS
+// scales the picture. Everything written is well-formed XML as well as HTML. The templates are kept
 // scrambled; each is one line, and its conversions (%d for an integer, %s
 // for a text) are filled in the order documented beside it.
 
@@ -31,10 +31,12 @@
 inline constexpr ScrambledText kTableOpenText(
     "<table data-vlm=\"\"%s width=\"%d\"%s cellpadding=\"0\" cellspacing=\"0\">"
     "<tbody style=\"display:table;width:100%%;border-collapse:collapse;border-spacing:0\">");
-// One cell; the cell's width in percent of the table, SrcDir, piece name,
-// ImageExt, the piece's attribute text.
+// One cell; SrcDir, piece name, ImageExt, the piece's attribute text. The
+// cells take no width of their own: the columns share the table's width in
+// proportion to their pieces' widths, exactly, where a percentage rounded to
+// a few places could shift the lines below by a pixel.
 inline constexpr ScrambledText kCellText(
-    "<td style=\"padding:0;width:%s%%\"><img data-vlm=\"\" src=\"%s%s%s\"%s alt=\"\" "
+    "<td style=\"padding:0\"><img data-vlm=\"\" src=\"%s%s%s\"%s alt=\"\" "
     "style=\"display:block;width:100%%;height:auto;max-width:none;max-height:none;border:0;"
     "margin:0;padding:0\"/></td>");
 // A piece's attribute text; its width, then its height.

@@ -62,9 +62,7 @@ const std::vector<SamplePage>& SamplePages() {
       {"gif.html", 1, false, false, {"images/mountains.gif"}},
       {"jpeg.html", 2, true, false, {"images/harbour.jpg", "images/meadow.jpg"}},
       {"bmp.html", 2, false, false, {"images/tiles.bmp", "images/stripes.bmp"}},
-      // The text under a linked table that is a block lies one pixel lower.
-      {"links.html", 2, false, false, {"images/badge.gif", "images/arrow.gif"},
-       {"firefox 390 table"}},
+      {"links.html", 2, false, false, {"images/badge.gif", "images/arrow.gif"}},
       {"untouched.html", 0, false, false, {"images/button.gif", "images/keep.gif", "images/dot.gif"}},
       {"sub/index.html", 3, false, false,
        {"images/logo.gif", "sub/images/leaf.gif", "sub/images/stone.bmp"}},
