@@ -20,6 +20,8 @@
 #include "storage/FolderScan.h"
 #include "storage/GlobalLib.h"
 #include "storage/ProgramFolders.h"
+#include "storage/RestoreJournal.h"
+#include "storage/SetChoice.h"
 #include "storage/vlmOption.h"
 
 namespace {
@@ -241,27 +243,31 @@ int Protect(const TCliArguments& args) {
 }
 
 int Restore(const TCliArguments& args) {
-  const std::vector<int> sets = ListBackupSets(BackupFolder());
-  if (sets.empty()) {
-    std::cerr << "vlm-cli: there is no backup set in " << BackupFolder() << "\n";
-    return 1;
+  const TSetChoice choice = ChooseSetToRestore(BackupFolder(), args.Set, args.Force);
+  if (choice.Number < 0) {
+    std::cerr << "vlm-cli: " << choice.Refusal << "\n";
+    return choice.NoSuchSet ? 2 : 1;
   }
-  const int number = args.Set.value_or(sets.back());
-  if (std::find(sets.begin(), sets.end(), number) == sets.end()) {
-    std::cerr << "vlm-cli: there is no backup set " << number << " in " << BackupFolder() << "\n";
-    return 2;
-  }
-  TBackupSet set = ReadBackupSet(BackupFolder() + std::to_string(number));
+  const int number = choice.Number;
+  const std::string base = BackupFolder() + std::to_string(number);
+  if (choice.AgainFromStart) ForgetRestore(base);
+  TBackupSet set = ReadBackupSet(base);
   for (const auto& problem : set.Problems) std::cerr << "vlm-cli: set " << number << ": " << problem << "\n";
   TRestoreReport report = RestoreRun(set);
   for (const auto& path : report.Restored) std::cout << "restored " << path << "\n";
   for (const auto& path : report.Removed) std::cout << "removed  " << path << "\n";
-  for (const auto& path : report.KeptAside) {
-    std::cout << "kept     " << path << " (the file had changed since the run)\n";
+  for (const auto& kept : report.KeptAside) {
+    std::cout << "kept     " << kept.Copy << " (" << kept.File
+              << " had changed since the run; its content is kept there)\n";
+  }
+  for (const auto& path : report.LeftAlone) {
+    std::cout << "left     " << path << " (a piece that changed since the run)\n";
   }
   for (const auto& why : report.Skipped) std::cerr << "vlm-cli: not restored: " << why << "\n";
   std::cout << "Backup set " << number << ": " << report.Restored.size() << " file(s) restored, "
-            << report.Removed.size() << " piece(s) removed\n";
+            << report.Removed.size() << " piece(s) removed, " << report.KeptAside.size()
+            << " copy(ies) kept aside; set " << number << " is "
+            << SetStateText(SetStateOf(base)) << "\n";
   return report.Ok() ? 0 : 1;
 }
 
@@ -273,12 +279,14 @@ int Backups() {
   }
   std::cout << "Backup sets in " << BackupFolder() << "\n";
   for (int number : sets) {
-    TBackupSet set = ReadBackupSet(BackupFolder() + std::to_string(number));
+    const std::string base = BackupFolder() + std::to_string(number);
+    TBackupSet set = ReadBackupSet(base);
     size_t images = 0, pieces = 0;
     for (const auto& entry : set.Entries) images += entry.IsImage;
     for (const auto& line : set.PieceLines) pieces += line.size() / 4;
-    std::cout << "set " << number << ": " << set.Entries.size() - images << " page(s), " << images
-              << " image(s), " << pieces << " piece(s), " << set.DataLength << " bytes"
+    std::cout << "set " << number << " (" << SetStateText(SetStateOf(base)) << "): "
+              << set.Entries.size() - images << " page(s), " << images << " image(s), " << pieces
+              << " piece(s), " << set.DataLength << " bytes"
               << (set.Problems.empty() ? "" : " (damaged: " + set.Problems.front() + ")") << "\n";
     for (const auto& entry : set.Entries) {
       std::cout << "    " << (entry.IsImage ? "image " : "page  ") << entry.Name << "  " << entry.Size

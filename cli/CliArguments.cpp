@@ -9,8 +9,10 @@
 const char* const kCliUsage =
     "Usage:\n"
     "  vlm-cli protect [options] PATH...   protect pages and folders\n"
-    "  vlm-cli restore [SET]               put back everything a backup set holds\n"
-    "                                      (default: the newest set)\n"
+    "  vlm-cli restore [--force] [SET]     put back everything a backup set holds\n"
+    "                                      (default: the newest set not restored yet;\n"
+    "                                      --force: an older set before newer ones,\n"
+    "                                      or a restored set again)\n"
     "  vlm-cli backups                     list the backup sets\n"
     "  vlm-cli --help | --version\n"
     "\n"
@@ -147,9 +149,13 @@ TCliArguments ParseCliArguments(const std::vector<std::string>& args) {
   }
   if (command == "restore") {
     parsed.Command = CliCommand::Restore;
-    if (args.size() > 2) throw UsageError("restore takes at most one set number");
-    if (args.size() == 2) {
-      parsed.Set = Number(args[1], "restore");
+    for (size_t i = 1; i < args.size(); ++i) {
+      if (args[i] == "--force") {
+        parsed.Force = true;
+        continue;
+      }
+      if (parsed.Set) throw UsageError("restore takes at most one set number");
+      parsed.Set = Number(args[i], "restore");
       if (*parsed.Set < 0) throw UsageError("a backup set number is 0 or more");
     }
     return parsed;

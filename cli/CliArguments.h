@@ -35,6 +35,7 @@ struct TCliArguments {
   bool Json = false;               // --format json: the dry run as JSON Lines
   std::vector<std::string> Paths;  // protect: pages and folders
   std::optional<int> Set;          // restore: the set number
+  bool Force = false;              // restore: even out of order, or again
 };
 
 // Reads the arguments after the program name. Raises UsageError.

@@ -51,6 +51,9 @@ TEST(CliArguments, ProtectOptionsOverrideOnlyWhatTheyName) {
 TEST(CliArguments, CommandsAndSets) {
   EXPECT_EQ(ParseCliArguments({"restore"}).Set, std::nullopt);
   EXPECT_EQ(ParseCliArguments({"restore", "3"}).Set, 3);
+  EXPECT_FALSE(ParseCliArguments({"restore", "3"}).Force);
+  EXPECT_TRUE(ParseCliArguments({"restore", "--force", "2"}).Force);
+  EXPECT_EQ(ParseCliArguments({"restore", "2", "--force"}).Set, 2);
   EXPECT_EQ(ParseCliArguments({"backups"}).Command, CliCommand::Backups);
   EXPECT_EQ(ParseCliArguments({"--version"}).Command, CliCommand::Version);
   EXPECT_EQ(ParseCliArguments({"--help"}).Command, CliCommand::Help);
@@ -73,6 +76,7 @@ TEST(CliArguments, BadInputIsRefusedWithAReason) {
            {"restore", "-1"},
            {"restore", "x"},
            {"restore", "1", "2"},
+           {"restore", "--forced"},
            {"backups", "1"}}) {
     EXPECT_THROW(ParseCliArguments(args), UsageError) << (args.empty() ? "" : args.back());
   }

@@ -264,6 +264,9 @@ bool ProtectImageTag(const std::string& tagText, const std::string& pageFolder,
                              [&](const std::string& pieceNames) {
                                run.Backup().AddPieceNames(pieceNames);
                                namesWritten = true;
+                             },
+                             [&](const std::string& path, std::string_view bytes) {
+                               run.Backup->AddWritten(path, bytes);
                              });
   } catch (const EFileHandlerError& e) {
     if (namesWritten || saved.LastIndex() == before) {

@@ -6,26 +6,28 @@
 TPieceWriter::TPieceWriter() = default;
 TPieceWriter::~TPieceWriter() = default;
 
-void TPieceWriter::Write(ImageKind kind, const std::string& path, const TPixelView& pixels,
-                         const TSourceImage& source) {
+std::string_view TPieceWriter::Write(ImageKind kind, const std::string& path,
+                                     const TPixelView& pixels, const TSourceImage& source) {
+  std::string_view bytes;
   switch (kind) {
     case ImageKind::BMP:
       EncodeBmp(pixels, Bmp_);
-      WriteNewFile(path, Bmp_);
-      return;
+      bytes = Bmp_;
+      break;
     case ImageKind::GIF:
       if (!Gif_) Gif_ = std::make_unique<TGifEncoder>();
-      WriteNewFile(path, Gif_->Encode(pixels, source.Transparent));
-      return;
+      bytes = Gif_->Encode(pixels, source.Transparent);
+      break;
     case ImageKind::JPEG:
       if (!Jpeg_) Jpeg_ = std::make_unique<TJpegEncoder>();
-      WriteNewFile(path, Jpeg_->Encode(pixels, source.Progressive, source.IccProfile));
-      return;
+      bytes = Jpeg_->Encode(pixels, source.Progressive, source.IccProfile);
+      break;
     case ImageKind::PNG:
     case ImageKind::WebP:
       // Written with their alpha and profile by the slicer, not from colour alone.
     case ImageKind::None:
-      break;
+      throw Exception("Can not write piece file " + path + ": no encoder for this image kind");
   }
-  throw Exception("Can not write piece file " + path + ": no encoder for this image kind");
+  WriteNewFile(path, bytes);
+  return bytes;
 }

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "engine/Bitmap.h"
 #include "engine/BmpCodec.h"
@@ -24,16 +25,18 @@ class TPieceWriter {
   // Writes `pixels` as a new file at `path` in the format of `kind` (BMP:
   // 24-bit uncompressed; GIF: one frame, its exact colours when at most 256,
   // transparency kept; JPEG: colour, quality 90, baseline tables). Never overwrites an existing file. Raises Exception on
-  // any failure, removing a half-written file.
+  // any failure, removing a half-written file. Returns the bytes written,
+  // valid until the next call.
   // `source` gives what of the source carries over: a JPEG's progressive
   // scans and colour profile, a GIF's transparent colour.
-  void Write(ImageKind kind, const std::string& path, const TPixelView& pixels,
-             const TSourceImage& source);
+  std::string_view Write(ImageKind kind, const std::string& path, const TPixelView& pixels,
+                         const TSourceImage& source);
   // The same for a source that carries nothing over but its progressive scans.
-  void Write(ImageKind kind, const std::string& path, const TPixelView& pixels, bool progressive) {
+  std::string_view Write(ImageKind kind, const std::string& path, const TPixelView& pixels,
+                         bool progressive) {
     TSourceImage source;
     source.Progressive = progressive;
-    Write(kind, path, pixels, source);
+    return Write(kind, path, pixels, source);
   }
 
  private:

@@ -136,6 +136,7 @@ TPageOutcome TProtectionRun::ProtectPage(const std::string& pagePath) {
     Backup_->AddEntry(page->FileSize(), pagePath, text);
     NoteWrittenFolder(pageFolder);
     WritePage(*page, output, text);
+    Backup_->AddWritten(pagePath, output);
   } catch (const EFileHandlerError& e) {
     KeepSourcesOfPage();
     References_.NoteText(text);

@@ -39,10 +39,12 @@ void SavePiece(ImageKind kind, const std::string& path, const TBitmap& piece, bo
   WriteNewFile(path, bytes);
 }
 
-std::string SliceImage(const TSourceImage& image, ImageKind kind, const TSliceTarget& t,
-                       const std::string& widthHeightText, const std::string& closeLinkText,
-                       const TOptions& options, TRandomFileName& names, TSavedImage& saved,
-                       const std::function<void(const std::string& pieceNames)>& namesReady) {
+std::string SliceImage(
+    const TSourceImage& image, ImageKind kind, const TSliceTarget& t,
+    const std::string& widthHeightText, const std::string& closeLinkText, const TOptions& options,
+    TRandomFileName& names, TSavedImage& saved,
+    const std::function<void(const std::string& pieceNames)>& namesReady,
+    const std::function<void(const std::string& path, std::string_view bytes)>& pieceWritten) {
   const TBitmap& bitmap = image.Bitmap;
   const int32_t w = bitmap.Width, h = bitmap.Height;
   const TGrid grid = ComputeGrid(options, w, h);
@@ -84,15 +86,21 @@ std::string SliceImage(const TSourceImage& image, ImageKind kind, const TSliceTa
         const TPixelView alpha = image.Alpha.Pixels.empty()
                                      ? TPixelView()
                                      : ViewOf(image.Alpha, left, top, pieceWidth, pieceHeight);
+        std::string encoded;
+        std::string_view bytes;
         if (kind == ImageKind::PNG) {
-          WriteNewFile(paths[written],
-                       EncodePng(color, alpha, image.Indexed, image.IccName, image.IccProfile));
+          encoded = EncodePng(color, alpha, image.Indexed, image.IccName, image.IccProfile);
+          WriteNewFile(paths[written], encoded);
+          bytes = encoded;
         } else if (kind == ImageKind::WebP) {
-          WriteNewFile(paths[written], EncodeWebp(color, alpha, image.Lossless, image.IccProfile));
+          encoded = EncodeWebp(color, alpha, image.Lossless, image.IccProfile);
+          WriteNewFile(paths[written], encoded);
+          bytes = encoded;
         } else {
-          writer.Write(kind, paths[written], color, image);
+          bytes = writer.Write(kind, paths[written], color, image);
         }
         ++written;
+        if (pieceWritten) pieceWritten(paths[written - 1], bytes);
       }
     }
   } catch (...) {

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "engine/Bitmap.h"
 #include "engine/ImageDecoder.h"
@@ -33,11 +34,14 @@ struct TSliceTarget {
 // file exists; then cuts and saves the pieces row-major. Returns the
 // replacement table. A failure to write a piece raises Exception; the pieces
 // already written for the image are deleted again, the image stays
-// registered.
-std::string SliceImage(const TSourceImage& image, ImageKind kind, const TSliceTarget& t,
-                       const std::string& widthHeightText, const std::string& closeLinkText,
-                       const TOptions& options, TRandomFileName& names, TSavedImage& saved,
-                       const std::function<void(const std::string& pieceNames)>& namesReady);
+// registered. `pieceWritten`, when given, is told of every piece file once
+// it is complete, with its bytes.
+std::string SliceImage(
+    const TSourceImage& image, ImageKind kind, const TSliceTarget& t,
+    const std::string& widthHeightText, const std::string& closeLinkText, const TOptions& options,
+    TRandomFileName& names, TSavedImage& saved,
+    const std::function<void(const std::string& pieceNames)>& namesReady,
+    const std::function<void(const std::string& path, std::string_view bytes)>& pieceWritten = {});
 
 // Writes `piece` as a new file at `path` in the format of `kind` (BMP: 24-bit
 // uncompressed; GIF: one frame, adaptive palette, no transparency; JPEG:

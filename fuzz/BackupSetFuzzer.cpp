@@ -93,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   for (const auto& aside : report.KeptAside) {
     std::string kept;
-    FUZZ_CHECK(platform::ReadWholeFile(aside, kept) && kept == "changed since the run");
+    FUZZ_CHECK(platform::ReadWholeFile(aside.Copy, kept) && kept == "changed since the run");
   }
   return 0;
 }

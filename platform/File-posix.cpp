@@ -10,6 +10,8 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/FileWriteBack.h"
+
 namespace platform {
 
 namespace {
@@ -236,15 +238,18 @@ bool ReplaceFile(const std::string& path, const std::string& data, std::string* 
   }
   struct stat old;
   const bool existed = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
-  const std::string temp = target + ".new";
-  auto fail = [&](const std::string& file, int error) {
-    if (failedFile) *failedFile = file;
+  // A fresh name that cannot be taken: a file of the user's called like
+  // path + ".new" is never touched. Failures name the file being replaced,
+  // since the temporary's random name tells the user nothing.
+  const std::string temp = ParentOf(target) + "/.vlm-" + RandomSuffix() + ".tmp";
+  auto fail = [&](int error) {
+    if (failedFile) *failedFile = target;
     errno = error;
     return false;
   };
 
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return fail(temp, errno);
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return fail(errno);
   bool ok = WriteAllAndSync(fd, data);
   bool keepsOwner = true;
   if (ok && existed) {
@@ -261,15 +266,16 @@ bool ReplaceFile(const std::string& path, const std::string& data, std::string* 
   }
   if (ok && !keepsOwner) {
     ::unlink(temp.c_str());
-    return RewriteInPlace(target, data) || fail(target, errno);
+    return RewriteInPlace(target, data) || fail(errno);
   }
   if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
+    const int error = errno;
     ::unlink(temp.c_str());
-    return fail(target, errno);
+    return fail(error);
   }
   if (!ok) {
     ::unlink(temp.c_str());
-    return fail(temp, saved);
+    return fail(saved);
   }
   SyncFolder(ParentOf(target));
   return true;

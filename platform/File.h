@@ -63,14 +63,15 @@ bool SyncFolder(const std::string& folder);
 // Reads a whole file without any lock. False with errno set on failure.
 bool ReadWholeFile(const std::string& path, std::string& data);
 
-// Replaces a file as one step: writes a temporary file beside it (`path` +
-// ".new"), forces it to the disk, then renames it over `path`. A file that is
-// there keeps its mode and owner; where the new file cannot be given that
-// owner (another user's file that we may write), the file is rewritten in
-// place instead. A symbolic link at `path` stays, and the file it leads to
-// is replaced. False with errno set on failure, and the file that could not
-// be made or written in `*failedFile` (the temporary file, or `path`); the
-// old file is then untouched, except after a failed rewrite in place.
+// Replaces a file as one step: writes a temporary file of a fresh random
+// name beside it (never a name that exists), forces it to the disk, then
+// renames it over `path`. A file that is there keeps its mode and owner;
+// where the new file cannot be given that owner (another user's file that we
+// may write), the file is rewritten in place instead. A symbolic link at
+// `path` stays, and the file it leads to is replaced. False with errno set
+// on failure, and the file that could not be replaced in `*failedFile`
+// (`path`, or the file its link leads to); the old file is then untouched,
+// except after a failed rewrite in place.
 bool ReplaceFile(const std::string& path, const std::string& data,
                  std::string* failedFile = nullptr);
 

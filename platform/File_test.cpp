@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/FileWriteBack.h"
 #include "platform/TempDir.h"
 
 namespace platform {
@@ -59,12 +60,14 @@ TEST(File, LockHeldByAnotherProcessRefusesOpen) {
 TEST(File, ReplaceFileSwapsContentAndLeavesNoTemporary) {
   TempDir dir;
   std::string path = dir.Write("vlm.ini", "old");
+  dir.Write("vlm.ini.new", "the user's own file");
   ASSERT_TRUE(ReplaceFile(path, "new\r\n"));
   EXPECT_EQ(TempDir::ReadFile(path), "new\r\n");
-  EXPECT_FALSE(FileExists(path + ".new"));
+  EXPECT_EQ(dir.Read("vlm.ini.new"), "the user's own file");
+  EXPECT_EQ(SnapshotTree(dir.path()).size(), 2u) << "no temporary is left";
   std::string failed;
   EXPECT_FALSE(ReplaceFile(dir / "missing/vlm.ini", "x", &failed));
-  EXPECT_EQ(failed, dir / "missing/vlm.ini.new");
+  EXPECT_EQ(failed, dir / "missing/vlm.ini");
 }
 
 TEST(File, ReplaceFileKeepsModeOwnerAndLink) {
@@ -101,6 +104,30 @@ TEST(File, IsReadOnlyFileLooksAtThePermissionBits) {
   ::chmod(path.c_str(), 0444);
   EXPECT_TRUE(IsReadOnlyFile(path)) << "even for the administrator";
   EXPECT_FALSE(IsReadOnlyFile(dir / "missing.htm"));
+}
+
+TEST(File, WriteBackKeepsTheFileAndNeverTakesAName) {
+  TempDir dir;
+  const std::string page = dir.Write("page.htm", "protected text");
+  ASSERT_EQ(::symlink(page.c_str(), (dir / "link.htm").c_str()), 0);
+  ASSERT_EQ(::link(page.c_str(), (dir / "twin.htm").c_str()), 0);
+  FileFacts facts = InspectFile(dir / "link.htm");
+  EXPECT_TRUE(facts.Exists && facts.IsSymlink && facts.Regular);
+  EXPECT_EQ(facts.Links, 2u);
+  EXPECT_FALSE(InspectFile(page).IsSymlink);
+  EXPECT_FALSE(InspectFile(dir / "none").Exists);
+
+  ASSERT_TRUE(OverwriteInPlace(dir / "link.htm", "old"));
+  EXPECT_EQ(dir.Read("twin.htm"), "old") << "written into the file the link leads to";
+  EXPECT_TRUE(InspectFile(dir / "link.htm").IsSymlink);
+
+  EXPECT_FALSE(CreateNewFile(page, "x", 0644));
+  EXPECT_EQ(errno, EEXIST);
+  EXPECT_EQ(dir.Read("page.htm"), "old");
+  ASSERT_TRUE(CreateNewFile(dir / "new.gif", "GIF", 0640, true, ::getuid(), ::getgid()));
+  EXPECT_EQ(InspectFile(dir / "new.gif").Mode, 0640u);
+  EXPECT_FALSE(LinkNewName(dir / "new.gif", page));
+  EXPECT_NE(RandomSuffix(), RandomSuffix());
 }
 
 TEST(File, ForceDirectoriesMakesParents) {

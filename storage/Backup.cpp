@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/Exception.h"
+#include "storage/DigestList.h"
 #include "storage/GlobalLib.h"
 
 namespace {
@@ -84,10 +85,12 @@ TImageBackupMaker::TImageBackupMaker(const std::string& folder) {
     CreateSetFile(IndexFile_, BaseName_ + ".ind");
     CreateSetFile(DataFile_, BaseName_ + ".dat");
     CreateSetFile(ImageListFile_, BaseName_ + ".img");
+    CreateSetFile(DigestFile_, BaseName_ + ".sum");
   } catch (...) {
     IndexFile_.Close();
     DataFile_.Close();
     ImageListFile_.Close();
+    DigestFile_.Close();
     platform::DeleteFile(BaseName_ + ".ind");
     throw;
   }
@@ -138,6 +141,19 @@ void TImageBackupMaker::AddPieceNames(const std::string& names) {
     throw EFileWriteError(listName);
   }
   ListLength_ += static_cast<int64_t>(line.size());
+}
+
+void TImageBackupMaker::AddWritten(const std::string& path, std::string_view bytes) {
+  if (DigestsBroken_) return;
+  const std::string line = DigestLine(path, bytes);
+  if (!DigestFile_.WriteAt(line.data(), static_cast<int64_t>(line.size()), DigestLength_) ||
+      !DigestFile_.Sync()) {
+    // A torn line ends the list for readers: when it cannot be cut away,
+    // nothing may follow it.
+    if (!DigestFile_.Truncate(DigestLength_)) DigestsBroken_ = true;
+    return;
+  }
+  DigestLength_ += static_cast<int64_t>(line.size());
 }
 
 bool IsImageBackupPath(std::string_view path) {

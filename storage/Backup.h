@@ -14,6 +14,7 @@
 //          (32-bit little-endian); one per backed-up file, in order.
 //   N.dat  the backed-up contents, concatenated in the order of the index.
 //   N.img  one CR LF line per sliced image: its piece names, 4 letters each.
+//   N.sum  the digest of every file the run wrote (see DigestList.h).
 //
 // Every entry reaches the disk before the caller goes on: the data first,
 // then its record, so a record never points past the data, and a crash at
@@ -67,6 +68,13 @@ class TImageBackupMaker {
   // EFileWriteError (104).
   void AddPieceNames(const std::string& names);
 
+  // Notes that the run has written `bytes` to `path` (a page or a piece), once
+  // the file is complete, forced to the disk. A restore then knows whether
+  // the file still holds what the run left. Raises nothing: a digest that
+  // cannot be written only leaves that file to be judged as in a set
+  // without digests.
+  void AddWritten(const std::string& path, std::string_view bytes);
+
   const std::string& BaseName() const { return BaseName_; }
   // True while every entry handed in so far is complete on disk.
   bool Complete() const { return !Broken_; }
@@ -78,7 +86,10 @@ class TImageBackupMaker {
   platform::File IndexFile_;
   platform::File DataFile_;
   platform::File ImageListFile_;
+  platform::File DigestFile_;
   int64_t DataLength_ = 0;
+  int64_t DigestLength_ = 0;
+  bool DigestsBroken_ = false;
   int64_t IndexLength_ = 0;
   int64_t ListLength_ = 0;
   bool Broken_ = false;

@@ -1,7 +1,5 @@
 #include "storage/BackupSet.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <dirent.h>
@@ -9,35 +7,13 @@
 #include "platform/Exception.h"
 #include "platform/File.h"
 #include "storage/Backup.h"
+#include "storage/DigestList.h"
 
 namespace {
 
 bool IsPieceLine(const std::string& line) {
   if (line.empty() || line.size() % 4 != 0) return false;
   return std::all_of(line.begin(), line.end(), [](char c) { return c >= 'a' && c <= 'z'; });
-}
-
-std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
-
-std::string ExtensionOf(const std::string& path) {
-  size_t dot = path.rfind('.');
-  size_t slash = path.rfind('/');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-  return path.substr(dot);
-}
-
-// Writes `content` over `path` in one step, keeping the mode of a file that
-// is there now, or else giving it `mode` when that is known.
-bool WriteBack(const std::string& path, const std::string& content, int32_t mode) {
-  struct stat st;
-  bool existed = ::stat(path.c_str(), &st) == 0;
-  if (!platform::ReplaceFile(path, content)) return false;
-  if (existed) {
-    ::chmod(path.c_str(), st.st_mode & 07777);
-  } else if (mode >= 0) {
-    ::chmod(path.c_str(), static_cast<mode_t>(mode));
-  }
-  return true;
 }
 
 }  // namespace
@@ -109,6 +85,13 @@ TBackupSet ReadBackupSet(const std::string& baseName) {
   } else {
     set.Problems.push_back("the image list " + baseName + ".img cannot be read");
   }
+  std::string digests;
+  if (platform::ReadWholeFile(baseName + ".sum", digests)) {
+    bool damaged = false;
+    set.HasDigests = true;
+    set.Digests = ParseDigestList(digests, damaged);
+    if (damaged) set.Problems.push_back("the digest list ends with a torn line, ignored");
+  }
   int line = 0;
   for (auto& entry : set.Entries) {
     if (entry.IsImage && line < static_cast<int>(set.PieceLines.size())) entry.PieceLine = line++;
@@ -145,67 +128,4 @@ std::string ReadBackupContent(const TBackupSet& set, const TBackupEntry& entry) 
     throw Exception("Cannot read file \"" + set.BaseName + ".dat\"");
   }
   return content;
-}
-
-TRestoreReport RestoreBackupSet(const TBackupSet& set, const TAccountFor& accountFor) {
-  TRestoreReport report;
-  // Files that found the disk full: tried again once the pieces are gone.
-  // A run that ended early keeps its sources beside the pieces, so the room
-  // the pieces take may be the room the pages need.
-  std::vector<const TBackupEntry*> full;
-  for (auto it = set.Entries.rbegin(); it != set.Entries.rend(); ++it) {
-    const TBackupEntry& entry = *it;
-    // An older entry of the same path (handled later) wins; skip the newer.
-    bool olderExists = std::any_of(it + 1, set.Entries.rend(),
-                                   [&](const TBackupEntry& e) { return e.Name == entry.Name; });
-    if (olderExists) continue;
-    if (entry.Name.size() == kBackupNameSize) {
-      report.Skipped.push_back(entry.Name + ": the recorded path may be cut short");
-      continue;
-    }
-    std::string original = ReadBackupContent(set, entry);
-    std::string current;
-    if (platform::ReadWholeFile(entry.Name, current)) {
-      if (current == original) {
-        report.Restored.push_back(entry.Name);
-        continue;
-      }
-      if (!(accountFor && accountFor(entry, current, original))) {
-        std::string aside = entry.Name + ".before-restore";
-        if (!platform::ReplaceFile(aside, current)) {
-          report.Skipped.push_back(entry.Name + ": changed since the run, and no copy could be kept: " +
-                                   platform::ErrorText(errno));
-          continue;
-        }
-        report.KeptAside.push_back(aside);
-      }
-    }
-    if (!WriteBack(entry.Name, original, entry.Mode)) {
-      if (errno == ENOSPC || errno == EDQUOT) {
-        full.push_back(&entry);
-      } else {
-        report.Skipped.push_back(entry.Name + ": " + platform::ErrorText(errno));
-      }
-      continue;
-    }
-    report.Restored.push_back(entry.Name);
-  }
-  for (const auto& entry : set.Entries) {
-    if (entry.PieceLine < 0) continue;
-    const std::string& names = set.PieceLines[static_cast<size_t>(entry.PieceLine)];
-    const std::string folder = FolderOf(entry.Name);
-    const std::string ext = ExtensionOf(entry.Name);
-    for (size_t i = 0; i + 4 <= names.size(); i += 4) {
-      std::string piece = folder + names.substr(i, 4) + ext;
-      if (platform::DeleteFile(piece)) report.Removed.push_back(piece);
-    }
-  }
-  for (const TBackupEntry* entry : full) {
-    if (WriteBack(entry->Name, ReadBackupContent(set, *entry), entry->Mode)) {
-      report.Restored.push_back(entry->Name);
-    } else {
-      report.Skipped.push_back(entry->Name + ": " + platform::ErrorText(errno));
-    }
-  }
-  return report;
 }

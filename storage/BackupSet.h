@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -22,9 +22,13 @@ struct TBackupSet {
   std::vector<std::string> PieceLines;    // the valid lines of the image list
   std::vector<std::string> Problems;      // what was found wrong, for the user
   int64_t DataLength = 0;
+  // What the run left in each file it wrote, by path (N.sum); HasDigests is
+  // false for a set made before sets had one.
+  bool HasDigests = false;
+  std::map<std::string, std::string> Digests;
 };
 
-// Reads and checks `baseName`.ind/.dat/.img. Entries are trusted only as far
+// Reads and checks `baseName`.ind/.dat/.img/.sum. Entries are trusted only as far
 // as their records are whole and their data lies inside the data file; all
 // else is described in Problems. Raises Exception when the index cannot be
 // read at all.
@@ -36,24 +40,3 @@ std::vector<int> ListBackupSets(const std::string& folder);
 // Reads the content of one entry from the set's data file.
 std::string ReadBackupContent(const TBackupSet& set, const TBackupEntry& entry);
 
-struct TRestoreReport {
-  std::vector<std::string> Restored;  // files written back
-  std::vector<std::string> Removed;   // piece files deleted
-  std::vector<std::string> KeptAside; // copies made of files changed since the run
-  std::vector<std::string> Skipped;   // "path: reason", files left as they are
-  bool Ok() const { return Skipped.empty(); }
-};
-
-// Decides whether a file now holding `current` may be replaced by the
-// backed-up `original`: it must be a state the run could have left behind.
-using TAccountFor = std::function<bool(const TBackupEntry& entry, const std::string& current,
-                                       const std::string& original)>;
-
-// Puts every file of the set back, newest entries first so the oldest copy of
-// a file wins, then deletes the piece files listed for each image. A file
-// that exists keeps its permissions; one that is gone gets those recorded. A file
-// that exists, differs from its backup and is not accounted for by
-// `accountFor` is first copied to its path + ".before-restore" and reported,
-// so nothing the user changed since the run is lost. An entry whose recorded
-// path may have been cut (255 bytes) is not written and is reported.
-TRestoreReport RestoreBackupSet(const TBackupSet& set, const TAccountFor& accountFor);

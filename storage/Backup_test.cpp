@@ -9,6 +9,7 @@
 #include "platform/TempDir.h"
 #include "storage/BackupSet.h"
 #include "storage/GlobalLib.h"
+#include "storage/SetRestore.h"
 
 namespace {
 
