@@ -17,6 +17,7 @@
 #include "app/FileName.h"
 #include "app/ListColumns.h"
 #include "app/ListFile.h"
+#include "app/RestoreLastRun.h"
 #include "app/TAboutForm.h"
 #include "app/TAddDirForm.h"
 #include "app/TDirForm.h"
@@ -292,6 +293,8 @@ void TMainForm::mnuSLClick() {
   WriteListFile(dialog->Files().front(), FilePaths_);
 }
 
+void TMainForm::mnuRestoreClick() { RestoreLastRun(this); }
+
 void TMainForm::mnuRfClick() { ui_->lvFiles->viewport()->update(); }
 
 void TMainForm::MakeFilesMenu() {
@@ -314,6 +317,8 @@ void TMainForm::MakeFilesMenu() {
       {nullptr, nullptr, {}, nullptr},
       {"mnuLL", "&Load from List", QKeySequence(Qt::CTRL | Qt::Key_L), &TMainForm::mnuLLClick},
       {"mnuSL", "&Save to List", QKeySequence(Qt::CTRL | Qt::Key_S), &TMainForm::mnuSLClick},
+      {nullptr, nullptr, {}, nullptr},
+      {"mnuRestore", "Restore Last R&un", QKeySequence(), &TMainForm::mnuRestoreClick},
       {nullptr, nullptr, {}, nullptr},
       {"mnuRf", "&Refresh", QKeySequence(Qt::Key_F5), &TMainForm::mnuRfClick},
   };

@@ -69,10 +69,12 @@ class TMainForm : public TModelForm {
   void btnPreClick();
   void btnAboutClick();
   void imgHelpClick() override;
-  // The list's pop-up menu mnuFiles: Load from List, Save to List, Refresh.
-  // Its shortcuts act while the list has the keyboard focus.
+  // The list's pop-up menu mnuFiles: Load from List, Save to List, Restore
+  // Last Run, Refresh. Its shortcuts act while the list has the keyboard
+  // focus.
   void mnuLLClick();
   void mnuSLClick();
+  void mnuRestoreClick();
   void mnuRfClick();
   // Escape does not end the program: the main window closes only by its
   // close button or the system's close command.

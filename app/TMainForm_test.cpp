@@ -35,6 +35,7 @@
 #include "app/TFileTypeForm.h"
 #include "app/TOptForm.h"
 #include "app/TerminationSignal.h"
+#include "engine/vlmKernel.h"
 #include "platform/File.h"
 #include "platform/RecordingShell.h"
 #include "storage/GlobalLib.h"
@@ -626,7 +627,7 @@ TEST_F(MainFormFilesTest, MenuHasItsCaptionsAndShortcuts) {
   EXPECT_EQ(items, QStringList({"mnuAdd &Add Files Ins", "mnuAddDir Add a Dir&ectory Shift+Ins",
                                 "mnuDel &Delete Files Del", "mnuDelAll Delete &All Shift+Del", "-",
                                 "mnuLL &Load from List Ctrl+L", "mnuSL &Save to List Ctrl+S", "-",
-                                "mnuRf &Refresh F5"}));
+                                "mnuRestore Restore Last R&un ", "-", "mnuRf &Refresh F5"}));
   EXPECT_EQ(list()->contextMenuPolicy(), Qt::CustomContextMenu);
 }
 
@@ -703,6 +704,51 @@ TEST_F(MainFormFilesTest, DroppedFolderAndPageAreAddedFolderFirstWithoutARun) {
   QDragEnterEvent refused(onList, Qt::CopyAction, &web, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(window, &refused);
   EXPECT_FALSE(refused.isAccepted());
+}
+
+TEST_F(MainFormFilesTest, RestoreLastRunAsksThenUndoesRunsNewestFirstAndNamesTheCopiesKept) {
+  const std::string a = home_.Write("site/a.htm", "<head></head>one");
+  const std::string b = home_.Write("site/b.htm", "<head></head>two");
+  for (const Paths& pages : {Paths{a, b}, Paths{a}}) {
+    BeginProtection();
+    for (const auto& page : pages) {
+      int32_t size = 0;
+      ProtectPage(page, size);
+    }
+    EndProtection();
+  }
+  const std::string edited = platform::TempDir::ReadFile(a) + "<p>edited after the run</p>";
+  home_.Write("site/a.htm", edited);
+
+  std::vector<std::string> seen;
+  apptest::ModalWatcher watcher([&](QWidget* window) {
+    if (auto* box = qobject_cast<QMessageBox*>(window)) {
+      if (box->standardButtons() & QMessageBox::Yes) {
+        EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::No));
+        Answer(box, QMessageBox::Yes, seen);
+      } else {
+        Answer(box, QMessageBox::Ok, seen);
+      }
+    } else if (qobject_cast<TErrorForm*>(window)) {
+      seen.push_back(apptest::Child<QLabel>(window, "lblTitle")->text().toStdString() + ": " +
+                     apptest::Child<QLabel>(window, "lblErrorMsg")->text().toStdString());
+      apptest::Click(window, "btnOK");
+    }
+  });
+  for (int i = 0; i < 3; ++i) Action("mnuRestore")->trigger();
+
+  ASSERT_EQ(seen.size(), 4u);
+  EXPECT_NE(seen[0].find("Backup set 1\n"), std::string::npos) << seen[0];
+  EXPECT_NE(seen[0].find("Pages: 1\nPictures: 0"), std::string::npos) << seen[0];
+  EXPECT_NE(seen[1].find("Error #301: "), std::string::npos) << seen[1];
+  EXPECT_NE(seen[1].find(a + "  ->  " + a + ".before-restore"), std::string::npos) << seen[1];
+  EXPECT_NE(seen[2].find("Backup set 0\n"), std::string::npos) << seen[2];
+  EXPECT_NE(seen[2].find("Pages: 2\n"), std::string::npos) << seen[2];
+  EXPECT_NE(seen[3].find("Nothing to restore"), std::string::npos) << seen[3];
+  EXPECT_EQ(std::count(watcher.seen().begin(), watcher.seen().end(), "TProcForm"), 2);
+  EXPECT_EQ(platform::TempDir::ReadFile(a), "<head></head>one");
+  EXPECT_EQ(platform::TempDir::ReadFile(b), "<head></head>two");
+  EXPECT_EQ(platform::TempDir::ReadFile(a + ".before-restore"), edited);
 }
 
 TEST_F(MainFormFilesTest, AboutButtonShowsTheAboutBox) {

@@ -36,6 +36,13 @@ TProcForm::TProcForm(std::vector<std::string> files, TFinalSizeSink finalSize, Q
           [this] { Guarded([this] { btnCancelClick(); }); });
 }
 
+TProcForm::TProcForm(const QString& title, TWork work, QWidget* parent)
+    : TProcForm(std::vector<std::string>{}, TFinalSizeSink(), parent) {
+  SetTitle(title);
+  work_ = std::move(work);
+  ui_->btnCancel->setEnabled(false);
+}
+
 TProcForm::~TProcForm() = default;
 
 void TProcForm::btnCancelClick() { Stopped_ = true; }
@@ -48,7 +55,7 @@ void TProcForm::showEvent(QShowEvent* event) {
   TModelForm::showEvent(event);
   if (activated_) return;
   activated_ = true;
-  QTimer::singleShot(0, this, [this] { ProcessFiles(); });
+  QTimer::singleShot(0, this, [this] { work_ ? DoWork() : ProcessFiles(); });
 }
 
 void TProcForm::ProcessFiles() {
@@ -77,6 +84,23 @@ void TProcForm::ProcessFiles() {
   }
   // An error that ended the run is shown while the window still stands; the
   // window then closes itself as after any other run.
+  if (failure) ShowException(failure);
+  Stopped_ = true;
+  tmClose_->start();
+}
+
+void TProcForm::DoWork() {
+  std::exception_ptr failure;
+  try {
+    work_([this](const std::string& path, size_t done, size_t total) {
+      ui_->lblFile->setText(DecodeName(path));
+      ui_->prbPro->setMaximum(static_cast<int>(total));
+      ui_->prbPro->setValue(static_cast<int>(done));
+      QCoreApplication::processEvents();
+    });
+  } catch (...) {
+    failure = std::current_exception();
+  }
   if (failure) ShowException(failure);
   Stopped_ = true;
   tmClose_->start();

@@ -25,11 +25,20 @@ using TFinalSizeSink = std::function<void(int32_t row, int32_t size)>;
 // pages, so the page in progress always finishes. When the run has ended the
 // window closes itself through its 1 ms timer; every other request to close
 // it is refused while the run goes on.
+//
+// The same window shows the progress of other long work, such as a restore:
+// then it calls `work` at its first showing, shows what `work` reports, and
+// offers no Cancel.
 class TProcForm : public TModelForm {
   Q_OBJECT
 
  public:
+  // Told the file in hand, the steps done and the steps in all.
+  using TProgress = std::function<void(const std::string& path, size_t done, size_t total)>;
+  using TWork = std::function<void(const TProgress& progress)>;
+
   TProcForm(std::vector<std::string> files, TFinalSizeSink finalSize, QWidget* parent = nullptr);
+  TProcForm(const QString& title, TWork work, QWidget* parent = nullptr);
   ~TProcForm() override;
 
   const std::vector<std::string>& Files() const { return Files_; }
@@ -46,12 +55,14 @@ class TProcForm : public TModelForm {
 
  private:
   void ProcessFiles();
+  void DoWork();
   void tmCloseTimer();
 
   std::unique_ptr<Ui::TProcForm> ui_;
   TFinalSizeSink finalSize_;
   QTimer* tmClose_;
   const std::vector<std::string> Files_;
+  TWork work_;
   bool Stopped_ = false;
   bool activated_ = false;
 };

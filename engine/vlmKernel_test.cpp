@@ -17,6 +17,7 @@
 #include "platform/File.h"
 #include "platform/TempDir.h"
 #include "storage/BackupSet.h"
+#include "storage/Sha256.h"
 #include "storage/GlobalLib.h"
 #include "storage/vlmOption.h"
 
@@ -333,8 +334,18 @@ TEST_F(KernelTest, RestoreGivesBackTheTreeByteForByte) {
   BeginProtection();
   for (const char* page : {"index.htm", "sub/p.htm", "empty.htm"}) Protect(page);
   EndProtection();
-  ASSERT_NE(platform::SnapshotTree(site.path()), before);
-  TRestoreReport report = RestoreRun(ReadBackupSet(home / "Backup/0"));
+  const auto after = platform::SnapshotTree(site.path());
+  ASSERT_NE(after, before);
+  // Every file the run wrote, pages and pieces, has its digest noted.
+  TBackupSet set = ReadBackupSet(home / "Backup/0");
+  size_t written = 0;
+  for (const auto& [name, content] : after) {
+    if (before.count(name) && before.at(name) == content) continue;
+    ++written;
+    EXPECT_EQ(set.Digests[site.path() + "/" + name], Sha256Hex(content)) << name;
+  }
+  EXPECT_EQ(set.Digests.size(), written);
+  TRestoreReport report = RestoreRun(set);
   EXPECT_TRUE(report.Ok());
   EXPECT_TRUE(report.KeptAside.empty());
   EXPECT_EQ(platform::SnapshotTree(site.path()), before);

@@ -3,7 +3,8 @@
 // killed at k or with call k failing (no space, input/output error). After
 // each, restoring the run's backup set must give back the site exactly as it
 // was, contents and permissions, and a failure the run did not absorb must
-// be reported.
+// be reported. The restore itself is killed at each of its calls in the
+// same way; restoring again must then complete it.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -12,6 +13,7 @@
 #include <sstream>
 
 #include "platform/TempDir.h"
+#include "storage/RestoreJournal.h"
 #include "tests/FaultSite.h"
 #include "tests/SiteTools.h"
 
@@ -85,6 +87,48 @@ TEST(FaultInjection, KilledAtEveryCallRestoresByteForByte) {
   RecordProperty("kill_points", static_cast<int>(calls));
   RecordProperty("failed_restores", failedRestores);
   std::printf("kill points tried: %zu, failed restores: %d\n", calls, failedRestores);
+}
+
+TEST(FaultInjection, RestoreKilledAtEveryCallCompletesWhenRunAgain) {
+  // The calls of a clean restore after a clean run.
+  std::vector<std::string> calls;
+  {
+    TempDir dir;
+    faultsite::MakeSite(dir);
+    ASSERT_EQ(faultsite::Protect(dir, {}).Status, 0);
+    const std::string trace = dir / "trace";
+    auto r = faultsite::RestoreIfAny(dir, {"LD_PRELOAD=" VLM_FAULT_LIBRARY, "VLM_FAULT_TRACE=" + trace});
+    ASSERT_EQ(r.Status, 0) << r.Out << r.Err;
+    std::ifstream in(trace);
+    std::string line;
+    while (std::getline(in, line)) calls.push_back(line.substr(line.find(' ') + 1));
+  }
+  ASSERT_GT(calls.size(), 20u) << "every journal step, write, link, rename and deletion is counted";
+  int failedRestores = 0;
+  for (size_t k = 1; k <= calls.size(); ++k) {
+    const std::string call = "restore call " + std::to_string(k) + " (" + calls[k - 1] + ")";
+    TempDir dir;
+    faultsite::MakeSite(dir);
+    const auto before = SnapshotTree(dir / "site");
+    ASSERT_EQ(faultsite::Protect(dir, {}).Status, 0);
+    auto killed = faultsite::RestoreIfAny(
+        dir, {"LD_PRELOAD=" VLM_FAULT_LIBRARY, "VLM_FAULT=kill@" + std::to_string(k)});
+    EXPECT_EQ(killed.Signal, SIGKILL) << call << " was not reached: " << killed.Out << killed.Err;
+    // Killed after the set was marked restored, nothing is left to do.
+    sitetools::ProgramResult again;
+    if (SetStateOf(dir / "home/Backup/0") != TSetState::Restored) again = faultsite::RestoreIfAny(dir);
+    else again.Status = 0;
+    EXPECT_EQ(again.Status, 0) << call << "\n" << again.Out << again.Err;
+    EXPECT_EQ(again.Out.find("kept "), std::string::npos) << call << ": " << again.Out;
+    EXPECT_EQ(SetStateOf(dir / "home/Backup/0"), TSetState::Restored) << call;
+    const std::string diff = DescribeDifferences(before, SnapshotTree(dir / "site"));
+    EXPECT_EQ(diff, "") << "restore killed at " << call;
+    failedRestores += again.Status != 0 || !diff.empty();
+  }
+  RecordProperty("restore_kill_points", static_cast<int>(calls.size()));
+  RecordProperty("failed_second_restores", failedRestores);
+  std::printf("restore kill points tried: %zu, failed second restores: %d\n", calls.size(),
+              failedRestores);
 }
 
 // Runs with call k failing with `error` for every k and checks the outcome.

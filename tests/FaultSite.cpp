@@ -83,10 +83,11 @@ sitetools::ProgramResult Protect(const TempDir& dir, const std::vector<std::stri
       vars);
 }
 
-sitetools::ProgramResult RestoreIfAny(const TempDir& dir) {
+sitetools::ProgramResult RestoreIfAny(const TempDir& dir, const std::vector<std::string>& env) {
   if (ListBackupSets(dir / "home/Backup/").empty()) return {0, 0, false, "", ""};
-  return sitetools::RunProgram({VLM_PROGRAM_DIR "/vlm-cli", "restore"},
-                               {"VLM_HOME=" + (dir / "home")});
+  std::vector<std::string> vars = env;
+  vars.push_back("VLM_HOME=" + (dir / "home"));
+  return sitetools::RunProgram({VLM_PROGRAM_DIR "/vlm-cli", "restore"}, vars);
 }
 
 std::vector<std::string> ErrorLines(const std::string& err) {

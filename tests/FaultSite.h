@@ -22,8 +22,9 @@ sitetools::ProgramResult Protect(const platform::TempDir& dir, const std::vector
                                  const std::string& target = "site");
 
 // vlm-cli restore of the newest set, when `dir`/home holds one; Status 0 and
-// nothing printed otherwise.
-sitetools::ProgramResult RestoreIfAny(const platform::TempDir& dir);
+// nothing printed otherwise. `env` is added to the environment.
+sitetools::ProgramResult RestoreIfAny(const platform::TempDir& dir,
+                                      const std::vector<std::string>& env = {});
 
 // The lines of standard error that report an error: "Error #N: ...",
 // "Error: ..." or "vlm-cli: ...".

@@ -1,7 +1,7 @@
 // A library loaded with LD_PRELOAD into a program under test. It counts the
 // program's calls that change files - write, pwrite, fsync, fdatasync,
-// syncfs, ftruncate, rename, unlink, remove, mkdir, close, opening a file for
-// writing, and the stdio calls that do the same (fopen for writing, fwrite,
+// syncfs, ftruncate, rename, link, unlink, remove, mkdir, fchmod, fchown,
+// close, opening a file for writing, and the stdio calls that do the same (fopen for writing, fwrite,
 // fclose) - and at the k-th such call does what VLM_FAULT asks:
 //
 //   VLM_FAULT=kill@K    the process is killed with SIGKILL before call K runs
@@ -182,6 +182,30 @@ int renameat(int fromDir, const char* from, int toDir, const char* to) {
   static auto real = REAL(renameat);
   if (Hit("rename", std::string(from) + " -> " + to)) return -1;
   return real(fromDir, from, toDir, to);
+}
+
+int link(const char* from, const char* to) {
+  static auto real = REAL(link);
+  if (Hit("link", std::string(from) + " -> " + to)) return -1;
+  return real(from, to);
+}
+
+int linkat(int fromDir, const char* from, int toDir, const char* to, int flags) {
+  static auto real = REAL(linkat);
+  if (Hit("link", std::string(from) + " -> " + to)) return -1;
+  return real(fromDir, from, toDir, to, flags);
+}
+
+int fchmod(int fd, mode_t mode) {
+  static auto real = REAL(fchmod);
+  if (Hit("fchmod", FdName(fd))) return -1;
+  return real(fd, mode);
+}
+
+int fchown(int fd, uid_t owner, gid_t group) {
+  static auto real = REAL(fchown);
+  if (Hit("fchown", FdName(fd))) return -1;
+  return real(fd, owner, group);
 }
 
 int unlink(const char* path) {
