@@ -60,12 +60,28 @@ TEST_F(CliRun, ProtectThenRestoreGivesTheSiteBack) {
   EXPECT_FALSE(fs::exists(site / "img/a.bmp"));
   EXPECT_EQ(site.Read("notes.txt"), "<img src=img/a.bmp>") << "not a page type";
 
+  // A second run over the protected site: restores walk back run by run.
+  ASSERT_EQ(Cli(home, "protect '" + site.path() + "'").status, 0);
   r = Cli(home, "backups");
   EXPECT_EQ(r.status, 0);
-  EXPECT_NE(r.out.find("set 0: 2 page(s), 2 image(s), 18 piece(s)"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("set 0 (applied): 2 page(s), 2 image(s), 18 piece(s)"), std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("set 1 (applied): 2 page(s)"), std::string::npos) << r.out;
+  r = Cli(home, "restore 0");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("set 1 is newer than set 0 and applied"), std::string::npos) << r.out;
 
+  for (const char* set : {"Backup set 1:", "Backup set 0:"}) {
+    r = Cli(home, "restore");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find(set), std::string::npos) << r.out;
+  }
+  EXPECT_EQ(platform::SnapshotTree(site.path()), before);
+  EXPECT_NE(Cli(home, "backups").out.find("set 1 (restored)"), std::string::npos);
   r = Cli(home, "restore");
-  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("restored already"), std::string::npos) << r.out;
+  EXPECT_EQ(Cli(home, "restore --force 0").status, 0) << "again, with nothing left to change";
   EXPECT_EQ(platform::SnapshotTree(site.path()), before);
 }
 

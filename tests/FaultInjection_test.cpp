@@ -119,7 +119,7 @@ TEST(FaultInjection, RestoreKilledAtEveryCallCompletesWhenRunAgain) {
     if (SetStateOf(dir / "home/Backup/0") != TSetState::Restored) again = faultsite::RestoreIfAny(dir);
     else again.Status = 0;
     EXPECT_EQ(again.Status, 0) << call << "\n" << again.Out << again.Err;
-    EXPECT_EQ(again.Out.find("kept "), std::string::npos) << call << ": " << again.Out;
+    EXPECT_EQ(again.Out.find("\nkept "), std::string::npos) << call << ": " << again.Out;
     EXPECT_EQ(SetStateOf(dir / "home/Backup/0"), TSetState::Restored) << call;
     const std::string diff = DescribeDifferences(before, SnapshotTree(dir / "site"));
     EXPECT_EQ(diff, "") << "restore killed at " << call;
