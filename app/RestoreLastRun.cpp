@@ -64,6 +64,10 @@ std::string RestoreRemarks(const TRestoreReport& report) {
     text += "These pieces had changed since the run and were left where they are:\n";
     for (const auto& piece : report.LeftAlone) text += piece + "\n";
   }
+  if (!report.JournalProblem.empty()) {
+    text += "The restore could not record its progress (" + report.JournalProblem +
+            "); the run may still be offered for restoring.\n";
+  }
   return text;
 }
 

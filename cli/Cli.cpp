@@ -264,6 +264,10 @@ int Restore(const TCliArguments& args) {
     std::cout << "left     " << path << " (a piece that changed since the run)\n";
   }
   for (const auto& why : report.Skipped) std::cerr << "vlm-cli: not restored: " << why << "\n";
+  if (!report.JournalProblem.empty()) {
+    std::cerr << "vlm-cli: warning: the restore's progress could not be recorded ("
+              << report.JournalProblem << "); the set may still be listed as applied\n";
+  }
   std::cout << "Backup set " << number << ": " << report.Restored.size() << " file(s) restored, "
             << report.Removed.size() << " piece(s) removed, " << report.KeptAside.size()
             << " copy(ies) kept aside; set " << number << " is "

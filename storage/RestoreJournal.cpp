@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <charconv>
 
-#include "platform/Exception.h"
 
 namespace {
 
@@ -80,7 +79,7 @@ TRestoreJournal::TRestoreJournal(const std::string& baseName) : Name_(baseName +
   const std::string text = ReadJournal(Name_, exists);
   if (!File_.Create(Name_, platform::Sharing::Exclusive, /*truncate=*/false)) {
     const int error = errno;
-    throw Exception("Cannot create file \"" + Name_ + "\". " + platform::ErrorText(error));
+    Problem_ = "Cannot create file \"" + Name_ + "\". " + platform::ErrorText(error);
   }
   if (!exists) platform::SyncFolder(Name_.substr(0, Name_.rfind('/') + 1));
   Length_ = 0;
@@ -106,11 +105,15 @@ std::string TRestoreJournal::AsideOf(size_t k) const {
 }
 
 void TRestoreJournal::Append(const std::string& word, size_t k, const std::string& path) {
+  if (!Problem_.empty()) return;
   const std::string line =
       word + " " + std::to_string(k) + " " + std::to_string(path.size()) + " " + path + "\n";
   if (!File_.WriteAt(line.data(), static_cast<int64_t>(line.size()), Length_) || !File_.Sync()) {
     const int error = errno;
-    throw Exception("Cannot write file \"" + Name_ + "\". " + platform::ErrorText(error));
+    Problem_ = "Cannot write file \"" + Name_ + "\". " + platform::ErrorText(error);
+    // A torn step must not stand for one that was taken.
+    File_.Truncate(Length_);
+    return;
   }
   Length_ += static_cast<int64_t>(line.size());
 }

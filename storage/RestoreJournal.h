@@ -31,10 +31,15 @@ void ForgetRestore(const std::string& baseName);
 //   done    entry K is back
 //   complete  everything is back and the pieces are gone
 // Entries are numbered by their place in the index. Not copyable.
+//
+// A journal that cannot be made or written (a full or read-only backup
+// folder) does not stop the restore: it notes nothing more and says why in
+// Problem(). The restore is then as safe, but one stopped half way may leave
+// a temporary file or an extra copy behind, and the set's state is not
+// recorded.
 class TRestoreJournal {
  public:
-  // Opens the journal, creating it, and reads the steps noted so far. Raises
-  // Exception when it cannot be made.
+  // Opens the journal, creating it, and reads the steps noted so far.
   explicit TRestoreJournal(const std::string& baseName);
   TRestoreJournal(const TRestoreJournal&) = delete;
   TRestoreJournal& operator=(const TRestoreJournal&) = delete;
@@ -45,8 +50,9 @@ class TRestoreJournal {
   std::string AsideOf(size_t k) const;
   const std::vector<std::string>& Temporaries() const { return Temporaries_; }
 
-  // Each raises Exception when the step cannot be noted; the step must then
-  // not be taken.
+  // "" while every step could be noted.
+  const std::string& Problem() const { return Problem_; }
+
   void NoteTemporary(const std::string& path);
   void NoteAside(size_t k, const std::string& path);
   void NoteWriting(size_t k);
@@ -57,6 +63,7 @@ class TRestoreJournal {
   void Append(const std::string& word, size_t k, const std::string& path);
 
   std::string Name_;
+  std::string Problem_;
   platform::File File_;
   int64_t Length_ = 0;
   std::vector<std::string> Temporaries_;

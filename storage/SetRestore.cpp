@@ -283,6 +283,7 @@ TRestoreReport TSetRestorer::Run(const TRestoreProgress& progress) {
   for (size_t k : full_) RestoreAndReport(k, false);
   if (progress) progress(std::string(), done, total);
   if (report_.Ok()) journal_.NoteComplete();
+  report_.JournalProblem = journal_.Problem();
   return std::move(report_);
 }
 

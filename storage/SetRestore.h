@@ -19,6 +19,7 @@ struct TRestoreReport {
   std::vector<TKeptCopy> KeptAside;    // copies made of files changed since the run
   std::vector<std::string> LeftAlone;  // pieces changed since the run, not deleted
   std::vector<std::string> Skipped;    // "path: reason", files left as they are
+  std::string JournalProblem;          // why the restore's state was not recorded
   bool Ok() const { return Skipped.empty(); }
 };
 
@@ -50,7 +51,8 @@ using TRestoreProgress =
 //
 // The steps go into the set's restore journal (RestoreJournal.h): a restore
 // that was stopped at any point completes when it is run again. The set is
-// marked restored when nothing was skipped. Raises Exception when the
-// journal or the data file cannot be used.
+// marked restored when nothing was skipped. A journal that cannot be
+// written does not stop the restore (JournalProblem says why). Raises
+// Exception when the data file cannot be read.
 TRestoreReport RestoreBackupSet(const TBackupSet& set, const TAccountFor& accountFor,
                                 const TRestoreProgress& progress = {});

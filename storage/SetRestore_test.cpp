@@ -178,6 +178,17 @@ TEST(SetRestore, StoppedRestoreCompletesWhenRunAgain) {
   EXPECT_EQ(SetStateOf(base), TSetState::Restored);
 }
 
+TEST(SetRestore, AJournalThatCannotBeWrittenDoesNotStopTheRestore) {
+  TempDir dir;
+  ProtectSite(dir);
+  std::filesystem::create_directory(dir / "Backup/0.done");
+  TRestoreReport report = Restore(dir);
+  EXPECT_TRUE(report.Ok());
+  EXPECT_NE(report.JournalProblem.find("0.done"), std::string::npos);
+  EXPECT_EQ(dir.Read("site/page.htm"), "old page");
+  EXPECT_EQ(dir.Read("site/a.gif"), "GIF-orig");
+}
+
 TEST(SetChoice, RestoresWalkBackRunByRun) {
   TempDir dir;
   const std::string folder = dir / "Backup/";
