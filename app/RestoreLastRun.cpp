@@ -80,9 +80,9 @@ void RestoreLastRun(QWidget* parent) {
   }
   const QString date =
       QLocale().toString(QDateTime::fromSecsSinceEpoch(run.Date), QLocale::ShortFormat);
-  const auto answer = QMessageBox::question(
-      parent, QStringLiteral("Restore Last Run"), DecodeName(RestoreQuestion(run, EncodeName(date))),
-      QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+  const auto answer = QMessageBox::question(parent, QStringLiteral("Restore Last Run"),
+                                            DecodeName(RestoreQuestion(run, EncodeName(date))),
+                                            QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
   if (answer != QMessageBox::Yes) return;
 
   TRestoreReport report;

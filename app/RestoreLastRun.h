@@ -12,11 +12,11 @@ class QWidget;
 
 // The run a restore would undo now, read from the backup folder.
 struct TLastRun {
-  int Number = -1;           // its backup set; -1 when there is none to undo
-  std::string Refusal;       // why there is none
-  int64_t Date = 0;          // when the run wrote its set, seconds since 1970
-  size_t Pages = 0;          // pages the restore puts back
-  size_t Pictures = 0;       // pictures it puts back (their pieces go)
+  int Number = -1;      // its backup set; -1 when there is none to undo
+  std::string Refusal;  // why there is none
+  int64_t Date = 0;     // when the run wrote its set, seconds since 1970
+  size_t Pages = 0;     // pages the restore puts back
+  size_t Pictures = 0;  // pictures it puts back (their pieces go)
   bool PartlyRestored = false;
 };
 TLastRun FindLastRun(const std::string& backupFolder);

@@ -1,5 +1,3 @@
-#include "platform/FileWriteBack.h"
-
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -9,6 +7,7 @@
 #include <random>
 
 #include "platform/File.h"
+#include "platform/FileWriteBack.h"
 
 namespace platform {
 

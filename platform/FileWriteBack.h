@@ -11,14 +11,14 @@ namespace platform {
 // What a path leads to now. `Links`, `Owner`, `Group` and `Mode` describe
 // the file the path resolves to (after following symbolic links).
 struct FileFacts {
-  bool Exists = false;    // something is there (a dangling link counts)
-  bool Regular = false;   // the path resolves to a regular file
-  bool IsSymlink = false; // the path itself is a symbolic link
+  bool Exists = false;     // something is there (a dangling link counts)
+  bool Regular = false;    // the path resolves to a regular file
+  bool IsSymlink = false;  // the path itself is a symbolic link
   uint64_t Links = 0;
   uint32_t Owner = 0;
   uint32_t Group = 0;
-  uint32_t Mode = 0;      // permission bits, 07777
-  int64_t ModifiedAt = 0; // last change of the content, seconds since 1970
+  uint32_t Mode = 0;       // permission bits, 07777
+  int64_t ModifiedAt = 0;  // last change of the content, seconds since 1970
 };
 FileFacts InspectFile(const std::string& path);
 

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <charconv>
 
-
 namespace {
 
 // One step: "<word> <k> <length of path> <path>\n".

@@ -7,10 +7,10 @@
 // taken as made in the order of their numbers.
 
 struct TSetChoice {
-  int Number = -1;         // the set to restore; -1 when refused
+  int Number = -1;              // the set to restore; -1 when refused
   bool AgainFromStart = false;  // a restored set restored again (forced)
-  bool NoSuchSet = false;  // the set asked for does not exist
-  std::string Refusal;     // why there is none, for the user
+  bool NoSuchSet = false;       // the set asked for does not exist
+  std::string Refusal;          // why there is none, for the user
 };
 
 // Without `number`: the newest set that is not restored. With it: that set,

@@ -44,7 +44,8 @@ class TSetRestorer {
 
  private:
   void RestoreEntry(size_t k, const std::string& original);
-  bool IsOurs(const TBackupEntry& entry, const std::string& current, const std::string& original) const;
+  bool IsOurs(const TBackupEntry& entry, const std::string& current,
+              const std::string& original) const;
   // Keeps `current` under a free ".before-restore" name; false when it
   // could not be kept (reported).
   bool KeepAside(size_t k, const std::string& path, const std::string& current, uint32_t mode);
@@ -85,7 +86,8 @@ std::string TSetRestorer::Temporary(const std::string& path) {
 
 void TSetRestorer::ReportAside(size_t k, const std::string& path) {
   const std::string copy = journal_.AsideOf(k);
-  if (!copy.empty() && platform::InspectFile(copy).Exists) report_.KeptAside.push_back({path, copy});
+  if (!copy.empty() && platform::InspectFile(copy).Exists)
+    report_.KeptAside.push_back({path, copy});
 }
 
 bool TSetRestorer::IsOurs(const TBackupEntry& entry, const std::string& current,
@@ -124,8 +126,8 @@ bool TSetRestorer::KeepAside(size_t k, const std::string& path, const std::strin
 bool TSetRestorer::CreateBack(const TBackupEntry& entry, const std::string& original) {
   // Made complete under a fresh name, then given its own name only if that
   // is still free: a restore stopped half way leaves no torn file.
-  const uint32_t mode = entry.Mode >= 0 ? static_cast<uint32_t>(entry.Mode)
-                                        : platform::DefaultFileMode();
+  const uint32_t mode =
+      entry.Mode >= 0 ? static_cast<uint32_t>(entry.Mode) : platform::DefaultFileMode();
   const std::string temp = Temporary(entry.Name);
   if (!platform::CreateNewFile(temp, original, mode)) {
     Fail(entry.Name, errno);
@@ -263,8 +265,9 @@ TRestoreReport TSetRestorer::Run(const TRestoreProgress& progress) {
     if (progress) progress(entry.Name, done, total);
     ++done;
     // An older entry of the same path (handled later) wins; skip the newer.
-    const bool olderExists = std::any_of(entries.begin(), entries.begin() + static_cast<long>(k),
-                                         [&](const TBackupEntry& e) { return e.Name == entry.Name; });
+    const bool olderExists =
+        std::any_of(entries.begin(), entries.begin() + static_cast<long>(k),
+                    [&](const TBackupEntry& e) { return e.Name == entry.Name; });
     if (olderExists) continue;
     if (entry.Name.size() == static_cast<size_t>(kBackupNameSize)) {
       report_.Skipped.push_back(entry.Name + ": the recorded path may be cut short");

@@ -30,8 +30,7 @@ using TAccountFor = std::function<bool(const TBackupEntry& entry, const std::str
                                        const std::string& original)>;
 
 // Called before each file, with the number of steps done and of all steps.
-using TRestoreProgress =
-    std::function<void(const std::string& path, size_t done, size_t total)>;
+using TRestoreProgress = std::function<void(const std::string& path, size_t done, size_t total)>;
 
 // Puts every file of the set back, newest entries first so that the oldest
 // copy of a file wins, then deletes the piece files listed for each image.

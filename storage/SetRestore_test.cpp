@@ -18,7 +18,8 @@ namespace {
 using platform::TempDir;
 
 // Pages count as the run's without a digest only when they say so.
-const TAccountFor kMarked = [](const TBackupEntry&, const std::string& current, const std::string&) {
+const TAccountFor kMarked = [](const TBackupEntry&, const std::string& current,
+                               const std::string&) {
   return current.find("<!--run-->") != std::string::npos;
 };
 
@@ -193,7 +194,9 @@ TEST(SetChoice, RestoresWalkBackRunByRun) {
   TempDir dir;
   const std::string folder = dir / "Backup/";
   for (int i = 0; i < 3; ++i) TImageBackupMaker maker(folder);
-  auto choose = [&](std::optional<int> n, bool force) { return ChooseSetToRestore(folder, n, force); };
+  auto choose = [&](std::optional<int> n, bool force) {
+    return ChooseSetToRestore(folder, n, force);
+  };
   auto markRestored = [&](int n) { TRestoreJournal(folder + std::to_string(n)).NoteComplete(); };
 
   EXPECT_EQ(choose({}, false).Number, 2);
