@@ -270,8 +270,8 @@ int Restore(const TCliArguments& args) {
   }
   std::cout << "Backup set " << number << ": " << report.Restored.size() << " file(s) restored, "
             << report.Removed.size() << " piece(s) removed, " << report.KeptAside.size()
-            << " copy(ies) kept aside; set " << number << " is "
-            << SetStateText(SetStateOf(base)) << "\n";
+            << " copy(ies) kept aside; set " << number << " is " << SetStateText(SetStateOf(base))
+            << "\n";
   return report.Ok() ? 0 : 1;
 }
 
@@ -288,9 +288,9 @@ int Backups() {
     size_t images = 0, pieces = 0;
     for (const auto& entry : set.Entries) images += entry.IsImage;
     for (const auto& line : set.PieceLines) pieces += line.size() / 4;
-    std::cout << "set " << number << " (" << SetStateText(SetStateOf(base)) << "): "
-              << set.Entries.size() - images << " page(s), " << images << " image(s), " << pieces
-              << " piece(s), " << set.DataLength << " bytes"
+    std::cout << "set " << number << " (" << SetStateText(SetStateOf(base))
+              << "): " << set.Entries.size() - images << " page(s), " << images << " image(s), "
+              << pieces << " piece(s), " << set.DataLength << " bytes"
               << (set.Problems.empty() ? "" : " (damaged: " + set.Problems.front() + ")") << "\n";
     for (const auto& entry : set.Entries) {
       std::cout << "    " << (entry.IsImage ? "image " : "page  ") << entry.Name << "  " << entry.Size

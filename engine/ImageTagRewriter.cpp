@@ -259,15 +259,16 @@ bool ProtectImageTag(const std::string& tagText, const std::string& pageFolder,
   bool namesWritten = false;
   run.NoteWrittenFolder(candidate.Target.ImageFolder);
   try {
-    replacement = SliceImage(candidate.Image, candidate.Kind, candidate.Target, widthHeightText,
-                             closeLinkText, run.Options(), run.Names(), saved,
-                             [&](const std::string& pieceNames) {
-                               run.Backup().AddPieceNames(pieceNames);
-                               namesWritten = true;
-                             },
-                             [&](const std::string& path, std::string_view bytes) {
-                               run.Backup->AddWritten(path, bytes);
-                             });
+    replacement = SliceImage(
+        candidate.Image, candidate.Kind, candidate.Target, widthHeightText, closeLinkText,
+        run.Options(), run.Names(), saved,
+        [&](const std::string& pieceNames) {
+          run.Backup().AddPieceNames(pieceNames);
+          namesWritten = true;
+        },
+        [&](const std::string& path, std::string_view bytes) {
+          run.Backup().AddWritten(path, bytes);
+        });
   } catch (const EFileHandlerError& e) {
     if (namesWritten || saved.LastIndex() == before) {
       if (saved.LastIndex() != before) run.NotePageImage(saved.LastIndex());

@@ -17,8 +17,8 @@
 #include "platform/File.h"
 #include "platform/TempDir.h"
 #include "storage/BackupSet.h"
-#include "storage/Sha256.h"
 #include "storage/GlobalLib.h"
+#include "storage/Sha256.h"
 #include "storage/vlmOption.h"
 
 namespace {

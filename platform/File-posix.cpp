@@ -1,5 +1,3 @@
-#include "File.h"
-
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -10,6 +8,7 @@
 #include <cstring>
 #include <utility>
 
+#include "File.h"
 #include "platform/FileWriteBack.h"
 
 namespace platform {

@@ -1,8 +1,9 @@
 #include "storage/BackupSet.h"
 
+#include <dirent.h>
+
 #include <algorithm>
 #include <cerrno>
-#include <dirent.h>
 
 #include "platform/Exception.h"
 #include "platform/File.h"

@@ -39,4 +39,3 @@ std::vector<int> ListBackupSets(const std::string& folder);
 
 // Reads the content of one entry from the set's data file.
 std::string ReadBackupContent(const TBackupSet& set, const TBackupEntry& entry);
-

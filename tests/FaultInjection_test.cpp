@@ -97,7 +97,8 @@ TEST(FaultInjection, RestoreKilledAtEveryCallCompletesWhenRunAgain) {
     faultsite::MakeSite(dir);
     ASSERT_EQ(faultsite::Protect(dir, {}).Status, 0);
     const std::string trace = dir / "trace";
-    auto r = faultsite::RestoreIfAny(dir, {"LD_PRELOAD=" VLM_FAULT_LIBRARY, "VLM_FAULT_TRACE=" + trace});
+    auto r =
+        faultsite::RestoreIfAny(dir, {"LD_PRELOAD=" VLM_FAULT_LIBRARY, "VLM_FAULT_TRACE=" + trace});
     ASSERT_EQ(r.Status, 0) << r.Out << r.Err;
     std::ifstream in(trace);
     std::string line;
@@ -116,8 +117,10 @@ TEST(FaultInjection, RestoreKilledAtEveryCallCompletesWhenRunAgain) {
     EXPECT_EQ(killed.Signal, SIGKILL) << call << " was not reached: " << killed.Out << killed.Err;
     // Killed after the set was marked restored, nothing is left to do.
     sitetools::ProgramResult again;
-    if (SetStateOf(dir / "home/Backup/0") != TSetState::Restored) again = faultsite::RestoreIfAny(dir);
-    else again.Status = 0;
+    if (SetStateOf(dir / "home/Backup/0") != TSetState::Restored)
+      again = faultsite::RestoreIfAny(dir);
+    else
+      again.Status = 0;
     EXPECT_EQ(again.Status, 0) << call << "\n" << again.Out << again.Err;
     EXPECT_EQ(again.Out.find("\nkept "), std::string::npos) << call << ": " << again.Out;
     EXPECT_EQ(SetStateOf(dir / "home/Backup/0"), TSetState::Restored) << call;

@@ -1,8 +1,8 @@
 // A library loaded with LD_PRELOAD into a program under test. It counts the
 // program's calls that change files - write, pwrite, fsync, fdatasync,
 // syncfs, ftruncate, rename, link, unlink, remove, mkdir, fchmod, fchown,
-// close, opening a file for writing, and the stdio calls that do the same (fopen for writing, fwrite,
-// fclose) - and at the k-th such call does what VLM_FAULT asks:
+// close, opening a file for writing, and the stdio calls that do the same (fopen for writing,
+// fwrite, fclose) - and at the k-th such call does what VLM_FAULT asks:
 //
 //   VLM_FAULT=kill@K    the process is killed with SIGKILL before call K runs
 //   VLM_FAULT=enospc@K  call K fails with ENOSPC ("No space left on device")
