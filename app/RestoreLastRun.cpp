@@ -11,6 +11,7 @@
 #include "engine/RunRestore.h"
 #include "platform/FileWriteBack.h"
 #include "storage/GlobalLib.h"
+#include "storage/ProgramFolders.h"
 #include "storage/RestoreJournal.h"
 #include "storage/SetChoice.h"
 #include "storage/vlmOption.h"
@@ -20,7 +21,7 @@ namespace {
 constexpr int kKeptAsideError = 301;
 constexpr int kNotRestoredError = 302;
 
-std::string BackupFolder() { return GetProgramDir() + "/Backup/"; }
+std::string BackupFolder() { return GetBackupDir(); }
 
 }  // namespace
 
