@@ -24,9 +24,9 @@ class TPieceWriter {
 
   // Writes `pixels` as a new file at `path` in the format of `kind` (BMP:
   // 24-bit uncompressed; GIF: one frame, its exact colours when at most 256,
-  // transparency kept; JPEG: colour, quality 90, baseline tables). Never overwrites an existing file. Raises Exception on
-  // any failure, removing a half-written file. Returns the bytes written,
-  // valid until the next call.
+  // transparency kept; JPEG: colour, quality 90, baseline tables). Never
+  // overwrites an existing file. Raises Exception on any failure, removing a
+  // half-written file. Returns the bytes written, valid until the next call.
   // `source` gives what of the source carries over: a JPEG's progressive
   // scans and colour profile, a GIF's transparent colour.
   std::string_view Write(ImageKind kind, const std::string& path, const TPixelView& pixels,
