@@ -709,7 +709,10 @@ TEST_F(MainFormFilesTest, DroppedFolderAndPageAreAddedFolderFirstWithoutARun) {
 TEST_F(MainFormFilesTest, RestoreLastRunAsksThenUndoesRunsNewestFirstAndNamesTheCopiesKept) {
   const std::string a = home_.Write("site/a.htm", "<head></head>one");
   const std::string b = home_.Write("site/b.htm", "<head></head>two");
-  for (const Paths& pages : {Paths{a, b}, Paths{a}}) {
+  const std::string c = home_.Write("site/c.htm", "<head></head>three");
+  // The second run protects a page of its own: pages protected already are
+  // left alone.
+  for (const Paths& pages : {Paths{a, b}, Paths{a, c}}) {
     BeginProtection();
     for (const auto& page : pages) {
       int32_t size = 0;
@@ -717,8 +720,8 @@ TEST_F(MainFormFilesTest, RestoreLastRunAsksThenUndoesRunsNewestFirstAndNamesThe
     }
     EndProtection();
   }
-  const std::string edited = platform::TempDir::ReadFile(a) + "<p>edited after the run</p>";
-  home_.Write("site/a.htm", edited);
+  const std::string edited = platform::TempDir::ReadFile(c) + "<p>edited after the run</p>";
+  home_.Write("site/c.htm", edited);
 
   std::vector<std::string> seen;
   apptest::ModalWatcher watcher([&](QWidget* window) {
@@ -741,14 +744,15 @@ TEST_F(MainFormFilesTest, RestoreLastRunAsksThenUndoesRunsNewestFirstAndNamesThe
   EXPECT_NE(seen[0].find("Backup set 1\n"), std::string::npos) << seen[0];
   EXPECT_NE(seen[0].find("Pages: 1\nPictures: 0"), std::string::npos) << seen[0];
   EXPECT_NE(seen[1].find("Error #301: "), std::string::npos) << seen[1];
-  EXPECT_NE(seen[1].find(a + "  ->  " + a + ".before-restore"), std::string::npos) << seen[1];
+  EXPECT_NE(seen[1].find(c + "  ->  " + c + ".before-restore"), std::string::npos) << seen[1];
   EXPECT_NE(seen[2].find("Backup set 0\n"), std::string::npos) << seen[2];
   EXPECT_NE(seen[2].find("Pages: 2\n"), std::string::npos) << seen[2];
   EXPECT_NE(seen[3].find("Nothing to restore"), std::string::npos) << seen[3];
   EXPECT_EQ(std::count(watcher.seen().begin(), watcher.seen().end(), "TProcForm"), 2);
   EXPECT_EQ(platform::TempDir::ReadFile(a), "<head></head>one");
   EXPECT_EQ(platform::TempDir::ReadFile(b), "<head></head>two");
-  EXPECT_EQ(platform::TempDir::ReadFile(a + ".before-restore"), edited);
+  EXPECT_EQ(platform::TempDir::ReadFile(c), "<head></head>three");
+  EXPECT_EQ(platform::TempDir::ReadFile(c + ".before-restore"), edited);
 }
 
 TEST_F(MainFormFilesTest, AboutButtonShowsTheAboutBox) {
