@@ -35,6 +35,8 @@
 #include "app/TFileTypeForm.h"
 #include "app/TOptForm.h"
 #include "app/TerminationSignal.h"
+#include "engine/BmpCodec.h"
+#include "engine/TestImages.h"
 #include "engine/vlmKernel.h"
 #include "platform/File.h"
 #include "platform/RecordingShell.h"
@@ -707,9 +709,11 @@ TEST_F(MainFormFilesTest, DroppedFolderAndPageAreAddedFolderFirstWithoutARun) {
 }
 
 TEST_F(MainFormFilesTest, RestoreLastRunAsksThenUndoesRunsNewestFirstAndNamesTheCopiesKept) {
-  const std::string a = home_.Write("site/a.htm", "<head></head>one");
-  const std::string b = home_.Write("site/b.htm", "<head></head>two");
-  const std::string c = home_.Write("site/c.htm", "<head></head>three");
+  const std::string picture = EncodeBmp(testimages::Gradient(90, 60));
+  for (const char* name : {"site/a.bmp", "site/b.bmp", "site/c.bmp"}) home_.Write(name, picture);
+  const std::string a = home_.Write("site/a.htm", "<head></head>one<img src=a.bmp>");
+  const std::string b = home_.Write("site/b.htm", "<head></head>two<img src=b.bmp>");
+  const std::string c = home_.Write("site/c.htm", "<head></head>three<img src=c.bmp>");
   // The second run protects a page of its own: pages protected already are
   // left alone.
   for (const Paths& pages : {Paths{a, b}, Paths{a, c}}) {
@@ -742,17 +746,24 @@ TEST_F(MainFormFilesTest, RestoreLastRunAsksThenUndoesRunsNewestFirstAndNamesThe
 
   ASSERT_EQ(seen.size(), 4u);
   EXPECT_NE(seen[0].find("Backup set 1\n"), std::string::npos) << seen[0];
-  EXPECT_NE(seen[0].find("Pages: 1\nPictures: 0"), std::string::npos) << seen[0];
+  EXPECT_NE(seen[0].find("Pages: 1\nPictures: 1"), std::string::npos) << seen[0];
   EXPECT_NE(seen[1].find("Error #301: "), std::string::npos) << seen[1];
   EXPECT_NE(seen[1].find(c + "  ->  " + c + ".before-restore"), std::string::npos) << seen[1];
   EXPECT_NE(seen[2].find("Backup set 0\n"), std::string::npos) << seen[2];
   EXPECT_NE(seen[2].find("Pages: 2\n"), std::string::npos) << seen[2];
   EXPECT_NE(seen[3].find("Nothing to restore"), std::string::npos) << seen[3];
   EXPECT_EQ(std::count(watcher.seen().begin(), watcher.seen().end(), "TProcForm"), 2);
-  EXPECT_EQ(platform::TempDir::ReadFile(a), "<head></head>one");
-  EXPECT_EQ(platform::TempDir::ReadFile(b), "<head></head>two");
-  EXPECT_EQ(platform::TempDir::ReadFile(c), "<head></head>three");
+  EXPECT_EQ(platform::TempDir::ReadFile(a), "<head></head>one<img src=a.bmp>");
+  EXPECT_EQ(platform::TempDir::ReadFile(b), "<head></head>two<img src=b.bmp>");
+  EXPECT_EQ(platform::TempDir::ReadFile(c), "<head></head>three<img src=c.bmp>");
   EXPECT_EQ(platform::TempDir::ReadFile(c + ".before-restore"), edited);
+  for (const char* name : {"site/a.bmp", "site/b.bmp", "site/c.bmp"}) {
+    EXPECT_EQ(platform::TempDir::ReadFile(home_ / name), picture) << name;
+  }
+  // Only the pages, their sources and the copy kept aside: no piece is left.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(home_ / "site"),
+                          std::filesystem::directory_iterator()),
+            7);
 }
 
 TEST_F(MainFormFilesTest, AboutButtonShowsTheAboutBox) {

@@ -85,6 +85,7 @@ sort >"$scratch/expected" <<FILES
 /usr/share/velmora/Help/index.htm
 /usr/share/velmora/Help/main.htm
 /usr/share/velmora/Help/option.htm
+/usr/share/velmora/Help/restore.htm
 /usr/share/velmora/desktop/Protect Images
 /usr/share/velmora/desktop/install.sh
 /usr/share/velmora/desktop/page-types.sh
