@@ -196,27 +196,37 @@ TEST(Slicer, GifPiecesKeepNearColoursApart) {
 TEST(Slicer, EachPieceHoldsTheBytesOfItsRectangleSavedOnItsOwn) {
   // The slicer encodes pieces in place with encoders kept from piece to
   // piece; saving a copy of each rectangle with a fresh encoder is the plain
-  // way. Both must write the same files.
+  // way. Both must write the same files. Every piece is reported once it is
+  // written, with exactly the bytes the file holds (its digest goes into the
+  // backup set).
   const TBitmap source = testimages::Noisy(100, 50);
   const struct {
     ImageKind kind;
     bool progressive;
     const char* file;
-  } cases[] = {{ImageKind::BMP, false, "a.bmp"},
-               {ImageKind::GIF, false, "b.gif"},
-               {ImageKind::JPEG, false, "c.jpg"},
-               {ImageKind::JPEG, true, "d.jpg"}};
+  } cases[] = {{ImageKind::BMP, false, "a.bmp"},  {ImageKind::GIF, false, "b.gif"},
+               {ImageKind::JPEG, false, "c.jpg"}, {ImageKind::JPEG, true, "d.jpg"},
+               {ImageKind::PNG, false, "e.png"},  {ImageKind::WebP, false, "f.webp"}};
   for (const auto& c : cases) {
     SliceRun run;
     TSourceImage image;
     image.Bitmap = source;
     image.Progressive = c.progressive;
-    SliceImage(image, c.kind, run.Target(c.file), "", "", PixelMode(40, 40), run.names, run.saved,
-               [&](const std::string& names) { run.recorded = names; });
+    image.Lossless = true;
+    std::vector<std::pair<std::string, std::string>> reported;
+    SliceImage(
+        image, c.kind, run.Target(c.file), "", "", PixelMode(40, 40), run.names, run.saved,
+        [&](const std::string& names) { run.recorded = names; },
+        [&](const std::string& path, std::string_view bytes) {
+          reported.emplace_back(path, bytes);
+        });
     const std::vector<std::string> pieces = run.Pieces();
     ASSERT_EQ(pieces.size(), 6u);
+    ASSERT_EQ(reported.size(), 6u) << c.file;
     const std::string ext = ExtensionOf(c.file);
     for (size_t i = 0; i < pieces.size(); ++i) {
+      EXPECT_EQ(reported[i].first, run.dir / (pieces[i] + ext)) << c.file << " piece " << i;
+      EXPECT_EQ(reported[i].second, run.dir.Read(pieces[i] + ext)) << c.file << " piece " << i;
       const int32_t left = static_cast<int32_t>(i % 3) * 40, top = static_cast<int32_t>(i / 3) * 40;
       TBitmap rect;
       CopyRect(source, left, top, i % 3 == 2 ? 20 : 40, i / 3 == 1 ? 10 : 40, rect);
