@@ -38,7 +38,13 @@ _vlm_cli() {
       fi
       ;;
     restore)
-      # The numbers of the backup sets, as `vlm-cli backups` lists them.
+      # --force once, and the numbers of the backup sets, as `vlm-cli
+      # backups` lists them.
+      if [[ $cur == -* ]]; then
+        [[ " ${words[*]:1:cword-1} " == *" --force "* ]] ||
+          COMPREPLY=($(compgen -W '--force' -- "$cur"))
+        return
+      fi
       local sets
       sets=$("${words[0]}" backups 2>/dev/null | sed -n 's/^ *[Ss]et \([0-9][0-9]*\).*/\1/p')
       COMPREPLY=($(compgen -W "$sets" -- "$cur"))
