@@ -1,3 +1,5 @@
+#include "File.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -8,7 +10,6 @@
 #include <cstring>
 #include <utility>
 
-#include "File.h"
 #include "platform/FileWriteBack.h"
 
 namespace platform {
