@@ -4,7 +4,8 @@
 // each, restoring the run's backup set must give back the site exactly as it
 // was, contents and permissions, and a failure the run did not absorb must
 // be reported. The restore itself is killed at each of its calls in the
-// same way; restoring again must then complete it.
+// same way; restoring again must then complete it. A restore that finds the
+// disk full while putting a file back must still give the site back whole.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -89,21 +90,27 @@ TEST(FaultInjection, KilledAtEveryCallRestoresByteForByte) {
   std::printf("kill points tried: %zu, failed restores: %d\n", calls, failedRestores);
 }
 
-TEST(FaultInjection, RestoreKilledAtEveryCallCompletesWhenRunAgain) {
-  // The calls of a clean restore after a clean run.
-  std::vector<std::string> calls;
-  {
+// The counted calls of a clean restore after a clean run.
+const std::vector<std::string>& CleanRestoreCalls() {
+  static const std::vector<std::string> calls = [] {
+    std::vector<std::string> found;
     TempDir dir;
     faultsite::MakeSite(dir);
-    ASSERT_EQ(faultsite::Protect(dir, {}).Status, 0);
+    EXPECT_EQ(faultsite::Protect(dir, {}).Status, 0);
     const std::string trace = dir / "trace";
     auto r =
         faultsite::RestoreIfAny(dir, {"LD_PRELOAD=" VLM_FAULT_LIBRARY, "VLM_FAULT_TRACE=" + trace});
-    ASSERT_EQ(r.Status, 0) << r.Out << r.Err;
+    EXPECT_EQ(r.Status, 0) << r.Out << r.Err;
     std::ifstream in(trace);
     std::string line;
-    while (std::getline(in, line)) calls.push_back(line.substr(line.find(' ') + 1));
-  }
+    while (std::getline(in, line)) found.push_back(line.substr(line.find(' ') + 1));
+    return found;
+  }();
+  return calls;
+}
+
+TEST(FaultInjection, RestoreKilledAtEveryCallCompletesWhenRunAgain) {
+  const std::vector<std::string>& calls = CleanRestoreCalls();
   ASSERT_GT(calls.size(), 20u) << "every journal step, write, link, rename and deletion is counted";
   int failedRestores = 0;
   for (size_t k = 1; k <= calls.size(); ++k) {
@@ -132,6 +139,29 @@ TEST(FaultInjection, RestoreKilledAtEveryCallCompletesWhenRunAgain) {
   RecordProperty("failed_second_restores", failedRestores);
   std::printf("restore kill points tried: %zu, failed second restores: %d\n", calls.size(),
               failedRestores);
+}
+
+TEST(FaultInjection, RestoreThatFindsTheDiskFullTriesTheFileAgainOnceThePiecesAreGone) {
+  // The pieces of a run that ended early may take the room its sources need.
+  const std::vector<std::string>& calls = CleanRestoreCalls();
+  size_t writes = 0;
+  for (size_t k = 1; k <= calls.size(); ++k) {
+    // The writes of the files put back into the site.
+    if (calls[k - 1].rfind("pwrite ", 0) != 0 || calls[k - 1].find("/site/") == std::string::npos) {
+      continue;
+    }
+    ++writes;
+    const std::string call = "restore call " + std::to_string(k) + " (" + calls[k - 1] + ")";
+    TempDir dir;
+    faultsite::MakeSite(dir);
+    const auto before = SnapshotTree(dir / "site");
+    ASSERT_EQ(faultsite::Protect(dir, {}).Status, 0);
+    auto r = faultsite::RestoreIfAny(
+        dir, {"LD_PRELOAD=" VLM_FAULT_LIBRARY, "VLM_FAULT=enospc@" + std::to_string(k)});
+    EXPECT_EQ(r.Status, 0) << call << "\n" << r.Out << r.Err;
+    EXPECT_EQ(DescribeDifferences(before, SnapshotTree(dir / "site")), "") << call;
+  }
+  EXPECT_GT(writes, 0u);
 }
 
 // Runs with call k failing with `error` for every k and checks the outcome.
