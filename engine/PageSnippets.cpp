@@ -23,12 +23,43 @@ constexpr ScrambledText kHeadSnippet1(
     "min-width:var(--vlm-m,0px)}}"
     "img{-webkit-user-drag:none;-webkit-user-select:none;user-select:none}</style>");
 
-// Written without "&" and "<", so that it stays well-formed XML.
+// Written without "&" and "<", so that it stays well-formed XML. It keeps
+// the context menu, dragging and selecting away from pictures, and it lays a
+// layered picture's pieces out again where the page's CSS fits the picture
+// into its box by object-fit and object-position (cover, contain, none,
+// scale-down): the placeholder is fitted by the browser, the pieces by this
+// script, in pixels of the content box, at load and at every resize. With
+// object-fit "fill" the pieces keep the percentages they were written with.
+// The layers laid beneath, a pixel over, stay inside a picture that does not
+// fill its box: those of the last column and row are not moved.
 constexpr ScrambledText kHeadSnippet2(
-    "<script>(function(d){function f(e){var t=e.target;if(t){if(t.localName==\"img\"){"
-    "e.preventDefault();return false}}}d.addEventListener(\"contextmenu\",f,true);"
-    "d.addEventListener(\"dragstart\",f,true);d.addEventListener(\"selectstart\",f,true)})"
-    "(document)</script>");
+    "<script>(function(d,w){function f(e){var t=e.target;if(t){if(t.localName==\"img\"){e.preve"
+    "ntDefault();return false}}}"
+    "d.addEventListener(\"contextmenu\",f,true);d.addEventListener(\"dragstart\",f,true);d.addE"
+    "ventListener(\"selectstart\",f,true);"
+    "function n(v){return parseFloat(v)||0}"
+    "function e(v,U){return n(v)==100||U==1?0:1}"
+    "function a(v,r){var s=0,t=v.replace(/ - /g,\" -\").match(/-?[\\d.]+%?/g)||[];for(var j=0;j"
+    "!=t.length;j++)s+=t[j].indexOf(\"%\")+1?r*n(t[j])/100:n(t[j]);return s}"
+    "function g(i){var s=i.style,z=i.vlmZ;if(!z){if(!s.backgroundImage)return;z=i.vlmZ=[s.backg"
+    "roundSize,s.backgroundPosition]}"
+    "var c=getComputedStyle(i),m=c.objectFit,W=i.naturalWidth,H=i.naturalHeight;"
+    "if(m==\"fill\"||!m||!W||!H){s.backgroundSize=z[0];s.backgroundPosition=z[1];return}"
+    "var x=i.clientWidth-n(c.paddingLeft)-n(c.paddingRight),y=i.clientHeight-n(c.paddingTop)-n("
+    "c.paddingBottom),"
+    "k=m==\"none\"?1:m==\"cover\"?Math.max(x/W,y/H):Math.min(x/W,y/H);if(m==\"scale-down\")k=Ma"
+    "th.min(k,1);"
+    "var p=c.objectPosition.match(/calc\\([^)]*\\)|[^ ]+/g),X=a(p[0],x-W*k),Y=a(p[1],y-H*k),Z=z"
+    "[0].split(\",\"),P=z[1].split(\",\"),o=[],q=[];"
+    "for(var j=0;j!=Z.length;j++){var u=Z[j].trim().split(\" \"),v=P[j].match(/[-\\d.e]+%( \\+ "
+    "1px)?/g),U=n(u[0])/100,V=n(u[1])/100;if(!v)return;"
+    "o.push(U*W*k+\"px \"+V*H*k+\"px\");q.push(X+n(v[0])/100*(1-U)*W*k+(v[0].indexOf(\"+\")+1?"
+    "e(v[0],U):0)+\"px \"+(Y+n(v[1])/100*(1-V)*H*k+(v[1].indexOf(\"+\")+1?e(v[1],V):0))+\"px\")}"
+    "s.backgroundSize=o.join(\",\");s.backgroundPosition=q.join(\",\")}"
+    "function h(){var l=d.querySelectorAll(\"img[data-vlm]\");for(var j=0;j!=l.length;j++)g(l[j"
+    "])}"
+    "w.addEventListener(\"load\",h);w.addEventListener(\"resize\",h)})(document,window)</script"
+    ">");
 
 constexpr ScrambledText kTailSnippet("<!-- images protected by Velmora -->");
 

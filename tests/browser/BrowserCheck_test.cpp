@@ -71,6 +71,8 @@ const std::vector<SamplePage>& SamplePages() {
       // (the harbour's mast) moves by part of a pixel.
       {"responsive.html", 4, true, false, {},
        {"chromium 390 table", "firefox 390 table", "chromium 390 layered", "firefox 390 layered"}},
+      // Pictures fitted by object-fit: a table of pieces cannot follow.
+      {"fitted.html", 3, true, true, {}},
       {"inline.html", 2, false, false, {"images/arrow.gif", "images/logo.gif"}},
       {"floats.html", 2, false, false, {"images/tiles.bmp"}},
       {"quirks.html", 2, false, false, {"images/badge.gif"}},
