@@ -20,8 +20,17 @@ _vlm_cli() {
         --grid | --pieces | --min)
           # A size such as 3x3; nothing to offer.
           return ;;
+        --markup)
+          COMPREPLY=($(compgen -W 'table layered' -- "$cur"))
+          return ;;
+        --format)
+          COMPREPLY=($(compgen -W 'text json' -- "$cur"))
+          return ;;
+        --site-root)
+          _filedir -d
+          return ;;
         --types)
-          local kinds=gif,jpg,bmp prefix=${cur%,*}
+          local kinds=gif,jpg,bmp,png,webp prefix=${cur%,*}
           if [[ $cur == *,* ]]; then
             COMPREPLY=($(compgen -P "$prefix," -W "${kinds//,/ }" -- "${cur##*,}"))
           else
@@ -32,7 +41,8 @@ _vlm_cli() {
       esac
       if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--grid --pieces --min --links --no-links --sizes
-          --no-sizes --types --subdirs --no-subdirs --dry-run --' -- "$cur"))
+          --no-sizes --types --markup --site-root --subdirs --no-subdirs --dry-run
+          --format --' -- "$cur"))
       else
         _filedir
       fi
