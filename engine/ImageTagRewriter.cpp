@@ -228,6 +228,7 @@ bool ProtectImageTag(const std::string& tagText, const std::string& pageFolder,
   TSavedImage& saved = run.Saved();
   TImageCandidate candidate;
   candidate.Target.Markup = run.Options().Markup;
+  candidate.Target.Responsive = run.PageIsResponsive();
   switch (JudgeImageTag(tagText, pageFolder, linkTag, run.Options(), run.Cuts(), candidate)) {
     case TTagDecision::Refused:
       return false;
@@ -236,7 +237,7 @@ bool ProtectImageTag(const std::string& tagText, const std::string& pageFolder,
         throw Exception("Saved image: no cut of " + candidate.Target.ImagePath);
       }
       saved.BuildTable(linkTag, closeLinkText, widthHeightText, candidate.Target.SrcDir,
-                       replacement, tagText, run.Options().Markup);
+                       replacement, tagText, run.Options().Markup, run.PageIsResponsive());
       run.NotePageImage(saved.FoundIndex());
       return true;
     case TTagDecision::New:

@@ -69,6 +69,10 @@ TEST(TagScan, ImageTagsStartWithAnyBlankAndEndOutsideQuotes) {
       EXPECT_EQ(FindTagEnd(c.page, start), c.end) << c.page;
     }
   }
+  // A page made for narrow screens declares a viewport in a META tag.
+  EXPECT_TRUE(DeclaresViewport("<meta charset=utf-8><META NAME='Viewport' content=\"x\">"));
+  EXPECT_FALSE(DeclaresViewport("<meta name=description content=\"name=viewport\">"));
+  EXPECT_FALSE(DeclaresViewport("<p>the viewport</p><meta name=\"viewport"));
 }
 
 TEST(ImageTagRewriter, SourcesResolveAgainstThePageFolder) {

@@ -7,6 +7,7 @@
 #include "engine/ImageTagRewriter.h"
 #include "engine/PageProcessor.h"
 #include "engine/TableMarkup.h"
+#include "engine/TagScan.h"
 #include "platform/File.h"
 #include "platform/Path.h"
 #include "storage/Convert.h"
@@ -82,6 +83,7 @@ TPageOutcome TProtectionRun::ProtectPage(const std::string& pagePath) {
 
   const std::string pageFolder = platform::FolderOf(pagePath);
   PageFolders_.insert(pageFolder);
+  PageResponsive_ = DeclaresViewport(text);
   std::string output;
   std::vector<std::pair<int, int>> replaced;
   try {

@@ -93,6 +93,8 @@ class TProtectionRun {
   TCutImages& Cuts() { return Cuts_; }
   const std::string& WidthHeightText() const { return WidthHeightText_; }
   const std::string& CloseLinkText() const { return CloseLinkText_; }
+  // The page in progress declares a viewport: its CSS may scale pictures.
+  bool PageIsResponsive() const { return PageResponsive_; }
   // Notes that the page in progress shows registry entry `index`.
   void NotePageImage(int32_t index) { PageImages_.push_back(index); }
   // Notes a folder that received files, forced to the disk before any
@@ -127,6 +129,7 @@ class TProtectionRun {
   // Registry entries that the page in progress refers to; their sources
   // stay in place when that page is not written.
   std::vector<int32_t> PageImages_;
+  bool PageResponsive_ = false;
   // What the run's pages, and the style sheets and scripts beside them,
   // still mention: a source they name stays.
   TSourceReferences References_;

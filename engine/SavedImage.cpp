@@ -85,8 +85,8 @@ const std::string& TSavedImage::GetPieceNames() const {
 
 void TSavedImage::BuildTable(const std::string& linkTag, const std::string& closeLinkText,
                              const std::string& widthHeightText, const std::string& srcDir,
-                             std::string& replacement, std::string_view tagText,
-                             TMarkup markup) const {
+                             std::string& replacement, std::string_view tagText, TMarkup markup,
+                             bool responsive) const {
   if (FoundIndex_ < 0 || FoundIndex_ > LastIndex_) {
     throw Exception("Saved image: no entry found to build a table for");
   }
@@ -106,6 +106,7 @@ void TSavedImage::BuildTable(const std::string& linkTag, const std::string& clos
   spec.CloseLinkText = closeLinkText;
   spec.TagText = tagText;
   spec.Markup = markup;
+  spec.Responsive = responsive;
   spec.Opaque = g.Opaque;
   replacement = BuildTableMarkup(spec, PieceNames_[FoundIndex_]);
 }

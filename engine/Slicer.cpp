@@ -124,6 +124,7 @@ std::string SliceImage(
   spec.CloseLinkText = closeLinkText;
   spec.TagText = t.TagText;
   spec.Markup = t.Markup;
+  spec.Responsive = t.Responsive;
   spec.Opaque = opaque;
   return BuildTableMarkup(spec, saved.GetPieceNames());
 }

@@ -21,6 +21,7 @@ struct TSliceTarget {
   std::string LinkTag;      // the enclosing A start tag, or empty
   std::string TagText;      // the IMG tag the markup replaces
   TMarkup Markup = TMarkup::Table;
+  bool Responsive = false;  // the page declares a viewport
 };
 
 // Cuts `image` (already the W x H it is shown at) into the grid of `options`

@@ -39,21 +39,23 @@ std::string_view VerticalAlign(const std::string& align) {
 }
 
 // The attributes of the IMG tag that the table takes over, as text, for a
-// picture `width` pixels wide.
-std::string CarriedAttributes(std::string_view tagText, int32_t width) {
+// picture `width` pixels wide on a page that is `responsive` or not.
+std::string CarriedAttributes(std::string_view tagText, int32_t width, bool responsive) {
   const auto attributes = ReadTagAttributes(tagText);
   std::string out;
-  // The head snippet sizes the table from --vlm-w. An image whose width a
-  // percentage may set (from the page's rules for its class or id, or its
-  // own style) gives way in a narrow container as an image does, so that a
-  // card or column holding it can still shrink (--vlm-f, a zero percentage);
-  // any other keeps its width, also as a flex or grid item.
+  // The head snippet sizes the table from --vlm-w. A picture that a
+  // percentage sizes (its own style has one, or the page is made for narrow
+  // screens and its rules may reach the picture by class or id) gives way in
+  // a narrow container as a fluid image does, so that a card or column
+  // holding it can still shrink (--vlm-f, a zero percentage). A picture no
+  // rule of the page can reach keeps its width, also as a flex or grid item
+  // (--vlm-m). Any other keeps its width but follows the page's rules.
   std::string style = "--vlm-w:" + std::to_string(width) + "px;";
   const TTagAttribute* ownStyle = FindAttribute(attributes, "style");
-  if (FindAttribute(attributes, "class") || FindAttribute(attributes, "id") ||
-      (ownStyle && ownStyle->Value.find('%') != std::string::npos)) {
+  const bool named = FindAttribute(attributes, "class") || FindAttribute(attributes, "id");
+  if ((ownStyle && ownStyle->Value.find('%') != std::string::npos) || (named && responsive)) {
     style += "--vlm-f:0%;";
-  } else {
+  } else if (!named && !ownStyle) {
     style += "--vlm-m:" + std::to_string(width) + "px;";
   }
   for (std::string_view name : {"id", "class", "title", "lang", "dir"}) {
@@ -145,9 +147,9 @@ std::string BuildTableMarkup(const TTableSpec& spec, std::string_view pieceNames
     const auto attributes = ReadTagAttributes(spec.TagText);
     std::string height;
     if (FindAttribute(attributes, "height")) height = " height=\"" + std::to_string(spec.Height) + "\"";
-    AppendFormatted(
-        out, Descrambled(kTableOpenText),
-        {CarriedAttributes(spec.TagText, spec.Width), std::to_string(spec.Width), height});
+    AppendFormatted(out, Descrambled(kTableOpenText),
+                    {CarriedAttributes(spec.TagText, spec.Width, spec.Responsive),
+                     std::to_string(spec.Width), height});
     // Descramble the cell template once per table, not once per cell.
     const std::string cell = Descrambled(kCellText);
     const int32_t lastWidth = spec.Width - (spec.Cols - 1) * spec.PieceWidth;

@@ -74,7 +74,8 @@ struct TTableSpec {
   // carries over.
   std::string_view TagText;
   TMarkup Markup = TMarkup::Table;
-  bool Opaque = true;  // no pixel of the picture is transparent
+  bool Opaque = true;       // no pixel of the picture is transparent
+  bool Responsive = false;  // the page declares a viewport (DeclaresViewport)
 };
 
 // The whole replacement at once, the piece names taken 4 characters at a

@@ -109,12 +109,21 @@ TEST(TableMarkup, CarriesTheImagesAttributes) {
     const char* tag;
     TMarkup markup;
     std::vector<std::string> present, absent;
+    bool responsive = false;
   } cases[] = {
       {"<IMG SRC='a.gif' ID=pic CLASS=\"img-fluid x\" TITLE='Say \"hi\"' ALT='Tom & Jerry'>",
        TMarkup::Table,
        {" id=\"pic\"", " class=\"img-fluid x\"", " title=\"Say &quot;hi&quot;\"", " role=\"img\"",
-        " aria-label=\"Tom & Jerry\"", "style=\"--vlm-w:10px;--vlm-f:0%;\""},
-       {"a.gif", "--vlm-m"}},
+        " aria-label=\"Tom & Jerry\"", "style=\"--vlm-w:10px;\""},
+       {"a.gif", "--vlm-m", "--vlm-f"}},
+      // On a page made for narrow screens its rules may make it fluid.
+      {"<img src=a.gif class=photo>",
+       TMarkup::Table,
+       {"style=\"--vlm-w:10px;--vlm-f:0%;\""},
+       {},
+       true},
+      // No rule can reach it: it keeps its width as a flex or grid item too.
+      {"<img src=a.gif>", TMarkup::Table, {"style=\"--vlm-w:10px;--vlm-m:10px;\""}, {}},
       // A percentage in its own style lets the picture give way too.
       {"<img src=a.gif style=\"max-width:50%\">",
        TMarkup::Table,
@@ -122,8 +131,7 @@ TEST(TableMarkup, CarriesTheImagesAttributes) {
        {"--vlm-m"}},
       {"<img src=a.gif align=LEFT hspace=10 vspace=\"4\" border=2 style=\"opacity:.5\">",
        TMarkup::Table,
-       {" align=\"left\"",
-        "style=\"--vlm-w:10px;--vlm-m:10px;--vlm-b:2px;--vlm-h:10px;--vlm-v:4px;opacity:.5\"",
+       {" align=\"left\"", "style=\"--vlm-w:10px;--vlm-b:2px;--vlm-h:10px;--vlm-v:4px;opacity:.5\"",
         " role=\"presentation\""},
        {"hspace", "vspace", "border="}},
       {"<img src=a.gif align=absmiddle height=10>",
@@ -143,6 +151,7 @@ TEST(TableMarkup, CarriesTheImagesAttributes) {
     TTableSpec spec = Spec(10, 10, c.markup == TMarkup::Layered ? 1 : 2, 2);
     spec.TagText = c.tag;
     spec.Markup = c.markup;
+    spec.Responsive = c.responsive;
     const std::string out = BuildTableMarkup(spec, std::string(16, 'x'));
     for (const auto& p : c.present) EXPECT_NE(out.find(p), std::string::npos) << p << "\n" << out;
     for (const auto& a : c.absent) EXPECT_EQ(out.find(a), std::string::npos) << a << "\n" << out;

@@ -1,5 +1,6 @@
 #include "engine/TagScan.h"
 
+#include "platform/Path.h"
 #include "storage/GlobalLib.h"
 
 namespace {
@@ -68,4 +69,15 @@ int FindTagEnd(std::string_view page, int start) {
   const size_t end = ScanAttributes(page, name, quoteOpen);
   if (end != std::string_view::npos) return static_cast<int>(end) + 1;
   return quoteOpen ? PosCharFrom(page, '>', static_cast<int>(name) + 1) : 0;
+}
+
+bool DeclaresViewport(std::string_view page) {
+  for (int a = PosTextFrom(page, "<META", 1); a > 0; a = PosTextFrom(page, "<META", a + 1)) {
+    const int end = FindTagEnd(page, a);
+    if (end == 0) return false;
+    const auto attributes = ReadTagAttributes(page.substr(a - 1, end - a + 1));
+    const TTagAttribute* name = FindAttribute(attributes, "name");
+    if (name && platform::AsciiLower(name->Value) == "viewport") return true;
+  }
+  return false;
 }

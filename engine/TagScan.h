@@ -26,3 +26,7 @@ int FindImageTag(std::string_view page, int from);
 // to the end of the page, the first ">" after the tag's name instead, so a
 // stray quote never swallows the page. 0 when there is no ">".
 int FindTagEnd(std::string_view page, int start);
+
+// True when the page declares a viewport (a META tag named "viewport"):
+// a page made for narrow screens, whose pictures its CSS may scale.
+bool DeclaresViewport(std::string_view page);
