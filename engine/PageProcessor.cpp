@@ -5,6 +5,7 @@
 
 #include "engine/PageSnippets.h"
 #include "engine/TagScan.h"
+#include "platform/LargeMemory.h"
 #include "storage/GlobalLib.h"
 
 namespace {
@@ -85,6 +86,7 @@ std::string BuildProtectedPage(std::string_view page, bool atag, const TTagProte
   };
   std::string out;
   out.reserve(page.size() + page.size() / 4 + 1024);
+  platform::AdviseLargeBlock(out.data(), out.capacity());
   int copy = 1;
   // Emits the page text from the copy position to `last` (inclusive) and
   // moves the copy position past it; never moves it back.

@@ -1,8 +1,27 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "storage/GlobalLib.h"
 
 namespace {
+
+// The search as plainly stated: every start position in turn, each byte
+// upper-cased (a to z only) and compared with the pattern's byte.
+int PlainPosTextFrom(std::string_view text, std::string_view pattern, int start) {
+  if (start < 1) start = 1;
+  for (size_t p = static_cast<size_t>(start - 1); p + pattern.size() <= text.size(); ++p) {
+    size_t k = 0;
+    while (k < pattern.size()) {
+      char c = text[p + k];
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+      if (c != pattern[k]) break;
+      ++k;
+    }
+    if (k == pattern.size()) return static_cast<int>(p) + 1;
+  }
+  return 0;
+}
 
 TEST(TextSearch, PosTextFromIgnoresCaseOfTextOnly) {
   const std::string page = "<p><img src=a><IMG SRC=b><ImG sRc=c>";
@@ -11,6 +30,25 @@ TEST(TextSearch, PosTextFromIgnoresCaseOfTextOnly) {
   EXPECT_EQ(PosTextFrom(page, "<IMG ", 16), 26);
   EXPECT_EQ(PosTextFrom(page, "<IMG ", 27), 0);
   EXPECT_EQ(PosTextFrom(page, "<img ", 1), 0) << "a lower-case pattern never matches letters";
+}
+
+// Random texts over the bytes that matter to folding (both cases of the
+// pattern's letters, their neighbours '@' and '[' or '`' and '{', bytes with
+// the high bit set) against every pattern kind the engine passes.
+TEST(TextSearch, PosTextFromAgreesWithThePlainScan) {
+  const std::string alphabet = "<>/=sSrRcCiImMgGaA @[`{ \xC1\xE1\xF3";
+  const char* const patterns[] = {"<IMG ", "SRC=", "</A>", "AA", "S", "@[", "\xC1M", "sr", "{A"};
+  std::mt19937 random(20);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text(random() % 70, ' ');
+    for (char& c : text) c = alphabet[random() % alphabet.size()];
+    for (const char* pattern : patterns) {
+      for (int start = 0; start <= static_cast<int>(text.size()) + 2; start += 1 + random() % 5) {
+        ASSERT_EQ(PosTextFrom(text, pattern, start), PlainPosTextFrom(text, pattern, start))
+            << "text \"" << text << "\" pattern \"" << pattern << "\" from " << start;
+      }
+    }
+  }
 }
 
 TEST(TextSearch, PosTextFromAtItsBounds) {
