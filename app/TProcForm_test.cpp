@@ -4,11 +4,13 @@
 #include <signal.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QTest>
 #include <QTreeWidget>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
@@ -201,6 +203,10 @@ TEST_F(RunTest, AnEndSignalDuringARunFinishesThePageEndsTheRunAndClosesTheProgra
     EXPECT_TRUE(fs::exists(home_ / (folder + "/i1.bmp")));
     EXPECT_TRUE(fs::exists(home_ / (folder + "/i3.bmp")));
     EXPECT_EQ(BackupSets(), round);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "every window closed";
+    std::remove((home_ / "vlm.ini").c_str());
+    form_.reset();
+    EXPECT_NE(home_.dir().Read("vlm.ini"), "") << "options saved when the main window went";
   }
 }
 
