@@ -14,6 +14,7 @@
 #include "engine/RunRestore.h"
 #include "engine/PageLoop.h"
 #include "engine/ProtectionRun.h"
+#include "engine/WorkerPool.h"
 #include "engine/vlmKernel.h"
 #include "platform/File.h"
 #include "storage/BackupSet.h"
@@ -166,6 +167,7 @@ int Protect(const TCliArguments& args) {
   }
   const std::vector<std::string> pages = CollectPages(args.Paths, Options.IncludeSubdir != 0);
   if (args.DryRun) return DryRun(pages, args.Json);
+  if (args.Jobs) SetWorkerCount(*args.Jobs);
 
   ProgressBar bar(pages.size());
   int errors = 0;

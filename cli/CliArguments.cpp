@@ -30,6 +30,8 @@ const char* const kCliUsage =
     "  --dry-run               list, for every image tag, whether a run would slice it,\n"
     "                          reuse it or leave it alone, and why; change nothing\n"
     "  --format text|json      the dry run's list as text, or as JSON Lines\n"
+    "  --jobs N                encode pictures on N threads (default: one per core);\n"
+    "                          the files written are the same for every N\n"
     "\n"
     "Options come from vlm.ini beside the program (or in $VLM_HOME).\n";
 
@@ -189,6 +191,10 @@ TCliArguments ParseCliArguments(const std::vector<std::string>& args) {
     else if (arg == "--site-root") o.SiteRoot = SiteRoot(value());
     else if (arg == "--dry-run") parsed.DryRun = true;
     else if (arg == "--format") parsed.Json = Format(value());
+    else if (arg == "--jobs") {
+      parsed.Jobs = Number(value(), arg);
+      if (*parsed.Jobs < 1 || *parsed.Jobs > 256) throw UsageError("--jobs takes 1 to 256");
+    }
     else throw UsageError("unknown option '" + arg + "'");
   }
   if (parsed.Paths.empty()) throw UsageError("protect needs at least one page or folder");

@@ -33,6 +33,7 @@ struct TCliArguments {
   TOptionOverrides Overrides;
   bool DryRun = false;
   bool Json = false;               // --format json: the dry run as JSON Lines
+  std::optional<int> Jobs;         // protect: workers that encode pictures
   std::vector<std::string> Paths;  // protect: pages and folders
   std::optional<int> Set;          // restore: the set number
   bool Force = false;              // restore: even out of order, or again

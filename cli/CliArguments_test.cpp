@@ -27,10 +27,14 @@ TEST(CliArguments, ProtectOptionsOverrideOnlyWhatTheyName) {
   EXPECT_EQ(o.ProtectBMP, 0);
   EXPECT_EQ(o.MinHeight, 10);
 
-  a = ParseCliArguments({"protect", "--grid", "2x2", "--pieces", "30X40", "--dry-run", "p.htm"});
+  EXPECT_EQ(a.Jobs, std::nullopt);
+
+  a = ParseCliArguments(
+      {"protect", "--grid", "2x2", "--pieces", "30X40", "--dry-run", "--jobs", "3", "p.htm"});
   o = TOptions{};
   a.Overrides.ApplyTo(o);
   EXPECT_TRUE(a.DryRun);
+  EXPECT_EQ(a.Jobs, 3);
   EXPECT_EQ(o.SliceByPixels, 1) << "the last of --grid and --pieces wins";
   EXPECT_EQ(o.PixHeight, 40);
   EXPECT_EQ(o.Markup, TMarkup::Table);
@@ -73,6 +77,8 @@ TEST(CliArguments, BadInputIsRefusedWithAReason) {
            {"protect", "--site-root", "", "a"},
            {"protect", "--grid"},
            {"protect", "--fast", "a"},
+           {"protect", "--jobs", "0", "a"},
+           {"protect", "--jobs", "two", "a"},
            {"restore", "-1"},
            {"restore", "x"},
            {"restore", "1", "2"},

@@ -39,9 +39,18 @@ class TPieceWriter {
     return Write(kind, path, pixels, source);
   }
 
+  // The bytes of the piece `pixels` (with its `alpha`, used by PNG and
+  // WebP; empty for none) in the format of `kind`, without writing them:
+  // what Write puts into the file. Valid until the next call on this writer.
+  // Raises Exception for a kind without an encoder. Touches no file, so
+  // writers on several threads may encode at once, one writer each.
+  std::string_view Encode(ImageKind kind, const TPixelView& pixels, const TPixelView& alpha,
+                          const TSourceImage& source);
+
  private:
   // Made on first use: a run of GIF pieces never needs a JPEG compressor.
   std::unique_ptr<TJpegEncoder> Jpeg_;
   std::unique_ptr<TGifEncoder> Gif_;
   std::string Bmp_;
+  std::string Other_;  // PNG and WebP bytes
 };

@@ -24,6 +24,8 @@ class TRandomFileName {
   explicit TRandomFileName(std::optional<uint64_t> seed = std::nullopt);
   TRandomFileName(const TRandomFileName&) = delete;
   TRandomFileName& operator=(const TRandomFileName&) = delete;
+  // Replaces a run's generator, for a test that fixes its names.
+  TRandomFileName& operator=(TRandomFileName&&) = default;
 
   // Folder (with its trailing "/") and extension (with its dot) of the names
   // to come.

@@ -1,5 +1,6 @@
 #include "engine/Slicer.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "engine/BmpCodec.h"
@@ -11,6 +12,7 @@
 #include "engine/PngCodec.h"
 #include "engine/TableMarkup.h"
 #include "engine/WebpCodec.h"
+#include "engine/WorkerPool.h"
 #include "platform/Exception.h"
 #include "platform/File.h"
 
@@ -38,6 +40,19 @@ void SavePiece(ImageKind kind, const std::string& path, const TBitmap& piece, bo
   }
   WriteNewFile(path, bytes);
 }
+
+namespace {
+
+// Pieces encoded before any is written: enough to keep every worker busy,
+// few enough that their bytes stay within a bound however large they are.
+size_t PiecesPerBatch(const TGrid& grid, int workers) {
+  constexpr size_t kBatchBytes = size_t{64} << 20;
+  const size_t pieceBytes =
+      size_t{4} * static_cast<size_t>(grid.PieceWidth) * static_cast<size_t>(grid.PieceHeight) + 1;
+  return std::max(kBatchBytes / pieceBytes, size_t{2} * static_cast<size_t>(workers));
+}
+
+}  // namespace
 
 std::string SliceImage(
     const TSourceImage& image, ImageKind kind, const TSliceTarget& t,
@@ -71,37 +86,47 @@ std::string SliceImage(
   }
   if (namesReady) namesReady(saved.GetPieceNames());
 
-  // Each piece is encoded straight from its rectangle of the picture; the
-  // encoders and their buffers serve every piece of the image.
-  TPieceWriter writer;
-  const int32_t lastWidth = LastWidth(grid, w), lastHeight = LastHeight(grid, h);
+  // Each piece is encoded straight from its rectangle of the picture. The
+  // pieces are encoded on the run's workers a batch at a time, each worker
+  // with its own encoders, and written here in row-major order, so the files,
+  // the order of their creation and the reports of them do not depend on the
+  // number of workers.
+  TWorkerPool& pool = RunWorkers();
   size_t written = 0;
+  const size_t count = paths.size();
+  std::vector<TPieceWriter> writers(static_cast<size_t>(pool.Size()));
+  const int32_t lastWidth = LastWidth(grid, w), lastHeight = LastHeight(grid, h);
+  auto encode = [&](size_t i, TPieceWriter& writer) {
+    const int32_t r = static_cast<int32_t>(i / static_cast<size_t>(grid.Cols));
+    const int32_t c = static_cast<int32_t>(i % static_cast<size_t>(grid.Cols));
+    const int32_t pieceWidth = c == grid.Cols - 1 ? lastWidth : grid.PieceWidth;
+    const int32_t pieceHeight = r == grid.Rows - 1 ? lastHeight : grid.PieceHeight;
+    const int32_t left = c * grid.PieceWidth, top = r * grid.PieceHeight;
+    const TPixelView alpha = image.Alpha.Pixels.empty()
+                                 ? TPixelView()
+                                 : ViewOf(image.Alpha, left, top, pieceWidth, pieceHeight);
+    return writer.Encode(kind, ViewOf(bitmap, left, top, pieceWidth, pieceHeight), alpha, image);
+  };
+  auto write = [&](std::string_view bytes) {
+    WriteNewFile(paths[written], bytes);
+    ++written;
+    if (pieceWritten) pieceWritten(paths[written - 1], bytes);
+  };
+  const size_t batch = PiecesPerBatch(grid, pool.Size());
+  std::vector<std::string> encoded(pool.Size() == 1 ? 0 : std::min(batch, count));
   try {
-    for (int32_t r = 0; r < grid.Rows; ++r) {
-      const int32_t pieceHeight = r == grid.Rows - 1 ? lastHeight : grid.PieceHeight;
-      for (int32_t c = 0; c < grid.Cols; ++c) {
-        const int32_t pieceWidth = c == grid.Cols - 1 ? lastWidth : grid.PieceWidth;
-        const int32_t left = c * grid.PieceWidth, top = r * grid.PieceHeight;
-        const TPixelView color = ViewOf(bitmap, left, top, pieceWidth, pieceHeight);
-        const TPixelView alpha = image.Alpha.Pixels.empty()
-                                     ? TPixelView()
-                                     : ViewOf(image.Alpha, left, top, pieceWidth, pieceHeight);
-        std::string encoded;
-        std::string_view bytes;
-        if (kind == ImageKind::PNG) {
-          encoded = EncodePng(color, alpha, image.Indexed, image.IccName, image.IccProfile);
-          WriteNewFile(paths[written], encoded);
-          bytes = encoded;
-        } else if (kind == ImageKind::WebP) {
-          encoded = EncodeWebp(color, alpha, image.Lossless, image.IccProfile);
-          WriteNewFile(paths[written], encoded);
-          bytes = encoded;
-        } else {
-          bytes = writer.Write(kind, paths[written], color, image);
-        }
-        ++written;
-        if (pieceWritten) pieceWritten(paths[written - 1], bytes);
-      }
+    if (kind == ImageKind::None) {
+      throw Exception("Can not write piece file " + paths[0] + ": no encoder for this image kind");
+    }
+    if (pool.Size() == 1) {
+      while (written < count) write(encode(written, writers[0]));
+    }
+    while (written < count) {
+      const size_t first = written, n = std::min(batch, count - first);
+      pool.Run(n, [&](size_t i, int worker) {
+        encoded[i].assign(encode(first + i, writers[static_cast<size_t>(worker)]));
+      });
+      for (size_t i = 0; i < n; ++i) write(encoded[i]);
     }
   } catch (...) {
     // No page will show an image that was cut only in part: its pieces are

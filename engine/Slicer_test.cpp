@@ -12,6 +12,7 @@
 #include "engine/JpegCodec.h"
 #include "engine/TableMarkup.h"
 #include "engine/TestImages.h"
+#include "engine/WorkerPool.h"
 #include "platform/Exception.h"
 #include "platform/File.h"
 #include "platform/TempDir.h"
@@ -195,9 +196,10 @@ TEST(Slicer, GifPiecesKeepNearColoursApart) {
 
 TEST(Slicer, EachPieceHoldsTheBytesOfItsRectangleSavedOnItsOwn) {
   // The slicer encodes pieces in place with encoders kept from piece to
-  // piece; saving a copy of each rectangle with a fresh encoder is the plain
-  // way. Both must write the same files. Every piece is reported once it is
-  // written, with exactly the bytes the file holds (its digest goes into the
+  // piece, on one worker or several; saving a copy of each rectangle with a
+  // fresh encoder is the plain way. All must write the same files under the
+  // same names. Every piece is reported once it is written, in row-major
+  // order, with exactly the bytes the file holds (its digest goes into the
   // backup set).
   const TBitmap source = testimages::Noisy(100, 50);
   const struct {
@@ -207,34 +209,44 @@ TEST(Slicer, EachPieceHoldsTheBytesOfItsRectangleSavedOnItsOwn) {
   } cases[] = {{ImageKind::BMP, false, "a.bmp"},  {ImageKind::GIF, false, "b.gif"},
                {ImageKind::JPEG, false, "c.jpg"}, {ImageKind::JPEG, true, "d.jpg"},
                {ImageKind::PNG, false, "e.png"},  {ImageKind::WebP, false, "f.webp"}};
+  const int workersBefore = WorkerCount();
   for (const auto& c : cases) {
-    SliceRun run;
-    TSourceImage image;
-    image.Bitmap = source;
-    image.Progressive = c.progressive;
-    image.Lossless = true;
-    std::vector<std::pair<std::string, std::string>> reported;
-    SliceImage(
-        image, c.kind, run.Target(c.file), "", "", PixelMode(40, 40), run.names, run.saved,
-        [&](const std::string& names) { run.recorded = names; },
-        [&](const std::string& path, std::string_view bytes) {
-          reported.emplace_back(path, bytes);
-        });
-    const std::vector<std::string> pieces = run.Pieces();
-    ASSERT_EQ(pieces.size(), 6u);
-    ASSERT_EQ(reported.size(), 6u) << c.file;
-    const std::string ext = ExtensionOf(c.file);
-    for (size_t i = 0; i < pieces.size(); ++i) {
-      EXPECT_EQ(reported[i].first, run.dir / (pieces[i] + ext)) << c.file << " piece " << i;
-      EXPECT_EQ(reported[i].second, run.dir.Read(pieces[i] + ext)) << c.file << " piece " << i;
-      const int32_t left = static_cast<int32_t>(i % 3) * 40, top = static_cast<int32_t>(i / 3) * 40;
-      TBitmap rect;
-      CopyRect(source, left, top, i % 3 == 2 ? 20 : 40, i / 3 == 1 ? 10 : 40, rect);
-      SavePiece(c.kind, run.dir / ("plain" + std::to_string(i) + ext), rect, c.progressive);
-      EXPECT_EQ(run.dir.Read(pieces[i] + ext), run.dir.Read("plain" + std::to_string(i) + ext))
-          << c.file << " piece " << i;
+    std::vector<std::string> firstNames;
+    for (int workers : {1, 3}) {
+      SetWorkerCount(workers);
+      SliceRun run;
+      TSourceImage image;
+      image.Bitmap = source;
+      image.Progressive = c.progressive;
+      image.Lossless = true;
+      std::vector<std::pair<std::string, std::string>> reported;
+      SliceImage(
+          image, c.kind, run.Target(c.file), "", "", PixelMode(40, 40), run.names, run.saved,
+          [&](const std::string& names) { run.recorded = names; },
+          [&](const std::string& path, std::string_view bytes) {
+            reported.emplace_back(path, bytes);
+          });
+      const std::vector<std::string> pieces = run.Pieces();
+      ASSERT_EQ(pieces.size(), 6u);
+      ASSERT_EQ(reported.size(), 6u) << c.file;
+      if (firstNames.empty()) firstNames = pieces;
+      EXPECT_EQ(pieces, firstNames) << c.file << " on " << workers << " workers";
+      const std::string ext = ExtensionOf(c.file);
+      for (size_t i = 0; i < pieces.size(); ++i) {
+        const std::string at = std::string(c.file) + " piece " + std::to_string(i) + " on " +
+                               std::to_string(workers) + " workers";
+        EXPECT_EQ(reported[i].first, run.dir / (pieces[i] + ext)) << at;
+        EXPECT_EQ(reported[i].second, run.dir.Read(pieces[i] + ext)) << at;
+        const int32_t left = static_cast<int32_t>(i % 3) * 40, top = static_cast<int32_t>(i / 3) * 40;
+        TBitmap rect;
+        CopyRect(source, left, top, i % 3 == 2 ? 20 : 40, i / 3 == 1 ? 10 : 40, rect);
+        SavePiece(c.kind, run.dir / ("plain" + std::to_string(i) + ext), rect, c.progressive);
+        EXPECT_EQ(run.dir.Read(pieces[i] + ext), run.dir.Read("plain" + std::to_string(i) + ext))
+            << at;
+      }
     }
   }
+  SetWorkerCount(workersBefore);
 }
 
 TEST(Slicer, RegistersTheImageSoItsTableCanBeBuiltAgain) {
@@ -328,6 +340,9 @@ TEST(Slicer, PieceWriteFailureRaisesAndLeavesNoHalfFile) {
 }
 
 TEST(Slicer, PieceWriteFailureDeletesThePiecesAlreadyWritten) {
+  // Pieces are encoded on several workers; the files are still written, and
+  // taken back, by the slicing thread.
+  SetWorkerCount(2);
   SliceRun run;
   // 9 x 16 in two columns: a 4-pixel piece of 246 bytes, then a 5-pixel one
   // of 310 that the file-size limit stops, as a disk that fills up would.
@@ -348,6 +363,7 @@ TEST(Slicer, PieceWriteFailureDeletesThePiecesAlreadyWritten) {
   EXPECT_TRUE(raised);
   EXPECT_EQ(run.Pieces().size(), 2u) << "both names were recorded before cutting";
   EXPECT_TRUE(std::filesystem::is_empty(run.dir.path())) << "no piece of a half-cut image stays";
+  SetWorkerCount(1);
 }
 
 TEST(Slicer, MissingFolderRaises) {

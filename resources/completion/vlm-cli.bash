@@ -17,8 +17,8 @@ _vlm_cli() {
       ;;
     protect)
       case $prev in
-        --grid | --pieces | --min)
-          # A size such as 3x3; nothing to offer.
+        --grid | --pieces | --min | --jobs)
+          # A size such as 3x3, or a count; nothing to offer.
           return ;;
         --markup)
           COMPREPLY=($(compgen -W 'table layered' -- "$cur"))
@@ -42,7 +42,7 @@ _vlm_cli() {
       if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--grid --pieces --min --links --no-links --sizes
           --no-sizes --types --markup --site-root --subdirs --no-subdirs --dry-run
-          --format --' -- "$cur"))
+          --format --jobs --' -- "$cur"))
       else
         _filedir
       fi
