@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/TempDir.h"
+#include "testsupport/TempDir.h"
 
 // Lets the tests' failure messages show texts of the toolkit.
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -34,7 +34,7 @@ class ProgramFolder {
  public:
   ProgramFolder();
 
-  const platform::TempDir& dir() const { return dir_; }
+  const testsupport::TempDir& dir() const { return dir_; }
   std::string operator/(const std::string& name) const { return dir_ / name; }
   std::string Write(const std::string& name, const std::string& data) const {
     return dir_.Write(name, data);
@@ -43,10 +43,10 @@ class ProgramFolder {
   void WriteOptions(bool includeSubdir, const std::string& lineEnd = "\r\n") const;
 
  private:
-  platform::TempDir dir_;
-  platform::ScopedEnv home_;
-  platform::ScopedEnv runtime_;
-  platform::ScopedEnv config_;
+  testsupport::TempDir dir_;
+  testsupport::ScopedEnv home_;
+  testsupport::ScopedEnv runtime_;
+  testsupport::ScopedEnv config_;
 };
 
 // Calls `action` with every modal window that waits for the user, in order,

@@ -4,12 +4,12 @@
 
 #include <filesystem>
 
-#include "platform/TempDir.h"
+#include "testsupport/TempDir.h"
 
 namespace {
 
 TEST(DesktopShell, HelpTopicsArePagesOfTheHelpFolderBesideTheProgram) {
-  platform::ScopedEnv home("VLM_HOME", "/opt/velmora");
+  testsupport::ScopedEnv home("VLM_HOME", "/opt/velmora");
   EXPECT_EQ(HelpTopicUrl("main.htm").toString(), "file:///opt/velmora/Help/main.htm");
   EXPECT_EQ(HelpTopicUrl("index.htm#adddir").toString(),
             "file:///opt/velmora/Help/index.htm#adddir");
@@ -23,7 +23,7 @@ TEST(DesktopShell, TheBuildPutsEveryTopicOfTheProgramBesideIt) {
                                                         {"option.htm", ""},
                                                         {"option.htm", "id=\"file\""}};
   for (auto [page, place] : topics) {
-    const std::string text = platform::TempDir::ReadFile(help + page);
+    const std::string text = testsupport::TempDir::ReadFile(help + page);
     EXPECT_NE(text.find("<title>"), std::string::npos) << page;
     EXPECT_NE(text.find(place), std::string::npos) << page << " " << place;
   }

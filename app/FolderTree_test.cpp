@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "platform/Exception.h"
-#include "platform/TempDir.h"
+#include "testsupport/TempDir.h"
 
 namespace {
 
@@ -43,7 +43,7 @@ class FolderTreeTest : public ::testing::Test {
     root_ = dir_.path() + "/";
   }
 
-  platform::TempDir dir_;
+  testsupport::TempDir dir_;
   std::string root_;
 };
 
@@ -128,7 +128,7 @@ TEST_F(FolderTreeTest, MissingPathOpensAtTheRootOfTheCurrentDirectory) {
 }
 
 TEST_F(FolderTreeTest, DesktopRootsAreTheFileSystemThenTheHomeFolder) {
-  platform::ScopedEnv home("HOME", dir_ / "nested");
+  testsupport::ScopedEnv home("HOME", dir_ / "nested");
   const std::vector<TFolderRoot> roots = DesktopFolderRoots();
   ASSERT_GE(roots.size(), 2u);
   EXPECT_EQ(roots[0].path, "/");

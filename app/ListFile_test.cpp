@@ -4,14 +4,14 @@
 #include <sys/stat.h>
 
 #include "platform/Exception.h"
-#include "platform/TempDir.h"
+#include "testsupport/TempDir.h"
 
 namespace {
 
 using Lines = std::vector<std::string>;
 
 TEST(ListFile, WritesEveryLineWithCrLfAndReadsItBack) {
-  platform::TempDir dir;
+  testsupport::TempDir dir;
   const std::string list = dir / "pages.lst";
   const Lines paths = {"/web/a.htm", "/web/sub dir/b.html", "/web/\xe4.htm"};
   WriteListFile(list, paths);
@@ -24,7 +24,7 @@ TEST(ListFile, WritesEveryLineWithCrLfAndReadsItBack) {
 }
 
 TEST(ListFile, ReadsEveryKindOfLineEndAndStopsAtNul) {
-  platform::TempDir dir;
+  testsupport::TempDir dir;
   dir.Write("mixed.lst", std::string("a\r\nb\nc\rd\r\n\r\ne\0f\r\n", 19));
   EXPECT_EQ(ReadListFile(dir / "mixed.lst"), (Lines{"a", "b", "c", "d", "", "e"}));
   dir.Write("open.lst", "x\r\ny");
@@ -32,7 +32,7 @@ TEST(ListFile, ReadsEveryKindOfLineEndAndStopsAtNul) {
 }
 
 TEST(ListFile, FailuresNameTheFileAndTheCause) {
-  platform::TempDir dir;
+  testsupport::TempDir dir;
   try {
     ReadListFile(dir / "missing.lst");
     FAIL() << "read a missing file";

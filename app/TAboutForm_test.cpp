@@ -6,12 +6,12 @@
 #include <QTest>
 
 #include "app/AppTest.h"
-#include "platform/RecordingShell.h"
+#include "testsupport/RecordingShell.h"
 
 namespace {
 
 TEST(AboutForm, NamesTheProductLinksItsSiteAndHasOnlyTheCloseButton) {
-  platform::RecordingShell shell;
+  testsupport::RecordingShell shell;
   TAboutForm about;
   about.show();
   EXPECT_EQ(apptest::Child<QLabel>(&about, "lblProduct")->text(), "Velmora 1.0");
@@ -22,7 +22,7 @@ TEST(AboutForm, NamesTheProductLinksItsSiteAndHasOnlyTheCloseButton) {
   EXPECT_TRUE(link->text().contains(kSiteAddress));
   emit link->linkActivated(QString::fromLatin1(kSiteAddress));
   EXPECT_EQ(shell.requests,
-            (std::vector<platform::RecordingShell::Request>{{"link", kSiteAddress}}));
+            (std::vector<testsupport::RecordingShell::Request>{{"link", kSiteAddress}}));
   apptest::Click(&about, "btnOK");
   EXPECT_FALSE(about.isVisible());
 }

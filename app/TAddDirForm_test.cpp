@@ -12,7 +12,7 @@
 #include "app/AppTest.h"
 #include "app/FolderTree.h"
 #include "app/TMainForm.h"
-#include "platform/RecordingShell.h"
+#include "testsupport/RecordingShell.h"
 #include "storage/vlmOption.h"
 
 namespace {
@@ -159,13 +159,13 @@ TEST_F(AddDirFormTest, OkReadsTheFolderAndKeepsItAndTheBoxInTheOptionsFile) {
 }
 
 TEST_F(AddDirFormTest, HelpButtonOpensTheChoosersTopic) {
-  platform::RecordingShell shell;
+  testsupport::RecordingShell shell;
   WithChooser([&](TAddDirForm& chooser) {
     QTest::mouseClick(apptest::Child<QLabel>(&chooser, "imgHelp"), Qt::LeftButton);
     chooser.close();
   });
   EXPECT_EQ(shell.requests,
-            (std::vector<platform::RecordingShell::Request>{{"help", "index.htm#adddir"}}));
+            (std::vector<testsupport::RecordingShell::Request>{{"help", "index.htm#adddir"}}));
 }
 
 // The initial-folder mode, as the options dialog uses it.

@@ -7,7 +7,7 @@
 #include <QTest>
 
 #include "app/AppTest.h"
-#include "platform/RecordingShell.h"
+#include "testsupport/RecordingShell.h"
 #include "storage/GlobalLib.h"
 
 namespace {
@@ -51,7 +51,7 @@ TEST_F(ErrorWindowTest, ShowsNumberAndMessageUntilOk) {
 }
 
 TEST_F(ErrorWindowTest, ReportItWritesAMailAndLeavesTheWindowOpen) {
-  platform::RecordingShell shell;
+  testsupport::RecordingShell shell;
   bool openAfterReport = false;
   apptest::ModalWatcher watcher([&](QWidget* window) {
     apptest::Click(window, "btnRep");

@@ -9,7 +9,7 @@
 
 #include "app/AppTest.h"
 #include "app/TOptForm.h"
-#include "platform/RecordingShell.h"
+#include "testsupport/RecordingShell.h"
 #include "storage/vlmOption.h"
 
 namespace {
@@ -170,12 +170,12 @@ TEST_F(FileTypeEditorTest, AddModeKeepsWhatWasTypedAcrossActivations) {
 }
 
 TEST_F(FileTypeEditorTest, HelpOpensTheFileTypeTopic) {
-  platform::RecordingShell shell;
+  testsupport::RecordingShell shell;
   TFileTypeForm editor(*options_, false);
   Open(editor);
   QTest::mouseClick(apptest::Child<QLabel>(&editor, "imgHelp"), Qt::LeftButton);
   EXPECT_EQ(shell.requests,
-            (std::vector<platform::RecordingShell::Request>{{"help", "option.htm#file"}}));
+            (std::vector<testsupport::RecordingShell::Request>{{"help", "option.htm#file"}}));
   EXPECT_TRUE(editor.isVisible());
 }
 

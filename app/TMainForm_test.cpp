@@ -36,10 +36,10 @@
 #include "app/TOptForm.h"
 #include "app/TerminationSignal.h"
 #include "engine/BmpCodec.h"
-#include "engine/TestImages.h"
+#include "testsupport/TestImages.h"
 #include "engine/vlmKernel.h"
 #include "platform/File.h"
-#include "platform/RecordingShell.h"
+#include "testsupport/RecordingShell.h"
 #include "storage/GlobalLib.h"
 #include "storage/vlmOption.h"
 
@@ -226,7 +226,7 @@ TEST_F(MainFormTest, AddPathsReadsFoldersFirstThenAddsThePagesNamed) {
 }
 
 TEST_F(MainFormTest, PreviewOpensTheSelectedPagesInRowOrder) {
-  platform::RecordingShell shell;
+  testsupport::RecordingShell shell;
   const Paths pages = Pages(4);
   AddFileList(*form_, pages);
   apptest::Click(form_.get(), "btnPre");
@@ -235,7 +235,7 @@ TEST_F(MainFormTest, PreviewOpensTheSelectedPagesInRowOrder) {
   list()->topLevelItem(0)->setSelected(true);
   list()->topLevelItem(2)->setSelected(true);
   apptest::Click(form_.get(), "btnPre");
-  EXPECT_EQ(shell.requests, (std::vector<platform::RecordingShell::Request>{
+  EXPECT_EQ(shell.requests, (std::vector<testsupport::RecordingShell::Request>{
                                 {"page", pages[0]}, {"page", pages[2]}, {"page", pages[3]}}));
 }
 
@@ -275,11 +275,11 @@ TEST_F(MainFormTest, PreviewStopsAtTheRowWhoseBrowserIsMissingAndSaysSo) {
 }
 
 TEST_F(MainFormTest, BothHelpButtonsOpenTheMainTopic) {
-  platform::RecordingShell shell;
+  testsupport::RecordingShell shell;
   form_->show();
   apptest::Click(form_.get(), "btnHelp");
   QTest::mouseClick(apptest::Child<QLabel>(form_.get(), "imgHelp"), Qt::LeftButton);
-  EXPECT_EQ(shell.requests, (std::vector<platform::RecordingShell::Request>{{"help", "main.htm"},
+  EXPECT_EQ(shell.requests, (std::vector<testsupport::RecordingShell::Request>{{"help", "main.htm"},
                                                                             {"help", "main.htm"}}));
 }
 
@@ -724,7 +724,7 @@ TEST_F(MainFormFilesTest, RestoreLastRunAsksThenUndoesRunsNewestFirstAndNamesThe
     }
     EndProtection();
   }
-  const std::string edited = platform::TempDir::ReadFile(c) + "<p>edited after the run</p>";
+  const std::string edited = testsupport::TempDir::ReadFile(c) + "<p>edited after the run</p>";
   home_.Write("site/c.htm", edited);
 
   std::vector<std::string> seen;
@@ -753,12 +753,12 @@ TEST_F(MainFormFilesTest, RestoreLastRunAsksThenUndoesRunsNewestFirstAndNamesThe
   EXPECT_NE(seen[2].find("Pages: 2\n"), std::string::npos) << seen[2];
   EXPECT_NE(seen[3].find("Nothing to restore"), std::string::npos) << seen[3];
   EXPECT_EQ(std::count(watcher.seen().begin(), watcher.seen().end(), "TProcForm"), 2);
-  EXPECT_EQ(platform::TempDir::ReadFile(a), "<head></head>one<img src=a.bmp>");
-  EXPECT_EQ(platform::TempDir::ReadFile(b), "<head></head>two<img src=b.bmp>");
-  EXPECT_EQ(platform::TempDir::ReadFile(c), "<head></head>three<img src=c.bmp>");
-  EXPECT_EQ(platform::TempDir::ReadFile(c + ".before-restore"), edited);
+  EXPECT_EQ(testsupport::TempDir::ReadFile(a), "<head></head>one<img src=a.bmp>");
+  EXPECT_EQ(testsupport::TempDir::ReadFile(b), "<head></head>two<img src=b.bmp>");
+  EXPECT_EQ(testsupport::TempDir::ReadFile(c), "<head></head>three<img src=c.bmp>");
+  EXPECT_EQ(testsupport::TempDir::ReadFile(c + ".before-restore"), edited);
   for (const char* name : {"site/a.bmp", "site/b.bmp", "site/c.bmp"}) {
-    EXPECT_EQ(platform::TempDir::ReadFile(home_ / name), picture) << name;
+    EXPECT_EQ(testsupport::TempDir::ReadFile(home_ / name), picture) << name;
   }
   // Only the pages, their sources and the copy kept aside: no piece is left.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(home_ / "site"),

@@ -19,7 +19,7 @@
 #include "app/FolderTree.h"
 #include "app/TAddDirForm.h"
 #include "app/TFileTypeForm.h"
-#include "platform/RecordingShell.h"
+#include "testsupport/RecordingShell.h"
 #include "storage/vlmOption.h"
 
 namespace {
@@ -459,11 +459,11 @@ TEST_F(OptionsDialogTest, BrowseChoosesTheUserDefinedFolderInTheChooser) {
 }
 
 TEST_F(OptionsDialogTest, HelpOpensTheOptionsTopic) {
-  platform::RecordingShell shell;
+  testsupport::RecordingShell shell;
   Open();
   QTest::mouseClick(Get<QLabel>("imgHelp"), Qt::LeftButton);
   EXPECT_EQ(shell.requests,
-            (std::vector<platform::RecordingShell::Request>{{"help", "option.htm"}}));
+            (std::vector<testsupport::RecordingShell::Request>{{"help", "option.htm"}}));
   EXPECT_TRUE(form_->isVisible());
 }
 

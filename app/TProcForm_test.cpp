@@ -21,7 +21,7 @@
 #include "app/TMainForm.h"
 #include "app/TerminationSignal.h"
 #include "engine/BmpCodec.h"
-#include "engine/TestImages.h"
+#include "testsupport/TestImages.h"
 #include "platform/File.h"
 #include "storage/GlobalLib.h"
 #include "storage/vlmOption.h"
@@ -58,7 +58,7 @@ class RunTest : public ::testing::Test {
   }
   static bool Protected(const std::string& page) {
     return platform::FileExists(page) &&
-           platform::TempDir::ReadFile(page).find("<table ") != std::string::npos;
+           testsupport::TempDir::ReadFile(page).find("<table ") != std::string::npos;
   }
   QStringList FinalSizes() const {
     QStringList sizes;

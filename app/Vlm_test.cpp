@@ -15,7 +15,7 @@
 
 #include "app/AppTest.h"
 #include "engine/BmpCodec.h"
-#include "engine/TestImages.h"
+#include "testsupport/TestImages.h"
 #include "platform/NamedMutex.h"
 
 namespace {
@@ -87,7 +87,7 @@ TEST_F(Program, StartedWithAFolderProtectsItsPages) {
   Start({QString::fromStdString(home_ / "site")});
   ASSERT_TRUE(RunEnded());
   EXPECT_TRUE(apptest::WaitFor([&] { return !fs::exists(home_ / "site/deeper/photo.bmp"); }));
-  EXPECT_NE(platform::TempDir::ReadFile(other).find("<table "), std::string::npos);
+  EXPECT_NE(testsupport::TempDir::ReadFile(other).find("<table "), std::string::npos);
   EXPECT_EQ(Terminate(), 0);
   EXPECT_NE(home_.dir().Read("vlm.ini"), optionsBefore_);
 }

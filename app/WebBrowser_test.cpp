@@ -7,7 +7,7 @@
 #include "app/AppTest.h"
 #include "app/DesktopShell.h"
 #include "platform/Exception.h"
-#include "platform/TempDir.h"
+#include "testsupport/TempDir.h"
 
 namespace {
 
@@ -37,27 +37,27 @@ class BrowserLookupTest : public ::testing::Test {
   }
   static QString Q(const std::string& text) { return QString::fromStdString(text); }
 
-  platform::TempDir dir_;
-  platform::ScopedEnv dataHome_{"XDG_DATA_HOME", dir_ / "share"};
-  platform::ScopedEnv dataDirs_{"XDG_DATA_DIRS", dir_ / "system"};
-  platform::ScopedEnv configHome_{"XDG_CONFIG_HOME", dir_ / "config"};
-  platform::ScopedEnv configDirs_{"XDG_CONFIG_DIRS", dir_ / "config-system"};
-  platform::ScopedEnv desktop_{"XDG_CURRENT_DESKTOP", ""};
+  testsupport::TempDir dir_;
+  testsupport::ScopedEnv dataHome_{"XDG_DATA_HOME", dir_ / "share"};
+  testsupport::ScopedEnv dataDirs_{"XDG_DATA_DIRS", dir_ / "system"};
+  testsupport::ScopedEnv configHome_{"XDG_CONFIG_HOME", dir_ / "config"};
+  testsupport::ScopedEnv configDirs_{"XDG_CONFIG_DIRS", dir_ / "config-system"};
+  testsupport::ScopedEnv desktop_{"XDG_CURRENT_DESKTOP", ""};
 };
 
 TEST_F(BrowserLookupTest, TheVariableBrowserComesFirst) {
   const std::string browse = Program("browse");
   const std::string firefox = Program("firefox");
-  platform::ScopedEnv path("PATH", dir_ / "bin");
+  testsupport::ScopedEnv path("PATH", dir_ / "bin");
   {
-    platform::ScopedEnv browser("BROWSER", "missing:" + browse + " --private %s");
+    testsupport::ScopedEnv browser("BROWSER", "missing:" + browse + " --private %s");
     const auto launch = FindWebBrowser(kUrl);
     ASSERT_TRUE(launch);
     EXPECT_EQ(launch->program, Q(browse));
     EXPECT_EQ(launch->arguments, QStringList({"--private", kUrl}));
   }
   {
-    platform::ScopedEnv browser("BROWSER", "firefox:browse");
+    testsupport::ScopedEnv browser("BROWSER", "firefox:browse");
     const auto launch = FindWebBrowser(kUrl);
     ASSERT_TRUE(launch);
     EXPECT_EQ(launch->program, Q(firefox));
@@ -72,8 +72,8 @@ TEST_F(BrowserLookupTest, ThenTheDesktopsHandlerOfWebLinks) {
   dir_.Write("share/applications/vendor/web.desktop",
              "[Desktop Entry]\nName=Web\nExec=" + web +
                  " --class %c %U\n[Desktop Action New]\nName=New\nExec=wrong\n");
-  platform::ScopedEnv browser("BROWSER", "");
-  platform::ScopedEnv path("PATH", "/usr/bin:/bin");
+  testsupport::ScopedEnv browser("BROWSER", "");
+  testsupport::ScopedEnv path("PATH", "/usr/bin:/bin");
   const auto launch = FindWebBrowser(kUrl);
   ASSERT_TRUE(launch);
   EXPECT_EQ(launch->program, Q(web));
@@ -81,8 +81,8 @@ TEST_F(BrowserLookupTest, ThenTheDesktopsHandlerOfWebLinks) {
 }
 
 TEST_F(BrowserLookupTest, ThenWellKnownBrowsersAndOtherwiseNone) {
-  platform::ScopedEnv browser("BROWSER", "not-there");
-  platform::ScopedEnv path("PATH", dir_ / "bin");
+  testsupport::ScopedEnv browser("BROWSER", "not-there");
+  testsupport::ScopedEnv path("PATH", dir_ / "bin");
   EXPECT_FALSE(FindWebBrowser(kUrl));
   const std::string chromium = Program("chromium");
   const auto launch = FindWebBrowser(kUrl);
@@ -94,18 +94,18 @@ TEST_F(BrowserLookupTest, ThenWellKnownBrowsersAndOtherwiseNone) {
 TEST_F(BrowserLookupTest, DesktopShellStartsTheBrowserWithThePageOrSaysThereIsNone) {
   const std::string browse = Program("browse");
   const std::string page = dir_.Write("site/my page.htm", "<html></html>");
-  platform::ScopedEnv path("PATH", dir_ / "bin");
+  testsupport::ScopedEnv path("PATH", dir_ / "bin");
   DesktopShell shell;
   {
-    platform::ScopedEnv browser("BROWSER", browse);
+    testsupport::ScopedEnv browser("BROWSER", browse);
     shell.OpenPage(page);
     ASSERT_TRUE(apptest::WaitFor([&] { return fs::exists(browse + ".args"); }));
     EXPECT_TRUE(apptest::WaitFor([&] {
-      return platform::TempDir::ReadFile(browse + ".args") ==
+      return testsupport::TempDir::ReadFile(browse + ".args") ==
              "file://" + QUrl::toPercentEncoding(Q(page), "/").toStdString() + "\n";
-    })) << platform::TempDir::ReadFile(browse + ".args");
+    })) << testsupport::TempDir::ReadFile(browse + ".args");
   }
-  platform::ScopedEnv browser("BROWSER", "");
+  testsupport::ScopedEnv browser("BROWSER", "");
   try {
     shell.OpenPage(page);
     FAIL() << "opened without a browser";
@@ -124,8 +124,8 @@ TEST_F(BrowserLookupTest, PagesReachABrowserThatIsStartingInTheOrderAsked) {
       "#!/bin/sh\nif mkdir \"$0.running\" 2>/dev/null; then sleep 0.5; echo \"$1\" >> \"$0.log\"; "
       "sleep 0.5; else echo \"$1\" >> \"$0.log\"; fi\n");
   fs::permissions(browse, fs::perms::owner_all);
-  platform::ScopedEnv path("PATH", dir_ / "bin:/usr/bin:/bin");
-  platform::ScopedEnv browser("BROWSER", browse);
+  testsupport::ScopedEnv path("PATH", dir_ / "bin:/usr/bin:/bin");
+  testsupport::ScopedEnv browser("BROWSER", browse);
   DesktopShell shell;
   std::string expected;
   for (const char* name : {"one", "two", "three"}) {
@@ -134,8 +134,8 @@ TEST_F(BrowserLookupTest, PagesReachABrowserThatIsStartingInTheOrderAsked) {
     expected += "file://" + page + "\n";
   }
   EXPECT_TRUE(apptest::WaitFor([&] {
-    return platform::TempDir::ReadFile(browse + ".log") == expected;
-  })) << platform::TempDir::ReadFile(browse + ".log");
+    return testsupport::TempDir::ReadFile(browse + ".log") == expected;
+  })) << testsupport::TempDir::ReadFile(browse + ".log");
 }
 
 }  // namespace

@@ -17,7 +17,7 @@
 #include "engine/JpegCodec.h"
 #include "engine/OctreeQuantizer.h"
 #include "engine/Slicer.h"
-#include "platform/TempDir.h"
+#include "testsupport/TempDir.h"
 
 namespace {
 
@@ -48,7 +48,7 @@ BENCHMARK(BM_OctreeReduceAndMap)->Unit(benchmark::kMillisecond);
 // Decodes `file` and cuts it into cols x rows pieces in a fresh folder.
 void CutFile(benchmark::State& state, ImageKind kind, const std::string& file, const char* ext,
              int32_t cols, int32_t rows) {
-  platform::TempDir dir;
+  testsupport::TempDir dir;
   TOptions options;
   options.PieHor = cols;
   options.PieVer = rows;

@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "platform/TempDir.h"
+#include "testsupport/TempDir.h"
 #include "storage/vlmOption.h"
 
 namespace {
 
-using platform::TempDir;
+using testsupport::TempDir;
 
 class PageScanTest : public testing::Test {
  protected:

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/ImageDecoder.h"
-#include "engine/TestImages.h"
+#include "testsupport/TestImages.h"
 
 namespace {
 

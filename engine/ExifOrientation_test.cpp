@@ -6,7 +6,7 @@
 #include <string>
 
 #include "engine/JpegCodec.h"
-#include "engine/TestImages.h"
+#include "testsupport/TestImages.h"
 
 namespace {
 

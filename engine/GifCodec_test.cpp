@@ -1,6 +1,5 @@
 #include "engine/GifCodec.h"
 
-#include <gif_lib.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,7 +7,8 @@
 #include <vector>
 
 #include "engine/OctreeQuantizer.h"
-#include "engine/TestImages.h"
+#include "testsupport/SampleImages.h"
+#include "testsupport/TestImages.h"
 
 namespace {
 
@@ -17,60 +17,17 @@ std::string EncodeGifWithKey(const TBitmap& b, const TTransparentKey& key) {
   return std::string(encoder.Encode(ViewOf(b), key));
 }
 
-struct Frame {
-  int Left = 0, Top = 0, Width = 0, Height = 0;
-  bool Interlace = false;
-  std::vector<uint8_t> Indices;  // row-major, top row first
-  int Transparent = NO_TRANSPARENT_COLOR;
-};
+using Frame = samples::GifFrame;
 
-int Append(GifFileType* gif, const GifByteType* data, int count) {
-  static_cast<std::string*>(gif->UserData)->append(reinterpret_cast<const char*>(data), count);
-  return count;
-}
-
-// A GIF file made with giflib's writer: a global palette, then `frames`.
+// A GIF file of a global palette, then `frames`.
 std::string MakeGif(int screenW, int screenH, const std::vector<TPaletteColor>& palette,
                     const std::vector<Frame>& frames) {
-  std::string out;
-  int error;
-  GifFileType* gif = EGifOpen(&out, Append, &error);
-  int bits = 1;
-  while ((1 << bits) < static_cast<int>(palette.size())) ++bits;
-  std::vector<GifColorType> colors(1 << bits, GifColorType{0, 0, 0});
-  for (size_t i = 0; i < palette.size(); ++i)
-    colors[i] = {palette[i].R, palette[i].G, palette[i].B};
-  ColorMapObject* map = GifMakeMapObject(1 << bits, colors.data());
-  EGifSetGifVersion(gif, true);
-  EXPECT_EQ(EGifPutScreenDesc(gif, screenW, screenH, bits, 0, map), GIF_OK);
-  GifFreeMapObject(map);
-  for (const Frame& f : frames) {
-    if (f.Transparent != NO_TRANSPARENT_COLOR) {
-      GraphicsControlBlock gcb{DISPOSAL_UNSPECIFIED, false, 0, f.Transparent};
-      GifByteType ext[4];
-      size_t n = EGifGCBToExtension(&gcb, ext);
-      EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(n), ext);
-    }
-    EXPECT_EQ(EGifPutImageDesc(gif, f.Left, f.Top, f.Width, f.Height, f.Interlace, nullptr),
-              GIF_OK);
-    // giflib writes the lines in the order given; interlaced files store the
-    // rows pass by pass.
-    std::vector<int> order;
-    if (f.Interlace) {
-      for (auto [start, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}}) {
-        for (int y = start; y < f.Height; y += step) order.push_back(y);
-      }
-    } else {
-      for (int y = 0; y < f.Height; ++y) order.push_back(y);
-    }
-    for (int y : order) {
-      std::vector<GifPixelType> line(f.Indices.begin() + y * f.Width,
-                                     f.Indices.begin() + (y + 1) * f.Width);
-      EXPECT_EQ(EGifPutLine(gif, line.data(), f.Width), GIF_OK);
-    }
-  }
-  EGifCloseFile(gif, &error);
-  return out;
+  samples::GifSpec spec;
+  spec.ScreenWidth = screenW;
+  spec.ScreenHeight = screenH;
+  for (const TPaletteColor& c : palette) spec.GlobalPalette.push_back({c.R, c.G, c.B});
+  spec.Frames = frames;
+  return samples::BuildGif(spec);
 }
 
 const std::vector<TPaletteColor> kFour = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {10, 20, 30}};
@@ -101,7 +58,7 @@ TEST(GifCodec, DecodesOneFrameWithItsPalette) {
 
 TEST(GifCodec, InterlacedRowsLandWhereTheyBelong) {
   Frame plain = Full(3, 11), interlaced = plain;
-  interlaced.Interlace = true;
+  interlaced.Interlaced = true;
   TBitmap a, b;
   ASSERT_TRUE(DecodeGif(MakeGif(3, 11, kFour, {plain}), a));
   ASSERT_TRUE(DecodeGif(MakeGif(3, 11, kFour, {interlaced}), b));

@@ -13,7 +13,7 @@
 #include "engine/GifCodec.h"
 #include "engine/JpegCodec.h"
 #include "engine/PngCodec.h"
-#include "engine/TestImages.h"
+#include "testsupport/TestImages.h"
 #include "engine/WebpCodec.h"
 
 namespace {

@@ -5,13 +5,13 @@
 
 #include "engine/BmpCodec.h"
 #include "engine/TagScan.h"
-#include "engine/TestImages.h"
+#include "testsupport/TestImages.h"
 #include "platform/Exception.h"
-#include "platform/TempDir.h"
+#include "testsupport/TempDir.h"
 
 namespace {
 
-using platform::TempDir;
+using testsupport::TempDir;
 
 TEST(TagScan, AttributesAreReadAsBrowsersReadThem) {
   struct Case {

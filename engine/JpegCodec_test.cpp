@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/TestImages.h"
+#include "testsupport/TestImages.h"
 #include "platform/Exception.h"
 
 namespace {
@@ -24,21 +24,6 @@ int MaxDifference(const TBitmap& a, const TBitmap& b) {
     worst = std::max(worst, std::abs(int{a.Pixels[i]} - int{b.Pixels[i]}));
   }
   return worst;
-}
-
-// A smooth picture, the kind JPEG keeps closely.
-TBitmap Smooth(int w, int h) {
-  TBitmap b;
-  b.Resize(w, h);
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      uint8_t* p = b.At(x, y);
-      p[0] = static_cast<uint8_t>(x * 255 / std::max(1, w - 1));
-      p[1] = static_cast<uint8_t>(y * 255 / std::max(1, h - 1));
-      p[2] = 128;
-    }
-  }
-  return b;
 }
 
 // Encodes `components` bytes per pixel in `space` with plain libjpeg, for
@@ -81,7 +66,7 @@ size_t FindMarker(const std::string& file, uint8_t code) {
 }
 
 TEST(JpegCodec, RoundTripStaysWithinJpegTolerance) {
-  TBitmap source = Smooth(37, 23);  // sizes that are not multiples of 8 or 16
+  TBitmap source = testimages::Smooth(37, 23);  // sizes that are not multiples of 8 or 16
   std::string file = EncodeJpeg(source, false);
   TBitmap decoded;
   bool progressive = true;
@@ -93,7 +78,7 @@ TEST(JpegCodec, RoundTripStaysWithinJpegTolerance) {
 }
 
 TEST(JpegCodec, PiecesAreBaselineOrProgressiveAtQualityNinety) {
-  TBitmap source = Smooth(40, 40);
+  TBitmap source = testimages::Smooth(40, 40);
   std::string baseline = EncodeJpeg(source, false);
   std::string progressive = EncodeJpeg(source, true);
   EXPECT_NE(FindMarker(baseline, 0xC0), std::string::npos);  // baseline frame
@@ -255,7 +240,7 @@ TEST(JpegCodec, EncoderErrorsBecomeExceptions) {
   TBitmap empty;
   EXPECT_THROW(EncodeJpeg(empty, false), Exception);
   // The codec stays usable afterwards.
-  EXPECT_FALSE(EncodeJpeg(Smooth(8, 8), false).empty());
+  EXPECT_FALSE(EncodeJpeg(testimages::Smooth(8, 8), false).empty());
 }
 
 // Pieces are written from the decoded picture: the source's RGB colour

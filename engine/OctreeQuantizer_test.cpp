@@ -7,7 +7,7 @@
 #include <set>
 #include <tuple>
 
-#include "engine/TestImages.h"
+#include "testsupport/TestImages.h"
 
 namespace {
 

@@ -6,14 +6,14 @@
 #include <vector>
 
 #include "engine/Slicer.h"
-#include "engine/TestImages.h"
+#include "testsupport/TestImages.h"
 #include "platform/Exception.h"
 #include "platform/File.h"
-#include "platform/TempDir.h"
+#include "testsupport/TempDir.h"
 
 namespace {
 
-using platform::TempDir;
+using testsupport::TempDir;
 
 struct Rect {
   int32_t Left, Top, Width, Height;

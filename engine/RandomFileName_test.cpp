@@ -6,11 +6,11 @@
 #include <set>
 
 #include "platform/Exception.h"
-#include "platform/TempDir.h"
+#include "testsupport/TempDir.h"
 
 namespace {
 
-using platform::TempDir;
+using testsupport::TempDir;
 
 std::string Letters(const TRandomFileName& g, std::array<int, 4> at) {
   std::string s;

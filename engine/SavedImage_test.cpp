@@ -5,11 +5,11 @@
 #include "engine/TableMarkup.h"
 #include "platform/Exception.h"
 #include "platform/File.h"
-#include "platform/TempDir.h"
+#include "testsupport/TempDir.h"
 
 namespace {
 
-using platform::TempDir;
+using testsupport::TempDir;
 
 TEST(SavedImage, FindUsesTheExactPathAndTheFirstEntry) {
   TSavedImage saved;
@@ -113,7 +113,7 @@ TEST(SavedImage, SourcesToDeleteAreEveryPathOnceExceptKeptOnes) {
 namespace {
 
 TEST(SavedImage, DroppingTheNewestEntryForgetsItAndLeavesItsSource) {
-  platform::TempDir dir;
+  testsupport::TempDir dir;
   std::string a = dir.Write("a.bmp", "A"), b = dir.Write("b.bmp", "B");
   TSavedImage saved;
   {

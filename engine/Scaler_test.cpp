@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "engine/TestImages.h"
+#include "testsupport/TestImages.h"
 
 namespace {
 

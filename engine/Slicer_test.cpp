@@ -11,15 +11,15 @@
 #include "engine/Grid.h"
 #include "engine/JpegCodec.h"
 #include "engine/TableMarkup.h"
-#include "engine/TestImages.h"
 #include "engine/WorkerPool.h"
+#include "testsupport/TestImages.h"
 #include "platform/Exception.h"
 #include "platform/File.h"
-#include "platform/TempDir.h"
+#include "testsupport/TempDir.h"
 
 namespace {
 
-using platform::TempDir;
+using testsupport::TempDir;
 
 TOptions GridMode(int32_t hor, int32_t ver) {
   TOptions o;
@@ -108,21 +108,6 @@ TEST(Slicer, BmpPiecesAreExactRectanglesInRowMajorOrder) {
   }
 }
 
-// A smooth picture, which JPEG keeps closely.
-TBitmap Smooth(int w, int h) {
-  TBitmap b;
-  b.Resize(w, h);
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      uint8_t* p = b.At(x, y);
-      p[0] = static_cast<uint8_t>(x * 255 / (w - 1));
-      p[1] = static_cast<uint8_t>(y * 255 / (h - 1));
-      p[2] = static_cast<uint8_t>((x + y) * 255 / (w + h - 2));
-    }
-  }
-  return b;
-}
-
 int MaxDifferenceFromRect(const TBitmap& source, int left, int top, const TBitmap& piece) {
   TBitmap rect;
   CopyRect(source, left, top, piece.Width, piece.Height, rect);
@@ -136,7 +121,7 @@ int MaxDifferenceFromRect(const TBitmap& source, int left, int top, const TBitma
 TEST(Slicer, JpegPiecesFollowTheSourcesScanModeAndMatchTheirRectangles) {
   for (bool progressive : {false, true}) {
     SliceRun run;
-    TBitmap original = Smooth(90, 70);
+    TBitmap original = testimages::Smooth(90, 70);
     // The source goes through a real file, as in a run.
     TSourceImage image;
     ASSERT_TRUE(DecodeImage(ImageKind::JPEG, EncodeJpeg(original, progressive), image));

@@ -15,11 +15,12 @@
 #include "engine/PageSnippets.h"
 #include "engine/PngCodec.h"
 #include "engine/RunRestore.h"
-#include "engine/TestImages.h"
 #include "engine/WorkerPool.h"
+#include "testsupport/TestImages.h"
 #include "platform/Exception.h"
 #include "platform/File.h"
-#include "platform/TempDir.h"
+#include "testsupport/SnapshotTree.h"
+#include "testsupport/TempDir.h"
 #include "storage/BackupSet.h"
 #include "storage/GlobalLib.h"
 #include "storage/Sha256.h"
@@ -27,8 +28,8 @@
 
 namespace {
 
-using platform::ScopedEnv;
-using platform::TempDir;
+using testsupport::ScopedEnv;
+using testsupport::TempDir;
 namespace fs = std::filesystem;
 
 int CountOf(const std::string& text, const std::string& what) {
@@ -85,7 +86,7 @@ TEST_F(KernelTest, ProtectsPageSlicesImageAndBacksUpBothInOrder) {
   EXPECT_EQ(CountOf(out, "width=\"34\" height=\"25\""), 2) << "last column of 100 in 3";
   EXPECT_EQ(out.substr(out.size() - TailSnippet().size()), TailSnippet());
   EXPECT_FALSE(platform::FileExists(site / "img/a.bmp"));
-  EXPECT_EQ(platform::SnapshotTree(site.path()).size(), 7u) << "the page and six pieces";
+  EXPECT_EQ(testsupport::FilesOf(testsupport::SnapshotTree(site.path())).size(), 7u) << "the page and six pieces";
   EXPECT_TRUE(errors.empty());
 
   TBackupSet set = ReadBackupSet(home / "Backup/0");
@@ -120,10 +121,10 @@ TEST_F(KernelTest, SameImageIsCutOncePerSizeAndEachCutRestores) {
     EXPECT_EQ(CountOf(two, "\"../" + set.PieceLines[1].substr(i, 4) + ".bmp\""), 1);
   }
   EXPECT_EQ(CountOf(one, "width=\"60\" height=\"20\""), 1) << one;
-  EXPECT_EQ(platform::SnapshotTree(site.path()).size(), 2u + 12u);
+  EXPECT_EQ(testsupport::FilesOf(testsupport::SnapshotTree(site.path())).size(), 2u + 12u);
   TRestoreReport report = RestoreRun(set);
   EXPECT_TRUE(report.Ok());
-  EXPECT_EQ(platform::SnapshotTree(site.path()).size(), 3u);
+  EXPECT_EQ(testsupport::FilesOf(testsupport::SnapshotTree(site.path())).size(), 3u);
 }
 
 TEST_F(KernelTest, RefusalsLeaveTagsExactly) {
@@ -156,7 +157,7 @@ TEST_F(KernelTest, SourceHoldingANulByteNamesNoFile) {
   Protect("p.htm");
   EndProtection();
   EXPECT_EQ(site.Read("p.htm"), body);
-  EXPECT_EQ(platform::SnapshotTree(site.path()).size(), 3u) << "no piece, no source deleted";
+  EXPECT_EQ(testsupport::FilesOf(testsupport::SnapshotTree(site.path())).size(), 3u) << "no piece, no source deleted";
 }
 
 TEST_F(KernelTest, MinimumSizeIsInclusiveAndSizesComeFromTheTag) {
@@ -334,11 +335,11 @@ TEST_F(KernelTest, RestoreGivesBackTheTreeByteForByte) {
   site.Write("index.htm", "<head></head><a href=x>go<img src=a.bmp>now</a><img src=img/b.bmp>");
   site.Write("sub/p.htm", "<img src=../a.bmp><img src=../img/b.bmp>");
   site.Write("empty.htm", "");
-  auto before = platform::SnapshotTree(site.path());
+  auto before = testsupport::SnapshotTree(site.path());
   BeginProtection();
   for (const char* page : {"index.htm", "sub/p.htm", "empty.htm"}) Protect(page);
   EndProtection();
-  const auto after = platform::SnapshotTree(site.path());
+  const auto after = testsupport::SnapshotTree(site.path());
   ASSERT_NE(after, before);
   // Every file the run wrote, pages and pieces, has its digest noted.
   TBackupSet set = ReadBackupSet(home / "Backup/0");
@@ -352,7 +353,7 @@ TEST_F(KernelTest, RestoreGivesBackTheTreeByteForByte) {
   TRestoreReport report = RestoreRun(set);
   EXPECT_TRUE(report.Ok());
   EXPECT_TRUE(report.KeptAside.empty());
-  EXPECT_EQ(platform::SnapshotTree(site.path()), before);
+  EXPECT_EQ(testsupport::DescribeDifferences(before, testsupport::SnapshotTree(site.path())), "");
 }
 
 // Pieces encoded on several workers give the same tree as on one: the same
@@ -387,7 +388,7 @@ TEST_F(KernelTest, SeveralWorkersWriteTheSameTreeAsOne) {
       digests[run].replace(at, dir.path().size(), "DIR");
     }
     fs::remove_all(dir / "Backup");
-    trees[run] = platform::SnapshotTree(dir.path());
+    trees[run] = testsupport::FilesOf(testsupport::SnapshotTree(dir.path()));
   }
   SetWorkerCount(workersBefore);
   EXPECT_TRUE(errors.empty());

@@ -35,7 +35,7 @@
 #include "storage/Convert.h"
 #include "storage/GlobalLib.h"
 #include "storage/vlmOption.h"
-#include "tests/SampleImages.h"
+#include "testsupport/SampleImages.h"
 
 namespace {
 

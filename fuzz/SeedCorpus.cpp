@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "platform/File.h"
-#include "platform/TempDir.h"
+#include "testsupport/TempDir.h"
 #include "storage/Backup.h"
-#include "tests/SampleImages.h"
+#include "testsupport/SampleImages.h"
 
 namespace {
 
@@ -114,7 +114,7 @@ std::string Packed(const std::string& index, const std::string& list, const std:
 }
 
 void BackupSets(const std::string& root, size_t& total) {
-  platform::TempDir dir;
+  testsupport::TempDir dir;
   const std::string gif = samples::ValidGifFiles()[0].Bytes;
   {
     TImageBackupMaker maker(dir / "Backup/");
@@ -126,9 +126,9 @@ void BackupSets(const std::string& root, size_t& total) {
     maker.AddEntry(0, "/site/empty.htm", "");
     maker.AddEntry(3, "/site/index.htm", "new");
   }
-  const std::string index = platform::TempDir::ReadFile(dir / "Backup/0.ind");
-  const std::string list = platform::TempDir::ReadFile(dir / "Backup/0.img");
-  const std::string data = platform::TempDir::ReadFile(dir / "Backup/0.dat");
+  const std::string index = testsupport::TempDir::ReadFile(dir / "Backup/0.ind");
+  const std::string list = testsupport::TempDir::ReadFile(dir / "Backup/0.img");
+  const std::string data = testsupport::TempDir::ReadFile(dir / "Backup/0.dat");
   Corpus corpus(root, "backup_set");
   corpus.Add("set", Packed(index, list, data, 0));
   corpus.Add("set-files-changed", Packed(index, list, data, 0xFF));

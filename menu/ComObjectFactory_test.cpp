@@ -10,12 +10,12 @@
 
 #include "menu/ContextMenuFactory.h"
 #include "platform/PlatformVersion.h"
-#include "platform/TempDir.h"
+#include "testsupport/TempDir.h"
 
 namespace {
 
 using platform::RegistryRoot;
-using platform::TempDir;
+using testsupport::TempDir;
 
 // The real registry file, refusing the writes a user without the rights to
 // a hive, or a full disk, would meet.
@@ -46,7 +46,7 @@ class RefusingRegistry : public platform::Registry {
 class FactoryRegistrationTest : public testing::Test {
  protected:
   TempDir dir;
-  platform::ScopedEnv family{"VLM_PLATFORM_ID", "2"};
+  testsupport::ScopedEnv family{"VLM_PLATFORM_ID", "2"};
   TComServer server;
   TContextMenuFactory factory{server};
 };

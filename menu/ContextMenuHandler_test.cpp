@@ -13,7 +13,7 @@ namespace {
 using menutest::InitializeWith;
 using menutest::InvokeOffset;
 using menutest::MenuInstallation;
-using platform::TempDir;
+using testsupport::TempDir;
 
 // One right-click on `paths` in a loaded installation: the handler, its
 // Initialize result and the menu it filled.

@@ -12,7 +12,7 @@
 namespace {
 
 using menutest::MenuInstallation;
-using platform::ScopedEnv;
+using testsupport::ScopedEnv;
 
 constexpr CLSID kOtherClass = {
     0x12345678, 0x1234, 0x1234, {0x12, 0x34, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC}};

@@ -20,7 +20,7 @@
 #include "platform/ErrorInfo.h"
 #include "platform/File.h"
 #include "platform/ShellExtension.h"
-#include "platform/TempDir.h"
+#include "testsupport/TempDir.h"
 
 namespace menutest {
 
@@ -28,7 +28,7 @@ namespace menutest {
 // registry path lies in a temporary folder, also where a test leaves
 // VLM_REGISTRY unset.
 inline const bool kUserRegistryGuarded = [] {
-  static platform::TempDir config;
+  static testsupport::TempDir config;
   ::setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
   ::unsetenv("VLM_REGISTRY");
   ::unsetenv("VLM_HOME");
@@ -90,7 +90,7 @@ class MenuInstallation {
   const std::string& Folder() const { return folder_; }
   std::string LibraryPath() const { return folder_ + "/menu.so"; }
   std::string RegistryPath() const { return dir_ / "registry.reg"; }
-  const platform::TempDir& Temp() const { return dir_; }
+  const testsupport::TempDir& Temp() const { return dir_; }
 
   // Loads the library and its exports, and asks it for its class object
   // once, as a shell does; returns the reason the library gave for refusing
@@ -141,10 +141,10 @@ class MenuInstallation {
   DllUnregisterServerProc UnregisterServer = nullptr;
 
  private:
-  platform::TempDir dir_;
+  testsupport::TempDir dir_;
   std::string folder_;
-  platform::ScopedEnv home_;
-  platform::ScopedEnv registry_;
+  testsupport::ScopedEnv home_;
+  testsupport::ScopedEnv registry_;
   void* handle_ = nullptr;
 };
 

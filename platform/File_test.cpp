@@ -6,9 +6,13 @@
 #include <unistd.h>
 
 #include "platform/FileWriteBack.h"
-#include "platform/TempDir.h"
+#include "testsupport/SnapshotTree.h"
+#include "testsupport/TempDir.h"
 
 namespace platform {
+
+using testsupport::ScopedEnv;
+using testsupport::TempDir;
 namespace {
 
 TEST(File, ExclusiveAndSharedLocksExcludeEachOtherInOneProcess) {
@@ -64,7 +68,7 @@ TEST(File, ReplaceFileSwapsContentAndLeavesNoTemporary) {
   ASSERT_TRUE(ReplaceFile(path, "new\r\n"));
   EXPECT_EQ(TempDir::ReadFile(path), "new\r\n");
   EXPECT_EQ(dir.Read("vlm.ini.new"), "the user's own file");
-  EXPECT_EQ(SnapshotTree(dir.path()).size(), 2u) << "no temporary is left";
+  EXPECT_EQ(testsupport::FilesOf(testsupport::SnapshotTree(dir.path())).size(), 2u) << "no temporary is left";
   std::string failed;
   EXPECT_FALSE(ReplaceFile(dir / "missing/vlm.ini", "x", &failed));
   EXPECT_EQ(failed, dir / "missing/vlm.ini");

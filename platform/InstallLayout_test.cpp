@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/TempDir.h"
+#include "testsupport/TempDir.h"
 
 namespace platform {
+
+using testsupport::ScopedEnv;
+using testsupport::TempDir;
 namespace {
 
 // Where the build installs menu.so: lib/velmora, or lib/TRIPLET/velmora.

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/TempDir.h"
+#include "testsupport/TempDir.h"
 
 namespace platform {
+
+using testsupport::ScopedEnv;
+using testsupport::TempDir;
 namespace {
 
 TEST(NamedMutex, OnlyOneHolderAtATime) {

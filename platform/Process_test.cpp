@@ -11,11 +11,11 @@
 #include <thread>
 
 #include "platform/File.h"
-#include "platform/TempDir.h"
+#include "testsupport/TempDir.h"
 
 namespace {
 
-using platform::TempDir;
+using testsupport::TempDir;
 
 // Waits for a file that a started program writes last; gives up after a
 // generous while so that a program that never ran fails the test.

@@ -6,14 +6,14 @@
 #include <thread>
 
 #include "platform/Exception.h"
-#include "platform/TempDir.h"
+#include "testsupport/TempDir.h"
 
 namespace {
 
 using platform::Registry;
 using platform::RegistryRoot;
-using platform::ScopedEnv;
-using platform::TempDir;
+using testsupport::ScopedEnv;
+using testsupport::TempDir;
 
 TEST(RegistryTest, DefaultPathFollowsTheEnvironment) {
   ScopedEnv home("HOME", "/home/someone");

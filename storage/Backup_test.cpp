@@ -6,14 +6,14 @@
 
 #include "platform/Exception.h"
 #include "platform/File.h"
-#include "platform/TempDir.h"
+#include "testsupport/TempDir.h"
 #include "storage/BackupSet.h"
 #include "storage/GlobalLib.h"
 #include "storage/SetRestore.h"
 
 namespace {
 
-using platform::TempDir;
+using testsupport::TempDir;
 
 std::string Record(const std::string& name, int32_t size) {
   std::string r(260, '\0');

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "platform/TempDir.h"
+#include "testsupport/TempDir.h"
 #include "storage/vlmOption.h"
 
 namespace {
@@ -19,7 +19,7 @@ class FolderScanTest : public ::testing::Test {
  protected:
   void SetUp() override { Options.FileTypes = {{"htm", "HTML Document"}}; }
   void TearDown() override { Options = TOptions{}; }
-  platform::TempDir home_;
+  testsupport::TempDir home_;
 };
 
 TEST_F(FolderScanTest, TreeTakesKnownPagesOfSubfoldersWhereTheyAreMetInNameOrder) {

@@ -4,11 +4,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "platform/TempDir.h"
+#include "testsupport/TempDir.h"
 
 namespace {
 
-using platform::TempDir;
+using testsupport::TempDir;
 
 template <typename F>
 EFileHandlerError CatchFileError(F f) {

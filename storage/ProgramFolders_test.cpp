@@ -5,13 +5,13 @@
 #include <unistd.h>
 
 #include "platform/File.h"
-#include "platform/TempDir.h"
+#include "testsupport/TempDir.h"
 #include "platform/UserFolders.h"
 
 namespace {
 
-using platform::ScopedEnv;
-using platform::TempDir;
+using testsupport::ScopedEnv;
+using testsupport::TempDir;
 
 TFolderFacts Facts(bool writable, const std::string& runtime = "/run/user/1000") {
   TFolderFacts facts;

@@ -6,7 +6,8 @@
 
 #include "platform/File.h"
 #include "platform/FileWriteBack.h"
-#include "platform/TempDir.h"
+#include "testsupport/SnapshotTree.h"
+#include "testsupport/TempDir.h"
 #include "storage/Backup.h"
 #include "storage/DigestList.h"
 #include "storage/RestoreJournal.h"
@@ -15,7 +16,7 @@
 
 namespace {
 
-using platform::TempDir;
+using testsupport::TempDir;
 
 // Pages count as the run's without a digest only when they say so.
 const TAccountFor kMarked = [](const TBackupEntry&, const std::string& current,
@@ -75,7 +76,7 @@ TEST(SetRestore, FilesAsTheRunLeftThemGoBackWithoutCopies) {
   EXPECT_TRUE(report.Ok());
   EXPECT_TRUE(report.KeptAside.empty());
   EXPECT_EQ(report.Removed.size(), 2u);
-  EXPECT_EQ(platform::SnapshotTree(dir / "site"),
+  EXPECT_EQ(testsupport::FilesOf(testsupport::SnapshotTree(dir / "site")),
             (std::map<std::string, std::string>{{"a.gif", "GIF-orig"}, {"page.htm", "old page"}}));
   EXPECT_EQ(SetStateOf(dir / "Backup/0"), TSetState::Restored);
 }
@@ -96,7 +97,7 @@ TEST(SetRestore, EditsAfterTheRunAreKeptAsideAndNamed) {
   EXPECT_EQ(report.KeptAside[0].File, dir / "site/page.htm");
   EXPECT_EQ(report.KeptAside[0].Copy, dir / "site/page.htm.before-restore.1");
   EXPECT_EQ(report.LeftAlone, std::vector<std::string>{dir / "site/wxyz.gif"});
-  EXPECT_EQ(platform::SnapshotTree(dir / "site"),
+  EXPECT_EQ(testsupport::FilesOf(testsupport::SnapshotTree(dir / "site")),
             (std::map<std::string, std::string>{
                 {"a.gif", "GIF-orig"},
                 {"a.gif.new", "user's gif"},
@@ -154,7 +155,7 @@ TEST(SetRestore, LinksOwnerGroupAndModeAreKept) {
   if (root) {
     EXPECT_EQ(plain.Owner, 4321u);
   }
-  EXPECT_EQ(platform::SnapshotTree(site).size(), 4u) << "no temporary is left";
+  EXPECT_EQ(testsupport::FilesOf(testsupport::SnapshotTree(site)).size(), 4u) << "no temporary is left";
 }
 
 TEST(SetRestore, StoppedRestoreCompletesWhenRunAgain) {
@@ -174,7 +175,7 @@ TEST(SetRestore, StoppedRestoreCompletesWhenRunAgain) {
   TRestoreReport report = Restore(dir);
   EXPECT_TRUE(report.Ok());
   EXPECT_TRUE(report.KeptAside.empty()) << "a torn write of ours is no edit of the user";
-  EXPECT_EQ(platform::SnapshotTree(dir / "site"),
+  EXPECT_EQ(testsupport::FilesOf(testsupport::SnapshotTree(dir / "site")),
             (std::map<std::string, std::string>{{"a.gif", "GIF-orig"}, {"page.htm", "old page"}}));
   EXPECT_EQ(SetStateOf(base), TSetState::Restored);
 }

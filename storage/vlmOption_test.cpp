@@ -8,14 +8,14 @@
 
 #include "platform/Exception.h"
 #include "platform/File.h"
-#include "platform/TempDir.h"
+#include "testsupport/TempDir.h"
 #include "storage/Convert.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using platform::ScopedEnv;
-using platform::TempDir;
+using testsupport::ScopedEnv;
+using testsupport::TempDir;
 
 std::string Lines(std::initializer_list<const char*> lines, const char* end = "\r\n") {
   std::string text;

@@ -3,20 +3,20 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <map>
 
 #include "engine/BmpCodec.h"
-#include "engine/TestImages.h"
-#include "platform/TempDir.h"
+#include "testsupport/ChildProcess.h"
+#include "testsupport/TestImages.h"
+#include "testsupport/SnapshotTree.h"
+#include "testsupport/TempDir.h"
 #include "storage/GlobalLib.h"
 
 namespace {
 
-using platform::TempDir;
+using testsupport::TempDir;
 namespace fs = std::filesystem;
 
 struct Result {
@@ -25,15 +25,8 @@ struct Result {
 };
 
 Result Cli(const TempDir& home, const std::string& args) {
-  std::string command = "VLM_HOME='" + home.path() + "' '" VLM_PROGRAM_DIR "/vlm-cli' " + args + " 2>&1";
-  Result r{0, ""};
-  FILE* pipe = ::popen(command.c_str(), "r");
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) r.out.append(buffer, n);
-  int status = ::pclose(pipe);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
+  auto run = testsupport::RunShell("'" VLM_PROGRAM_DIR "/vlm-cli' " + args, {"VLM_HOME=" + home.path()});
+  return {run.Status, run.Output};
 }
 
 class CliRun : public testing::Test {
@@ -51,7 +44,7 @@ class CliRun : public testing::Test {
 };
 
 TEST_F(CliRun, ProtectThenRestoreGivesTheSiteBack) {
-  const auto before = platform::SnapshotTree(site.path());
+  const auto before = testsupport::SnapshotTree(site.path());
   Result r = Cli(home, "protect '" + site.path() + "'");
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find("Pages protected: 2 of 2"), std::string::npos) << r.out;
@@ -88,22 +81,22 @@ TEST_F(CliRun, ProtectThenRestoreGivesTheSiteBack) {
   EXPECT_EQ(site.Read("img/new-c.bmp"), EncodeBmp(testimages::Gradient(90, 60)));
   fs::remove(site / "more.htm");
   fs::remove(site / "img/new-c.bmp");
-  EXPECT_EQ(platform::SnapshotTree(site.path()), before);
+  EXPECT_EQ(testsupport::DescribeDifferences(before, testsupport::SnapshotTree(site.path())), "");
   EXPECT_NE(Cli(home, "backups").out.find("set 1 (restored)"), std::string::npos);
   r = Cli(home, "restore");
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.out.find("restored already"), std::string::npos) << r.out;
   EXPECT_EQ(Cli(home, "restore --force 0").status, 0) << "again, with nothing left to change";
-  EXPECT_EQ(platform::SnapshotTree(site.path()), before);
+  EXPECT_EQ(testsupport::DescribeDifferences(before, testsupport::SnapshotTree(site.path())), "");
 }
 
 TEST_F(CliRun, DryRunListsAndChangesNothing) {
-  const auto before = platform::SnapshotTree(site.path());
+  const auto before = testsupport::SnapshotTree(site.path());
   Result r = Cli(home, "protect --dry-run --no-links '" + site.path() + "'");
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find("slice " + (site / "img/b.bmp")), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("slice " + (site / "img/a.bmp")), std::string::npos) << "from the sub page";
-  EXPECT_EQ(platform::SnapshotTree(site.path()), before);
+  EXPECT_EQ(testsupport::DescribeDifferences(before, testsupport::SnapshotTree(site.path())), "");
   EXPECT_FALSE(fs::exists(home / "Backup"));
 
   // A pipe named like a picture is never opened: reading it would block.
@@ -139,7 +132,7 @@ TEST_F(CliRun, RootRelativeAddressesNeedASiteRoot) {
 }
 
 TEST_F(CliRun, BadInputChangesNothing) {
-  const auto before = platform::SnapshotTree(site.path());
+  const auto before = testsupport::SnapshotTree(site.path());
   EXPECT_EQ(Cli(home, "protect '" + site.path() + "' '" + site.path() + "/missing.htm'").status, 2);
   EXPECT_EQ(Cli(home, "protect --grid 0x2 '" + site.path() + "'").status, 2);
   EXPECT_EQ(Cli(home, "protect --colour red '" + site.path() + "'").status, 2);
@@ -148,7 +141,7 @@ TEST_F(CliRun, BadInputChangesNothing) {
   Result r = Cli(home, "protect '" + site.path() + "'");
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.out.find("List index out of bounds (2)"), std::string::npos) << r.out;
-  EXPECT_EQ(platform::SnapshotTree(site.path()), before);
+  EXPECT_EQ(testsupport::DescribeDifferences(before, testsupport::SnapshotTree(site.path())), "");
   EXPECT_FALSE(fs::exists(home / "Backup"));
 }
 

@@ -14,13 +14,13 @@
 #include <thread>
 
 #include "engine/BmpCodec.h"
-#include "engine/TestImages.h"
-#include "platform/TempDir.h"
+#include "testsupport/TestImages.h"
+#include "testsupport/TempDir.h"
 
 namespace {
 
-using platform::ScopedEnv;
-using platform::TempDir;
+using testsupport::ScopedEnv;
+using testsupport::TempDir;
 namespace fs = std::filesystem;
 
 constexpr char kPage[] = "<html><head></head><body><img src=photo.bmp></body></html>";

@@ -13,16 +13,17 @@
 
 #include "engine/BmpCodec.h"
 #include "engine/RunRestore.h"
-#include "engine/TestImages.h"
+#include "testsupport/TestImages.h"
 #include "engine/vlmKernel.h"
-#include "platform/TempDir.h"
+#include "testsupport/SnapshotTree.h"
+#include "testsupport/TempDir.h"
 #include "storage/BackupSet.h"
 #include "storage/GlobalLib.h"
 #include "storage/vlmOption.h"
 
 namespace {
 
-using platform::TempDir;
+using testsupport::TempDir;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
@@ -97,7 +98,7 @@ TEST(CrashRestore, KilledRunsRestoreByteForByte) {
   for (int i = 0; i < kKills; ++i) {
     TempDir dir;
     MakeSite(dir);
-    const auto before = platform::SnapshotTree(dir / "site");
+    const auto before = testsupport::SnapshotTree(dir / "site");
     auto delay = full * (i + 1) / (kKills + 1);
     if (RunAndKill(dir, delay)) ++finished;
     auto sets = ListBackupSets(dir / "home/Backup/");
@@ -106,7 +107,7 @@ TEST(CrashRestore, KilledRunsRestoreByteForByte) {
       EXPECT_TRUE(report.Ok()) << "kill " << i;
       EXPECT_TRUE(report.KeptAside.empty()) << "kill " << i;
     }
-    EXPECT_EQ(platform::SnapshotTree(dir / "site"), before) << "kill " << i << " after " << delay.count() << " us";
+    EXPECT_EQ(testsupport::DescribeDifferences(before, testsupport::SnapshotTree(dir / "site")), "") << "kill " << i << " after " << delay.count() << " us";
   }
   RecordProperty("full_run_us", static_cast<int>(full.count()));
   RecordProperty("runs_finished_before_kill", finished);

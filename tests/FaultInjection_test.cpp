@@ -13,14 +13,14 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/TempDir.h"
+#include "testsupport/TempDir.h"
 #include "storage/RestoreJournal.h"
 #include "tests/FaultSite.h"
 #include "tests/SiteTools.h"
 
 namespace {
 
-using platform::TempDir;
+using testsupport::TempDir;
 using sitetools::DescribeDifferences;
 using sitetools::SnapshotTree;
 

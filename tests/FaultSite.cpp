@@ -6,12 +6,12 @@
 #include <sstream>
 
 #include "storage/BackupSet.h"
-#include "tests/SampleImages.h"
+#include "testsupport/SampleImages.h"
 
 namespace faultsite {
 
 namespace fs = std::filesystem;
-using platform::TempDir;
+using testsupport::TempDir;
 
 namespace {
 
@@ -84,7 +84,12 @@ sitetools::ProgramResult Protect(const TempDir& dir, const std::vector<std::stri
 }
 
 sitetools::ProgramResult RestoreIfAny(const TempDir& dir, const std::vector<std::string>& env) {
-  if (ListBackupSets(dir / "home/Backup/").empty()) return {0, 0, false, "", ""};
+  if (ListBackupSets(dir / "home/Backup/").empty()) {
+    sitetools::ProgramResult nothing;
+    nothing.Started = true;
+    nothing.Status = 0;
+    return nothing;
+  }
   std::vector<std::string> vars = env;
   vars.push_back("VLM_HOME=" + (dir / "home"));
   return sitetools::RunProgram({VLM_PROGRAM_DIR "/vlm-cli", "restore"}, vars);

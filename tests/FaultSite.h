@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/TempDir.h"
+#include "testsupport/TempDir.h"
 #include "tests/SiteTools.h"
 
 namespace faultsite {
@@ -14,16 +14,16 @@ namespace faultsite {
 // subfolder, one read-only to others) showing a GIF, a JPEG and two BMPs,
 // one image inside a link, one shown twice, files of several modes, and a
 // text file that is no page.
-void MakeSite(const platform::TempDir& dir);
+void MakeSite(const testsupport::TempDir& dir);
 
 // vlm-cli protect over `dir`/site with fixed slicing options, with `env`
 // added to the environment (VLM_HOME is set to `dir`/home).
-sitetools::ProgramResult Protect(const platform::TempDir& dir, const std::vector<std::string>& env,
+sitetools::ProgramResult Protect(const testsupport::TempDir& dir, const std::vector<std::string>& env,
                                  const std::string& target = "site");
 
 // vlm-cli restore of the newest set, when `dir`/home holds one; Status 0 and
 // nothing printed otherwise. `env` is added to the environment.
-sitetools::ProgramResult RestoreIfAny(const platform::TempDir& dir,
+sitetools::ProgramResult RestoreIfAny(const testsupport::TempDir& dir,
                                       const std::vector<std::string>& env = {});
 
 // The lines of standard error that report an error: "Error #N: ...",

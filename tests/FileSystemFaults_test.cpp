@@ -19,7 +19,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "platform/TempDir.h"
+#include "testsupport/TempDir.h"
 #include "storage/BackupSet.h"
 #include "storage/GlobalLib.h"
 #include "tests/FaultSite.h"
@@ -27,7 +27,7 @@
 
 namespace {
 
-using platform::TempDir;
+using testsupport::TempDir;
 using sitetools::DescribeDifferences;
 using sitetools::SnapshotTree;
 

@@ -14,14 +14,14 @@
 
 #include "engine/ImageDecoder.h"
 #include "engine/PageSnippets.h"
-#include "platform/TempDir.h"
-#include "tests/SampleImages.h"
+#include "testsupport/TempDir.h"
+#include "testsupport/SampleImages.h"
 #include "tests/SiteTools.h"
 
 namespace {
 
 using namespace std::string_literals;
-using platform::TempDir;
+using testsupport::TempDir;
 using sitetools::SnapshotTree;
 namespace fs = std::filesystem;
 
@@ -42,7 +42,7 @@ const std::vector<KindOfFiles>& AllSamples() {
 sitetools::ProgramResult Cli(const TempDir& dir, const std::vector<std::string>& args) {
   std::vector<std::string> argv = {VLM_PROGRAM_DIR "/vlm-cli"};
   argv.insert(argv.end(), args.begin(), args.end());
-  return sitetools::RunProgram(argv, {"VLM_HOME=" + (dir / "home")}, 300);
+  return sitetools::RunProgram(argv, {"VLM_HOME=" + (dir / "home")}, std::chrono::seconds(300));
 }
 
 sitetools::ProgramResult Protect(const TempDir& dir) {

@@ -1,44 +1,23 @@
 #pragma once
 
-// Helpers of the tests that run the programs over a site: snapshots of a
-// folder tree, running a program with a time limit, and reading what a
-// vlm-cli run says it did.
+// Reading what a vlm-cli run over a site says it did, and checking the site
+// against it.
 
 #include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "testsupport/ChildProcess.h"
+#include "testsupport/SnapshotTree.h"
+
 namespace sitetools {
 
-struct EntryState {
-  bool Folder = false;
-  unsigned Mode = 0;  // permission bits
-  std::string Content;
-  bool operator==(const EntryState&) const = default;
-};
-
-// Every file and folder under `root` by its path relative to it, with its
-// permission bits and, for files, its bytes.
-using TreeSnapshot = std::map<std::string, EntryState>;
-
-TreeSnapshot SnapshotTree(const std::string& root);
-
-// A readable list of what differs, empty when the snapshots are equal.
-std::string DescribeDifferences(const TreeSnapshot& before, const TreeSnapshot& after);
-
-struct ProgramResult {
-  int Status = -1;  // exit status, -1 when killed by a signal
-  int Signal = 0;   // the signal that ended it, 0 when it exited
-  bool TimedOut = false;
-  std::string Out, Err;
-};
-
-// Runs `argv` with the current environment plus `env` ("NAME=value"), its
-// standard input empty, and waits at most `seconds` (then kills it and
-// reports TimedOut).
-ProgramResult RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                         int seconds = 120);
+using testsupport::DescribeDifferences;
+using testsupport::ProgramResult;
+using testsupport::RunProgram;
+using testsupport::SnapshotTree;
+using testsupport::TreeSnapshot;
 
 // What a vlm-cli protect run printed about itself.
 struct RunReport {

@@ -10,8 +10,8 @@
 namespace {
 
 using menutest::MenuInstallation;
-using platform::ScopedEnv;
-using platform::TempDir;
+using testsupport::ScopedEnv;
+using testsupport::TempDir;
 
 // Records what vlm-shell would show the user.
 class RecordingNotifier final : public Notifier {

@@ -3,16 +3,16 @@
 
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <map>
 #include <sstream>
 
 #include "menu/MenuTesting.h"
+#include "testsupport/ChildProcess.h"
 
 namespace {
 
-using platform::ScopedEnv;
-using platform::TempDir;
+using testsupport::ScopedEnv;
+using testsupport::TempDir;
 
 std::string Quoted(const std::string& text) {
   std::string out = "'";
@@ -26,15 +26,8 @@ struct Result {
 };
 
 Result RunShell(const std::string& command) {
-  Result result;
-  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
-  const int status = ::pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
+  auto run = testsupport::RunShell(command);
+  return {run.Status, run.Output};
 }
 
 // A desktop-entry file as the file managers read it: groups of "key=value"

@@ -22,6 +22,7 @@
 #include "HeadlessBrowser.h"
 #include "SampleCopy.h"
 #include "ScreenCompare.h"
+#include "testsupport/SnapshotTree.h"
 
 namespace {
 
@@ -131,15 +132,15 @@ Renders& Shared() {
       const SampleCopy& copy = r->Copies[v];
       const std::vector<std::string> args = {"protect", "--markup", v == kTable ? "table" : "layered",
                                              copy.site()};
-      TChildResult run = copy.Cli(args);
+      testsupport::ProgramResult run = copy.Cli(args);
       if (!run.Succeeded()) {
         r->Problem = "vlm-cli protect failed:\n" + run.Tail();
         return r;
       }
       // A run over a protected site changes no byte.
-      const auto once = platform::SnapshotTree(copy.site());
+      const auto once = testsupport::SnapshotTree(copy.site());
       run = copy.Cli(args);
-      if (!run.Succeeded() || platform::SnapshotTree(copy.site()) != once)
+      if (!run.Succeeded() || testsupport::SnapshotTree(copy.site()) != once)
         r->SecondRun += std::string(kVariantNames[v]) + ": " + run.Tail() + "\n";
     }
     for (int b = 0; b < 2; ++b) {
@@ -183,10 +184,10 @@ TEST_P(BrowserCheck, ProtectedPageLooksLikeTheOriginal) {
   size_t index = 0;
   while (SamplePages()[index].Path != page.Path) ++index;
 
-  const std::string table = platform::TempDir::ReadFile(renders.Copies[kTable].site() + "/" + page.Path);
+  const std::string table = testsupport::TempDir::ReadFile(renders.Copies[kTable].site() + "/" + page.Path);
   EXPECT_EQ(Count(table, "<table data-vlm"), static_cast<size_t>(page.Protected)) << table;
   const std::string layered =
-      platform::TempDir::ReadFile(renders.Copies[kLayered].site() + "/" + page.Path);
+      testsupport::TempDir::ReadFile(renders.Copies[kLayered].site() + "/" + page.Path);
   EXPECT_EQ(Count(layered, "src=\"data:image/svg+xml"), static_cast<size_t>(page.Protected))
       << layered;
 

@@ -7,7 +7,7 @@
 #include <atomic>
 #include <filesystem>
 
-#include "ChildProcess.h"
+#include "testsupport/ChildProcess.h"
 
 namespace {
 
@@ -62,13 +62,13 @@ std::string HeadlessBrowser::Screenshot(const std::string& pagePath, int width, 
             url};
   }
   std::filesystem::remove(pngPath);
-  TChildResult run = RunChild(argv, {}, kScreenshotTimeout, profile + ".log");
+  testsupport::ProgramResult run = testsupport::RunProgram(argv, {}, kScreenshotTimeout);
   std::error_code ignored;
   std::filesystem::remove_all(profile, ignored);
   if (!run.Started) return "cannot start " + binary_;
   if (run.TimedOut) return "no screenshot of " + url + " within the time limit:\n" + run.Tail();
-  if (run.ExitStatus != 0 || !std::filesystem::exists(pngPath)) {
-    return "no screenshot of " + url + " (exit status " + std::to_string(run.ExitStatus) + "):\n" +
+  if (run.Status != 0 || !std::filesystem::exists(pngPath)) {
+    return "no screenshot of " + url + " (exit status " + std::to_string(run.Status) + "):\n" +
            run.Tail();
   }
   return {};

@@ -13,10 +13,9 @@ SampleCopy::SampleCopy() {
   fs::copy_file(VLM_PROGRAM_DIR "/vlm.ini", home() + "/vlm.ini");
 }
 
-TChildResult SampleCopy::Cli(const std::vector<std::string>& args) const {
+testsupport::ProgramResult SampleCopy::Cli(const std::vector<std::string>& args) const {
   std::vector<std::string> argv = {VLM_PROGRAM_DIR "/vlm-cli"};
   argv.insert(argv.end(), args.begin(), args.end());
-  return RunChild(argv, {"VLM_HOME=" + home()}, std::chrono::seconds(120),
-                  scratch() + "/vlm-cli.log");
+  return testsupport::RunProgram(argv, {"VLM_HOME=" + home()});
 }
 

@@ -3,8 +3,8 @@
 #include <map>
 #include <string>
 
-#include "ChildProcess.h"
-#include "platform/TempDir.h"
+#include "testsupport/ChildProcess.h"
+#include "testsupport/TempDir.h"
 
 // A copy of the sample site in a temporary folder, with a program folder of
 // its own (VLM_HOME) that holds a copy of the built vlm.ini, so vlm-cli runs
@@ -20,10 +20,10 @@ class SampleCopy {
   std::string scratch() const { return root_ / "scratch"; }
 
   // Runs `vlm-cli ARGS...` with VLM_HOME set to home().
-  TChildResult Cli(const std::vector<std::string>& args) const;
+  testsupport::ProgramResult Cli(const std::vector<std::string>& args) const;
 
  private:
-  platform::TempDir root_;
+  testsupport::TempDir root_;
 };
 
 // The sample site as it is kept in the source tree (read only).

@@ -7,34 +7,17 @@
 #include <sstream>
 
 #include "SampleCopy.h"
+#include "testsupport/SnapshotTree.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-// The paths that are missing, extra or different in `actual`; empty when the
-// two trees are the same byte for byte.
-std::string Differences(const std::map<std::string, std::string>& expected,
-                        const std::map<std::string, std::string>& actual) {
-  std::string out;
-  for (const auto& [path, bytes] : expected) {
-    auto it = actual.find(path);
-    if (it == actual.end())
-      out += "missing " + path + "\n";
-    else if (it->second != bytes)
-      out += "changed " + path + "\n";
-  }
-  for (const auto& [path, bytes] : actual) {
-    if (!expected.count(path)) out += "extra " + path + "\n";
-  }
-  return out;
-}
-
 TEST(SampleSite, ProtectThenRestoreGivesTheSampleBack) {
   SampleCopy copy;
-  const auto original = platform::SnapshotTree(SampleSiteDir());
+  const auto original = testsupport::SnapshotTree(SampleSiteDir());
 
-  TChildResult run = copy.Cli({"protect", copy.site()});
+  testsupport::ProgramResult run = copy.Cli({"protect", copy.site()});
   ASSERT_TRUE(run.Succeeded()) << run.Tail();
   EXPECT_NE(run.Output.find("Pages protected: 17 of 19"), std::string::npos) << run.Output;
   EXPECT_NE(run.Output.find("Images sliced: 18 (162 pieces)"), std::string::npos) << run.Output;
@@ -53,11 +36,11 @@ TEST(SampleSite, ProtectThenRestoreGivesTheSampleBack) {
     EXPECT_TRUE(fs::exists(copy.site() + "/" + kept)) << kept;
   }
   EXPECT_TRUE(fs::exists(copy.home() + "/Backup")) << "the backup set belongs in VLM_HOME";
-  EXPECT_NE(Differences(original, platform::SnapshotTree(copy.site())), "");
+  EXPECT_NE(testsupport::DescribeDifferences(original, testsupport::SnapshotTree(copy.site())), "");
 
   run = copy.Cli({"restore"});
   ASSERT_TRUE(run.Succeeded()) << run.Tail();
-  EXPECT_EQ(Differences(original, platform::SnapshotTree(copy.site())), "")
+  EXPECT_EQ(testsupport::DescribeDifferences(original, testsupport::SnapshotTree(copy.site())), "")
       << "restore must give back the sample byte for byte";
 }
 
@@ -66,7 +49,7 @@ TEST(SampleSite, ProtectThenRestoreGivesTheSampleBack) {
 // ones the run slices, and each tag it leaves alone has its reason.
 TEST(SampleSite, DryRunTellsWhatTheRunDoes) {
   SampleCopy copy;
-  TChildResult look = copy.Cli({"protect", "--dry-run", "--format", "json", copy.site()});
+  testsupport::ProgramResult look = copy.Cli({"protect", "--dry-run", "--format", "json", copy.site()});
   ASSERT_TRUE(look.Succeeded()) << look.Tail();
   const std::regex tagLine(R"re(^\{"page":"([^"]*)","src":"[^"]*","action":"(\w+)")re");
   const std::regex reasonOf(R"re("reason":"([^"]*)")re");
@@ -92,14 +75,14 @@ TEST(SampleSite, DryRunTellsWhatTheRunDoes) {
   EXPECT_NE(summary.find("\"slice\":18"), std::string::npos) << summary;
   EXPECT_NE(summary.find("\"image set\":2"), std::string::npos) << summary;
 
-  TChildResult run = copy.Cli({"protect", copy.site()});
+  testsupport::ProgramResult run = copy.Cli({"protect", copy.site()});
   ASSERT_TRUE(run.Succeeded()) << run.Tail();
   EXPECT_NE(run.Output.find("Images sliced: " + std::to_string(slices) + " "), std::string::npos)
       << run.Output;
   for (const auto& item : fs::recursive_directory_iterator(copy.site())) {
     if (item.path().extension() != ".html") continue;
     const std::string page = fs::relative(item.path(), copy.site()).string();
-    const std::string text = platform::TempDir::ReadFile(item.path().string());
+    const std::string text = testsupport::TempDir::ReadFile(item.path().string());
     int found = 0;
     for (size_t at = text.find("<table data-vlm"); at != std::string::npos;
          at = text.find("<table data-vlm", at + 1)) {

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "tests/SampleImages.h"
+#include "testsupport/SampleImages.h"
 
 namespace samples {
 

@@ -1,6 +1,6 @@
 #include <climits>
 
-#include "tests/SampleImages.h"
+#include "testsupport/SampleImages.h"
 
 namespace samples {
 

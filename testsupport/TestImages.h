@@ -54,6 +54,21 @@ inline TBitmap Noisy(int32_t w, int32_t h, uint32_t seed = 1) {
   return b;
 }
 
+// A smooth picture, the kind JPEG keeps closely.
+inline TBitmap Smooth(int32_t w, int32_t h) {
+  TBitmap b;
+  b.Resize(w, h);
+  for (int32_t y = 0; y < h; ++y) {
+    for (int32_t x = 0; x < w; ++x) {
+      uint8_t* p = b.At(x, y);
+      p[0] = static_cast<uint8_t>(x * 255 / std::max(1, w - 1));
+      p[1] = static_cast<uint8_t>(y * 255 / std::max(1, h - 1));
+      p[2] = static_cast<uint8_t>((x + y) * 255 / std::max(1, w + h - 2));
+    }
+  }
+  return b;
+}
+
 // At most `colours` colours in short runs, as in a GIF picture.
 inline TBitmap FewColours(int32_t w, int32_t h, int colours) {
   TBitmap b;

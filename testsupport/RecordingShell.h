@@ -5,11 +5,11 @@
 
 #include "platform/Shell.h"
 
-namespace platform {
+namespace testsupport {
 
 // A shell for tests: keeps every request in order and opens nothing. It
 // installs itself for its lifetime and puts the previous shell back after.
-class RecordingShell final : public Shell {
+class RecordingShell final : public platform::Shell {
  public:
   struct Request {
     std::string kind;  // "link", "help" or "page"
@@ -17,8 +17,8 @@ class RecordingShell final : public Shell {
     bool operator==(const Request&) const = default;
   };
 
-  RecordingShell() : previous_(SetShell(this)) {}
-  ~RecordingShell() override { SetShell(previous_); }
+  RecordingShell() : previous_(platform::SetShell(this)) {}
+  ~RecordingShell() override { platform::SetShell(previous_); }
   RecordingShell(const RecordingShell&) = delete;
   RecordingShell& operator=(const RecordingShell&) = delete;
 
@@ -29,7 +29,7 @@ class RecordingShell final : public Shell {
   std::vector<Request> requests;
 
  private:
-  Shell* previous_;
+  platform::Shell* previous_;
 };
 
-}  // namespace platform
+}  // namespace testsupport

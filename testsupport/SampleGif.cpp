@@ -1,4 +1,4 @@
-#include "tests/SampleImages.h"
+#include "testsupport/SampleImages.h"
 
 namespace samples {
 

@@ -5,10 +5,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <map>
 #include <string>
 
-namespace platform {
+namespace testsupport {
 
 // A fresh folder under the system's temp folder, removed with everything in
 // it when the object goes. Tests work only inside one.
@@ -48,19 +47,6 @@ class TempDir {
   std::string path_;
 };
 
-// Every regular file below `root` with its content, keyed by relative path:
-// two snapshots are equal when the trees hold the same files byte for byte.
-inline std::map<std::string, std::string> SnapshotTree(const std::string& root) {
-  std::map<std::string, std::string> files;
-  for (const auto& item : std::filesystem::recursive_directory_iterator(root)) {
-    if (item.is_regular_file()) {
-      files[std::filesystem::relative(item.path(), root).string()] =
-          TempDir::ReadFile(item.path().string());
-    }
-  }
-  return files;
-}
-
 // Sets an environment variable for the life of the object.
 class ScopedEnv {
  public:
@@ -87,4 +73,4 @@ class ScopedEnv {
   std::string old_;
 };
 
-}  // namespace platform
+}  // namespace testsupport
