@@ -11,8 +11,3 @@
 // and no decimals (12345 is "12,345" where the separator is a comma).
 QString FormatSize(int64_t bytes, const QLocale& locale = QLocale());
 
-// The file name with its extension, without the folder.
-std::string FileNameOf(const std::string& path);
-
-// The folder of the file without a trailing "/"; the root keeps it ("/").
-std::string FolderOf(const std::string& path);

@@ -15,13 +15,4 @@ TEST(ListColumns, SizesUseTheLocalesThousandsSeparator) {
   EXPECT_EQ(FormatSize(1234567, QLocale::c()), "1234567");
 }
 
-TEST(ListColumns, NameAndFolderOfAPath) {
-  EXPECT_EQ(FileNameOf("/web/site/index.htm"), "index.htm");
-  EXPECT_EQ(FolderOf("/web/site/index.htm"), "/web/site");
-  EXPECT_EQ(FileNameOf("/index.htm"), "index.htm");
-  EXPECT_EQ(FolderOf("/index.htm"), "/");
-  EXPECT_EQ(FileNameOf("index.htm"), "index.htm");
-  EXPECT_EQ(FolderOf("index.htm"), "");
-}
-
 }  // namespace

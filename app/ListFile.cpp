@@ -9,7 +9,7 @@
 std::vector<std::string> ReadListFile(const std::string& path) {
   std::string data;
   if (!platform::ReadWholeFile(path, data)) {
-    throw EStreamError("Cannot open file \"" + path + "\". " + platform::ErrorText(errno));
+    throw EStreamError(platform::CannotOpenFileText(path, errno));
   }
   return SplitTextLines(data);
 }

@@ -7,7 +7,6 @@
 #include "app/ErrorHandler.h"
 #include "app/FileName.h"
 #include "storage/FolderScan.h"
-#include "app/TMainForm.h"
 #include "storage/vlmOption.h"
 #include "ui_TDirForm.h"
 
@@ -18,11 +17,11 @@ constexpr int kClientHeight = 149;
 
 }  // namespace
 
-TDirForm::TDirForm(TMainForm& mainForm, bool dirMode, std::string directory,
+TDirForm::TDirForm(TAddPages addPages, bool dirMode, std::string directory,
                    std::vector<std::string> found, QWidget* parent)
     : TModelForm(parent),
       ui_(std::make_unique<Ui::TDirForm>()),
-      mainForm_(mainForm),
+      addPages_(std::move(addPages)),
       tmClose_(new QTimer(this)),
       DirMode_(dirMode),
       Directory_(std::move(directory)),
@@ -95,7 +94,7 @@ void TDirForm::FormActivate() {
       Stopped_ = false;
       ui_->prbDir->show();
       ui_->prbDir->setMaximum(static_cast<int>(Found_.size()));
-      mainForm_.AddFiles(Found_, *this);
+      addPages_(Found_, *this);
     }
   } catch (...) {
     failure = std::current_exception();
@@ -104,14 +103,4 @@ void TDirForm::FormActivate() {
   if (failure) ShowException(failure);
   Stopped_ = true;
   tmClose_->start();
-}
-
-void ReadDirectory(TMainForm& mainForm, const std::string& directory) {
-  TDirForm form(mainForm, true, directory, {}, &mainForm);
-  form.exec();
-}
-
-void AddFileList(TMainForm& mainForm, const std::vector<std::string>& files) {
-  TDirForm form(mainForm, false, {}, files, &mainForm);
-  form.exec();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,10 +11,14 @@
 namespace Ui {
 class TDirForm;
 }
-class TMainForm;
+class TDirForm;
+
+// Adds the pages found to the list, showing each on `progress` and stopping
+// when it says Stopped().
+using TAddPages = std::function<void(const std::vector<std::string>& paths, TDirForm& progress)>;
 
 // The reading window: reads a folder for pages (directory mode) and then
-// adds what it found to the main window's list, or only adds a given list of
+// adds what it found through its TAddPages callback, or only adds a given list of
 // paths (file mode). It works once, at its first showing, and then closes
 // itself through its 1 ms timer; every other request to close it is refused
 // while it works. Cancel stops the reading after the current entry, and the
@@ -22,7 +27,7 @@ class TDirForm : public TModelForm {
   Q_OBJECT
 
  public:
-  TDirForm(TMainForm& mainForm, bool dirMode, std::string directory, std::vector<std::string> found,
+  TDirForm(TAddPages addPages, bool dirMode, std::string directory, std::vector<std::string> found,
            QWidget* parent = nullptr);
   ~TDirForm() override;
 
@@ -47,7 +52,7 @@ class TDirForm : public TModelForm {
   void tmCloseTimer();
 
   std::unique_ptr<Ui::TDirForm> ui_;
-  TMainForm& mainForm_;
+  const TAddPages addPages_;
   QTimer* tmClose_;
   const bool DirMode_;
   const std::string Directory_;
@@ -56,12 +61,3 @@ class TDirForm : public TModelForm {
   bool ending_ = false;
   bool activated_ = false;
 };
-
-// Reads `directory` (ending with "/"), with its subfolders when the options
-// say IncludeSubdir, and adds the pages found; returns when the reading
-// window has closed.
-void ReadDirectory(TMainForm& mainForm, const std::string& directory);
-
-// Adds `files` under a reading window in file mode; returns when it has
-// closed.
-void AddFileList(TMainForm& mainForm, const std::vector<std::string>& files);

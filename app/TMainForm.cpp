@@ -25,6 +25,7 @@
 #include "app/TOptForm.h"
 #include "app/TProcForm.h"
 #include "platform/File.h"
+#include "platform/Path.h"
 #include "platform/Shell.h"
 #include "storage/FolderScan.h"
 #include "storage/GlobalLib.h"
@@ -153,9 +154,9 @@ void TMainForm::AddFiles(const std::vector<std::string>& paths, TDirForm& progre
       if (IsRegularFile(path) && !IsListed(path)) {
         const int32_t size = FileSizeOf(path);
         auto row = std::make_unique<QTreeWidgetItem>();
-        row->setText(kFileName, DecodeName(FileNameOf(path)));
+        row->setText(kFileName, DecodeName(platform::FileNameOf(path)));
         row->setIcon(kFileName, SmallFileIcon(path));
-        row->setText(kPath, DecodeName(FolderOf(path)));
+        row->setText(kPath, DecodeName(platform::FolderNameOf(path)));
         row->setText(kSize, FormatSize(size));
         // Names and folders too long for their cells can be read in full.
         for (int column = kFileName; column <= kFinalSize; ++column) {
@@ -390,4 +391,24 @@ void TMainForm::dropEvent(QDropEvent* event) {
   // The source of the drag waits until the drop is handled; the adding, with
   // its modal reading windows, runs after that.
   QTimer::singleShot(0, this, [this, paths] { Guarded([&] { AddPaths(paths); }); });
+}
+
+namespace {
+
+void ShowReadingWindow(TMainForm& mainForm, bool dirMode, const std::string& directory,
+                       const std::vector<std::string>& files) {
+  TDirForm form([&mainForm](const std::vector<std::string>& paths,
+                            TDirForm& progress) { mainForm.AddFiles(paths, progress); },
+                dirMode, directory, files, &mainForm);
+  form.exec();
+}
+
+}  // namespace
+
+void ReadDirectory(TMainForm& mainForm, const std::string& directory) {
+  ShowReadingWindow(mainForm, true, directory, {});
+}
+
+void AddFileList(TMainForm& mainForm, const std::vector<std::string>& files) {
+  ShowReadingWindow(mainForm, false, {}, files);
 }

@@ -109,3 +109,12 @@ class TMainForm : public TModelForm {
   // Set once the program is ending: no run and no adding starts any more.
   bool ending_ = false;
 };
+
+// Reads `directory` (ending with "/"), with its subfolders when the options
+// say IncludeSubdir, and adds the pages found to `mainForm`'s list; returns
+// when the reading window has closed.
+void ReadDirectory(TMainForm& mainForm, const std::string& directory);
+
+// Adds `files` to `mainForm`'s list under a reading window in file mode;
+// returns when it has closed.
+void AddFileList(TMainForm& mainForm, const std::vector<std::string>& files);

@@ -1,10 +1,10 @@
 #include "cli/CliArguments.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 
 #include "cli/PageScan.h"
+#include "platform/Path.h"
 
 const char* const kCliUsage =
     "Usage:\n"
@@ -66,8 +66,7 @@ std::vector<std::string> Types(const std::string& text) {
   while (start <= text.size()) {
     size_t comma = text.find(',', start);
     if (comma == std::string::npos) comma = text.size();
-    std::string type = text.substr(start, comma - start);
-    for (char& c : type) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::string type = platform::AsciiLower(text.substr(start, comma - start));
     if (type == "jpeg") type = "jpg";
     if (type != "gif" && type != "jpg" && type != "bmp" && type != "png" && type != "webp") {
       throw UsageError("bad value for --types: '" + type + "' is none of gif, jpg, bmp, png, webp");

@@ -9,6 +9,7 @@
 #include "platform/InstallLayout.h"
 #include "platform/Process.h"
 #include "storage/GlobalLib.h"
+#include "storage/HandOffFile.h"
 #include "storage/ProgramFolders.h"
 #include "storage/vlmOption.h"
 
@@ -110,18 +111,6 @@ HRESULT TContextMenu::GetCommandString(UINT_PTR idCmd, UINT type, UINT*, LPSTR n
     name[length] = '\0';
   }
   return S_OK;
-}
-
-void WriteHandOffFile(const std::vector<std::string>& paths) {
-  const std::string fileName = GetHandOffFile();
-  TFileHandler file(fileName, TFileHandler::CreateTag{});
-  file.Append(JoinTextLines(paths));
-  try {
-    file.Flush();
-  } catch (const EFileHandlerError&) {
-    platform::DeleteFile(fileName);
-    throw;
-  }
 }
 
 std::string InstallationFolder() { return platform::CurrentInstallLayout().Programs; }

@@ -67,11 +67,6 @@ class TContextMenu final : public TComObject, public IShellExtInit, public ICont
   std::vector<std::string> SelectedPaths;
 };
 
-// Writes `paths` to the hand-off file "files.tmp", one per line, each
-// line ended by CR LF, replacing what the file held. Raises
-// EFileHandlerError; a file left half-written is deleted.
-void WriteHandOffFile(const std::vector<std::string>& paths);
-
 // The folder of the programs installed with the library: its own folder, or
 // the prefix's bin/ for a library in lib/velmora/.
 std::string InstallationFolder();

@@ -158,6 +158,10 @@ bool File::Close() {
 
 std::string ErrorText(int error) { return std::strerror(error); }
 
+std::string CannotOpenFileText(const std::string& path, int error) {
+  return "Cannot open file \"" + path + "\". " + ErrorText(error);
+}
+
 bool SyncFolder(const std::string& folder) {
   int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;

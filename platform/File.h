@@ -57,6 +57,9 @@ class File {
 // The system's text for an error number ("No such file or directory").
 std::string ErrorText(int error);
 
+// "Cannot open file "PATH". " followed by the system's text for `error`.
+std::string CannotOpenFileText(const std::string& path, int error);
+
 // Forces the entries of a folder (new or renamed files) to the disk.
 bool SyncFolder(const std::string& folder);
 

@@ -6,6 +6,10 @@
 // Path and name text, the same everywhere in the program. Paths use "/".
 namespace platform {
 
+// The file name with its extension, without the folder: all of `path` when
+// it holds no "/".
+std::string FileNameOf(std::string_view path);
+
 // The folder part of `path` with its trailing "/" ("/a/b.htm" gives "/a/");
 // empty when `path` holds no "/".
 std::string FolderOf(std::string_view path);

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/Exception.h"
+#include "platform/Path.h"
 #include "storage/DigestList.h"
 #include "storage/GlobalLib.h"
 
@@ -71,7 +72,6 @@ void CreateSetFile(platform::File& file, const std::string& path) {
   }
 }
 
-std::string FolderOf(const std::string& base) { return base.substr(0, base.rfind('/') + 1); }
 
 }  // namespace
 
@@ -95,7 +95,7 @@ TImageBackupMaker::TImageBackupMaker(const std::string& folder) {
     throw;
   }
   // The new names themselves must survive a crash for the set to be found.
-  platform::SyncFolder(FolderOf(BaseName_));
+  platform::SyncFolder(platform::FolderOf(BaseName_));
 }
 
 void TImageBackupMaker::CutBack(int64_t dataLength, int64_t indexLength, int64_t listLength) {
@@ -160,10 +160,7 @@ bool IsImageBackupPath(std::string_view path) {
   size_t slash = path.rfind('/');
   size_t dot = path.rfind('.');
   if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return false;
-  std::string ext(path.substr(dot + 1));
-  for (char& c : ext) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  }
+  const std::string ext = platform::AsciiUpper(path.substr(dot + 1));
   return ext == "GIF" || ext == "JPG" || ext == "JPEG" || ext == "BMP" || ext == "PNG" ||
          ext == "WEBP";
 }

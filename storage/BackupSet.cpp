@@ -24,8 +24,7 @@ TBackupSet ReadBackupSet(const std::string& baseName) {
   set.BaseName = baseName;
   std::string index;
   if (!platform::ReadWholeFile(baseName + ".ind", index)) {
-    int error = errno;
-    throw Exception("Cannot open file \"" + baseName + ".ind\". " + platform::ErrorText(error));
+    throw Exception(platform::CannotOpenFileText(baseName + ".ind", errno));
   }
   std::string data;
   platform::File dataFile;

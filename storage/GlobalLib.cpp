@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/LargeMemory.h"
+#include "platform/Path.h"
 
 EFileCreateError::EFileCreateError(const std::string& fileName)
     : EFileHandlerError(101, "Can not create file " + fileName) {}
@@ -101,12 +102,6 @@ int32_t FileSizeOf(const std::string& fileName) {
 
 // ---------------------------------------------------------------------------
 
-namespace {
-
-inline char UpCase(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
-
-}  // namespace
-
 std::string PrintablePath(std::string_view path) {
   std::string text;
   for (char c : path) {
@@ -133,13 +128,10 @@ namespace {
 // True when the bytes at `at`, upper-cased, are `pattern`.
 inline bool MatchesAt(const char* at, std::string_view pattern) {
   for (size_t k = 0; k < pattern.size(); ++k) {
-    if (UpCase(at[k]) != pattern[k]) return false;
+    if (platform::AsciiUpper(at[k]) != pattern[k]) return false;
   }
   return true;
 }
-
-// The lower-case twin of an upper-case letter; other bytes stand for themselves.
-inline char LowerTwin(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 
 }  // namespace
 
@@ -158,8 +150,8 @@ int PosTextFrom(std::string_view text, std::string_view pattern, int start) {
     // full. A block reads bytes p to p + 16, which lie in the text because
     // the pattern is at least two bytes long.
     using TBytes = char __attribute__((vector_size(16)));
-    const TBytes first0 = TBytes{} + pattern[0], first1 = TBytes{} + LowerTwin(pattern[0]);
-    const TBytes second0 = TBytes{} + pattern[1], second1 = TBytes{} + LowerTwin(pattern[1]);
+    const TBytes first0 = TBytes{} + pattern[0], first1 = TBytes{} + platform::AsciiLower(pattern[0]);
+    const TBytes second0 = TBytes{} + pattern[1], second1 = TBytes{} + platform::AsciiLower(pattern[1]);
     for (; p + 16 <= end; p += 16) {
       TBytes here, next;
       std::memcpy(&here, base + p, 16);

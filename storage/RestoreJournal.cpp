@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <charconv>
 
+#include "platform/Path.h"
+
 namespace {
 
 // One step: "<word> <k> <length of path> <path>\n".
@@ -80,7 +82,7 @@ TRestoreJournal::TRestoreJournal(const std::string& baseName) : Name_(baseName +
     const int error = errno;
     Problem_ = "Cannot create file \"" + Name_ + "\". " + platform::ErrorText(error);
   }
-  if (!exists) platform::SyncFolder(Name_.substr(0, Name_.rfind('/') + 1));
+  if (!exists) platform::SyncFolder(platform::FolderOf(Name_));
   Length_ = 0;
   for (const TStep& step : ParseSteps(text)) {
     if (step.Word == "temp") Temporaries_.push_back(step.Path);

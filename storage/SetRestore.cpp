@@ -6,13 +6,13 @@
 
 #include "platform/File.h"
 #include "platform/FileWriteBack.h"
+#include "platform/Path.h"
 #include "storage/Backup.h"
 #include "storage/RestoreJournal.h"
 #include "storage/Sha256.h"
 
 namespace {
 
-std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
 
 std::string ExtensionOf(const std::string& path) {
   size_t dot = path.rfind('.');
@@ -79,7 +79,7 @@ void TSetRestorer::Fail(const std::string& path, int error) {
 std::string TSetRestorer::Temporary(const std::string& path) {
   // In the file's folder, so that it can be renamed or linked there; short,
   // so that it fits wherever the file's own name fits.
-  const std::string temp = FolderOf(path) + ".vlm-" + platform::RandomSuffix() + ".tmp";
+  const std::string temp = platform::FolderOf(path) + ".vlm-" + platform::RandomSuffix() + ".tmp";
   journal_.NoteTemporary(temp);
   return temp;
 }
@@ -206,7 +206,7 @@ void TSetRestorer::RestoreEntry(size_t k, const std::string& original) {
 
 void TSetRestorer::RemovePieces(const TBackupEntry& image) {
   const std::string& names = set_.PieceLines[static_cast<size_t>(image.PieceLine)];
-  const std::string folder = FolderOf(image.Name);
+  const std::string folder = platform::FolderOf(image.Name);
   const std::string ext = ExtensionOf(image.Name);
   for (size_t i = 0; i + 4 <= names.size(); i += 4) {
     const std::string piece = folder + names.substr(i, 4) + ext;

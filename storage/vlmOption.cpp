@@ -166,7 +166,7 @@ void LoadOptions() {
   const std::string path = OptionsPath();
   std::string data;
   if (!platform::ReadWholeFile(path, data)) {
-    throw EStreamError("Cannot open file \"" + path + "\". " + platform::ErrorText(errno));
+    throw EStreamError(platform::CannotOpenFileText(path, errno));
   }
   const std::vector<std::string> lines = SplitTextLines(data);
   // Line 1 of the positional form is a number, which never starts with "[".
