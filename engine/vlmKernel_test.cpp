@@ -344,8 +344,8 @@ TEST_F(KernelTest, RestoreGivesBackTheTreeByteForByte) {
   // Every file the run wrote, pages and pieces, has its digest noted.
   TBackupSet set = ReadBackupSet(home / "Backup/0");
   size_t written = 0;
-  for (const auto& [name, content] : after) {
-    if (before.count(name) && before.at(name) == content) continue;
+  for (const auto& [name, content] : testsupport::FilesOf(after)) {
+    if (before.count(name) && before.at(name).Content == content) continue;
     ++written;
     EXPECT_EQ(set.Digests[site.path() + "/" + name], Sha256Hex(content)) << name;
   }
