@@ -22,6 +22,11 @@ class DirFormTest : public ::testing::Test {
   void SetUp() override { form_ = std::make_unique<TMainForm>(Paths{}); }
   void TearDown() override { form_.reset(); }
 
+  // Adds to the main window's list, as the program's reading windows do.
+  TAddPages AddToList() {
+    return [this](const Paths& paths, TDirForm& progress) { form_->AddFiles(paths, progress); };
+  }
+
   Paths Sorted(Paths paths) const {
     std::sort(paths.begin(), paths.end());
     return paths;
@@ -46,7 +51,7 @@ TEST_F(DirFormTest, ReadsSubfoldersOnlyWhenTheOptionsSaySo) {
 
 TEST_F(DirFormTest, WindowGoesThroughItsStatesAndClosesItself) {
   home_.Write("site/a.htm", "a");
-  TDirForm reading(*form_, true, home_ / "site/", {});
+  TDirForm reading(AddToList(), true, home_ / "site/", {});
   EXPECT_FALSE(apptest::Child<TBusyAnimation>(&reading, "aniFind")->isVisibleTo(&reading));
   EXPECT_FALSE(apptest::Child<QProgressBar>(&reading, "prbDir")->isVisibleTo(&reading));
   std::vector<QString> titles;
@@ -83,7 +88,7 @@ TEST_F(DirFormTest, WindowGoesThroughItsStatesAndClosesItself) {
 
 TEST_F(DirFormTest, AFolderWithoutPagesAddsNothingAndShowsNoBar) {
   home_.Write("site/readme.txt", "r");
-  TDirForm reading(*form_, true, home_ / "site/", {});
+  TDirForm reading(AddToList(), true, home_ / "site/", {});
   reading.exec();
   EXPECT_TRUE(reading.Found().empty());
   EXPECT_FALSE(apptest::Child<QProgressBar>(&reading, "prbDir")->isVisibleTo(&reading));
@@ -99,7 +104,7 @@ TEST_F(DirFormTest, FirstCancelStopsTheReadingSecondStopsTheAdding) {
       home_.Write("site/f" + std::to_string(folder) + "/p" + std::to_string(page) + ".htm", "p");
     }
   }
-  TDirForm reading(*form_, true, home_ / "site/", {});
+  TDirForm reading(AddToList(), true, home_ / "site/", {});
   int cancels = 0;
   size_t foundAtFirstCancel = 0;
   QTimer presser;
@@ -127,7 +132,7 @@ TEST_F(DirFormTest, FirstCancelStopsTheReadingSecondStopsTheAdding) {
 
 TEST_F(DirFormTest, FileModeOnlyAdds) {
   const std::string page = home_.Write("one.htm", "1");
-  TDirForm adding(*form_, false, {}, {page, home_ / "gone.htm"});
+  TDirForm adding(AddToList(), false, {}, {page, home_ / "gone.htm"});
   adding.exec();
   EXPECT_EQ(form_->FilePaths(), Paths{page});
   EXPECT_EQ(adding.Title(), "Adding Files...");
