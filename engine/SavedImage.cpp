@@ -4,6 +4,7 @@
 
 #include "engine/TableMarkup.h"
 #include "platform/Exception.h"
+#include "platform/Path.h"
 
 std::vector<std::string> TSavedImage::SourcesToDelete() const {
   std::unordered_set<std::string> seen;
@@ -91,7 +92,7 @@ void TSavedImage::BuildTable(const std::string& linkTag, const std::string& clos
     throw Exception("Saved image: no entry found to build a table for");
   }
   const TImageGeometry& g = Geometries_[FoundIndex_];
-  std::string ext = ExtensionOf(Paths_[FoundIndex_]);
+  const std::string ext = platform::ExtensionOf(Paths_[FoundIndex_]);
   TTableSpec spec;
   spec.Width = g.Width;
   spec.Height = g.Height;
@@ -115,11 +116,4 @@ void TSavedImage::KeepSource(int32_t index) {
   if (index < 0 || index > LastIndex_)
     throw Exception("Saved image: no entry " + std::to_string(index));
   Kept_[index] = true;
-}
-
-std::string ExtensionOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  size_t dot = path.rfind('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-  return path.substr(dot);
 }

@@ -89,7 +89,3 @@ class TSavedImage {
   // Path -> its first entry, so Find need not scan.
   std::unordered_map<std::string, int32_t> Index_;
 };
-
-// The extension of the file named by `path` with its dot, as written (".JPG"),
-// or empty when its name has no dot.
-std::string ExtensionOf(const std::string& path);

@@ -5,6 +5,7 @@
 #include "engine/TableMarkup.h"
 #include "platform/Exception.h"
 #include "platform/File.h"
+#include "platform/Path.h"
 #include "testsupport/TempDir.h"
 
 namespace {
@@ -84,9 +85,9 @@ TEST(SavedImage, BuildTableRepeatsTheFirstTableWithTheCurrentLinkAndFolder) {
 }
 
 TEST(SavedImage, ExtensionIsTakenFromTheFileNameOnly) {
-  EXPECT_EQ(ExtensionOf("/a.b/c.Gif"), ".Gif");
-  EXPECT_EQ(ExtensionOf("/a.b/c"), "");
-  EXPECT_EQ(ExtensionOf("c.jpeg"), ".jpeg");
+  EXPECT_EQ(platform::ExtensionOf("/a.b/c.Gif"), ".Gif");
+  EXPECT_EQ(platform::ExtensionOf("/a.b/c"), "");
+  EXPECT_EQ(platform::ExtensionOf("c.jpeg"), ".jpeg");
 }
 
 TEST(SavedImage, SourcesToDeleteAreEveryPathOnceExceptKeptOnes) {

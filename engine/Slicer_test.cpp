@@ -12,10 +12,11 @@
 #include "engine/JpegCodec.h"
 #include "engine/TableMarkup.h"
 #include "engine/WorkerPool.h"
-#include "testsupport/TestImages.h"
 #include "platform/Exception.h"
 #include "platform/File.h"
+#include "platform/Path.h"
 #include "testsupport/TempDir.h"
+#include "testsupport/TestImages.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ struct SliceRun {
     TSliceTarget t;
     t.ImagePath = dir / file;
     t.ImageFolder = dir.path() + "/";
-    t.ImageExt = ExtensionOf(file);
+    t.ImageExt = platform::ExtensionOf(file);
     t.SrcDir = "pics/";
     return t;
   }
@@ -216,7 +217,7 @@ TEST(Slicer, EachPieceHoldsTheBytesOfItsRectangleSavedOnItsOwn) {
       ASSERT_EQ(reported.size(), 6u) << c.file;
       if (firstNames.empty()) firstNames = pieces;
       EXPECT_EQ(pieces, firstNames) << c.file << " on " << workers << " workers";
-      const std::string ext = ExtensionOf(c.file);
+      const std::string ext = platform::ExtensionOf(c.file);
       for (size_t i = 0; i < pieces.size(); ++i) {
         const std::string at = std::string(c.file) + " piece " + std::to_string(i) + " on " +
                                std::to_string(workers) + " workers";

@@ -12,6 +12,13 @@ std::string FolderOf(std::string_view path) {
   return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
 }
 
+std::string ExtensionOf(std::string_view path) {
+  const size_t slash = path.rfind('/');
+  const size_t dot = path.rfind('.');
+  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return {};
+  return std::string(path.substr(dot));
+}
+
 std::string FolderNameOf(std::string_view path) {
   const size_t slash = path.rfind('/');
   if (slash == std::string_view::npos) return {};

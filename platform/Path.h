@@ -14,6 +14,10 @@ std::string FileNameOf(std::string_view path);
 // empty when `path` holds no "/".
 std::string FolderOf(std::string_view path);
 
+// The extension of the file `path` names, with its dot and as written
+// (".Gif"); empty when its name has none.
+std::string ExtensionOf(std::string_view path);
+
 // The folder part of `path` as shown to a user: without the trailing "/",
 // the root staying "/"; empty when `path` holds no "/".
 std::string FolderNameOf(std::string_view path);

@@ -1,7 +1,7 @@
 #include "storage/SetRestore.h"
 
-#include <algorithm>
 #include <cerrno>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/File.h"
@@ -12,14 +12,6 @@
 #include "storage/Sha256.h"
 
 namespace {
-
-
-std::string ExtensionOf(const std::string& path) {
-  size_t dot = path.rfind('.');
-  size_t slash = path.rfind('/');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-  return path.substr(dot);
-}
 
 // Gives the complete file `temp` the name `name` only while nothing stands
 // there, and drops the temporary name. Where the file system has no hard
@@ -99,25 +91,20 @@ bool TSetRestorer::IsOurs(const TBackupEntry& entry, const std::string& current,
 
 bool TSetRestorer::KeepAside(size_t k, const std::string& path, const std::string& current,
                              uint32_t mode) {
+  auto noCopy = [&](int error) {
+    lastError_ = error;
+    report_.Skipped.push_back(
+        path + ": changed since the run, and no copy could be kept: " + platform::ErrorText(error));
+    return false;
+  };
   for (int n = 0; n < 1000; ++n) {
     const std::string name = path + ".before-restore" + (n ? "." + std::to_string(n) : "");
     if (platform::InspectFile(name).Exists) continue;
     const std::string temp = Temporary(path);
-    if (!platform::CreateNewFile(temp, current, mode & 0777)) {
-      lastError_ = errno;
-      report_.Skipped.push_back(path + ": changed since the run, and no copy could be kept: " +
-                                platform::ErrorText(lastError_));
-      return false;
-    }
+    if (!platform::CreateNewFile(temp, current, mode & 0777)) return noCopy(errno);
     journal_.NoteAside(k, name);
     if (GiveFreeName(temp, name)) return true;
-    const int error = errno;
-    if (error != EEXIST) {
-      lastError_ = error;
-      report_.Skipped.push_back(path + ": changed since the run, and no copy could be kept: " +
-                                platform::ErrorText(error));
-      return false;
-    }
+    if (errno != EEXIST) return noCopy(errno);
   }
   report_.Skipped.push_back(path + ": changed since the run, and every name for a copy is taken");
   return false;
@@ -207,7 +194,7 @@ void TSetRestorer::RestoreEntry(size_t k, const std::string& original) {
 void TSetRestorer::RemovePieces(const TBackupEntry& image) {
   const std::string& names = set_.PieceLines[static_cast<size_t>(image.PieceLine)];
   const std::string folder = platform::FolderOf(image.Name);
-  const std::string ext = ExtensionOf(image.Name);
+  const std::string ext = platform::ExtensionOf(image.Name);
   for (size_t i = 0; i + 4 <= names.size(); i += 4) {
     const std::string piece = folder + names.substr(i, 4) + ext;
     const platform::FileFacts facts = platform::InspectFile(piece);
@@ -259,16 +246,16 @@ TRestoreReport TSetRestorer::Run(const TRestoreProgress& progress) {
   size_t images = 0;
   for (const auto& entry : entries) images += entry.PieceLine >= 0;
   const size_t total = entries.size() + images;
+  // The oldest entry of each path holds what stood there before the run.
+  std::unordered_map<std::string, size_t> oldest;
+  for (size_t k = 0; k < entries.size(); ++k) oldest.emplace(entries[k].Name, k);
   size_t done = 0;
   for (size_t k = entries.size(); k-- > 0;) {
     const TBackupEntry& entry = entries[k];
     if (progress) progress(entry.Name, done, total);
     ++done;
     // An older entry of the same path (handled later) wins; skip the newer.
-    const bool olderExists =
-        std::any_of(entries.begin(), entries.begin() + static_cast<long>(k),
-                    [&](const TBackupEntry& e) { return e.Name == entry.Name; });
-    if (olderExists) continue;
+    if (oldest.at(entry.Name) != k) continue;
     if (entry.Name.size() == static_cast<size_t>(kBackupNameSize)) {
       report_.Skipped.push_back(entry.Name + ": the recorded path may be cut short");
       continue;
