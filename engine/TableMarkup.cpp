@@ -6,6 +6,7 @@
 #include "engine/LayeredMarkup.h"
 #include "engine/TagAttributes.h"
 #include "platform/Exception.h"
+#include "platform/Path.h"
 
 namespace {
 
@@ -17,14 +18,6 @@ std::string LeadingDigits(std::string_view value) {
   size_t start = i;
   while (i < value.size() && value[i] >= '0' && value[i] <= '9') ++i;
   return std::string(value.substr(start, i - start));
-}
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
-  return out;
 }
 
 // The vertical alignment an IMG's ALIGN value gives, or empty.
@@ -63,7 +56,7 @@ std::string CarriedAttributes(std::string_view tagText, int32_t width, bool resp
   }
   if (FindAttribute(attributes, "hidden")) AppendAttribute(out, "hidden", "");
   if (const TTagAttribute* a = FindAttribute(attributes, "align")) {
-    const std::string align = Lower(a->Value);
+    const std::string align = platform::AsciiLower(a->Value);
     if (align == "left" || align == "right") {
       AppendAttribute(out, "align", align);
       // Browsers give a picture floated by ALIGN 3 pixels of room on the side

@@ -1,16 +1,14 @@
 #include "engine/TagAttributes.h"
 
-namespace {
+#include "engine/TagScan.h"
+#include "platform/Path.h"
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+namespace {
 
 bool SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
-    if (x != y) return false;
+    if (platform::AsciiLower(a[i]) != platform::AsciiLower(b[i])) return false;
   }
   return true;
 }
@@ -20,20 +18,20 @@ bool SameName(std::string_view a, std::string_view b) {
 std::vector<TTagAttribute> ReadTagAttributes(std::string_view tag) {
   std::vector<TTagAttribute> attributes;
   size_t i = 1;
-  while (i < tag.size() && !IsBlank(tag[i]) && tag[i] != '>' && tag[i] != '/') ++i;  // tag name
+  while (i < tag.size() && !IsTagBlank(tag[i]) && tag[i] != '>' && tag[i] != '/') ++i;  // tag name
   while (i < tag.size()) {
-    while (i < tag.size() && (IsBlank(tag[i]) || tag[i] == '/')) ++i;
+    while (i < tag.size() && (IsTagBlank(tag[i]) || tag[i] == '/')) ++i;
     if (i >= tag.size() || tag[i] == '>') break;
     TTagAttribute a;
     const size_t nameStart = i++;  // a name may begin with "="
-    while (i < tag.size() && !IsBlank(tag[i]) && tag[i] != '=' && tag[i] != '>' && tag[i] != '/')
+    while (i < tag.size() && !IsTagBlank(tag[i]) && tag[i] != '=' && tag[i] != '>' && tag[i] != '/')
       ++i;
     a.Name = std::string(tag.substr(nameStart, i - nameStart));
     size_t j = i;
-    while (j < tag.size() && IsBlank(tag[j])) ++j;
+    while (j < tag.size() && IsTagBlank(tag[j])) ++j;
     if (j < tag.size() && tag[j] == '=') {
       i = j + 1;
-      while (i < tag.size() && IsBlank(tag[i])) ++i;
+      while (i < tag.size() && IsTagBlank(tag[i])) ++i;
       a.HasValue = true;
       if (i < tag.size() && (tag[i] == '"' || tag[i] == '\'')) {
         const char quote = tag[i++];
@@ -43,7 +41,7 @@ std::vector<TTagAttribute> ReadTagAttributes(std::string_view tag) {
         i = end + 1;
       } else {
         const size_t start = i;
-        while (i < tag.size() && !IsBlank(tag[i]) && tag[i] != '>') ++i;
+        while (i < tag.size() && !IsTagBlank(tag[i]) && tag[i] != '>') ++i;
         a.Value = std::string(tag.substr(start, i - start));
       }
     }
