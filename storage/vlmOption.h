@@ -56,8 +56,8 @@ struct TOptions {
 // The process's one options record; empty until LoadOptions.
 extern TOptions Options;
 
-// Reads GetProgramDir() + "/vlm.ini" into Options, in either of its two
-// forms:
+// Reads the options file (GetOptionsFile(), storage/ProgramFolders.h) into
+// Options, in either of its two forms:
 //  - the keyed form, first line kOptionsHeader, then "Key=value" lines and
 //    one "FileType=ext,description" line per file type;
 //  - the older positional form of 16 fixed lines and then one "ext,description"
@@ -70,8 +70,8 @@ extern TOptions Options;
 // old ones.
 void LoadOptions();
 
-// Writes Options to GetProgramDir() + "/vlm.ini" in the keyed form, replacing
-// the whole file. Its first line is no number, so a version that knows only
+// Writes Options to the options file (GetOptionsFile()) in the keyed form,
+// replacing the whole file. Its first line is no number, so a version that knows only
 // the positional form refuses the file instead of misreading it. The file
 // keeps its owner and mode. Raises EStreamError ("Cannot create file ...",
 // naming the file that could not be made) when the file cannot be written,
