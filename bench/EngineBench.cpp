@@ -66,7 +66,10 @@ void CutFile(benchmark::State& state, ImageKind kind, const std::string& file, c
       state.SkipWithError("source does not decode");
       break;
     }
-    TSliceTarget target{folder + "/source" + ext, folder + "/", ext, "", ""};
+    TSliceTarget target;
+    target.ImagePath = folder + "/source" + ext;
+    target.ImageFolder = folder + "/";
+    target.ImageExt = ext;
     std::string table = SliceImage(image, kind, target, "", "", options, names, saved, nullptr);
     benchmark::DoNotOptimize(table.data());
     pixels += static_cast<int64_t>(image.Bitmap.Width) * image.Bitmap.Height;
