@@ -20,7 +20,9 @@ constexpr ScrambledText kHeadSnippet1(
     "var(--vlm-v,0px) var(--vlm-l,var(--vlm-h,0px));padding:0;"
     "border-collapse:collapse;border-spacing:0;text-indent:0}"
     "table[data-vlm][style*=\"--vlm-w\"]{width:calc(var(--vlm-w) + var(--vlm-f,0px));"
-    "min-width:var(--vlm-m,0px)}}"
+    "min-width:var(--vlm-m,0px)}"
+    "table[data-vlm][style*=\"--vlm-va:baseline-middle\"]{"
+    "vertical-align:-webkit-baseline-middle;vertical-align:-moz-middle-with-baseline}}"
     "img{-webkit-user-drag:none;-webkit-user-select:none;user-select:none}</style>");
 
 // Written without "&" and "<", so that it stays well-formed XML. It keeps

@@ -20,12 +20,15 @@ std::string LeadingDigits(std::string_view value) {
   return std::string(value.substr(start, i - start));
 }
 
-// The vertical alignment an IMG's ALIGN value gives, or empty.
+// The vertical alignment an IMG's ALIGN value gives, or empty. MIDDLE and
+// CENTER put the picture's middle on the text's baseline, which CSS has no
+// common keyword for: the head snippet turns "baseline-middle" into each
+// browser's own.
 std::string_view VerticalAlign(const std::string& align) {
   if (align == "top") return "top";
   if (align == "texttop") return "text-top";
-  if (align == "middle" || align == "absmiddle" || align == "abscenter" || align == "center")
-    return "middle";
+  if (align == "middle" || align == "center") return "baseline-middle";
+  if (align == "absmiddle" || align == "abscenter") return "middle";
   if (align == "absbottom") return "bottom";
   if (align == "bottom" || align == "baseline") return "baseline";
   return {};

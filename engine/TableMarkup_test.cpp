@@ -138,6 +138,7 @@ TEST(TableMarkup, CarriesTheImagesAttributes) {
        TMarkup::Table,
        {"--vlm-va:middle;", " height=\"10\""},
        {"align="}},
+      {"<img src=a.gif align=Center>", TMarkup::Table, {"--vlm-va:baseline-middle;"}, {"align="}},
       {"<img src=a.gif id=pic width=10 alt=\"x<y\" style=\"margin:0\" srcset=\"b.gif 2x\" ismap>",
        TMarkup::Layered,
        {" id=\"pic\"", " width=\"10\"", " alt=\"x&lt;y\"", " ismap=\"\"", " data-vlm=\"\"",
