@@ -135,10 +135,11 @@ TPageOutcome TProtectionRun::ProtectPage(const std::string& pagePath) {
       throw EFileHandlerError(104, "Can not back up file " + pagePath +
                                        ": its path is longer than 254 bytes");
     }
-    Backup_->AddEntry(page->FileSize(), pagePath, text);
+    Backup_->StageEntry(page->FileSize(), pagePath, text);
+    Backup_->AddWriting(pagePath, output);
+    Backup_->Commit();
     NoteWrittenFolder(pageFolder);
     WritePage(*page, output, text);
-    Backup_->AddWritten(pagePath, output);
   } catch (const EFileHandlerError& e) {
     KeepSourcesOfPage();
     References_.NoteText(text);

@@ -98,62 +98,127 @@ TImageBackupMaker::TImageBackupMaker(const std::string& folder) {
   platform::SyncFolder(platform::FolderOf(BaseName_));
 }
 
-void TImageBackupMaker::CutBack(int64_t dataLength, int64_t indexLength, int64_t listLength) {
-  bool ok = DataFile_.Truncate(dataLength) && IndexFile_.Truncate(indexLength) &&
-            ImageListFile_.Truncate(listLength);
+TImageBackupMaker::~TImageBackupMaker() { Close(); }
+
+void TImageBackupMaker::CutBack() {
+  bool ok = DataFile_.Truncate(CommittedData_) && IndexFile_.Truncate(IndexLength_) &&
+            ImageListFile_.Truncate(ListLength_);
+  DataLength_ = CommittedData_;
+  StagedRecords_.clear();
+  StagedLines_.clear();
+  StagedImages_ = StagedLineCount_ = 0;
+  // The files of the group will not be written.
+  if (DigestsDue_) PendingDigests_.resize(DueFrom_);
+  DigestsDue_ = false;
   // A set that cannot be cut back to its last complete entry takes no more:
   // anything added after it could not be told apart from the torn entry.
-  if (!ok) Broken_ = true;
+  // Nor does one whose last image on disk lost its line: later lines would
+  // be matched to the wrong images.
+  if (!ok || CommittedImages_ > CommittedLines_) Broken_ = true;
 }
 
-void TImageBackupMaker::AddEntry(int32_t size, const std::string& fileName,
-                                 std::string_view content) {
+void TImageBackupMaker::StageEntry(int32_t size, const std::string& fileName,
+                                   std::string_view content) {
   const std::string dataName = BaseName_ + ".dat";
   if (Broken_) throw EFileWriteError(dataName);
   content = content.substr(0, static_cast<size_t>(std::max(size, 0)));
-  if (!DataFile_.WriteAt(content.data(), static_cast<int64_t>(content.size()), DataLength_) ||
-      !DataFile_.Sync()) {
-    CutBack(DataLength_, IndexLength_, ListLength_);
+  if (!DataFile_.WriteAt(content.data(), static_cast<int64_t>(content.size()), DataLength_)) {
+    // Only this entry's bytes go; those staged before stay where they are.
+    if (!DataFile_.Truncate(DataLength_)) Broken_ = true;
     throw EFileWriteError(dataName);
   }
   struct stat st;
   const int32_t mode =
       ::stat(fileName.c_str(), &st) == 0 ? static_cast<int32_t>(st.st_mode & 0777) : -1;
   const auto record = TBackupIndexRecord::Make(fileName, size, mode).Encode();
-  if (!IndexFile_.WriteAt(record.data(), kBackupRecordSize, IndexLength_) || !IndexFile_.Sync()) {
-    CutBack(DataLength_, IndexLength_, ListLength_);
+  StagedRecords_.append(record.data(), record.size());
+  StagedImages_ += IsImageBackupPath(fileName);
+  DataLength_ += static_cast<int64_t>(content.size());
+}
+
+void TImageBackupMaker::StagePieceNames(const std::string& names) {
+  StagedLines_ += names + "\r\n";
+  ++StagedLineCount_;
+}
+
+void TImageBackupMaker::Commit() {
+  if (Broken_) {
+    CutBack();
+    throw EFileWriteError(BaseName_ + ".dat");
+  }
+  if (DataLength_ != CommittedData_ && !DataFile_.Sync()) {
+    CutBack();
+    throw EFileWriteError(BaseName_ + ".dat");
+  }
+  if (!StagedRecords_.empty() &&
+      (!IndexFile_.WriteAt(StagedRecords_.data(), static_cast<int64_t>(StagedRecords_.size()),
+                           IndexLength_) ||
+       !IndexFile_.Sync())) {
+    CutBack();
     throw EFileWriteError(BaseName_ + ".ind");
   }
-  DataLength_ += static_cast<int64_t>(content.size());
-  IndexLength_ += kBackupRecordSize;
+  const int64_t indexLength = IndexLength_ + static_cast<int64_t>(StagedRecords_.size());
+  if (!StagedLines_.empty() &&
+      (!ImageListFile_.WriteAt(StagedLines_.data(), static_cast<int64_t>(StagedLines_.size()),
+                               ListLength_) ||
+       !ImageListFile_.Sync())) {
+    // The records just forced go too, and with them any image whose line
+    // was lost with this group.
+    CutBack();
+    throw EFileWriteError(BaseName_ + ".img");
+  }
+  CommittedData_ = DataLength_;
+  IndexLength_ = indexLength;
+  ListLength_ += static_cast<int64_t>(StagedLines_.size());
+  CommittedImages_ += StagedImages_;
+  CommittedLines_ += StagedLineCount_;
+  StagedRecords_.clear();
+  StagedLines_.clear();
+  StagedImages_ = StagedLineCount_ = 0;
+  if (DigestsDue_) WriteDigests();
+}
+
+void TImageBackupMaker::AddEntry(int32_t size, const std::string& fileName,
+                                 std::string_view content) {
+  StageEntry(size, fileName, content);
+  Commit();
 }
 
 void TImageBackupMaker::AddPieceNames(const std::string& names) {
-  const std::string listName = BaseName_ + ".img";
-  if (Broken_) throw EFileWriteError(listName);
-  std::string line = names + "\r\n";
-  if (!ImageListFile_.WriteAt(line.data(), static_cast<int64_t>(line.size()), ListLength_) ||
-      !ImageListFile_.Sync()) {
-    CutBack(DataLength_, IndexLength_, ListLength_);
-    // The image's entry is on disk without its line; later lines would be
-    // matched to the wrong images, so the set takes nothing more.
-    Broken_ = true;
-    throw EFileWriteError(listName);
-  }
-  ListLength_ += static_cast<int64_t>(line.size());
+  StagePieceNames(names);
+  Commit();
+}
+
+void TImageBackupMaker::AddWriting(const std::string& path, std::string_view bytes) {
+  if (!DigestsDue_) DueFrom_ = PendingDigests_.size();
+  PendingDigests_ += DigestLine(path, bytes);
+  DigestsDue_ = true;
 }
 
 void TImageBackupMaker::AddWritten(const std::string& path, std::string_view bytes) {
-  if (DigestsBroken_) return;
-  const std::string line = DigestLine(path, bytes);
-  if (!DigestFile_.WriteAt(line.data(), static_cast<int64_t>(line.size()), DigestLength_) ||
+  PendingDigests_ += DigestLine(path, bytes);
+}
+
+void TImageBackupMaker::WriteDigests() {
+  DigestsDue_ = false;
+  if (PendingDigests_.empty() || DigestsBroken_) {
+    PendingDigests_.clear();
+    return;
+  }
+  if (!DigestFile_.WriteAt(PendingDigests_.data(), static_cast<int64_t>(PendingDigests_.size()),
+                           DigestLength_) ||
       !DigestFile_.Sync()) {
     // A torn line ends the list for readers: when it cannot be cut away,
     // nothing may follow it.
     if (!DigestFile_.Truncate(DigestLength_)) DigestsBroken_ = true;
-    return;
+  } else {
+    DigestLength_ += static_cast<int64_t>(PendingDigests_.size());
   }
-  DigestLength_ += static_cast<int64_t>(line.size());
+  PendingDigests_.clear();
+}
+
+void TImageBackupMaker::Close() {
+  if (!PendingDigests_.empty()) WriteDigests();
 }
 
 bool IsImageBackupPath(std::string_view path) {

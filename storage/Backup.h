@@ -16,9 +16,10 @@
 //   N.img  one CR LF line per sliced image: its piece names, 4 letters each.
 //   N.sum  the digest of every file the run wrote (see DigestList.h).
 //
-// Every entry reaches the disk before the caller goes on: the data first,
-// then its record, so a record never points past the data, and a crash at
-// any moment leaves a set that restores every file changed so far.
+// Entries reach the disk before the files they save change: the data first,
+// then the records, so a record never points past the data, then the image
+// lines, so a line never names an image the index lacks; a crash at any
+// moment leaves a set that restores every file changed so far.
 //
 // The name field's bytes past the name are free. When the name leaves the
 // last two of them free (252 bytes or fewer), they hold the file's read,
@@ -49,14 +50,24 @@ struct TBackupIndexRecord {
 // folder + N + ".ind" does not exist.
 std::string UniqueBaseName(const std::string& folder);
 
-// The index, data and image-list files of one set, open for the whole run.
-// Not copyable. Raises Exception from the constructor when any of the three
-// files cannot be made; nothing else is left open then.
+// The four files of one set, open for the whole run. Not copyable. Raises
+// Exception from the constructor when any of them cannot be made; nothing
+// else is left open then.
+//
+// Entries are added in groups: StageEntry writes a file's old bytes and
+// keeps its record, StagePieceNames keeps an image's line, and Commit forces
+// the data to the disk, then writes and forces the records, then the lines,
+// then the digests of the files about to be written. Nothing staged may be
+// relied on before Commit returns; one Commit costs one forced write per
+// file however many entries it carries. AddEntry and AddPieceNames stage
+// and commit one thing.
 class TImageBackupMaker {
  public:
   explicit TImageBackupMaker(const std::string& folder);
   TImageBackupMaker(const TImageBackupMaker&) = delete;
   TImageBackupMaker& operator=(const TImageBackupMaker&) = delete;
+  // Writes and forces the digests still pending, as Close does.
+  ~TImageBackupMaker();
 
   // Adds one file's old bytes (exactly `size` of them) and its record, both
   // forced to the disk. The record keeps the permission bits `fileName` has
@@ -68,30 +79,70 @@ class TImageBackupMaker {
   // EFileWriteError (104).
   void AddPieceNames(const std::string& names);
 
-  // Notes that the run has written `bytes` to `path` (a page or a piece), once
-  // the file is complete, forced to the disk. A restore then knows whether
-  // the file still holds what the run left. Raises nothing: a digest that
-  // cannot be written only leaves that file to be judged as in a set
-  // without digests.
+  // Writes a file's old bytes after those staged before, without forcing
+  // them, and keeps its record for the next Commit. Raises EFileWriteError
+  // (104) when the bytes cannot be written: only this entry is dropped.
+  void StageEntry(int32_t size, const std::string& fileName, std::string_view content);
+  // Keeps the piece names of the image staged or added last for the next
+  // Commit.
+  void StagePieceNames(const std::string& names);
+  // Forces everything staged to the disk, in the order that keeps the set
+  // readable at any moment: data, records, lines, digests. Raises
+  // EFileWriteError (104); every staged entry and line is then cut away
+  // (the set takes nothing more when that fails, or when an image already
+  // on disk thereby lost its line).
+  void Commit();
+  bool HasStaged() const { return !StagedRecords_.empty() || !StagedLines_.empty(); }
+  // Bytes of old contents staged since the last Commit.
+  int64_t StagedBytes() const { return DataLength_ - CommittedData_; }
+
+  // Notes that the run is about to write `bytes` over `path` (a page whose
+  // entry is staged). The digest reaches the disk with the next Commit, so
+  // before the page changes: a restore then always knows whether the page
+  // still holds what the run left. A Commit that fails drops it.
+  void AddWriting(const std::string& path, std::string_view bytes);
+  // Notes that the run has written `bytes` to the new file `path` (a
+  // piece), once the file is complete. The digest may lag the file: it is
+  // written at the next Commit that writes digests, or by Close. A piece
+  // without one is removed by a restore all the same.
   void AddWritten(const std::string& path, std::string_view bytes);
+  // Writes the digests still pending and forces them. Raises nothing: a
+  // digest that cannot be written only leaves that file to be judged as in
+  // a set without digests.
+  void Close();
 
   const std::string& BaseName() const { return BaseName_; }
   // True while every entry handed in so far is complete on disk.
   bool Complete() const { return !Broken_; }
 
  private:
-  void CutBack(int64_t dataLength, int64_t indexLength, int64_t listLength);
+  void CutBack();
+  void WriteDigests();
 
   std::string BaseName_;
   platform::File IndexFile_;
   platform::File DataFile_;
   platform::File ImageListFile_;
   platform::File DigestFile_;
+  // Lengths on disk; DataLength_ includes the staged, unforced data.
   int64_t DataLength_ = 0;
-  int64_t DigestLength_ = 0;
-  bool DigestsBroken_ = false;
+  int64_t CommittedData_ = 0;
   int64_t IndexLength_ = 0;
   int64_t ListLength_ = 0;
+  int64_t DigestLength_ = 0;
+  std::string StagedRecords_;
+  std::string StagedLines_;
+  int StagedImages_ = 0;
+  int StagedLineCount_ = 0;
+  // Images on disk in the index, and lines on disk in the list.
+  int64_t CommittedImages_ = 0;
+  int64_t CommittedLines_ = 0;
+  std::string PendingDigests_;
+  // Pending digests from DueFrom_ on belong to files of the staged group,
+  // not written yet; they go to the disk with it, or go with it.
+  bool DigestsDue_ = false;
+  size_t DueFrom_ = 0;
+  bool DigestsBroken_ = false;
   bool Broken_ = false;
 };
 

@@ -8,6 +8,7 @@
 #include "platform/File.h"
 #include "testsupport/TempDir.h"
 #include "storage/BackupSet.h"
+#include "storage/DigestList.h"
 #include "storage/GlobalLib.h"
 #include "storage/SetRestore.h"
 
@@ -59,12 +60,32 @@ TEST(Backup, FilesHoldRecordsDataAndNameLinesByteForByte) {
     TImageBackupMaker maker(folder);
     maker.AddEntry(3, "/site/a.gif", "GIF");
     maker.AddPieceNames("abcdefgh");
-    maker.AddEntry(0, "/site/empty.bmp", "");
-    maker.AddEntry(2, path255, "xy");
-    maker.AddEntry(70000, path259, std::string(70000, 'z'));
-    maker.AddEntry(4, "/site/index.htm", "<p>\n");
+    // A piece's digest waits for the next group that carries a page's.
+    maker.AddWritten("/site/abcd.gif", "piece");
+    // A group: nothing of it is in the index or the list before Commit.
+    maker.StageEntry(0, "/site/empty.bmp", "");
+    maker.StageEntry(2, path255, "xy");
+    maker.StageEntry(70000, path259, std::string(70000, 'z'));
+    maker.StagePieceNames("mnop");
+    EXPECT_EQ(maker.StagedBytes(), 70002);
+    EXPECT_EQ(dir.Read("Backup/0.ind").size(), 260u);
+    EXPECT_EQ(dir.Read("Backup/0.img"), "abcdefgh\r\n");
+    maker.Commit();
+    EXPECT_EQ(dir.Read("Backup/0.sum"), "");
+    maker.StageEntry(4, "/site/index.htm", "<p>\n");
+    maker.AddWriting("/site/index.htm", "<table>");
+    maker.Commit();
+    EXPECT_FALSE(maker.HasStaged());
+    EXPECT_EQ(dir.Read("Backup/0.sum"), DigestLine("/site/abcd.gif", "piece") +
+                                            DigestLine("/site/index.htm", "<table>"))
+        << "a page's digest is on disk before the page changes";
     maker.AddPieceNames("ijkl");
+    maker.AddWritten("/site/ijkl.gif", "last");
   }
+  EXPECT_EQ(dir.Read("Backup/0.sum"), DigestLine("/site/abcd.gif", "piece") +
+                                          DigestLine("/site/index.htm", "<table>") +
+                                          DigestLine("/site/ijkl.gif", "last"))
+      << "closing the set writes the digests still pending";
   std::string index = dir.Read("Backup/0.ind");
   ASSERT_EQ(index.size(), 5u * 260);
   ExpectRecord(index, 0, "/site/a.gif", 3);
@@ -75,7 +96,7 @@ TEST(Backup, FilesHoldRecordsDataAndNameLinesByteForByte) {
   EXPECT_EQ(index.substr(3 * 260 + 256, 4), std::string("\x70\x11\x01\x00", 4));
   ExpectRecord(index, 4, "/site/index.htm", 4);
   EXPECT_EQ(dir.Read("Backup/0.dat"), "GIFxy" + std::string(70000, 'z') + "<p>\n");
-  EXPECT_EQ(dir.Read("Backup/0.img"), "abcdefgh\r\nijkl\r\n");
+  EXPECT_EQ(dir.Read("Backup/0.img"), "abcdefgh\r\nmnop\r\nijkl\r\n");
 }
 
 TEST(Backup, UnwritableFolderRefusesTheRun) {

@@ -5,8 +5,9 @@
 #include <string_view>
 
 // The fourth file of a backup set, N.sum, says what the run left behind: one
-// line for every file the run wrote (pages and pieces), added once the file
-// is complete:
+// line for every file the run wrote (pages and pieces). A page's line is on
+// disk before the page changes; a piece's line follows the piece and may lag
+// it, so a piece may have none (a restore removes it all the same):
 //   <SHA-256 of the bytes, 64 hex digits> SP <length of the path> SP <path> LF
 // The path's length comes first so that any byte may stand in a path. A
 // set made before this file existed has none; its files are judged as
