@@ -109,6 +109,17 @@ std::string BuildProtectedPage(std::string_view page, bool atag, const TTagProte
     out += snippets;
   }
 
+  // A table where a P is open would end the paragraph there, and the rest
+  // of its text would lose the paragraph's style: an OBJECT without data
+  // shows what it holds, and the parser does not look past it for a P.
+  TParagraphTracker paragraphs(page);
+  auto emitReplacement = [&](int at, const std::string& text) {
+    const bool wrap = text.starts_with("<table") && paragraphs.OpenAt(at);
+    if (wrap) out += "<object>";
+    out += text;
+    if (wrap) out += "</object>";
+  };
+
   size_t cursor = 0;
   std::string tag, linkTag, replacement;
   int a = FindImageTag(page, 1);
@@ -140,7 +151,7 @@ std::string BuildProtectedPage(std::string_view page, bool atag, const TTagProte
         if (protect(tag, std::string(), replacement)) {
           if (replacedTags) replacedTags->emplace_back(a, d);
           emitTo(a - 1);
-          out += replacement;
+          emitReplacement(a, replacement);
         } else {
           emitTo(d);
         }
@@ -157,7 +168,7 @@ std::string BuildProtectedPage(std::string_view page, bool atag, const TTagProte
               emitTo(a - 1);
               out += "</a>";
             }
-            out += replacement;
+            emitReplacement(a, replacement);
             if (l.End - d > 1) {
               out += linkTag;
               AppendFrom(page, d + 1, l.End - d - 1, out);

@@ -114,6 +114,47 @@ TEST(PageProcessor, UnterminatedTagsEndTheScanWithoutRepeatingText) {
   EXPECT_EQ(Rewrite("<a href=h"), Snippets() + "<a href=h" + TailSnippet());
 }
 
+// A table written where a P is open would end the paragraph: such a table
+// goes inside an OBJECT, which the parser does not look past.
+TEST(PageProcessor, ATableWhereAParagraphIsOpenGoesInsideAnObject) {
+  const struct {
+    std::string Page;
+    int Wrapped;  // tables put inside an OBJECT
+  } cases[] = {
+      {"<p>a <img src=x> b</p>", 1},
+      {"<P CLASS=n>a <span><b><IMG src=x></b></span></P>", 1},
+      {"<p>a <img src=x> <img src=x>", 2},
+      {"<p>a <a href=l><img src=x></a> b", 1},
+      {"<p><script>'</div>'</script><img src=x>", 1},
+      {"<p>a</p><img src=x>", 0},
+      {"<p>a<div><img src=x></div>", 0},
+      {"<p>a <h2>t</h2> <img src=x>", 0},
+      {"<table><tr><td><p>a</td><td><img src=x>", 0},
+      {"<!-- <p> --><img src=x>", 0},
+      {"<script>'<p>'</script><img src=x>", 0},
+      {"<p>a <img src=y>", 0},  // kept: nothing written
+  };
+  for (const auto& c : cases) {
+    const std::string out = BuildProtectedPage(c.Page, true, [](const std::string& tag, auto&, auto& r) {
+      if (tag.find("src=x") == std::string::npos) return false;
+      r = "<table></table>";
+      return true;
+    });
+    int wrapped = 0;
+    for (size_t at = out.find("<object><table></table></object>"); at != std::string::npos;
+         at = out.find("<object>", at + 1)) {
+      ++wrapped;
+    }
+    EXPECT_EQ(wrapped, c.Wrapped) << c.Page;
+  }
+  // The layered markup keeps an IMG, which a P may hold.
+  const std::string layered = BuildProtectedPage("<p>a <img src=x>", true, [](auto&, auto&, auto& r) {
+    r = "<img src=p.gif>";
+    return true;
+  });
+  EXPECT_EQ(layered.find("<object>"), std::string::npos);
+}
+
 TEST(PageProcessor, ManyTagsStayLinear) {
   std::string page;
   for (int i = 0; i < 20000; ++i) page += "<a href=q><img src=y>";

@@ -1,5 +1,8 @@
 #include "engine/TagScan.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "platform/Path.h"
 #include "storage/GlobalLib.h"
 
@@ -80,4 +83,83 @@ bool DeclaresViewport(std::string_view page) {
     if (name && platform::AsciiLower(name->Value) == "viewport") return true;
   }
   return false;
+}
+
+namespace {
+
+// Start tags that end an open P.
+constexpr std::string_view kClosesParagraph[] = {
+    "address", "article", "aside",   "blockquote", "center", "details", "dialog",  "dir",
+    "div",     "dl",      "dd",      "dt",         "fieldset", "figcaption", "figure", "footer",
+    "form",    "h1",      "h2",      "h3",         "h4",     "h5",      "h6",      "header",
+    "hgroup",  "hr",      "li",      "listing",    "main",   "menu",    "nav",     "ol",
+    "p",       "plaintext", "pre",   "search",     "section", "summary", "table",  "ul",
+    "xmp"};
+
+// Elements of running text: their end tags leave a P open.
+constexpr std::string_view kTextLevel[] = {
+    "a",      "abbr",    "acronym", "area",   "audio",  "b",       "bdi",      "bdo",
+    "big",    "br",      "button",  "canvas", "cite",   "code",    "data",     "datalist",
+    "del",    "dfn",     "em",      "embed",  "font",   "i",       "iframe",   "img",
+    "input",  "ins",     "kbd",     "label",  "map",    "mark",    "math",     "meter",
+    "nobr",   "noscript", "object", "optgroup", "option", "output", "picture", "progress",
+    "q",      "rp",      "rt",      "ruby",   "s",      "samp",    "script",   "select",
+    "small",  "source",  "span",    "strike", "strong", "style",   "sub",      "sup",
+    "svg",    "template", "textarea", "time", "track",  "tt",      "u",        "var",
+    "video",  "wbr"};
+
+// Elements whose content is text up to their own end tag.
+constexpr std::string_view kRawText[] = {"script", "style", "textarea", "title", "xmp"};
+
+template <size_t N>
+bool Holds(const std::string_view (&names)[N], std::string_view name) {
+  return std::find(std::begin(names), std::end(names), name) != std::end(names);
+}
+
+}  // namespace
+
+bool TParagraphTracker::OpenAt(int position) {
+  const size_t until = std::min(static_cast<size_t>(position - 1), page_.size());
+  while (at_ < until) {
+    const void* lt = std::memchr(page_.data() + at_, '<', until - at_);
+    if (!lt) {
+      at_ = until;
+      break;
+    }
+    size_t pos = static_cast<const char*>(lt) - page_.data();
+    if (page_.substr(pos, 4) == "<!--") {
+      const size_t end = page_.find("-->", pos + 4);
+      at_ = end == std::string_view::npos ? page_.size() : end + 3;
+      continue;
+    }
+    const bool endTag = pos + 1 < page_.size() && page_[pos + 1] == '/';
+    const size_t nameStart = pos + (endTag ? 2 : 1);
+    // A name is letters, then letters and digits (H1); longer ones are
+    // none that matter here.
+    auto inName = [&](size_t i) {
+      const char c = platform::AsciiLower(page_[i]);
+      return (c >= 'a' && c <= 'z') || (i > nameStart && c >= '0' && c <= '9');
+    };
+    size_t nameEnd = nameStart;
+    while (nameEnd < page_.size() && nameEnd - nameStart < 12 && inName(nameEnd)) ++nameEnd;
+    at_ = pos + 1;
+    if (nameEnd == nameStart || nameEnd >= page_.size()) continue;
+    const char after = page_[nameEnd];
+    if (!IsTagBlank(after) && after != '>' && after != '/') continue;
+    const std::string name = platform::AsciiLower(page_.substr(nameStart, nameEnd - nameStart));
+    if (endTag) {
+      if (name == "p" || !Holds(kTextLevel, name)) open_ = false;
+      continue;
+    }
+    if (name == "p") {
+      open_ = true;
+    } else if (Holds(kClosesParagraph, name)) {
+      open_ = false;
+    }
+    if (Holds(kRawText, name)) {
+      const int close = PosTextFrom(page_, "</" + platform::AsciiUpper(name), static_cast<int>(nameEnd) + 1);
+      at_ = close == 0 ? page_.size() : static_cast<size_t>(close - 1);
+    }
+  }
+  return open_;
 }

@@ -30,3 +30,24 @@ int FindTagEnd(std::string_view page, int start);
 // True when the page declares a viewport (a META tag named "viewport"):
 // a page made for narrow screens, whose pictures its CSS may scale.
 bool DeclaresViewport(std::string_view page);
+
+// Follows the page from its start, in order, far enough to say whether a
+// paragraph (P) is open at a position, as a browser's parser would see it:
+// a P start tag opens one; its end tag, the start of a block that a P cannot
+// hold (DIV, TABLE, UL, H1 and the like) and the end tag of any element that
+// is not text-level close it. Comments and the text of SCRIPT, STYLE,
+// TEXTAREA, TITLE and XMP are stepped over. A TABLE written where a P is
+// open would end the paragraph early, so the table of a picture there needs
+// a wrapper.
+class TParagraphTracker {
+ public:
+  explicit TParagraphTracker(std::string_view page) : page_(page) {}
+  // True when a P is open just before the 1-based `position`. Positions
+  // must not decrease from call to call.
+  bool OpenAt(int position);
+
+ private:
+  std::string_view page_;
+  size_t at_ = 0;
+  bool open_ = false;
+};
