@@ -209,12 +209,15 @@ TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFo
   }
   if (!IsAcceptableImageSize(w, h)) return leave(TLeaveReason::FormatNotHandled, "shown too large");
   if (scale && (w != image.Bitmap.Width || h != image.Bitmap.Height)) {
-    TBitmap scaled;
-    ScaleBitmap(image.Bitmap, w, h, scaled);
-    image.Bitmap = std::move(scaled);
-    if (!image.Alpha.Pixels.empty()) {
-      ScaleBitmap(image.Alpha, w, h, scaled);
-      image.Alpha = std::move(scaled);
+    if (candidate.Kind == ImageKind::GIF) {
+      // Picking pixels keeps a GIF's own colours (and its transparent
+      // key), so its pieces need no colour reduction.
+      TBitmap scaled;
+      ScaleBitmap(image.Bitmap, w, h, scaled);
+      image.Bitmap = std::move(scaled);
+    } else {
+      // Smoothly, as the browser showed the picture at that size.
+      ResamplePicture(image.Bitmap, image.Alpha, w, h);
     }
   }
   return TTagDecision::New;

@@ -21,3 +21,15 @@ bool IsAcceptableImageSize(int64_t w, int64_t h);
 // `src` must not be empty and must not be `dst`; w and h must satisfy
 // IsAcceptableImageSize.
 void ScaleBitmap(const TBitmap& src, int32_t w, int32_t h, TBitmap& dst);
+
+// Resamples `src` to w x h smoothly, as browsers show a picture at another
+// size: each axis on its own, enlarging by linear interpolation and reducing
+// with a cubic (Catmull-Rom) filter as wide as two target pixels each way,
+// so every source pixel counts. Same preconditions as ScaleBitmap.
+void ResampleBitmap(const TBitmap& src, int32_t w, int32_t h, TBitmap& dst);
+
+// ResampleBitmap for a picture with alpha (`alpha` holds it in all three
+// bytes of each pixel, or is empty for an opaque picture): colours are
+// mixed in proportion to their opacity, so a transparent pixel lends its
+// neighbours none of its hidden colour. Both bitmaps are replaced.
+void ResamplePicture(TBitmap& colour, TBitmap& alpha, int32_t w, int32_t h);
