@@ -62,6 +62,7 @@ bool DecodeImage(ImageKind kind, std::string_view fileBytes, TSourceImage& image
       image.Indexed = png.Indexed;
       image.IccName = std::move(png.IccName);
       image.IccProfile = std::move(png.IccProfile);
+      image.PngColour = png.Colour;
       break;
     }
     case ImageKind::WebP: {

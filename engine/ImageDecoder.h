@@ -6,6 +6,7 @@
 #include "engine/Bitmap.h"
 #include "engine/GifCodec.h"
 #include "engine/ImageKind.h"
+#include "engine/PngCodec.h"
 
 // A decoded source image and what of the source carries over to its pieces.
 struct TSourceImage {
@@ -20,6 +21,7 @@ struct TSourceImage {
   std::string IccName;   // the colour profile, carried into PNG, WebP and JPEG pieces
   // (a JPEG's only when it is for RGB, the colours its pieces are written in)
   std::string IccProfile;
+  TPngColour PngColour;  // a PNG's gAMA, cHRM and sRGB chunks, carried into its pieces
   // The GIF source's transparent pixels hold this colour, which no visible
   // pixel has; its pieces make it transparent again. Scaling keeps it, as
   // it picks pixels without mixing them.

@@ -270,12 +270,15 @@ TSourceImage Reassembled(ImageKind kind, const TSourceImage& image,
       const TPixelView color = ViewOf(image.Bitmap, x, y, pw, ph);
       const TPixelView alpha =
           image.Alpha.Pixels.empty() ? TPixelView() : ViewOf(image.Alpha, x, y, pw, ph);
-      pieces.push_back(kind == ImageKind::PNG
-                           ? EncodePng(color, alpha, image.Indexed, image.IccName, image.IccProfile)
-                           : EncodeWebp(color, alpha, image.Lossless, image.IccProfile));
+      pieces.push_back(kind == ImageKind::PNG ? EncodePng(color, alpha, image.Indexed, image.IccName,
+                                                          image.IccProfile, image.PngColour)
+                                              : EncodeWebp(color, alpha, image.Lossless, image.IccProfile));
       TSourceImage piece;
       EXPECT_TRUE(DecodeImage(kind, pieces.back(), piece));
       EXPECT_EQ(piece.IccProfile, image.IccProfile);
+      if (kind == ImageKind::PNG) {
+        EXPECT_TRUE(piece.PngColour == image.PngColour);
+      }
       for (int32_t py = 0; py < ph; ++py) {
         std::memcpy(whole.Bitmap.At(x, y + py), piece.Bitmap.Row(py), pw * 3);
         if (whole.Alpha.Pixels.empty()) continue;
@@ -298,8 +301,14 @@ TEST(ImageDecoder, PngAndLosslessWebpPiecesReassembleExactly) {
   for (const std::string* file : {&rgba, &indexed}) {
     TSourceImage image;
     ASSERT_TRUE(DecodeImage(ImageKind::PNG, *file, image));
-    image.IccName = "tiny";
-    image.IccProfile = TinyIccProfile();
+    // A profile on one, the chunks that describe sRGB on the other (a file
+    // has one or the other): browsers convert by them, so every piece has them.
+    if (file == &rgba) {
+      image.IccName = "tiny";
+      image.IccProfile = TinyIccProfile();
+    } else {
+      image.PngColour = {true, 45455, true, {31270, 32900, 64000, 33000, 30000, 60000, 15000, 6000}, 0};
+    }
     ASSERT_FALSE(image.Alpha.Pixels.empty());
     std::vector<std::string> pieces;
     const TSourceImage whole = Reassembled(ImageKind::PNG, image, pieces);

@@ -21,7 +21,8 @@ std::string_view TPieceWriter::Encode(ImageKind kind, const TPixelView& pixels,
       if (!Jpeg_) Jpeg_ = std::make_unique<TJpegEncoder>();
       return Jpeg_->Encode(pixels, source.Progressive, source.IccProfile);
     case ImageKind::PNG:
-      Other_ = EncodePng(pixels, alpha, source.Indexed, source.IccName, source.IccProfile);
+      Other_ = EncodePng(pixels, alpha, source.Indexed, source.IccName, source.IccProfile,
+                         source.PngColour);
       return Other_;
     case ImageKind::WebP:
       Other_ = EncodeWebp(pixels, alpha, source.Lossless, source.IccProfile);

@@ -109,6 +109,12 @@ bool DecodePng(std::string_view data, TPngImage& image) {
         image.IccName = name ? name : "ICC";
         image.IccProfile.assign(reinterpret_cast<const char*>(profile), profileLength);
       }
+      TPngColour& colour = image.Colour;
+      colour.HasGamma = png_get_gAMA_fixed(png, info, &colour.Gamma) != 0;
+      int32_t* c = colour.Chromaticities;
+      colour.HasChromaticities =
+          png_get_cHRM_fixed(png, info, &c[0], &c[1], &c[2], &c[3], &c[4], &c[5], &c[6], &c[7]) != 0;
+      if (png_get_sRGB(png, info, &colour.SrgbIntent) == 0) colour.SrgbIntent = -1;
       png_set_expand(png);  // palette to RGB, gray below 8 bits to 8, tRNS to alpha
       png_set_strip_16(png);
       png_set_gray_to_rgb(png);
@@ -172,7 +178,8 @@ bool BuildPalette(const TPixelView& color, const TPixelView& alpha, std::vector<
 }  // namespace
 
 std::string EncodePng(const TPixelView& color, const TPixelView& alpha, bool indexed,
-                      const std::string& iccName, const std::string& iccProfile) {
+                      const std::string& iccName, const std::string& iccProfile,
+                      const TPngColour& colour) {
   std::string out;
   std::string error;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, OnError, OnWarning);
@@ -207,6 +214,12 @@ std::string EncodePng(const TPixelView& color, const TPixelView& alpha, bool ind
                    reinterpret_cast<png_const_bytep>(iccProfile.data()),
                    static_cast<png_uint_32>(iccProfile.size()));
     }
+    if (colour.HasGamma) png_set_gAMA_fixed(png, info, colour.Gamma);
+    if (colour.HasChromaticities) {
+      const int32_t* c = colour.Chromaticities;
+      png_set_cHRM_fixed(png, info, c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]);
+    }
+    if (colour.SrgbIntent >= 0) png_set_sRGB(png, info, colour.SrgbIntent);
     png_write_info(png, info);
     const size_t width = static_cast<size_t>(color.Width);
     packed.resize(usePalette ? width : width * (hasAlpha ? 4 : 3));

@@ -78,12 +78,15 @@ gif leaf.gif -size 150x100 xc:'#ffffcc' \
 bmp stone.bmp None -size 100x80 radial-gradient:'#d8d0c0-#5a5248'
 
 # PNG: one with graded alpha, shown on a coloured background, and one with a
-# palette.
+# palette. The first keeps the gAMA and cHRM chunks ImageMagick writes, by
+# which browsers convert its colours (its pieces must carry them too); only
+# the chunks with dates are left out, so the file is the same on every run.
 cd "$site/images"
 convert -size 200x120 xc:none \
   -fill '#ff660080' -draw 'circle 70,60 70,10' \
   -fill '#0066ffc0' -draw 'rectangle 100,20 190,100' \
-  -fill '#00aa00' -draw 'polygon 20,110 60,70 100,110' -strip PNG32:glass.png
+  -fill '#00aa00' -draw 'polygon 20,110 60,70 100,110' \
+  -define png:exclude-chunks=date,time,bKGD,tEXt,zTXt,tIME PNG32:glass.png
 convert -size 160x96 xc:'#ffffcc' \
   -fill '#cc3333' -draw 'rectangle 8,8 70,88' \
   -fill '#3366cc' -draw 'circle 115,48 115,16' \
