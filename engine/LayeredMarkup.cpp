@@ -72,6 +72,16 @@ std::string BuildLayeredMarkup(const TTableSpec& spec, std::string_view pieceNam
     positions += rightPositions + downPositions;
     sizes += "," + sizes + "," + sizes;
   }
+  // The pieces stay inside the content box. Beneath them a layer without an
+  // image, clipped to the border box as an image's background is: a browser
+  // paints the background colour by the last layer's clip, so a colour the
+  // page gives the picture still shows through its padding.
+  const size_t layers = static_cast<size_t>(spec.Rows) * spec.Cols * (spec.Opaque ? 3 : 1);
+  std::string clips;
+  for (size_t i = 0; i < layers; ++i) clips += "content-box,";
+  images += ",none";
+  positions += ",0% 0%";
+  sizes += ",auto";
   std::string style;
   if (const TTagAttribute* a = FindAttribute(attributes, "style")) {
     style = a->Value;
@@ -80,8 +90,8 @@ std::string BuildLayeredMarkup(const TTableSpec& spec, std::string_view pieceNam
   }
   style += "background-image:" + images + ";background-position:" + positions +
            ";background-size:" + sizes +
-           ";background-repeat:no-repeat;background-origin:content-box;"
-           "background-clip:content-box";
+           ";background-repeat:no-repeat;background-origin:content-box;background-clip:" + clips +
+           "border-box";
   AppendAttribute(out, "style", style);
   AppendAttribute(out, kMarkupMarker, "");
   return out + "/>";

@@ -12,9 +12,10 @@ namespace {
 // from its own --vlm-w (tables written before it existed keep their WIDTH
 // attribute); a width with a percentage in it (--vlm-f) leaves the table's
 // share of its container's smallest width to the pieces, which give way as
-// a picture scaled by a percentage does.
+// a picture scaled by a percentage does. Like an image, the table clips
+// what it shows to its box, rounded corners included.
 constexpr ScrambledText kHeadSnippet1(
-    "<style>@layer vlm{table[data-vlm]{display:inline-block;"
+    "<style>@layer vlm{table[data-vlm]{display:inline-block;overflow:clip;"
     "vertical-align:var(--vlm-va,baseline);box-sizing:content-box;color:inherit;"
     "border:var(--vlm-b,0px) solid;margin:var(--vlm-v,0px) var(--vlm-r,var(--vlm-h,0px)) "
     "var(--vlm-v,0px) var(--vlm-l,var(--vlm-h,0px));padding:0;"
