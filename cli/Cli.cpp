@@ -9,7 +9,6 @@
 
 #include "cli/CliArguments.h"
 #include "cli/PageScan.h"
-#include "engine/DryRun.h"
 #include "engine/Grid.h"
 #include "engine/RunRestore.h"
 #include "engine/PageLoop.h"
@@ -75,75 +74,119 @@ std::string Json(const std::string& text) {
   return out + "\"";
 }
 
-int DryRun(const std::vector<std::string>& pages, bool json) {
-  TCutImages cut;
-  std::map<std::string, int> byReason;
-  std::map<std::string, int> byAction;
-  int errors = 0, tags = 0;
-  for (const auto& page : pages) {
-    if (!IsRegularFile(page)) continue;
-    TDryRunPage look = DryRunPage(page, Options, cut);
-    if (!json) std::cout << page << "\n";
-    for (const auto& tag : look.Tags) {
-      ++tags;
-      const char* action = DryRunActionName(tag.What);
-      ++byAction[action];
-      const bool left = tag.What == TDryRunTag::Action::Leave;
-      if (left) ++byReason[LeaveReasonName(tag.Reason)];
-      if (json) {
-        std::cout << "{\"page\":" << Json(page) << ",\"src\":" << Json(tag.Src)
-                  << ",\"action\":\"" << action << "\"";
-        if (!tag.ImagePath.empty()) std::cout << ",\"file\":" << Json(tag.ImagePath);
-        if (left) {
-          std::cout << ",\"reason\":" << Json(LeaveReasonName(tag.Reason));
-          if (!tag.Detail.empty()) std::cout << ",\"detail\":" << Json(tag.Detail);
-        }
-        std::cout << "}\n";
-        continue;
-      }
-      std::cout << "  " << action << " " << (tag.ImagePath.empty() ? tag.Src : tag.ImagePath);
-      if (left) {
-        std::cout << ": " << LeaveReasonName(tag.Reason);
-        if (!tag.Detail.empty()) std::cout << " (" << tag.Detail << ")";
-      }
-      std::cout << "\n";
-    }
-    if (!look.Error.empty()) {
-      ++errors;
-      if (json) {
-        std::cout << "{\"page\":" << Json(page) << ",\"error\":" << Json(look.Error) << "}\n";
-      }
-      if (look.ErrorNumber) {
-        std::cerr << "Error #" << look.ErrorNumber << ": " << look.Error << "\n";
-      } else {
-        std::cerr << "Error: " << look.Error << " (the run would end here)\n";
-        break;
-      }
-    }
+// What a run would do to `pages`: a judging-only run goes through them as
+// a run does, and every tag's verdict is listed, as text or as JSON lines.
+class DryRunReport {
+ public:
+  explicit DryRunReport(bool json) : json_(json) {}
+
+  void FileError(int number, const std::string& message) {
+    errors_.push_back({"Error #" + std::to_string(number) + ": " + message, message});
   }
-  if (json) {
-    std::cout << "{\"summary\":{\"pages\":" << pages.size() << ",\"tags\":" << tags
-              << ",\"images\":" << cut.Images();
-    for (const char* action : {"slice", "reuse", "leave"}) {
-      std::cout << ",\"" << action << "\":" << byAction[action];
+
+  // The page's verdicts and errors; `error` is a page-ending error's text,
+  // `ended` says whether it ended the run too.
+  void Page(const std::string& page, const std::vector<TTagVerdict>& verdicts,
+            const std::string& error, bool ended) {
+    if (!json_) std::cout << page << "\n";
+    for (const TTagVerdict& tag : verdicts) Tag(page, tag);
+    if (!error.empty()) {
+      errors_.push_back({"Error: " + (ended ? error + " (the run would end here)"
+                                            : PageErrorText(page, error)),
+                         error});
     }
-    std::cout << ",\"reasons\":{";
-    const char* comma = "";
-    for (const auto& [reason, count] : byReason) {
-      std::cout << comma << Json(reason) << ":" << count;
-      comma = ",";
+    for (const auto& [line, text] : errors_) {
+      if (json_) std::cout << "{\"page\":" << Json(page) << ",\"error\":" << Json(text) << "}\n";
+      std::cerr << line << "\n";
     }
-    std::cout << "}}}\n";
-  } else {
-    std::cout << pages.size() << " page(s), " << tags << " image tag(s): " << byAction["slice"]
-              << " slice, " << byAction["reuse"] << " reuse, " << byAction["leave"]
-              << " left alone; " << cut.Images()
-              << " image(s) would be sliced; nothing was changed\n";
-    for (const auto& [reason, count] : byReason) {
+    failed_ += static_cast<int>(errors_.size());
+    errors_.clear();
+  }
+
+  void Summary(size_t pages, size_t images) {
+    if (json_) {
+      std::cout << "{\"summary\":{\"pages\":" << pages << ",\"tags\":" << tags_
+                << ",\"images\":" << images;
+      for (const char* action : {"slice", "reuse", "leave"}) {
+        std::cout << ",\"" << action << "\":" << byAction_[action];
+      }
+      std::cout << ",\"reasons\":{";
+      const char* comma = "";
+      for (const auto& [reason, count] : byReason_) {
+        std::cout << comma << Json(reason) << ":" << count;
+        comma = ",";
+      }
+      std::cout << "}}}\n";
+      return;
+    }
+    std::cout << pages << " page(s), " << tags_ << " image tag(s): " << byAction_["slice"]
+              << " slice, " << byAction_["reuse"] << " reuse, " << byAction_["leave"]
+              << " left alone; " << images << " image(s) would be sliced; nothing was changed\n";
+    for (const auto& [reason, count] : byReason_) {
       std::cout << "  left alone, " << reason << ": " << count << "\n";
     }
   }
-  return errors ? 1 : 0;
+
+  bool Failed() const { return failed_ > 0; }
+
+ private:
+  void Tag(const std::string& page, const TTagVerdict& tag) {
+    ++tags_;
+    const char* action = TagActionName(tag.What);
+    ++byAction_[action];
+    const bool left = tag.What == TTagVerdict::Action::Leave;
+    if (left) ++byReason_[LeaveReasonName(tag.Reason)];
+    if (json_) {
+      std::cout << "{\"page\":" << Json(page) << ",\"src\":" << Json(tag.Src)
+                << ",\"action\":\"" << action << "\"";
+      if (!tag.ImagePath.empty()) std::cout << ",\"file\":" << Json(tag.ImagePath);
+      if (left) {
+        std::cout << ",\"reason\":" << Json(LeaveReasonName(tag.Reason));
+        if (!tag.Detail.empty()) std::cout << ",\"detail\":" << Json(tag.Detail);
+      }
+      std::cout << "}\n";
+      return;
+    }
+    std::cout << "  " << action << " " << (tag.ImagePath.empty() ? tag.Src : tag.ImagePath);
+    if (left) {
+      std::cout << ": " << LeaveReasonName(tag.Reason);
+      if (!tag.Detail.empty()) std::cout << " (" << tag.Detail << ")";
+    }
+    std::cout << "\n";
+  }
+
+  const bool json_;
+  std::map<std::string, int> byReason_;
+  std::map<std::string, int> byAction_;
+  int tags_ = 0;
+  int failed_ = 0;
+  // The page's errors: the line for standard error, the text for JSON.
+  std::vector<std::pair<std::string, std::string>> errors_;
+};
+
+int DryRun(const std::vector<std::string>& pages, bool json) {
+  DryRunReport report(json);
+  TProtectionRun run(Options, std::string(), [&](int number, const std::string& message) {
+    report.FileError(number, message);
+  }, TRunMode::JudgeOnly);
+  std::string current;
+  TPageLoopEvents events;
+  events.PageStarting = [&](size_t, const std::string& page) { current = page; };
+  events.PageDone = [&](size_t, const std::string& page, const TPageOutcome& outcome) {
+    report.Page(page, run.PageVerdicts(), outcome.Error, false);
+  };
+  const TPageLoopResult result = RunPageLoop(run, pages, events);
+  if (result.Failure) {
+    try {
+      std::rethrow_exception(result.Failure);
+    } catch (const std::exception& e) {
+      report.Page(current, run.PageVerdicts(), e.what(), true);
+    } catch (...) {
+      report.Page(current, run.PageVerdicts(), "the run ended", true);
+    }
+  }
+  report.Summary(pages.size(), run.Cuts().Images());
+  return report.Failed() ? 1 : 0;
 }
 
 int Protect(const TCliArguments& args) {

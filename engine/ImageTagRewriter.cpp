@@ -223,6 +223,27 @@ TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFo
   return TTagDecision::New;
 }
 
+TTagVerdict TagVerdictOf(const std::string& tagText, TTagDecision decision,
+                         const TImageCandidate& candidate) {
+  TTagVerdict verdict;
+  const std::string src = GetAttributeValue(tagText, "SRC=");
+  if (src != "-1") verdict.Src = src;
+  verdict.ImagePath = candidate.Target.ImagePath;
+  switch (decision) {
+    case TTagDecision::Refused:
+      verdict.Reason = candidate.Reason;
+      verdict.Detail = candidate.Detail;
+      break;
+    case TTagDecision::Reused:
+      verdict.What = TTagVerdict::Action::Reuse;
+      break;
+    case TTagDecision::New:
+      verdict.What = TTagVerdict::Action::Slice;
+      break;
+  }
+  return verdict;
+}
+
 bool ProtectImageTag(const std::string& tagText, const std::string& pageFolder,
                      const std::string& linkTag, const std::string& closeLinkText,
                      const std::string& widthHeightText, std::string& replacement,
@@ -232,10 +253,15 @@ bool ProtectImageTag(const std::string& tagText, const std::string& pageFolder,
   TImageCandidate candidate;
   candidate.Target.Markup = run.Options().Markup;
   candidate.Target.Responsive = run.PageIsResponsive();
-  switch (JudgeImageTag(tagText, pageFolder, linkTag, run.Options(), run.Cuts(), candidate)) {
+  const bool judgingOnly = run.JudgingOnly();
+  const TTagDecision decision = JudgeImageTag(tagText, pageFolder, linkTag, run.Options(),
+                                              run.Cuts(), candidate, !judgingOnly);
+  run.NoteVerdict(TagVerdictOf(tagText, decision, candidate));
+  switch (decision) {
     case TTagDecision::Refused:
       return false;
     case TTagDecision::Reused:
+      if (judgingOnly) return true;
       if (!saved.FindCut(candidate.Target.ImagePath, candidate.Width, candidate.Height)) {
         throw Exception("Saved image: no cut of " + candidate.Target.ImagePath);
       }
@@ -245,6 +271,15 @@ bool ProtectImageTag(const std::string& tagText, const std::string& pageFolder,
       return true;
     case TTagDecision::New:
       break;
+  }
+  // A later tag showing the image at this size reuses this cut.
+  const auto noteCut = [&] {
+    run.Cuts().Add(candidate.Target.ImagePath, candidate.OwnWidth, candidate.OwnHeight,
+                   candidate.Width, candidate.Height);
+  };
+  if (judgingOnly) {
+    noteCut();
+    return true;
   }
 
   // The image's old bytes must be safe on disk before anything of it
@@ -289,8 +324,7 @@ bool ProtectImageTag(const std::string& tagText, const std::string& pageFolder,
     throw;
   }
   run.NotePageImage(saved.LastIndex());
-  run.Cuts().Add(candidate.Target.ImagePath, candidate.OwnWidth, candidate.OwnHeight,
-                 candidate.Width, candidate.Height);
+  noteCut();
   run.CountSlice(static_cast<int64_t>(saved.GetPieceNames().size() / 4));
   return true;
 }

@@ -13,6 +13,7 @@
 #include "engine/ImageKind.h"
 #include "engine/LeaveReason.h"
 #include "engine/Slicer.h"
+#include "engine/TagVerdict.h"
 #include "storage/vlmOption.h"
 
 class TProtectionRun;
@@ -79,12 +80,19 @@ TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFo
                            const TCutImages& cut,
                            TImageCandidate& candidate, bool scale = true);
 
+// The verdict on `tagText` judged `decision`: its SRC, and the candidate's
+// path, reason and detail.
+TTagVerdict TagVerdictOf(const std::string& tagText, TTagDecision decision,
+                         const TImageCandidate& candidate);
+
 // Decides one IMG tag of a page. True with `replacement` set to the table of
 // the image's pieces when it is protected; false when the page keeps the tag.
 // Refusals are silent; a file error of the image's backup goes to the run's
 // error sink and the tag is kept. Raises EConvertError for a WIDTH or
 // HEIGHT that is not a whole number, and Exception when a piece cannot be
-// written.
+// written. A judging-only run records the verdict and counts an image it
+// would slice as cut, writing nothing; the replacement is then the tag
+// itself.
 bool ProtectImageTag(const std::string& tagText, const std::string& pageFolder,
                      const std::string& linkTag, const std::string& closeLinkText,
                      const std::string& widthHeightText, std::string& replacement,

@@ -24,14 +24,21 @@ constexpr char kKeptUnfinished[] = "the run did not finish its list";
 constexpr char kKeptUnwritten[] = "a page showing it was left unwritten, or its backup is incomplete";
 constexpr char kKeptStillShown[] = "a page of the run still refers to it";
 
+EFileHandlerError PathTooLongError(const std::string& pagePath) {
+  return EFileHandlerError(104, "Can not back up file " + pagePath +
+                                    ": its path is longer than 254 bytes");
+}
+
 }  // namespace
 
 TProtectionRun::TProtectionRun(const TOptions& options, const std::string& backupFolder,
-                               TRunErrorSink errors)
-    : Options_(options), Errors_(std::move(errors)) {
+                               TRunErrorSink errors, TRunMode mode)
+    : Options_(options), Mode_(mode), Errors_(std::move(errors)) {
   CheckSlicingOptions(Options_);
-  Backup_ = std::make_unique<TImageBackupMaker>(backupFolder);
-  BackupSetName_ = Backup_->BaseName();
+  if (Mode_ == TRunMode::Protect) {
+    Backup_ = std::make_unique<TImageBackupMaker>(backupFolder);
+    BackupSetName_ = Backup_->BaseName();
+  }
   WidthHeightText_ = Options_.WidthHeight ? WidthHeightTemplate() : std::string();
   CloseLinkText_ = Options_.ATag ? "</a>" : "";
 }
@@ -69,10 +76,12 @@ TPageOutcome TProtectionRun::ProtectPage(const std::string& pagePath) {
   TPageOutcome outcome;
   PageErrors_ = 0;
   PageImages_.clear();
+  PageVerdicts_.clear();
   std::unique_ptr<TFileHandler> page;
   std::string text;
   try {
-    page = TFileHandler::Open(pagePath, fmOpenReadWrite | fmShareExclusive);
+    page = TFileHandler::Open(pagePath, JudgingOnly() ? fmOpenRead | fmShareDenyNone
+                                                      : fmOpenReadWrite | fmShareExclusive);
     page->Read(text, 0);
   } catch (const EFileHandlerError& e) {
     ReportError(e.ErrorCode, e.what());
@@ -93,7 +102,12 @@ TPageOutcome TProtectionRun::ProtectPage(const std::string& pagePath) {
           return ProtectImageTag(tag, pageFolder, link, CloseLinkText_, WidthHeightText_,
                                  replacement, *this);
         },
-        nullptr, &replaced);
+        [&](const std::string& tag, TLeaveReason reason) {
+          TImageCandidate unjudged;
+          unjudged.Reason = reason;
+          NoteVerdict(TagVerdictOf(tag, TTagDecision::Refused, unjudged));
+        },
+        &replaced);
   } catch (const EConvertError& e) {
     // The page stays as it is and still shows every picture it showed.
     KeepSourcesOfPage();
@@ -107,6 +121,16 @@ TPageOutcome TProtectionRun::ProtectPage(const std::string& pagePath) {
     throw;
   }
   outcome.FileErrors = PageErrors_;
+  if (JudgingOnly()) {
+    // The page is where a protecting run would write it.
+    outcome.Unchanged = replaced.empty();
+    outcome.FinalSize = static_cast<int32_t>(text.size());
+    if (!replaced.empty() && pagePath.size() > kLongestBackupPath) {
+      ReportError(104, PathTooLongError(pagePath).what());
+      outcome.FileErrors = PageErrors_;
+    }
+    return outcome;
+  }
   if (replaced.empty()) {
     References_.NoteText(text);
     outcome.Unchanged = true;
@@ -131,10 +155,7 @@ TPageOutcome TProtectionRun::ProtectPage(const std::string& pagePath) {
   References_.NoteText(text, replaced);
 
   try {
-    if (pagePath.size() > kLongestBackupPath) {
-      throw EFileHandlerError(104, "Can not back up file " + pagePath +
-                                       ": its path is longer than 254 bytes");
-    }
+    if (pagePath.size() > kLongestBackupPath) throw PathTooLongError(pagePath);
     Backup_->StageEntry(page->FileSize(), pagePath, text);
     Backup_->AddWriting(pagePath, output);
     Backup_->Commit();
@@ -155,6 +176,7 @@ TPageOutcome TProtectionRun::ProtectPage(const std::string& pagePath) {
 void TProtectionRun::Finish(bool listCompleted) {
   if (Finished_) return;
   Finished_ = true;
+  if (JudgingOnly()) return;
   // The backup set is complete on disk before anything else.
   Backup_.reset();
   const std::vector<std::string> candidates = Saved_.SourcesToDelete();

@@ -12,6 +12,7 @@
 #include "engine/RandomFileName.h"
 #include "engine/SavedImage.h"
 #include "engine/SourceReferences.h"
+#include "engine/TagVerdict.h"
 #include "storage/Backup.h"
 #include "storage/vlmOption.h"
 
@@ -35,6 +36,11 @@ struct TPageOutcome {
   std::string Error;
 };
 
+// A run that protects, or one that only judges: it reads and judges every
+// page as a protecting run does, with the same reuse within the run, but
+// writes nothing - no backup set, no pieces, no page - and deletes nothing.
+enum class TRunMode { Protect, JudgeOnly };
+
 // Figures of a run, for its summary.
 struct TRunFigures {
   int64_t ImagesSliced = 0;
@@ -53,12 +59,20 @@ struct TRunFigures {
 // went through its whole list; a run destroyed without Finish (an error that
 // ended it, a cancel) or finished incomplete keeps every source, as does a
 // killed process.
+//
+// A judging-only run (TRunMode::JudgeOnly) takes the same path through each
+// page up to the point where a protecting run would write: it reads the
+// page without opening it for writing, records the verdict of every tag and
+// counts an image it would slice as cut, so that a later tag showing it at
+// the same size is judged "reuse". Its figures stay zero.
 class TProtectionRun {
  public:
-  // Checks the slicing options and opens the backup set in `backupFolder`
-  // (ending with "/", made when missing). Raises Exception, nothing changed,
-  // when the run cannot start.
-  TProtectionRun(const TOptions& options, const std::string& backupFolder, TRunErrorSink errors);
+  // Checks the slicing options and, for a protecting run, opens the backup
+  // set in `backupFolder` (ending with "/", made when missing); a
+  // judging-only run ignores `backupFolder`. Raises Exception, nothing
+  // changed, when the run cannot start.
+  TProtectionRun(const TOptions& options, const std::string& backupFolder, TRunErrorSink errors,
+                 TRunMode mode = TRunMode::Protect);
   TProtectionRun(const TProtectionRun&) = delete;
   TProtectionRun& operator=(const TProtectionRun&) = delete;
   ~TProtectionRun();
@@ -70,7 +84,15 @@ class TProtectionRun {
   // is no whole number leaves the page unchanged and is returned in
   // `Error`. Any other error (a piece that cannot be encoded, exhausted
   // memory) leaves as an exception, the page unwritten, and ends the run.
+  // A judging-only run reads the page and returns what a protecting run
+  // would: `Unchanged` when no tag would be protected, `Error` as above,
+  // file errors (the page cannot be read, its path is too long for the
+  // backup) to the sink; FinalSize is the page's own size.
   TPageOutcome ProtectPage(const std::string& pagePath);
+
+  // What the judging found for every IMG tag of the page last given to
+  // ProtectPage, in page order, up to where it stopped when it raised.
+  const std::vector<TTagVerdict>& PageVerdicts() const { return PageVerdicts_; }
 
   // Ends the run: completes the backup set, forces pages and pieces to the
   // disk, then deletes the sliced sources that nothing of the run refers to
@@ -78,15 +100,18 @@ class TProtectionRun {
   // the name is mentioned by a page of the run outside the tables it made
   // (a kept tag, a link, a style), or by a style sheet or script (.css, .js)
   // in the folder of one of its pages. Called once;
-  // later calls do nothing.
+  // later calls do nothing. A judging-only run has nothing to complete or
+  // delete.
   void Finish(bool listCompleted);
 
   const TOptions& Options() const { return Options_; }
+  bool JudgingOnly() const { return Mode_ == TRunMode::JudgeOnly; }
   const TRunFigures& Figures() const { return Figures_; }
   // The backup set's path without extension ("/home/Backup/3").
   const std::string& BackupSetName() const { return BackupSetName_; }
 
-  // For the tag rewriter, while a page is processed.
+  // For the tag rewriter, while a page is processed. A judging-only run
+  // has no backup set.
   TImageBackupMaker& Backup() { return *Backup_; }
   TRandomFileName& Names() { return Names_; }
   TSavedImage& Saved() { return Saved_; }
@@ -97,6 +122,7 @@ class TProtectionRun {
   bool PageIsResponsive() const { return PageResponsive_; }
   // Notes that the page in progress shows registry entry `index`.
   void NotePageImage(int32_t index) { PageImages_.push_back(index); }
+  void NoteVerdict(TTagVerdict verdict) { PageVerdicts_.push_back(std::move(verdict)); }
   // Notes a folder that received files, forced to the disk before any
   // source is deleted.
   void NoteWrittenFolder(const std::string& folder) { WrittenFolders_.insert(folder); }
@@ -114,6 +140,7 @@ class TProtectionRun {
                         const std::string& old);
 
   const TOptions Options_;
+  const TRunMode Mode_;
   TRunErrorSink Errors_;
   std::unique_ptr<TImageBackupMaker> Backup_;
   std::string BackupSetName_;
@@ -129,6 +156,7 @@ class TProtectionRun {
   // Registry entries that the page in progress refers to; their sources
   // stay in place when that page is not written.
   std::vector<int32_t> PageImages_;
+  std::vector<TTagVerdict> PageVerdicts_;
   bool PageResponsive_ = false;
   // What the run's pages, and the style sheets and scripts beside them,
   // still mention: a source they name stays.

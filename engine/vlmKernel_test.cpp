@@ -105,6 +105,24 @@ TEST_F(KernelTest, SameImageIsCutOncePerSizeAndEachCutRestores) {
   Bmp("a.bmp", 30, 20);
   site.Write("one.htm", "<img src=a.bmp><img src='a.bmp' width=60 height=20><img src=a.bmp height=20>");
   site.Write("sub/two.htm", "<img src=\"../a.bmp\"><img src=../a.bmp width=60 height=20>");
+  const std::vector<std::string> pages = {site / "one.htm", site / "sub/two.htm"};
+
+  // A judging-only run over the same list tells the same reuse and writes
+  // nothing, neither in the site nor in VLM_HOME.
+  const auto siteBefore = testsupport::SnapshotTree(site.path());
+  const auto homeBefore = testsupport::SnapshotTree(home.path());
+  TProtectionRun look(Options, home / "Backup/", nullptr, TRunMode::JudgeOnly);
+  std::string actions;
+  TPageLoopEvents events;
+  events.PageDone = [&](size_t, const std::string&, const TPageOutcome& outcome) {
+    for (const TTagVerdict& tag : look.PageVerdicts()) actions += TagActionName(tag.What) + std::string(" ");
+    actions += outcome.Unchanged ? "(unchanged) " : "| ";
+  };
+  EXPECT_TRUE(RunPageLoop(look, pages, events).Completed);
+  EXPECT_EQ(actions, "slice slice reuse | reuse reuse | ");
+  EXPECT_EQ(testsupport::DescribeDifferences(siteBefore, testsupport::SnapshotTree(site.path())), "");
+  EXPECT_EQ(testsupport::DescribeDifferences(homeBefore, testsupport::SnapshotTree(home.path())), "");
+
   BeginProtection();
   Protect("one.htm");
   Protect("sub/two.htm");

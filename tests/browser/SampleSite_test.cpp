@@ -44,13 +44,19 @@ TEST(SampleSite, ProtectThenRestoreGivesTheSampleBack) {
       << "restore must give back the sample byte for byte";
 }
 
-// The dry run and the run judge with the same code: every tag the dry run
-// would slice or reuse becomes a table, the pictures it would slice are the
-// ones the run slices, and each tag it leaves alone has its reason.
+// The dry run is the run in its judging-only mode: every tag it would slice
+// or reuse becomes a table, page by page (a picture cut on one page is
+// reused on the next, in both), the pictures it would slice are the ones
+// the run slices, each tag it leaves alone has its reason, and it changes
+// no byte of the site or of VLM_HOME.
 TEST(SampleSite, DryRunTellsWhatTheRunDoes) {
   SampleCopy copy;
+  const auto site = testsupport::SnapshotTree(copy.site());
+  const auto home = testsupport::SnapshotTree(copy.home());
   testsupport::ProgramResult look = copy.Cli({"protect", "--dry-run", "--format", "json", copy.site()});
   ASSERT_TRUE(look.Succeeded()) << look.Tail();
+  EXPECT_EQ(testsupport::DescribeDifferences(site, testsupport::SnapshotTree(copy.site())), "");
+  EXPECT_EQ(testsupport::DescribeDifferences(home, testsupport::SnapshotTree(copy.home())), "");
   const std::regex tagLine(R"re(^\{"page":"([^"]*)","src":"[^"]*","action":"(\w+)")re");
   const std::regex reasonOf(R"re("reason":"([^"]*)")re");
   std::map<std::string, int> tables;
@@ -72,7 +78,7 @@ TEST(SampleSite, DryRunTellsWhatTheRunDoes) {
   EXPECT_EQ(reasons["remote or data address"], 1) << look.Output;
   EXPECT_EQ(reasons["NOPROTECT"], 1) << look.Output;
   EXPECT_EQ(reasons["smaller than the minimum"], 1) << look.Output;
-  EXPECT_NE(summary.find("\"slice\":18"), std::string::npos) << summary;
+  EXPECT_NE(summary.find("\"slice\":18,\"reuse\":17"), std::string::npos) << summary;
   EXPECT_NE(summary.find("\"image set\":2"), std::string::npos) << summary;
 
   testsupport::ProgramResult run = copy.Cli({"protect", copy.site()});
