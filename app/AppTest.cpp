@@ -5,6 +5,8 @@
 #include <QAbstractButton>
 #include <QTest>
 
+#include "testsupport/Wait.h"
+
 namespace apptest {
 
 ProgramFolder::ProgramFolder()
@@ -83,7 +85,9 @@ void Click(QWidget* window, const char* name) {
   QTest::mouseClick(Child<QAbstractButton>(window, name), Qt::LeftButton);
 }
 
-bool WaitFor(const std::function<bool()>& done) { return QTest::qWaitFor(done, 20000); }
+bool WaitFor(const std::function<bool()>& done) {
+  return testsupport::WaitFor(done, [] { QTest::qWait(20); });
+}
 
 std::string PlainPage(const std::string& title) {
   return "<HTML><HEAD><TITLE>" + title + "</TITLE></HEAD><BODY>" + title + "</BODY></HTML>";

@@ -8,8 +8,6 @@
 #include "app/ErrorHandler.h"
 #include "app/FileName.h"
 #include "app/FolderTree.h"
-#include "app/TDirForm.h"
-#include "app/TMainForm.h"
 #include "platform/File.h"
 #include "platform/Shell.h"
 #include "storage/vlmOption.h"
@@ -45,8 +43,10 @@ std::string InitialDirFromOptions() {
 
 }  // namespace
 
-TAddDirForm::TAddDirForm(TMainForm* mainForm, QWidget* parent)
-    : TModelForm(parent), ui_(std::make_unique<Ui::TAddDirForm>()), mainForm_(mainForm) {
+TAddDirForm::TAddDirForm(TReadFolder readFolder, QWidget* parent)
+    : TModelForm(parent),
+      ui_(std::make_unique<Ui::TAddDirForm>()),
+      readFolder_(std::move(readFolder)) {
   setObjectName(QStringLiteral("TAddDirForm"));
   ui_->setupUi(ClientArea());
   ShowFrameButtons(true, false, true);
@@ -89,11 +89,11 @@ void TAddDirForm::btnOKClick() {
   const std::string path = ui_->dtDir->SelectedPath();
   const bool selected = path != "?";
   if (AddMode) {
-    if (selected && mainForm_ && platform::DirectoryExists(path)) {
+    if (selected && readFolder_ && platform::DirectoryExists(path)) {
       Options.IncludeSubdir = ui_->chkSubdir->isChecked() ? 1 : 0;
       Options.LastDir = path;
       hide();
-      ReadDirectory(*mainForm_, path);
+      readFolder_(path);
     }
   } else {
     chosen_ = true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -10,12 +11,15 @@ namespace Ui {
 class TAddDirForm;
 }
 class TFolderTree;
-class TMainForm;
+
+// Reads the pages of `folder` (ending with "/") into the list; returns when
+// that is done.
+using TReadFolder = std::function<void(const std::string& folder)>;
 
 // The folder chooser, in one of two modes that the creator sets before
 // showing it:
-// - add mode (AddMode true): OK reads the chosen folder into the main
-//   window's list, with its subfolders when "Include Subdirectory" is
+// - add mode (AddMode true): OK reads the chosen folder into the list
+//   through the TReadFolder callback, with its subfolders when "Include Subdirectory" is
 //   checked, and keeps the folder and the box's state in the options
 //   (LastDir, IncludeSubdir). The folder it opens at comes from the options
 //   (InitialDirMode).
@@ -27,9 +31,9 @@ class TAddDirForm : public TModelForm {
   Q_OBJECT
 
  public:
-  // `mainForm` receives the folder's pages in add mode; it may be null in
+  // `readFolder` receives the chosen folder in add mode; it may be empty in
   // the other mode.
-  explicit TAddDirForm(TMainForm* mainForm, QWidget* parent = nullptr);
+  explicit TAddDirForm(TReadFolder readFolder, QWidget* parent = nullptr);
   ~TAddDirForm() override;
 
   bool AddMode = false;
@@ -55,7 +59,7 @@ class TAddDirForm : public TModelForm {
   void FormShow();
 
   std::unique_ptr<Ui::TAddDirForm> ui_;
-  TMainForm* mainForm_;
+  const TReadFolder readFolder_;
   bool chosen_ = false;
   std::string chosenDir_;
 };

@@ -272,7 +272,7 @@ void TMainForm::btnAddClick() {
 }
 
 void TMainForm::btnAddDirClick() {
-  TAddDirForm chooser(this, this);
+  TAddDirForm chooser([this](const std::string& folder) { ReadDirectory(*this, folder); }, this);
   chooser.AddMode = true;
   chooser.exec();
 }

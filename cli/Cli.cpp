@@ -91,9 +91,9 @@ class DryRunReport {
     if (!json_) std::cout << page << "\n";
     for (const TTagVerdict& tag : verdicts) Tag(page, tag);
     if (!error.empty()) {
-      errors_.push_back({"Error: " + (ended ? error + " (the run would end here)"
-                                            : PageErrorText(page, error)),
-                         error});
+      errors_.push_back(
+          {"Error: " + (ended ? error + " (the run would end here)" : PageErrorText(page, error)),
+           error});
     }
     for (const auto& [line, text] : errors_) {
       if (json_) std::cout << "{\"page\":" << Json(page) << ",\"error\":" << Json(text) << "}\n";
@@ -166,9 +166,10 @@ class DryRunReport {
 
 int DryRun(const std::vector<std::string>& pages, bool json) {
   DryRunReport report(json);
-  TProtectionRun run(Options, std::string(), [&](int number, const std::string& message) {
-    report.FileError(number, message);
-  }, TRunMode::JudgeOnly);
+  TProtectionRun run(
+      Options, std::string(),
+      [&](int number, const std::string& message) { report.FileError(number, message); },
+      TRunMode::JudgeOnly);
   std::string current;
   TPageLoopEvents events;
   events.PageStarting = [&](size_t, const std::string& page) { current = page; };

@@ -25,8 +25,8 @@ constexpr char kKeptUnwritten[] = "a page showing it was left unwritten, or its 
 constexpr char kKeptStillShown[] = "a page of the run still refers to it";
 
 EFileHandlerError PathTooLongError(const std::string& pagePath) {
-  return EFileHandlerError(104, "Can not back up file " + pagePath +
-                                    ": its path is longer than 254 bytes");
+  return EFileHandlerError(
+      104, "Can not back up file " + pagePath + ": its path is longer than 254 bytes");
 }
 
 }  // namespace

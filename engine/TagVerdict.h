@@ -11,7 +11,7 @@ struct TTagVerdict {
   std::string Src;        // the SRC value as the page has it ("" when none)
   std::string ImagePath;  // the file it names, when resolved
   TLeaveReason Reason = TLeaveReason::None;
-  std::string Detail;     // what stood in the way, for people; may be empty
+  std::string Detail;  // what stood in the way, for people; may be empty
 };
 
 // "slice", "reuse", "leave".

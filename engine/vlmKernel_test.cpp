@@ -115,13 +115,17 @@ TEST_F(KernelTest, SameImageIsCutOncePerSizeAndEachCutRestores) {
   std::string actions;
   TPageLoopEvents events;
   events.PageDone = [&](size_t, const std::string&, const TPageOutcome& outcome) {
-    for (const TTagVerdict& tag : look.PageVerdicts()) actions += TagActionName(tag.What) + std::string(" ");
+    for (const TTagVerdict& tag : look.PageVerdicts()) {
+      actions += TagActionName(tag.What) + std::string(" ");
+    }
     actions += outcome.Unchanged ? "(unchanged) " : "| ";
   };
   EXPECT_TRUE(RunPageLoop(look, pages, events).Completed);
   EXPECT_EQ(actions, "slice slice reuse | reuse reuse | ");
-  EXPECT_EQ(testsupport::DescribeDifferences(siteBefore, testsupport::SnapshotTree(site.path())), "");
-  EXPECT_EQ(testsupport::DescribeDifferences(homeBefore, testsupport::SnapshotTree(home.path())), "");
+  EXPECT_EQ(testsupport::DescribeDifferences(siteBefore, testsupport::SnapshotTree(site.path())),
+            "");
+  EXPECT_EQ(testsupport::DescribeDifferences(homeBefore, testsupport::SnapshotTree(home.path())),
+            "");
 
   BeginProtection();
   Protect("one.htm");

@@ -101,7 +101,8 @@ TEST_F(CliRun, DryRunListsAndChangesNothing) {
   EXPECT_NE(r.out.find("sub/page.html\n  reuse " + (site / "img/a.bmp")), std::string::npos)
       << "cut on index.htm, shown again at its own size: " << r.out;
   EXPECT_EQ(testsupport::DescribeDifferences(before, testsupport::SnapshotTree(site.path())), "");
-  EXPECT_EQ(testsupport::DescribeDifferences(homeBefore, testsupport::SnapshotTree(home.path())), "");
+  EXPECT_EQ(testsupport::DescribeDifferences(homeBefore, testsupport::SnapshotTree(home.path())),
+            "");
 
   // A WIDTH that is no whole number leaves its page, as in a run, and the
   // look goes on with the next page.
@@ -109,7 +110,8 @@ TEST_F(CliRun, DryRunListsAndChangesNothing) {
   r = Cli(home, "protect --dry-run '" + (site / "bad.htm") + "' '" + (site / "index.htm") + "'");
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.out.find("Error: " + (site / "bad.htm") + ": '50%' is not a valid integer value"),
-            std::string::npos) << r.out;
+            std::string::npos)
+      << r.out;
   EXPECT_NE(r.out.find("slice " + (site / "img/b.bmp")), std::string::npos) << r.out;
 
   // A pipe named like a picture is never opened: reading it would block.
