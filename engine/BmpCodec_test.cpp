@@ -7,62 +7,41 @@
 #include <vector>
 
 #include "engine/ImageDecoder.h"
+#include "testsupport/SampleImages.h"
 #include "testsupport/TestImages.h"
 
 namespace {
+
+using Rgb = samples::Rgb;
 
 void Put16(std::string& s, uint16_t v) {
   s.push_back(static_cast<char>(v & 0xFF));
   s.push_back(static_cast<char>(v >> 8));
 }
-void Put32(std::string& s, uint32_t v) {
-  Put16(s, static_cast<uint16_t>(v));
-  Put16(s, static_cast<uint16_t>(v >> 16));
-}
 
-// A bitmap file assembled by hand: info header of `headerSize` bytes (40,
-// 108 or 124), then `extra` (masks or palette), then `pixels`.
-std::string MakeBmp(int32_t w, int32_t h, uint16_t bits, uint32_t compression,
-                    const std::string& extra, const std::string& pixels, uint32_t colorsUsed = 0,
-                    uint32_t headerSize = 40) {
-  std::string header;
-  Put32(header, headerSize);
-  Put32(header, static_cast<uint32_t>(w));
-  Put32(header, static_cast<uint32_t>(h));
-  Put16(header, 1);
-  Put16(header, bits);
-  Put32(header, compression);
-  Put32(header, static_cast<uint32_t>(pixels.size()));
-  Put32(header, 2835);
-  Put32(header, 2835);
-  Put32(header, colorsUsed);
-  Put32(header, 0);
-  header.resize(headerSize, '\0');
-  std::string file = "BM";
-  uint32_t offset = static_cast<uint32_t>(14 + header.size() + extra.size());
-  Put32(file, static_cast<uint32_t>(offset + pixels.size()));
-  Put32(file, 0);
-  Put32(file, offset);
-  return file + header + extra + pixels;
-}
-
-std::string Palette(const std::vector<std::array<uint8_t, 3>>& rgb) {
-  std::string s;
-  for (auto& c : rgb) {
-    s.push_back(static_cast<char>(c[2]));
-    s.push_back(static_cast<char>(c[1]));
-    s.push_back(static_cast<char>(c[0]));
-    s.push_back(0);
-  }
-  return s;
+// A bitmap through the sample writer: `palette` (its size written as the
+// colours used) and bit-field `masks` after an info header of `headerSize`
+// bytes (40, or inside one of 108 or 124), then `pixels`.
+std::string Bmp(int32_t w, int32_t h, uint16_t bits, uint32_t compression, std::string pixels,
+                std::vector<Rgb> palette = {}, std::vector<uint32_t> masks = {},
+                uint32_t headerSize = 40) {
+  samples::BmpSpec spec;
+  spec.Width = w;
+  spec.Height = h;
+  spec.BitCount = bits;
+  spec.Compression = compression;
+  spec.HeaderSize = headerSize;
+  spec.ColorsUsed = static_cast<uint32_t>(palette.size());
+  spec.Palette = std::move(palette);
+  spec.Masks = std::move(masks);
+  spec.PixelData = std::move(pixels);
+  return samples::BuildBmp(spec);
 }
 
 std::array<uint8_t, 3> PixelAt(const TBitmap& b, int x, int y) {
   const uint8_t* p = b.At(x, y);
   return {p[0], p[1], p[2]};
 }
-
-using Rgb = std::array<uint8_t, 3>;
 
 TEST(BmpCodec, EncodeThenDecodeGivesTheSamePixelsForOddWidths) {
   for (int w : {1, 2, 3, 5, 17}) {
@@ -89,32 +68,32 @@ TEST(BmpCodec, WritesBottomUpBgrRows) {
 }
 
 TEST(BmpCodec, ReadsPalettedDepthsTopDownAndBottomUp) {
-  std::string pal = Palette({{10, 20, 30}, {200, 100, 50}});
+  const std::vector<Rgb> pal = {{10, 20, 30}, {200, 100, 50}};
   // 1 bit, 3 x 2, bottom-up: bottom row 1,0,1 ; top row 0,1,1.
   std::string px;
   px += std::string("\xA0\0\0\0", 4);
   px += std::string("\x60\0\0\0", 4);
   TBitmap b;
-  ASSERT_TRUE(DecodeBmp(MakeBmp(3, 2, 1, 0, pal, px, 2), b));
+  ASSERT_TRUE(DecodeBmp(Bmp(3, 2, 1, 0, px, pal), b));
   EXPECT_EQ(PixelAt(b, 0, 1), (Rgb{200, 100, 50}));
   EXPECT_EQ(PixelAt(b, 1, 1), (Rgb{10, 20, 30}));
   EXPECT_EQ(PixelAt(b, 0, 0), (Rgb{10, 20, 30}));
   EXPECT_EQ(PixelAt(b, 2, 0), (Rgb{200, 100, 50}));
   // The same rows top-down (negative height) come out swapped.
-  ASSERT_TRUE(DecodeBmp(MakeBmp(3, -2, 1, 0, pal, px, 2), b));
+  ASSERT_TRUE(DecodeBmp(Bmp(3, -2, 1, 0, px, pal), b));
   EXPECT_EQ(PixelAt(b, 0, 0), (Rgb{200, 100, 50}));
   EXPECT_EQ(PixelAt(b, 0, 1), (Rgb{10, 20, 30}));
 
   // 4 bits: indices 1, 0, then an index past the two listed colours (black).
   std::string px4("\x10\x70\0\0", 4);
-  ASSERT_TRUE(DecodeBmp(MakeBmp(3, 1, 4, 0, pal, px4, 2), b));
+  ASSERT_TRUE(DecodeBmp(Bmp(3, 1, 4, 0, px4, pal), b));
   EXPECT_EQ(PixelAt(b, 0, 0), (Rgb{200, 100, 50}));
   EXPECT_EQ(PixelAt(b, 1, 0), (Rgb{10, 20, 30}));
   EXPECT_EQ(PixelAt(b, 2, 0), (Rgb{0, 0, 0}));
 
   // 8 bits.
   std::string px8("\x01\x00\x01\0", 4);
-  ASSERT_TRUE(DecodeBmp(MakeBmp(3, 1, 8, 0, pal, px8, 2), b));
+  ASSERT_TRUE(DecodeBmp(Bmp(3, 1, 8, 0, px8, pal), b));
   EXPECT_EQ(PixelAt(b, 0, 0), (Rgb{200, 100, 50}));
   EXPECT_EQ(PixelAt(b, 1, 0), (Rgb{10, 20, 30}));
 }
@@ -125,36 +104,27 @@ TEST(BmpCodec, ReadsSixteenAndThirtyTwoBitsWithAndWithoutBitFields) {
   std::string px16;
   Put16(px16, 0x7C00);
   Put16(px16, 0x001F);
-  ASSERT_TRUE(DecodeBmp(MakeBmp(2, 1, 16, 0, "", px16), b));
+  ASSERT_TRUE(DecodeBmp(Bmp(2, 1, 16, 0, px16), b));
   EXPECT_EQ(PixelAt(b, 0, 0), (Rgb{255, 0, 0}));
   EXPECT_EQ(PixelAt(b, 1, 0), (Rgb{0, 0, 255}));
 
   // 16 bits, 5-6-5 bit fields after a plain info header: half green.
-  std::string masks;
-  Put32(masks, 0xF800);
-  Put32(masks, 0x07E0);
-  Put32(masks, 0x001F);
   std::string px565;
   Put16(px565, 0x0400);  // green 32 of 63
   Put16(px565, 0xFFFF);
-  ASSERT_TRUE(DecodeBmp(MakeBmp(2, 1, 16, 3, masks, px565), b));
+  ASSERT_TRUE(DecodeBmp(Bmp(2, 1, 16, 3, px565, {}, {0xF800, 0x07E0, 0x001F}), b));
   EXPECT_EQ(PixelAt(b, 0, 0), (Rgb{0, 130, 0}));
   EXPECT_EQ(PixelAt(b, 1, 0), (Rgb{255, 255, 255}));
 
   // 32 bits, plain: B, G, R, unused.
   std::string px32("\x03\x02\x01\xFF", 4);
-  ASSERT_TRUE(DecodeBmp(MakeBmp(1, 1, 32, 0, "", px32), b));
+  ASSERT_TRUE(DecodeBmp(Bmp(1, 1, 32, 0, px32), b));
   EXPECT_EQ(PixelAt(b, 0, 0), (Rgb{1, 2, 3}));
 
   // 32 bits, bit fields inside a version-5 header: R in the low byte.
-  std::string v5 = MakeBmp(1, 1, 32, 3, "", std::string("\x0A\x0B\x0C\x00", 4), 0, 124);
-  auto setMask = [&](size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) v5[14 + at + i] = static_cast<char>(v >> (8 * i));
-  };
-  setMask(40, 0x000000FF);
-  setMask(44, 0x0000FF00);
-  setMask(48, 0x00FF0000);
-  ASSERT_TRUE(DecodeBmp(v5, b));
+  ASSERT_TRUE(DecodeBmp(
+      Bmp(1, 1, 32, 3, std::string("\x0A\x0B\x0C\x00", 4), {}, {0x0000FF, 0x00FF00, 0xFF0000}, 124),
+      b));
   EXPECT_EQ(PixelAt(b, 0, 0), (Rgb{0x0A, 0x0B, 0x0C}));
 }
 
@@ -179,18 +149,14 @@ TEST(BmpCodec, PlainLayoutsReadTheSameAsThroughChannelMasks) {
     return px;
   };
   auto masks = [](int shift) {
-    std::string m;
-    Put32(m, 0xFF0000u << shift);
-    Put32(m, 0x00FF00u << shift);
-    Put32(m, 0x0000FFu << shift);
-    return m;
+    return std::vector<uint32_t>{0xFF0000u << shift, 0x00FF00u << shift, 0x0000FFu << shift};
   };
   const std::string files[] = {
-      MakeBmp(7, 5, 24, 0, "", rows(3, false, 0)),
-      MakeBmp(7, -5, 24, 0, "", rows(3, true, 0)),
-      MakeBmp(7, 5, 32, 0, "", rows(4, false, 0)),
-      MakeBmp(7, 5, 32, 3, masks(0), rows(4, false, 0)),
-      MakeBmp(7, -5, 32, 3, masks(8), rows(4, true, 8)),
+      Bmp(7, 5, 24, 0, rows(3, false, 0)),
+      Bmp(7, -5, 24, 0, rows(3, true, 0)),
+      Bmp(7, 5, 32, 0, rows(4, false, 0)),
+      Bmp(7, 5, 32, 3, rows(4, false, 0), {}, masks(0)),
+      Bmp(7, -5, 32, 3, rows(4, true, 8), {}, masks(8)),
   };
   for (size_t i = 0; i < std::size(files); ++i) {
     TBitmap b;
@@ -202,7 +168,7 @@ TEST(BmpCodec, PlainLayoutsReadTheSameAsThroughChannelMasks) {
 }
 
 TEST(BmpCodec, ReadsRunLengthEncodedData) {
-  std::string pal = Palette({{0, 0, 0}, {255, 0, 0}, {0, 255, 0}});
+  const std::vector<Rgb> pal = {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}};
   TBitmap b;
   // RLE8, 4 x 2: bottom row "run of 3 x index 1, absolute 1 pixel index 2"; end
   // of line; top row: delta (1, 0) then run of 2 x index 2; end of bitmap.
@@ -210,12 +176,12 @@ TEST(BmpCodec, ReadsRunLengthEncodedData) {
   // The absolute run of 3 is padded to an even count: indices 2, 2, 2, pad.
   // 3 + 3 > 4 pixels: the two past the width are dropped, as other readers
   // drop them.
-  ASSERT_TRUE(DecodeBmp(MakeBmp(4, 2, 8, 1, pal, rle8, 3), b));
+  ASSERT_TRUE(DecodeBmp(Bmp(4, 2, 8, 1, rle8, pal), b));
   EXPECT_EQ(PixelAt(b, 3, 1), (Rgb{0, 255, 0}));
   EXPECT_EQ(PixelAt(b, 0, 0), (Rgb{0, 0, 0}));
   EXPECT_EQ(PixelAt(b, 1, 0), (Rgb{0, 255, 0}));
   std::string ok8("\x03\x01\x00\x00\x00\x02\x01\x00\x02\x02\x00\x01", 12);
-  ASSERT_TRUE(DecodeBmp(MakeBmp(4, 2, 8, 1, pal, ok8, 3), b));
+  ASSERT_TRUE(DecodeBmp(Bmp(4, 2, 8, 1, ok8, pal), b));
   EXPECT_EQ(PixelAt(b, 0, 1), (Rgb{255, 0, 0}));
   EXPECT_EQ(PixelAt(b, 2, 1), (Rgb{255, 0, 0}));
   EXPECT_EQ(PixelAt(b, 3, 1), (Rgb{0, 0, 0}));  // never reached: colour 0
@@ -225,7 +191,7 @@ TEST(BmpCodec, ReadsRunLengthEncodedData) {
 
   // RLE4, 6 x 1: run of 3 alternating 1,2,1 ; absolute 3 pixels 2,1,2 ; end.
   std::string rle4("\x03\x12\x00\x03\x21\x20\x00\x01", 8);
-  ASSERT_TRUE(DecodeBmp(MakeBmp(6, 1, 4, 2, pal, rle4, 3), b));
+  ASSERT_TRUE(DecodeBmp(Bmp(6, 1, 4, 2, rle4, pal), b));
   EXPECT_EQ(PixelAt(b, 0, 0), (Rgb{255, 0, 0}));
   EXPECT_EQ(PixelAt(b, 1, 0), (Rgb{0, 255, 0}));
   EXPECT_EQ(PixelAt(b, 2, 0), (Rgb{255, 0, 0}));
@@ -262,25 +228,20 @@ TEST(BmpCodec, RefusesMalformedFilesWithoutReadingPastThem) {
   EXPECT_FALSE(DecodeBmp(with(18, 20000, 4), b));  // wider than 16384
   EXPECT_FALSE(DecodeBmp(with(18, 9000, 4), b));   // data too short
   // Run-length data that runs off the picture or off the file.
-  std::string pal = Palette({{1, 1, 1}});
-  EXPECT_FALSE(DecodeBmp(MakeBmp(2, 1, 8, 1, pal, std::string("\x05\x00", 2), 1), b));
-  EXPECT_FALSE(DecodeBmp(MakeBmp(2, 1, 8, 1, pal, std::string("\x00\x04\x00", 3), 1), b));
-  EXPECT_FALSE(DecodeBmp(MakeBmp(2, 2, 8, 1, pal, std::string("\x00\x02\x05\x05", 4), 1), b));
+  const std::vector<Rgb> pal = {{1, 1, 1}};
+  EXPECT_FALSE(DecodeBmp(Bmp(2, 1, 8, 1, std::string("\x05\x00", 2), pal), b));
+  EXPECT_FALSE(DecodeBmp(Bmp(2, 1, 8, 1, std::string("\x00\x04\x00", 3), pal), b));
+  EXPECT_FALSE(DecodeBmp(Bmp(2, 2, 8, 1, std::string("\x00\x02\x05\x05", 4), pal), b));
   // Bit-field masks that are not one run of bits.
-  std::string masks;
-  Put32(masks, 0xF0F0);
-  Put32(masks, 0x0F00);
-  Put32(masks, 0x000F);
-  EXPECT_FALSE(DecodeBmp(MakeBmp(1, 1, 16, 3, masks, std::string(4, '\0')), b));
+  EXPECT_FALSE(DecodeBmp(Bmp(1, 1, 16, 3, std::string(4, '\0'), {}, {0xF0F0, 0x0F00, 0x000F}), b));
 }
 
 TEST(BmpCodec, SizeLimitsRefusePicturesTooLargeToHold) {
   TBitmap b;
   // 16384 x 4097 is over 2^26 pixels although each side is allowed.
-  std::string header = MakeBmp(16384, 4097, 24, 0, "", "");
-  EXPECT_FALSE(DecodeBmp(header, b));
-  EXPECT_FALSE(DecodeBmp(MakeBmp(16385, 1, 24, 0, "", std::string(49156, '\0')), b));
-  EXPECT_TRUE(DecodeBmp(MakeBmp(16384, 1, 24, 0, "", std::string(49152, '\0')), b));
+  EXPECT_FALSE(DecodeBmp(Bmp(16384, 4097, 24, 0, ""), b));
+  EXPECT_FALSE(DecodeBmp(Bmp(16385, 1, 24, 0, std::string(49156, '\0')), b));
+  EXPECT_TRUE(DecodeBmp(Bmp(16384, 1, 24, 0, std::string(49152, '\0')), b));
 }
 
 TEST(BmpCodec, DecodeImageDispatchesAndClearsOnRefusal) {

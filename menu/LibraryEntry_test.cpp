@@ -1,13 +1,14 @@
 // The library's exports, loaded with dlopen as a shell loads them.
 
-#include <cstdio>
 #include <fstream>
 #include <set>
+#include <sstream>
 
 #include "menu/ContextMenuFactory.h"
 #include "menu/MenuTesting.h"
 #include "platform/PlatformVersion.h"
 #include "platform/Registry.h"
+#include "testsupport/ChildProcess.h"
 
 namespace {
 
@@ -22,16 +23,12 @@ const std::string kApproved =
     "Extensions\\Approved";
 
 TEST(LibraryEntryTest, ExportsExactlyTheFourEntryPoints) {
+  const testsupport::ProgramResult nm =
+      testsupport::RunShell("nm -D --defined-only '" + std::string(MENU_LIBRARY) + "'");
+  ASSERT_TRUE(nm.Succeeded()) << nm.Tail();
   std::set<std::string> exported;
-  FILE* nm = ::popen(("nm -D --defined-only '" + std::string(MENU_LIBRARY) + "'").c_str(), "r");
-  ASSERT_NE(nm, nullptr);
-  char line[512];
-  while (std::fgets(line, sizeof line, nm)) {
-    char type = 0;
-    char name[400];
-    if (std::sscanf(line, "%*s %c %399s", &type, name) == 2) exported.insert(name);
-  }
-  ASSERT_EQ(::pclose(nm), 0);
+  std::istringstream lines(nm.Out);
+  for (std::string address, type, name; lines >> address >> type >> name;) exported.insert(name);
   EXPECT_EQ(exported, (std::set<std::string>{"DllCanUnloadNow", "DllGetClassObject",
                                              "DllRegisterServer", "DllUnregisterServer"}));
 }

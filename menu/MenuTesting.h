@@ -8,10 +8,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <chrono>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "menu/ContextMenuFactory.h"
@@ -21,6 +19,7 @@
 #include "platform/File.h"
 #include "platform/ShellExtension.h"
 #include "testsupport/TempDir.h"
+#include "testsupport/Wait.h"
 
 namespace menutest {
 
@@ -59,14 +58,7 @@ inline void WriteProgramRecorder(const std::string& folder) {
   ::chmod(path.c_str(), 0755);
 }
 
-// Waits for a file that a started program writes; gives up after a generous
-// while, so that a program that never started fails the test.
-inline bool AwaitFile(const std::string& path) {
-  for (int i = 0; i < 400 && !platform::FileExists(path); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return platform::FileExists(path);
-}
+using testsupport::AwaitFile;
 
 // A copy of menu.so in a fresh folder (optionally a subfolder), with its own
 // vlm.ini and registry file; VLM_HOME and VLM_REGISTRY point there while the

@@ -7,24 +7,14 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
-#include <thread>
 
 #include "platform/File.h"
 #include "testsupport/TempDir.h"
+#include "testsupport/Wait.h"
 
 namespace {
 
 using testsupport::TempDir;
-
-// Waits for a file that a started program writes last; gives up after a
-// generous while so that a program that never ran fails the test.
-std::string AwaitFile(const std::string& path) {
-  for (int i = 0; i < 400 && !platform::FileExists(path); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return TempDir::ReadFile(path);
-}
 
 // A program that records its arguments, its folder and whether descriptor 7
 // is open, each on a line, then renames the record into place.
@@ -56,7 +46,8 @@ TEST(ProcessTest, StartsDetachedWithArgumentsFolderAndOnlyStandardDescriptors) {
   EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
   EXPECT_EQ(errno, ECHILD);
 
-  EXPECT_EQ(AwaitFile(dir / "bin/record"),
+  ASSERT_TRUE(testsupport::AwaitFile(dir / "bin/record"));
+  EXPECT_EQ(TempDir::ReadFile(dir / "bin/record"),
             "arg:/menu\narg:two words\narg:\ncwd:" + dir.path() + "/work\nfd7:closed\n");
   ::close(7);
   ::close(leaked);

@@ -7,15 +7,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <functional>
-#include <thread>
 
 #include "engine/BmpCodec.h"
 #include "testsupport/TestImages.h"
 #include "testsupport/TempDir.h"
+#include "testsupport/Wait.h"
 
 namespace {
 
@@ -28,15 +26,6 @@ constexpr char kPage[] = "<html><head></head><body><img src=photo.bmp></body></h
 int Shell(const std::string& arguments) {
   const std::string command = "'" VLM_PROGRAM_DIR "/vlm-shell' " + arguments;
   return WEXITSTATUS(std::system(command.c_str()));
-}
-
-// Polls `done` for a generous while; false when it never held.
-bool WaitFor(const std::function<bool()>& done) {
-  for (int i = 0; i < 600; ++i) {
-    if (done()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return done();
 }
 
 // The vlm processes that run in `folder`: those the context menu started for
@@ -69,7 +58,7 @@ class ContextMenuRun : public testing::Test {
     // The program stays open after its run, as for a user; end it as the
     // system does.
     for (pid_t pid : ProgramsIn(home.path())) ::kill(pid, SIGTERM);
-    EXPECT_TRUE(WaitFor([&] { return ProgramsIn(home.path()).empty(); }));
+    EXPECT_TRUE(testsupport::WaitFor([&] { return ProgramsIn(home.path()).empty(); }));
     for (pid_t pid : ProgramsIn(home.path())) ::kill(pid, SIGKILL);
   }
 
@@ -84,7 +73,7 @@ class ContextMenuRun : public testing::Test {
 TEST_F(ContextMenuRun, InvokingTheItemProtectsTheFolderAndThePage) {
   ASSERT_EQ(Shell("register >/dev/null"), 0);
   ASSERT_EQ(Shell("invoke '" + site / "folder" + "' '" + page + "'"), 0);
-  ASSERT_TRUE(WaitFor([&] {
+  ASSERT_TRUE(testsupport::WaitFor([&] {
     return !fs::exists(site / "photo.bmp") && !fs::exists(site / "folder/photo.bmp");
   })) << "the run did not end";
   EXPECT_NE(TempDir::ReadFile(page).find("<table "), std::string::npos);
