@@ -230,14 +230,18 @@ int Protect(const TCliArguments& args) {
   }
   int protectedPages = 0;
   int64_t bytesBefore = 0, bytesAfter = 0;
-  int64_t sizeBefore = 0;
+  // Pages are written a group at a time: each one's size is taken before
+  // the run reads it.
+  std::map<size_t, int64_t> sizesBefore;
   TPageLoopEvents events;
   events.PageStarting = [&](size_t done, const std::string& page) {
     bar.Show(done);
-    sizeBefore = SizeOf(page);
+    sizesBefore[done] = SizeOf(page);
   };
-  events.PageDone = [&](size_t, const std::string& page, const TPageOutcome& outcome) {
+  events.PageDone = [&](size_t index, const std::string& page, const TPageOutcome& outcome) {
     bar.Clear();
+    const int64_t sizeBefore = sizesBefore[index];
+    sizesBefore.erase(index);
     if (!outcome.Error.empty()) {
       ++errors;
       std::cerr << "Error: " << PageErrorText(page, outcome.Error) << "\n";

@@ -106,6 +106,12 @@ void TCutImages::Add(const std::string& path, int32_t ownWidth, int32_t ownHeigh
   Cuts_.emplace(path, width, height);
 }
 
+void TCutImages::Forget(const std::string& path, int32_t width, int32_t height) {
+  Cuts_.erase({path, width, height});
+  auto next = Cuts_.lower_bound({path, INT32_MIN, INT32_MIN});
+  if (next == Cuts_.end() || std::get<0>(*next) != path) OwnSizes_.erase(path);
+}
+
 bool TCutImages::OwnSize(const std::string& path, int32_t& width, int32_t& height) const {
   auto it = OwnSizes_.find(path);
   if (it == OwnSizes_.end()) return false;
@@ -274,8 +280,8 @@ bool ProtectImageTag(const std::string& tagText, const std::string& pageFolder,
   }
   // A later tag showing the image at this size reuses this cut.
   const auto noteCut = [&] {
-    run.Cuts().Add(candidate.Target.ImagePath, candidate.OwnWidth, candidate.OwnHeight,
-                   candidate.Width, candidate.Height);
+    run.NoteCut(candidate.Target.ImagePath, candidate.OwnWidth, candidate.OwnHeight,
+                candidate.Width, candidate.Height);
   };
   if (judgingOnly) {
     noteCut();
@@ -283,10 +289,11 @@ bool ProtectImageTag(const std::string& tagText, const std::string& pageFolder,
   }
 
   // The image's old bytes must be safe on disk before anything of it
-  // changes. A further cut of it records them again: the backup set ties
-  // each list of piece names to an entry of its own.
+  // changes: they join the run's next group commit, and the pieces are
+  // written only after it. A further cut of it records them again: the
+  // backup set ties each list of piece names to an entry of its own.
   try {
-    run.Backup().AddEntry(candidate.FileSize, candidate.Target.ImagePath, candidate.FileText());
+    run.Backup().StageEntry(candidate.FileSize, candidate.Target.ImagePath, candidate.FileText());
   } catch (const EFileHandlerError& e) {
     run.ReportError(e.ErrorCode, e.what());
     return false;
@@ -302,12 +309,10 @@ bool ProtectImageTag(const std::string& tagText, const std::string& pageFolder,
         candidate.Image, candidate.Kind, candidate.Target, widthHeightText, closeLinkText,
         run.Options(), run.Names(), saved,
         [&](const std::string& pieceNames) {
-          run.Backup().AddPieceNames(pieceNames);
+          run.Backup().StagePieceNames(pieceNames);
           namesWritten = true;
         },
-        [&](const std::string& path, std::string_view bytes) {
-          run.Backup().AddWritten(path, bytes);
-        });
+        nullptr, [&](std::vector<TEncodedPiece>&& pieces) { run.KeepPieces(std::move(pieces)); });
   } catch (const EFileHandlerError& e) {
     if (namesWritten || saved.LastIndex() == before) {
       if (saved.LastIndex() != before) run.NotePageImage(saved.LastIndex());

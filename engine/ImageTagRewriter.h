@@ -35,6 +35,8 @@ class TCutImages {
   // The image's own size, when it was cut before.
   bool OwnSize(const std::string& path, int32_t& width, int32_t& height) const;
   bool HasCut(const std::string& path, int32_t width, int32_t height) const;
+  // Takes back a cut whose pieces were never written.
+  void Forget(const std::string& path, int32_t width, int32_t height);
   // How many different images were cut.
   size_t Images() const { return OwnSizes_.size(); }
 

@@ -1,11 +1,13 @@
 #include "engine/ProtectionRun.h"
 
 #include <climits>
+#include <filesystem>
 
 #include "engine/FileSystemSync.h"
 #include "engine/Grid.h"
 #include "engine/ImageTagRewriter.h"
 #include "engine/PageProcessor.h"
+#include "engine/PieceFile.h"
 #include "engine/TableMarkup.h"
 #include "engine/TagScan.h"
 #include "platform/File.h"
@@ -72,8 +74,80 @@ void TProtectionRun::WritePage(TFileHandler& page, const std::string& output,
   }
 }
 
+void TProtectionRun::CountSlice(int64_t pieces) {
+  Figures_.ImagesSliced += 1;
+  Figures_.PiecesWritten += pieces;
+  Staged_.back().ImagesSliced += 1;
+  Staged_.back().PiecesMade += pieces;
+}
+
+void TProtectionRun::NoteCut(const std::string& path, int32_t ownWidth, int32_t ownHeight,
+                             int32_t width, int32_t height) {
+  Cuts_.Add(path, ownWidth, ownHeight, width, height);
+  Staged_.back().Cuts.emplace_back(path, width, height);
+}
+
+void TProtectionRun::KeepPieces(std::vector<TEncodedPiece>&& pieces) {
+  for (const TEncodedPiece& piece : pieces) StagedBytes_ += static_cast<int64_t>(piece.Bytes.size());
+  Staged_.back().Pieces.push_back(std::move(pieces));
+}
+
 TPageOutcome TProtectionRun::ProtectPage(const std::string& pagePath) {
-  TPageOutcome outcome;
+  StagePage(pagePath);
+  Flush();
+  std::vector<TPageOutcome> outcomes = TakeOutcomes();
+  return outcomes.back();
+}
+
+std::vector<TPageOutcome> TProtectionRun::TakeOutcomes() {
+  std::vector<TPageOutcome> outcomes;
+  size_t taken = 0;
+  while (taken < Staged_.size() && Staged_[taken].Final) {
+    outcomes.push_back(std::move(Staged_[taken].Outcome));
+    ++taken;
+  }
+  Staged_.erase(Staged_.begin(), Staged_.begin() + static_cast<std::ptrdiff_t>(taken));
+  return outcomes;
+}
+
+TPageOutcome TProtectionRun::StagePage(const std::string& pagePath) {
+  // A page already in the group is read again only once it is written; a
+  // page larger than what the group may still take starts a group of its
+  // own.
+  bool flush = false;
+  for (const TStagedPage& staged : Staged_) flush = flush || (!staged.Final && staged.Path == pagePath);
+  std::error_code error;
+  const auto size = std::filesystem::file_size(pagePath, error);
+  if (!error && StagedBytes_ > 0 && StagedBytes_ + 2 * static_cast<int64_t>(size) > kGroupBytes) {
+    flush = true;
+  }
+  if (flush) Flush();
+  Staged_.emplace_back();
+  TStagedPage& slot = Staged_.back();
+  slot.Path = pagePath;
+  try {
+    StageInto(slot);
+  } catch (...) {
+    // The run ends here; what came before this page is written first, as
+    // it would have been one page at a time, with the pictures of this page
+    // that were cut whole. A failure there counts less than the error that
+    // ended the run. This page has no outcome.
+    try {
+      Flush();
+    } catch (...) {
+    }
+    Staged_.pop_back();
+    throw;
+  }
+  if (!slot.Write && slot.Pieces.empty()) slot.Final = true;
+  TPageOutcome outcome = slot.Outcome;
+  if (StagedBytes_ >= kGroupBytes || Staged_.size() >= kGroupPages) Flush();
+  return outcome;
+}
+
+void TProtectionRun::StageInto(TStagedPage& slot) {
+  const std::string& pagePath = slot.Path;
+  TPageOutcome& outcome = slot.Outcome;
   PageErrors_ = 0;
   PageImages_.clear();
   PageVerdicts_.clear();
@@ -86,7 +160,7 @@ TPageOutcome TProtectionRun::ProtectPage(const std::string& pagePath) {
   } catch (const EFileHandlerError& e) {
     ReportError(e.ErrorCode, e.what());
     outcome.FileErrors = PageErrors_;
-    return outcome;
+    return;
   }
   outcome.Read = true;
 
@@ -114,7 +188,7 @@ TPageOutcome TProtectionRun::ProtectPage(const std::string& pagePath) {
     References_.NoteText(text);
     outcome.Error = e.what();
     outcome.FileErrors = PageErrors_;
-    return outcome;
+    return;
   } catch (...) {
     KeepSourcesOfPage();
     References_.NoteText(text);
@@ -129,20 +203,20 @@ TPageOutcome TProtectionRun::ProtectPage(const std::string& pagePath) {
       ReportError(104, PathTooLongError(pagePath).what());
       outcome.FileErrors = PageErrors_;
     }
-    return outcome;
+    return;
   }
   if (replaced.empty()) {
     References_.NoteText(text);
     outcome.Unchanged = true;
     outcome.FinalSize = static_cast<int32_t>(text.size());
-    return outcome;
+    return;
   }
   if (output.size() > static_cast<size_t>(INT32_MAX)) {
     KeepSourcesOfPage();
     References_.NoteText(text);
     ReportError(104, EFileWriteError(pagePath).what());
     outcome.FileErrors = PageErrors_;
-    return outcome;
+    return;
   }
   // Unwritten, the page keeps all its tags; written, all but the replaced.
   outcome.FinalSize = static_cast<int32_t>(output.size());
@@ -150,33 +224,150 @@ TPageOutcome TProtectionRun::ProtectPage(const std::string& pagePath) {
     // Not written: the page still shows every picture it showed.
     KeepSourcesOfPage();
     References_.NoteText(text);
-    return outcome;
+    return;
   }
   References_.NoteText(text, replaced);
 
   try {
     if (pagePath.size() > kLongestBackupPath) throw PathTooLongError(pagePath);
     Backup_->StageEntry(page->FileSize(), pagePath, text);
-    Backup_->AddWriting(pagePath, output);
-    Backup_->Commit();
-    NoteWrittenFolder(pageFolder);
-    WritePage(*page, output, text);
   } catch (const EFileHandlerError& e) {
     KeepSourcesOfPage();
     References_.NoteText(text);
     ReportError(e.ErrorCode, e.what());
     outcome.FileErrors = PageErrors_;
-    return outcome;
+    return;
   }
-  outcome.Written = true;
+  Backup_->AddWriting(pagePath, output);
+  NoteWrittenFolder(pageFolder);
+  StagedBytes_ += static_cast<int64_t>(text.size() + output.size());
+  slot.Write = true;
+  slot.Handle = std::move(page);
+  slot.Text = std::move(text);
+  slot.Output = std::move(output);
+  slot.Replaced = std::move(replaced);
+  slot.Images = std::move(PageImages_);
   PageImages_.clear();
-  return outcome;
+  outcome.Written = true;
+}
+
+void TProtectionRun::DropGroup(const std::exception& e, int number) {
+  for (TStagedPage& slot : Staged_) {
+    if (slot.Final) continue;
+    slot.Final = true;
+    slot.Pieces.clear();
+    ++slot.Outcome.FileErrors;
+    if (Errors_) Errors_(number, e.what());
+    Figures_.ImagesSliced -= slot.ImagesSliced;
+    Figures_.PiecesWritten -= slot.PiecesMade;
+    for (const auto& [path, width, height] : slot.Cuts) Cuts_.Forget(path, width, height);
+    if (!slot.Write) continue;
+    slot.Write = false;
+    slot.Outcome.Written = false;
+    // The page still shows what it showed, pictures of earlier groups too.
+    References_.NoteText(slot.Text);
+    for (int32_t index : slot.Images) {
+      if (index < GroupFirstImage_) Saved_.KeepSource(index);
+    }
+    slot.Handle.reset();
+    slot.Text.clear();
+    slot.Output.clear();
+  }
+  // The group's pictures were never cut as far as the site can tell.
+  while (Saved_.LastIndex() >= GroupFirstImage_) Saved_.DropNewest();
+  StagedBytes_ = 0;
+}
+
+void TProtectionRun::WriteStaged(TStagedPage& slot) {
+  for (std::vector<TEncodedPiece>& pieces : slot.Pieces) {
+    size_t written = 0;
+    try {
+      for (const TEncodedPiece& piece : pieces) {
+        WriteNewFile(piece.Path, piece.Bytes);
+        ++written;
+        Backup_->AddWritten(piece.Path, piece.Bytes);
+      }
+    } catch (...) {
+      // No page will show a picture that was cut only in part: its pieces
+      // are litter the run would not report.
+      for (size_t i = 0; i < written; ++i) platform::DeleteFile(pieces[i].Path);
+      throw;
+    }
+    pieces.clear();
+    pieces.shrink_to_fit();
+  }
+  slot.Pieces.clear();
+  if (slot.Write) {
+    slot.Write = false;
+    try {
+      WritePage(*slot.Handle, slot.Output, slot.Text);
+    } catch (const EFileHandlerError& e) {
+      for (int32_t index : slot.Images) Saved_.KeepSource(index);
+      References_.NoteText(slot.Text);
+      ++slot.Outcome.FileErrors;
+      if (Errors_) Errors_(e.ErrorCode, e.what());
+      slot.Outcome.Written = false;
+    }
+    slot.Handle.reset();
+    slot.Text.clear();
+    slot.Text.shrink_to_fit();
+    slot.Output.clear();
+    slot.Output.shrink_to_fit();
+  }
+  slot.Final = true;
+}
+
+void TProtectionRun::Flush() {
+  bool pending = false;
+  for (const TStagedPage& slot : Staged_) pending = pending || !slot.Final;
+  // A judging-only run has nothing to write.
+  if (!Backup_ || (!pending && !Backup_->HasStaged())) return;
+  try {
+    Backup_->Commit();
+  } catch (const EFileHandlerError& e) {
+    DropGroup(e, e.ErrorCode);
+    GroupFirstImage_ = Saved_.LastIndex() + 1;
+    return;
+  }
+  StagedBytes_ = 0;
+  GroupFirstImage_ = Saved_.LastIndex() + 1;
+  for (TStagedPage& slot : Staged_) {
+    if (slot.Final) continue;
+    try {
+      WriteStaged(slot);
+    } catch (...) {
+      // The run ends: the pages not reached stay as they are, and keep their
+      // pictures' sources.
+      for (TStagedPage& rest : Staged_) {
+        if (rest.Final) continue;
+        rest.Final = true;
+        rest.Pieces.clear();
+        if (rest.Write) {
+          rest.Write = false;
+          rest.Outcome.Written = false;
+          for (int32_t index : rest.Images) Saved_.KeepSource(index);
+          References_.NoteText(rest.Text);
+          rest.Handle.reset();
+        }
+      }
+      throw;
+    }
+  }
 }
 
 void TProtectionRun::Finish(bool listCompleted) {
   if (Finished_) return;
   Finished_ = true;
   if (JudgingOnly()) return;
+  // The group in progress is written first; a failure there ends the run
+  // as it would on its page.
+  std::exception_ptr failure;
+  try {
+    Flush();
+  } catch (...) {
+    failure = std::current_exception();
+    listCompleted = false;
+  }
   // The backup set is complete on disk before anything else.
   Backup_.reset();
   const std::vector<std::string> candidates = Saved_.SourcesToDelete();
@@ -188,6 +379,7 @@ void TProtectionRun::Finish(bool listCompleted) {
   if (!unwritten.empty()) Figures_.SourcesKept[kKeptUnwritten] = static_cast<int64_t>(unwritten.size());
   if (!listCompleted) {
     if (!candidates.empty()) Figures_.SourcesKept[kKeptUnfinished] = static_cast<int64_t>(candidates.size());
+    if (failure) std::rethrow_exception(failure);
     return;
   }
   for (const std::string& folder : PageFolders_) {

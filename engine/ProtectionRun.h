@@ -6,11 +6,13 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/ImageTagRewriter.h"
 #include "engine/RandomFileName.h"
 #include "engine/SavedImage.h"
+#include "engine/Slicer.h"
 #include "engine/SourceReferences.h"
 #include "engine/TagVerdict.h"
 #include "storage/Backup.h"
@@ -52,8 +54,19 @@ struct TRunFigures {
 
 // One protection run: its backup set, piece-name generator and saved-image
 // registry, and the two run texts, all fixed from `options` when the run is
-// made. Pages go through ProtectPage one at a time, in list order; Finish
-// ends the run. Not copyable, not thread-safe: one thread drives it.
+// made. Pages go through ProtectPage or StagePage one at a time, in list
+// order; Finish ends the run. Not copyable, not thread-safe: one thread
+// drives it.
+//
+// Pages are written in groups (group commit): StagePage reads a page, cuts
+// its pictures and keeps the pieces and the new text in memory, while the
+// old bytes of the page and its pictures go to the backup set unforced.
+// Once the group holds enough (kGroupBytes of pages and pieces, or
+// kGroupPages pages), or on Flush, the backup set is forced to the disk once
+// for the whole group, and then the group's pieces and pages are written in
+// list order. So every page and piece is written after its backup, as one at
+// a time would, with a few forced writes per group instead of several per
+// page and picture. A page larger than the budget makes a group of its own.
 //
 // Sources of sliced images are deleted only by Finish, and only when the run
 // went through its whole list; a run destroyed without Finish (an error that
@@ -87,12 +100,35 @@ class TProtectionRun {
   // A judging-only run reads the page and returns what a protecting run
   // would: `Unchanged` when no tag would be protected, `Error` as above,
   // file errors (the page cannot be read, its path is too long for the
-  // backup) to the sink; FinalSize is the page's own size.
+  // backup) to the sink; FinalSize is the page's own size. The page is
+  // written (or left) before this returns: StagePage, then Flush.
   TPageOutcome ProtectPage(const std::string& pagePath);
 
   // What the judging found for every IMG tag of the page last given to
-  // ProtectPage, in page order, up to where it stopped when it raised.
+  // ProtectPage or StagePage, in page order, up to where it stopped when it
+  // raised.
   const std::vector<TTagVerdict>& PageVerdicts() const { return PageVerdicts_; }
+
+  // Protects the page as ProtectPage does, but as part of the group in
+  // progress: the page may be written only by a later StagePage, by Flush or
+  // by Finish. Its outcome comes from TakeOutcomes once it is final. An error
+  // that ends the run leaves as an exception after the pages staged before
+  // this one (and the pieces of this one's pictures that were complete)
+  // were written; this page stays unwritten. Returns the outcome as far as
+  // it is known now: all but Written and FileErrors are final.
+  TPageOutcome StagePage(const std::string& pagePath);
+  // Commits the group in progress and writes its pieces and pages. Raises
+  // what ends the run (a piece that cannot be written); a backup set that
+  // cannot be forced leaves every page of the group unwritten, reported.
+  void Flush();
+  // The outcomes made final since the last call, in the order the pages
+  // were staged.
+  std::vector<TPageOutcome> TakeOutcomes();
+
+  // Old bytes and pieces a group may hold before it is written, and its most
+  // pages.
+  static constexpr int64_t kGroupBytes = int64_t{64} << 20;
+  static constexpr size_t kGroupPages = 32;
 
   // Ends the run: completes the backup set, forces pages and pieces to the
   // disk, then deletes the sliced sources that nothing of the run refers to
@@ -126,13 +162,36 @@ class TProtectionRun {
   // Notes a folder that received files, forced to the disk before any
   // source is deleted.
   void NoteWrittenFolder(const std::string& folder) { WrittenFolders_.insert(folder); }
-  void CountSlice(int64_t pieces) {
-    Figures_.ImagesSliced += 1;
-    Figures_.PiecesWritten += pieces;
-  }
+  void CountSlice(int64_t pieces);
+  // Notes a cut of the page in progress (kept in Cuts).
+  void NoteCut(const std::string& path, int32_t ownWidth, int32_t ownHeight, int32_t width,
+               int32_t height);
+  // Takes the pieces of a picture of the page in progress, to be written
+  // with its group.
+  void KeepPieces(std::vector<TEncodedPiece>&& pieces);
   void ReportError(int number, const std::string& message);
 
  private:
+  // A page of the group in progress: what is left to write, and what to
+  // take back when the group cannot be committed.
+  struct TStagedPage {
+    std::string Path;
+    TPageOutcome Outcome;
+    bool Final = false;
+    bool Write = false;  // the page itself is to be written
+    std::unique_ptr<TFileHandler> Handle;
+    std::string Text, Output;
+    std::vector<std::pair<int, int>> Replaced;
+    std::vector<int32_t> Images;  // registry entries it shows
+    std::vector<std::vector<TEncodedPiece>> Pieces;  // of each picture it cut
+    std::vector<std::tuple<std::string, int32_t, int32_t>> Cuts;
+    int64_t ImagesSliced = 0, PiecesMade = 0;
+  };
+
+  void StageInto(TStagedPage& slot);
+  // The group could not be committed: every page in it stays as it was.
+  void DropGroup(const std::exception& e, int number);
+  void WriteStaged(TStagedPage& slot);
   void KeepSourcesOfPage();
   // Writes `output` over the opened page; puts the old bytes back when that
   // fails. Raises EFileHandlerError.
@@ -157,6 +216,12 @@ class TProtectionRun {
   // stay in place when that page is not written.
   std::vector<int32_t> PageImages_;
   std::vector<TTagVerdict> PageVerdicts_;
+  // The pages of the group in progress, and those whose outcome is final
+  // but not yet taken, in list order; the newest is the page in progress.
+  std::vector<TStagedPage> Staged_;
+  int64_t StagedBytes_ = 0;
+  // First registry entry of the group in progress.
+  int32_t GroupFirstImage_ = 0;
   bool PageResponsive_ = false;
   // What the run's pages, and the style sheets and scripts beside them,
   // still mention: a source they name stays.

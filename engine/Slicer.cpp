@@ -59,7 +59,8 @@ std::string SliceImage(
     const std::string& widthHeightText, const std::string& closeLinkText, const TOptions& options,
     TRandomFileName& names, TSavedImage& saved,
     const std::function<void(const std::string& pieceNames)>& namesReady,
-    const std::function<void(const std::string& path, std::string_view bytes)>& pieceWritten) {
+    const std::function<void(const std::string& path, std::string_view bytes)>& pieceWritten,
+    const std::function<void(std::vector<TEncodedPiece>&& pieces)>& piecesMade) {
   const TBitmap& bitmap = image.Bitmap;
   const int32_t w = bitmap.Width, h = bitmap.Height;
   const TGrid grid = ComputeGrid(options, w, h);
@@ -107,7 +108,13 @@ std::string SliceImage(
                                  : ViewOf(image.Alpha, left, top, pieceWidth, pieceHeight);
     return writer.Encode(kind, ViewOf(bitmap, left, top, pieceWidth, pieceHeight), alpha, image);
   };
+  std::vector<TEncodedPiece> made;
+  if (piecesMade) made.reserve(count);
   auto write = [&](std::string_view bytes) {
+    if (piecesMade) {
+      made.push_back({paths[made.size()], std::string(bytes)});
+      return;
+    }
     WriteNewFile(paths[written], bytes);
     ++written;
     if (pieceWritten) pieceWritten(paths[written - 1], bytes);
@@ -118,11 +125,13 @@ std::string SliceImage(
     if (kind == ImageKind::None) {
       throw Exception("Can not write piece file " + paths[0] + ": no encoder for this image kind");
     }
+    // Pieces done so far: written, or kept for the caller.
+    auto done = [&] { return piecesMade ? made.size() : written; };
     if (pool.Size() == 1) {
-      while (written < count) write(encode(written, writers[0]));
+      while (done() < count) write(encode(done(), writers[0]));
     }
-    while (written < count) {
-      const size_t first = written, n = std::min(batch, count - first);
+    while (done() < count) {
+      const size_t first = done(), n = std::min(batch, count - first);
       pool.Run(n, [&](size_t i, int worker) {
         encoded[i].assign(encode(first + i, writers[static_cast<size_t>(worker)]));
       });
@@ -134,6 +143,7 @@ std::string SliceImage(
     for (size_t i = 0; i < written; ++i) platform::DeleteFile(paths[i]);
     throw;
   }
+  if (piecesMade) piecesMade(std::move(made));
 
   TTableSpec spec;
   spec.Width = w;

@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/Bitmap.h"
 #include "engine/ImageDecoder.h"
@@ -37,12 +38,22 @@ struct TSliceTarget {
 // already written for the image are deleted again, the image stays
 // registered. `pieceWritten`, when given, is told of every piece file once
 // it is complete, with its bytes.
+//
+// With `piecesMade` given, no file is written: once every piece is encoded,
+// the pieces (path and bytes, row-major) are handed to it instead, for the
+// caller to write later in that order; an exception before that hands over
+// nothing.
+struct TEncodedPiece {
+  std::string Path;
+  std::string Bytes;
+};
 std::string SliceImage(
     const TSourceImage& image, ImageKind kind, const TSliceTarget& t,
     const std::string& widthHeightText, const std::string& closeLinkText, const TOptions& options,
     TRandomFileName& names, TSavedImage& saved,
     const std::function<void(const std::string& pieceNames)>& namesReady,
-    const std::function<void(const std::string& path, std::string_view bytes)>& pieceWritten = {});
+    const std::function<void(const std::string& path, std::string_view bytes)>& pieceWritten = {},
+    const std::function<void(std::vector<TEncodedPiece>&& pieces)>& piecesMade = {});
 
 // Writes `piece` as a new file at `path` in the format of `kind` (BMP: 24-bit
 // uncompressed; GIF: one frame, adaptive palette, no transparency; JPEG:

@@ -31,7 +31,9 @@ void BeginProtection() {
 void ProtectPage(const std::string& pagePath, int32_t& finalSize) {
   TPageOutcome outcome;
   try {
-    outcome = Run->ProtectPage(pagePath);
+    // Written with its group, at the latest by EndProtection.
+    outcome = Run->StagePage(pagePath);
+    Run->TakeOutcomes();
   } catch (...) {
     RunBroken = true;
     throw;

@@ -23,7 +23,8 @@ std::unique_ptr<TProtectionRun> MakeProtectionRun();
 // registry. Raises Exception (nothing changed) when the run cannot start.
 void BeginProtection();
 
-// Protects one page in place. Sets `finalSize` to the length of the page's new
+// Protects one page in place; the page is written with the run's group of
+// pages, at the latest by EndProtection. Sets `finalSize` to the length of the page's new
 // text whenever the page could be read. File errors (codes 101 to 104) are
 // shown through ShowError and the call returns normally. A WIDTH or HEIGHT
 // that is no whole number leaves the page unchanged and raises EConvertError
@@ -31,7 +32,8 @@ void BeginProtection();
 // exception, the page unwritten; the run then keeps every source.
 void ProtectPage(const std::string& pagePath, int32_t& finalSize);
 
-// Ends the run: completes the backup set, then deletes the source images that
+// Ends the run: writes the pages still in its group, completes the backup
+// set, then deletes the source images that
 // were sliced and that nothing of the run still refers to. Safe to call when
 // BeginProtection failed.
 void EndProtection();
