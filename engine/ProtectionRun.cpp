@@ -154,8 +154,19 @@ void TProtectionRun::StageInto(TStagedPage& slot) {
   std::unique_ptr<TFileHandler> page;
   std::string text;
   try {
-    page = TFileHandler::Open(pagePath, JudgingOnly() ? fmOpenRead | fmShareDenyNone
-                                                      : fmOpenReadWrite | fmShareExclusive);
+    const int32_t mode = JudgingOnly() ? fmOpenRead | fmShareDenyNone
+                                       : fmOpenReadWrite | fmShareExclusive;
+    try {
+      page = TFileHandler::Open(pagePath, mode);
+    } catch (const EFileHandlerError&) {
+      // The run itself may hold the file open: a page of the group under
+      // another name (a link). Once the group is written, it is free.
+      if (Staged_.size() < 2 || Staged_[Staged_.size() - 2].Final) throw;
+      slot.InProgress = true;
+      Flush();
+      slot.InProgress = false;
+      page = TFileHandler::Open(pagePath, mode);
+    }
     page->Read(text, 0);
   } catch (const EFileHandlerError& e) {
     ReportError(e.ErrorCode, e.what());
@@ -253,7 +264,7 @@ void TProtectionRun::StageInto(TStagedPage& slot) {
 
 void TProtectionRun::DropGroup(const std::exception& e, int number) {
   for (TStagedPage& slot : Staged_) {
-    if (slot.Final) continue;
+    if (slot.Final || slot.InProgress) continue;
     slot.Final = true;
     slot.Pieces.clear();
     ++slot.Outcome.FileErrors;
@@ -319,7 +330,7 @@ void TProtectionRun::WriteStaged(TStagedPage& slot) {
 
 void TProtectionRun::Flush() {
   bool pending = false;
-  for (const TStagedPage& slot : Staged_) pending = pending || !slot.Final;
+  for (const TStagedPage& slot : Staged_) pending = pending || (!slot.Final && !slot.InProgress);
   // A judging-only run has nothing to write.
   if (!Backup_ || (!pending && !Backup_->HasStaged())) return;
   try {
@@ -332,14 +343,14 @@ void TProtectionRun::Flush() {
   StagedBytes_ = 0;
   GroupFirstImage_ = Saved_.LastIndex() + 1;
   for (TStagedPage& slot : Staged_) {
-    if (slot.Final) continue;
+    if (slot.Final || slot.InProgress) continue;
     try {
       WriteStaged(slot);
     } catch (...) {
       // The run ends: the pages not reached stay as they are, and keep their
       // pictures' sources.
       for (TStagedPage& rest : Staged_) {
-        if (rest.Final) continue;
+        if (rest.Final || rest.InProgress) continue;
         rest.Final = true;
         rest.Pieces.clear();
         if (rest.Write) {

@@ -179,6 +179,8 @@ class TProtectionRun {
     TPageOutcome Outcome;
     bool Final = false;
     bool Write = false;  // the page itself is to be written
+    // Being read while the group before it is written; has nothing staged.
+    bool InProgress = false;
     std::unique_ptr<TFileHandler> Handle;
     std::string Text, Output;
     std::vector<std::pair<int, int>> Replaced;
