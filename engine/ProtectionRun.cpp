@@ -1,5 +1,6 @@
 #include "engine/ProtectionRun.h"
 
+#include <algorithm>
 #include <climits>
 #include <filesystem>
 
@@ -161,7 +162,10 @@ void TProtectionRun::StageInto(TStagedPage& slot) {
     } catch (const EFileHandlerError&) {
       // The run itself may hold the file open: a page of the group under
       // another name (a link). Once the group is written, it is free.
-      if (Staged_.size() < 2 || Staged_[Staged_.size() - 2].Final) throw;
+      if (std::none_of(Staged_.begin(), Staged_.end() - 1,
+                       [](const TStagedPage& staged) { return !staged.Final; })) {
+        throw;
+      }
       slot.InProgress = true;
       Flush();
       slot.InProgress = false;
