@@ -54,7 +54,10 @@ void TProtectionRun::ReportError(int number, const std::string& message) {
 }
 
 void TProtectionRun::KeepSourcesOfPage() {
-  for (int32_t index : PageImages_) Saved_.KeepSource(index);
+  // Entries of a group that could not be committed are gone already.
+  for (int32_t index : PageImages_) {
+    if (index >= 0 && index <= Saved_.LastIndex()) Saved_.KeepSource(index);
+  }
   PageImages_.clear();
 }
 
@@ -90,7 +93,22 @@ void TProtectionRun::NoteCut(const std::string& path, int32_t ownWidth, int32_t 
 
 void TProtectionRun::KeepPieces(std::vector<TEncodedPiece>&& pieces) {
   for (const TEncodedPiece& piece : pieces) StagedBytes_ += static_cast<int64_t>(piece.Bytes.size());
-  Staged_.back().Pieces.push_back(std::move(pieces));
+  TStagedPage& current = Staged_.back();
+  current.Pieces.push_back(std::move(pieces));
+  if (StagedBytes_ < kGroupBytes) return;
+  // The pictures of the page in progress fill the group alone: the group is
+  // committed with what of this page is staged (its pictures' entries and
+  // lines), and their pieces are written now rather than held.
+  current.InProgress = true;
+  const bool committed = FlushGroup();
+  current.InProgress = false;
+  if (!committed) {
+    // The group's pictures, this page's too, were taken back: the page
+    // cannot go on.
+    current.Pieces.clear();
+    throw Exception("The backup set " + BackupSetName_ + " cannot be written");
+  }
+  WritePieces(current);
 }
 
 TPageOutcome TProtectionRun::ProtectPage(const std::string& pagePath) {
@@ -293,7 +311,7 @@ void TProtectionRun::DropGroup(const std::exception& e, int number) {
   StagedBytes_ = 0;
 }
 
-void TProtectionRun::WriteStaged(TStagedPage& slot) {
+void TProtectionRun::WritePieces(TStagedPage& slot) {
   for (std::vector<TEncodedPiece>& pieces : slot.Pieces) {
     size_t written = 0;
     try {
@@ -312,6 +330,10 @@ void TProtectionRun::WriteStaged(TStagedPage& slot) {
     pieces.shrink_to_fit();
   }
   slot.Pieces.clear();
+}
+
+void TProtectionRun::WriteStaged(TStagedPage& slot) {
+  WritePieces(slot);
   if (slot.Write) {
     slot.Write = false;
     try {
@@ -332,17 +354,19 @@ void TProtectionRun::WriteStaged(TStagedPage& slot) {
   slot.Final = true;
 }
 
-void TProtectionRun::Flush() {
+void TProtectionRun::Flush() { FlushGroup(); }
+
+bool TProtectionRun::FlushGroup() {
   bool pending = false;
   for (const TStagedPage& slot : Staged_) pending = pending || (!slot.Final && !slot.InProgress);
   // A judging-only run has nothing to write.
-  if (!Backup_ || (!pending && !Backup_->HasStaged())) return;
+  if (!Backup_ || (!pending && !Backup_->HasStaged())) return true;
   try {
     Backup_->Commit();
   } catch (const EFileHandlerError& e) {
     DropGroup(e, e.ErrorCode);
     GroupFirstImage_ = Saved_.LastIndex() + 1;
-    return;
+    return false;
   }
   StagedBytes_ = 0;
   GroupFirstImage_ = Saved_.LastIndex() + 1;
@@ -368,6 +392,7 @@ void TProtectionRun::Flush() {
       throw;
     }
   }
+  return true;
 }
 
 void TProtectionRun::Finish(bool listCompleted) {

@@ -167,7 +167,8 @@ class TProtectionRun {
   void NoteCut(const std::string& path, int32_t ownWidth, int32_t ownHeight, int32_t width,
                int32_t height);
   // Takes the pieces of a picture of the page in progress, to be written
-  // with its group.
+  // with its group; when they fill the group, the group is committed and
+  // they are written at once. Raises Exception when that commit fails.
   void KeepPieces(std::vector<TEncodedPiece>&& pieces);
   void ReportError(int number, const std::string& message);
 
@@ -193,6 +194,9 @@ class TProtectionRun {
   void StageInto(TStagedPage& slot);
   // The group could not be committed: every page in it stays as it was.
   void DropGroup(const std::exception& e, int number);
+  // False when the group could not be committed (and was dropped).
+  bool FlushGroup();
+  void WritePieces(TStagedPage& slot);
   void WriteStaged(TStagedPage& slot);
   void KeepSourcesOfPage();
   // Writes `output` over the opened page; puts the old bytes back when that
