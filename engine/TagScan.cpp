@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
 #include "platform/Path.h"
 #include "storage/GlobalLib.h"
@@ -111,9 +112,19 @@ constexpr std::string_view kTextLevel[] = {
 // Elements whose content is text up to their own end tag.
 constexpr std::string_view kRawText[] = {"script", "style", "textarea", "title", "xmp"};
 
-template <size_t N>
-bool Holds(const std::string_view (&names)[N], std::string_view name) {
-  return std::find(std::begin(names), std::end(names), name) != std::end(names);
+enum TTagRole : uint8_t { kOther = 0, kClosing = 1, kTextLevelRole = 2, kRawTextRole = 4 };
+
+// The roles of a lower-case tag name, looked up once per tag of the page.
+uint8_t RoleOf(std::string_view name) {
+  static const auto* roles = [] {
+    auto* map = new std::unordered_map<std::string_view, uint8_t>;
+    for (std::string_view n : kClosesParagraph) (*map)[n] |= kClosing;
+    for (std::string_view n : kTextLevel) (*map)[n] |= kTextLevelRole;
+    for (std::string_view n : kRawText) (*map)[n] |= kRawTextRole;
+    return map;
+  }();
+  const auto it = roles->find(name);
+  return it == roles->end() ? uint8_t{kOther} : it->second;
 }
 
 }  // namespace
@@ -146,17 +157,20 @@ bool TParagraphTracker::OpenAt(int position) {
     if (nameEnd == nameStart || nameEnd >= page_.size()) continue;
     const char after = page_[nameEnd];
     if (!IsTagBlank(after) && after != '>' && after != '/') continue;
-    const std::string name = platform::AsciiLower(page_.substr(nameStart, nameEnd - nameStart));
+    char lower[12];
+    for (size_t i = nameStart; i < nameEnd; ++i) lower[i - nameStart] = platform::AsciiLower(page_[i]);
+    const std::string_view name(lower, nameEnd - nameStart);
+    const uint8_t role = RoleOf(name);
     if (endTag) {
-      if (name == "p" || !Holds(kTextLevel, name)) open_ = false;
+      if (name == "p" || !(role & kTextLevelRole)) open_ = false;
       continue;
     }
     if (name == "p") {
       open_ = true;
-    } else if (Holds(kClosesParagraph, name)) {
+    } else if (role & kClosing) {
       open_ = false;
     }
-    if (Holds(kRawText, name)) {
+    if (role & kRawTextRole) {
       const int close = PosTextFrom(page_, "</" + platform::AsciiUpper(name), static_cast<int>(nameEnd) + 1);
       at_ = close == 0 ? page_.size() : static_cast<size_t>(close - 1);
     }
