@@ -127,8 +127,8 @@ TEST(SetRestore, LinksOwnerGroupAndModeAreKept) {
   const std::string real = dir.Write("real/page.htm", "old");
   dir.Write("site/twin.htm", "old");
   dir.Write("site/plain.htm", "old");
-  ::symlink(real.c_str(), (site + "linked.htm").c_str());
-  ::link((site + "twin.htm").c_str(), (site + "twin2.htm").c_str());
+  ASSERT_EQ(::symlink(real.c_str(), (site + "linked.htm").c_str()), 0);
+  ASSERT_EQ(::link((site + "twin.htm").c_str(), (site + "twin2.htm").c_str()), 0);
   ::chmod((site + "plain.htm").c_str(), 0604);
   {
     TImageBackupMaker maker(dir / "Backup/");
@@ -139,7 +139,9 @@ TEST(SetRestore, LinksOwnerGroupAndModeAreKept) {
     }
   }
   const bool root = ::geteuid() == 0;
-  if (root) ::chown((site + "plain.htm").c_str(), 4321, 4322);
+  if (root) {
+    ASSERT_EQ(::chown((site + "plain.htm").c_str(), 4321, 4322), 0);
+  }
   const auto plainBefore = platform::InspectFile(site + "plain.htm");
   TRestoreReport report = Restore(dir);
   EXPECT_TRUE(report.Ok()) << report.Skipped.front();
