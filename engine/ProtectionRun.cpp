@@ -173,8 +173,10 @@ void TProtectionRun::StageInto(TStagedPage& slot) {
   std::unique_ptr<TFileHandler> page;
   std::string text;
   try {
-    const int32_t mode = JudgingOnly() ? fmOpenRead | fmShareDenyNone
-                                       : fmOpenReadWrite | fmShareExclusive;
+    // A judging-only run opens the page as a run would, so a page the run
+    // could not open for writing gives the same error there; it writes
+    // nothing through the handle.
+    const int32_t mode = fmOpenReadWrite | fmShareExclusive;
     try {
       page = TFileHandler::Open(pagePath, mode);
     } catch (const EFileHandlerError&) {

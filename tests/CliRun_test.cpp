@@ -114,6 +114,14 @@ TEST_F(CliRun, DryRunListsAndChangesNothing) {
       << r.out;
   EXPECT_NE(r.out.find("slice " + (site / "img/b.bmp")), std::string::npos) << r.out;
 
+  // A page another program holds is an error in the look as in the run.
+  {
+    auto held = TFileHandler::Open(site / "index.htm", fmOpenReadWrite | fmShareExclusive);
+    r = Cli(home, "protect --dry-run '" + (site / "index.htm") + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("Error #102"), std::string::npos) << r.out;
+  }
+
   // A pipe named like a picture is never opened: reading it would block.
   ASSERT_EQ(::mkfifo((site / "img/pipe.gif").c_str(), 0600), 0);
   site.Write("pipe.htm", "<img src=img/pipe.gif>");
