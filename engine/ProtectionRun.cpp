@@ -164,9 +164,29 @@ TPageOutcome TProtectionRun::StagePage(const std::string& pagePath) {
   return outcome;
 }
 
+// No page shows a cut made for a page that stays as it was, so its pieces
+// would only litter the folder: they are never written, and a later page
+// showing the picture cuts it afresh. When the page's pictures alone filled
+// a group, their pieces are on disk already and stay.
+void TProtectionRun::DropPageCuts(TStagedPage& slot, int32_t firstImage) {
+  if (slot.Pieces.size() != static_cast<size_t>(slot.ImagesSliced)) return;
+  for (const auto& pieces : slot.Pieces) {
+    for (const TEncodedPiece& piece : pieces)
+      StagedBytes_ -= static_cast<int64_t>(piece.Bytes.size());
+  }
+  Figures_.ImagesSliced -= slot.ImagesSliced;
+  Figures_.PiecesWritten -= slot.PiecesMade;
+  for (const auto& [path, width, height] : slot.Cuts) Cuts_.Forget(path, width, height);
+  while (Saved_.LastIndex() >= firstImage) Saved_.DropNewest();
+  slot.Pieces.clear();
+  slot.Cuts.clear();
+  slot.ImagesSliced = slot.PiecesMade = 0;
+}
+
 void TProtectionRun::StageInto(TStagedPage& slot) {
   const std::string& pagePath = slot.Path;
   TPageOutcome& outcome = slot.Outcome;
+  const int32_t firstImage = Saved_.LastIndex() + 1;
   PageErrors_ = 0;
   PageImages_.clear();
   PageVerdicts_.clear();
@@ -219,6 +239,7 @@ void TProtectionRun::StageInto(TStagedPage& slot) {
         &replaced);
   } catch (const EConvertError& e) {
     // The page stays as it is and still shows every picture it showed.
+    DropPageCuts(slot, firstImage);
     KeepSourcesOfPage();
     References_.NoteText(text);
     outcome.Error = e.what();

@@ -192,6 +192,9 @@ class TProtectionRun {
   };
 
   void StageInto(TStagedPage& slot);
+  // The page in `slot` stays as it was: takes back the cuts made for it
+  // (registry entries from `firstImage` on), whose pieces are not written.
+  void DropPageCuts(TStagedPage& slot, int32_t firstImage);
   // The group could not be committed: every page in it stays as it was.
   void DropGroup(const std::exception& e, int number);
   // False when the group could not be committed (and was dropped).

@@ -257,6 +257,9 @@ TEST_F(KernelTest, BadWidthLeavesItsPageAndItsSourcesAndTheRunGoesOn) {
   EXPECT_TRUE(platform::FileExists(site / "a.bmp")) << "the unchanged page still shows it";
   EXPECT_TRUE(platform::FileExists(site / "b.bmp"));
   EXPECT_FALSE(platform::FileExists(site / "c.bmp"));
+  // Two sources, two pages and q.htm's six pieces: a.bmp, cut for the page
+  // left as it was, left no pieces behind.
+  EXPECT_EQ(testsupport::FilesOf(testsupport::SnapshotTree(site.path())).size(), 2u + 2u + 6u);
 }
 
 TEST_F(KernelTest, SourceStaysWhileAnythingOfTheRunStillRefersToIt) {
