@@ -270,9 +270,10 @@ TSourceImage Reassembled(ImageKind kind, const TSourceImage& image,
       const TPixelView color = ViewOf(image.Bitmap, x, y, pw, ph);
       const TPixelView alpha =
           image.Alpha.Pixels.empty() ? TPixelView() : ViewOf(image.Alpha, x, y, pw, ph);
-      pieces.push_back(kind == ImageKind::PNG ? EncodePng(color, alpha, image.Indexed, image.IccName,
-                                                          image.IccProfile, image.PngColour)
-                                              : EncodeWebp(color, alpha, image.Lossless, image.IccProfile));
+      pieces.push_back(kind == ImageKind::PNG
+                           ? EncodePng(color, alpha, image.Indexed, image.IccName, image.IccProfile,
+                                       image.PngColour)
+                           : EncodeWebp(color, alpha, image.Lossless, image.IccProfile));
       TSourceImage piece;
       EXPECT_TRUE(DecodeImage(kind, pieces.back(), piece));
       EXPECT_EQ(piece.IccProfile, image.IccProfile);
@@ -307,7 +308,8 @@ TEST(ImageDecoder, PngAndLosslessWebpPiecesReassembleExactly) {
       image.IccName = "tiny";
       image.IccProfile = TinyIccProfile();
     } else {
-      image.PngColour = {true, 45455, true, {31270, 32900, 64000, 33000, 30000, 60000, 15000, 6000}, 0};
+      image.PngColour = {
+          true, 45455, true, {31270, 32900, 64000, 33000, 30000, 60000, 15000, 6000}, 0};
     }
     ASSERT_FALSE(image.Alpha.Pixels.empty());
     std::vector<std::string> pieces;

@@ -135,11 +135,12 @@ TEST(PageProcessor, ATableWhereAParagraphIsOpenGoesInsideAnObject) {
       {"<p>a <img src=y>", 0},  // kept: nothing written
   };
   for (const auto& c : cases) {
-    const std::string out = BuildProtectedPage(c.Page, true, [](const std::string& tag, auto&, auto& r) {
-      if (tag.find("src=x") == std::string::npos) return false;
-      r = "<table></table>";
-      return true;
-    });
+    const std::string out =
+        BuildProtectedPage(c.Page, true, [](const std::string& tag, auto&, auto& r) {
+          if (tag.find("src=x") == std::string::npos) return false;
+          r = "<table></table>";
+          return true;
+        });
     int wrapped = 0;
     for (size_t at = out.find("<object><table></table></object>"); at != std::string::npos;
          at = out.find("<object>", at + 1)) {
@@ -148,10 +149,11 @@ TEST(PageProcessor, ATableWhereAParagraphIsOpenGoesInsideAnObject) {
     EXPECT_EQ(wrapped, c.Wrapped) << c.Page;
   }
   // The layered markup keeps an IMG, which a P may hold.
-  const std::string layered = BuildProtectedPage("<p>a <img src=x>", true, [](auto&, auto&, auto& r) {
-    r = "<img src=p.gif>";
-    return true;
-  });
+  const std::string layered =
+      BuildProtectedPage("<p>a <img src=x>", true, [](auto&, auto&, auto& r) {
+        r = "<img src=p.gif>";
+        return true;
+      });
   EXPECT_EQ(layered.find("<object>"), std::string::npos);
 }
 

@@ -112,8 +112,8 @@ bool DecodePng(std::string_view data, TPngImage& image) {
       TPngColour& colour = image.Colour;
       colour.HasGamma = png_get_gAMA_fixed(png, info, &colour.Gamma) != 0;
       int32_t* c = colour.Chromaticities;
-      colour.HasChromaticities =
-          png_get_cHRM_fixed(png, info, &c[0], &c[1], &c[2], &c[3], &c[4], &c[5], &c[6], &c[7]) != 0;
+      colour.HasChromaticities = png_get_cHRM_fixed(png, info, &c[0], &c[1], &c[2], &c[3], &c[4],
+                                                    &c[5], &c[6], &c[7]) != 0;
       if (png_get_sRGB(png, info, &colour.SrgbIntent) == 0) colour.SrgbIntent = -1;
       png_set_expand(png);  // palette to RGB, gray below 8 bits to 8, tRNS to alpha
       png_set_strip_16(png);

@@ -41,9 +41,9 @@ struct TPngImage {
 // not, into 8 bits a channel (16-bit samples keep their high byte, gray is
 // spread to R, G and B, a tRNS colour becomes transparent). No gamma is
 // applied to the samples: the pieces carry the file's profile and colour
-// chunks, so browsers convert them as they convert the file. Returns false for a damaged or truncated
-// file (a bad CRC included), an animated PNG (acTL before the image data),
-// and pictures beyond IsAcceptableImageSize.
+// chunks, so browsers convert them as they convert the file. Returns false for a damaged or
+// truncated file (a bad CRC included), an animated PNG (acTL before the image data), and pictures
+// beyond IsAcceptableImageSize.
 bool DecodePng(std::string_view data, TPngImage& image);
 
 // True when `data` is a PNG whose chunks before the image data include acTL.

@@ -92,7 +92,8 @@ void TProtectionRun::NoteCut(const std::string& path, int32_t ownWidth, int32_t 
 }
 
 void TProtectionRun::KeepPieces(std::vector<TEncodedPiece>&& pieces) {
-  for (const TEncodedPiece& piece : pieces) StagedBytes_ += static_cast<int64_t>(piece.Bytes.size());
+  for (const TEncodedPiece& piece : pieces)
+    StagedBytes_ += static_cast<int64_t>(piece.Bytes.size());
   TStagedPage& current = Staged_.back();
   current.Pieces.push_back(std::move(pieces));
   if (StagedBytes_ < kGroupBytes) return;
@@ -134,7 +135,8 @@ TPageOutcome TProtectionRun::StagePage(const std::string& pagePath) {
   // page larger than what the group may still take starts a group of its
   // own.
   bool flush = false;
-  for (const TStagedPage& staged : Staged_) flush = flush || (!staged.Final && staged.Path == pagePath);
+  for (const TStagedPage& staged : Staged_)
+    flush = flush || (!staged.Final && staged.Path == pagePath);
   std::error_code error;
   const auto size = std::filesystem::file_size(pagePath, error);
   if (!error && StagedBytes_ > 0 && StagedBytes_ + 2 * static_cast<int64_t>(size) > kGroupBytes) {

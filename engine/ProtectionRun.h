@@ -185,7 +185,7 @@ class TProtectionRun {
     std::unique_ptr<TFileHandler> Handle;
     std::string Text, Output;
     std::vector<std::pair<int, int>> Replaced;
-    std::vector<int32_t> Images;  // registry entries it shows
+    std::vector<int32_t> Images;                     // registry entries it shows
     std::vector<std::vector<TEncodedPiece>> Pieces;  // of each picture it cut
     std::vector<std::tuple<std::string, int32_t, int32_t>> Cuts;
     int64_t ImagesSliced = 0, PiecesMade = 0;

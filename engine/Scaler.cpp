@@ -171,6 +171,7 @@ void ResamplePicture(TBitmap& colour, TBitmap& alpha, int32_t w, int32_t h) {
   alpha = std::move(scaled);
   for (size_t i = 0; i < colour.Pixels.size(); ++i) {
     const int a = alpha.Pixels[i];
-    colour.Pixels[i] = a == 0 ? 0 : static_cast<uint8_t>(std::min(255, (colour.Pixels[i] * 255 + a / 2) / a));
+    colour.Pixels[i] =
+        a == 0 ? 0 : static_cast<uint8_t>(std::min(255, (colour.Pixels[i] * 255 + a / 2) / a));
   }
 }

@@ -86,7 +86,8 @@ TEST(Scaler, ResamplingMixesNeighboursAndKeepsFlatColour) {
   ResampleBitmap(stripes, 8, 1, dst);
   for (int x = 1; x < 7; ++x) EXPECT_NEAR(dst.At(x, 0)[0], 125, 2) << x;
   // A transparent red pixel lends its blue neighbour no red.
-  TBitmap colour = testimages::Solid(2, 1, 0, 0, 255), alpha = testimages::Solid(2, 1, 255, 255, 255);
+  TBitmap colour = testimages::Solid(2, 1, 0, 0, 255),
+          alpha = testimages::Solid(2, 1, 255, 255, 255);
   colour.At(0, 0)[0] = 255;
   colour.At(0, 0)[2] = 0;
   alpha.At(0, 0)[0] = alpha.At(0, 0)[1] = alpha.At(0, 0)[2] = 0;

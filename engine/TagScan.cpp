@@ -90,24 +90,23 @@ namespace {
 
 // Start tags that end an open P.
 constexpr std::string_view kClosesParagraph[] = {
-    "address", "article", "aside",   "blockquote", "center", "details", "dialog",  "dir",
-    "div",     "dl",      "dd",      "dt",         "fieldset", "figcaption", "figure", "footer",
-    "form",    "h1",      "h2",      "h3",         "h4",     "h5",      "h6",      "header",
-    "hgroup",  "hr",      "li",      "listing",    "main",   "menu",    "nav",     "ol",
-    "p",       "plaintext", "pre",   "search",     "section", "summary", "table",  "ul",
-    "xmp"};
+    "address", "article", "aside",   "blockquote", "center", "details",   "dialog",
+    "dir",     "div",     "dl",      "dd",         "dt",     "fieldset",  "figcaption",
+    "figure",  "footer",  "form",    "h1",         "h2",     "h3",        "h4",
+    "h5",      "h6",      "header",  "hgroup",     "hr",     "li",        "listing",
+    "main",    "menu",    "nav",     "ol",         "p",      "plaintext", "pre",
+    "search",  "section", "summary", "table",      "ul",     "xmp"};
 
 // Elements of running text: their end tags leave a P open.
 constexpr std::string_view kTextLevel[] = {
-    "a",      "abbr",    "acronym", "area",   "audio",  "b",       "bdi",      "bdo",
-    "big",    "br",      "button",  "canvas", "cite",   "code",    "data",     "datalist",
-    "del",    "dfn",     "em",      "embed",  "font",   "i",       "iframe",   "img",
-    "input",  "ins",     "kbd",     "label",  "map",    "mark",    "math",     "meter",
-    "nobr",   "noscript", "object", "optgroup", "option", "output", "picture", "progress",
-    "q",      "rp",      "rt",      "ruby",   "s",      "samp",    "script",   "select",
-    "small",  "source",  "span",    "strike", "strong", "style",   "sub",      "sup",
-    "svg",    "template", "textarea", "time", "track",  "tt",      "u",        "var",
-    "video",  "wbr"};
+    "a",      "abbr",   "acronym", "area",     "audio",    "b",    "bdi",      "bdo",    "big",
+    "br",     "button", "canvas",  "cite",     "code",     "data", "datalist", "del",    "dfn",
+    "em",     "embed",  "font",    "i",        "iframe",   "img",  "input",    "ins",    "kbd",
+    "label",  "map",    "mark",    "math",     "meter",    "nobr", "noscript", "object", "optgroup",
+    "option", "output", "picture", "progress", "q",        "rp",   "rt",       "ruby",   "s",
+    "samp",   "script", "select",  "small",    "source",   "span", "strike",   "strong", "style",
+    "sub",    "sup",    "svg",     "template", "textarea", "time", "track",    "tt",     "u",
+    "var",    "video",  "wbr"};
 
 // Elements whose content is text up to their own end tag.
 constexpr std::string_view kRawText[] = {"script", "style", "textarea", "title", "xmp"};
@@ -158,7 +157,8 @@ bool TParagraphTracker::OpenAt(int position) {
     const char after = page_[nameEnd];
     if (!IsTagBlank(after) && after != '>' && after != '/') continue;
     char lower[12];
-    for (size_t i = nameStart; i < nameEnd; ++i) lower[i - nameStart] = platform::AsciiLower(page_[i]);
+    for (size_t i = nameStart; i < nameEnd; ++i)
+      lower[i - nameStart] = platform::AsciiLower(page_[i]);
     const std::string_view name(lower, nameEnd - nameStart);
     const uint8_t role = RoleOf(name);
     if (endTag) {
@@ -171,7 +171,8 @@ bool TParagraphTracker::OpenAt(int position) {
       open_ = false;
     }
     if (role & kRawTextRole) {
-      const int close = PosTextFrom(page_, "</" + platform::AsciiUpper(name), static_cast<int>(nameEnd) + 1);
+      const int close =
+          PosTextFrom(page_, "</" + platform::AsciiUpper(name), static_cast<int>(nameEnd) + 1);
       at_ = close == 0 ? page_.size() : static_cast<size_t>(close - 1);
     }
   }
