@@ -91,9 +91,18 @@ void TProtectionRun::NoteCut(const std::string& path, int32_t ownWidth, int32_t 
   Staged_.back().Cuts.emplace_back(path, width, height);
 }
 
+namespace {
+
+int64_t BytesOf(const std::vector<TEncodedPiece>& pieces) {
+  int64_t bytes = 0;
+  for (const TEncodedPiece& piece : pieces) bytes += static_cast<int64_t>(piece.Bytes.size());
+  return bytes;
+}
+
+}  // namespace
+
 void TProtectionRun::KeepPieces(std::vector<TEncodedPiece>&& pieces) {
-  for (const TEncodedPiece& piece : pieces)
-    StagedBytes_ += static_cast<int64_t>(piece.Bytes.size());
+  StagedBytes_ += BytesOf(pieces);
   TStagedPage& current = Staged_.back();
   current.Pieces.push_back(std::move(pieces));
   if (StagedBytes_ < kGroupBytes) return;
@@ -172,14 +181,15 @@ TPageOutcome TProtectionRun::StagePage(const std::string& pagePath) {
 // a group, their pieces are on disk already and stay.
 void TProtectionRun::DropPageCuts(TStagedPage& slot, int32_t firstImage) {
   if (slot.Pieces.size() != static_cast<size_t>(slot.ImagesSliced)) return;
-  for (const auto& pieces : slot.Pieces) {
-    for (const TEncodedPiece& piece : pieces)
-      StagedBytes_ -= static_cast<int64_t>(piece.Bytes.size());
-  }
+  for (const auto& pieces : slot.Pieces) StagedBytes_ -= BytesOf(pieces);
+  ForgetCuts(slot);
+  while (Saved_.LastIndex() >= firstImage) Saved_.DropNewest();
+}
+
+void TProtectionRun::ForgetCuts(TStagedPage& slot) {
   Figures_.ImagesSliced -= slot.ImagesSliced;
   Figures_.PiecesWritten -= slot.PiecesMade;
   for (const auto& [path, width, height] : slot.Cuts) Cuts_.Forget(path, width, height);
-  while (Saved_.LastIndex() >= firstImage) Saved_.DropNewest();
   slot.Pieces.clear();
   slot.Cuts.clear();
   slot.ImagesSliced = slot.PiecesMade = 0;
@@ -313,12 +323,9 @@ void TProtectionRun::DropGroup(const std::exception& e, int number) {
   for (TStagedPage& slot : Staged_) {
     if (slot.Final || slot.InProgress) continue;
     slot.Final = true;
-    slot.Pieces.clear();
     ++slot.Outcome.FileErrors;
     if (Errors_) Errors_(number, e.what());
-    Figures_.ImagesSliced -= slot.ImagesSliced;
-    Figures_.PiecesWritten -= slot.PiecesMade;
-    for (const auto& [path, width, height] : slot.Cuts) Cuts_.Forget(path, width, height);
+    ForgetCuts(slot);
     if (!slot.Write) continue;
     slot.Write = false;
     slot.Outcome.Written = false;

@@ -195,6 +195,9 @@ class TProtectionRun {
   // The page in `slot` stays as it was: takes back the cuts made for it
   // (registry entries from `firstImage` on), whose pieces are not written.
   void DropPageCuts(TStagedPage& slot, int32_t firstImage);
+  // Takes back the figures, cuts and unwritten pieces of the pictures cut
+  // for `slot`.
+  void ForgetCuts(TStagedPage& slot);
   // The group could not be committed: every page in it stays as it was.
   void DropGroup(const std::exception& e, int number);
   // False when the group could not be committed (and was dropped).

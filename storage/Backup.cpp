@@ -72,6 +72,10 @@ void CreateSetFile(platform::File& file, const std::string& path) {
   }
 }
 
+// Writes `bytes` at `at` and forces them to the disk.
+bool WriteForced(platform::File& file, const std::string& bytes, int64_t at) {
+  return file.WriteAt(bytes.data(), static_cast<int64_t>(bytes.size()), at) && file.Sync();
+}
 
 }  // namespace
 
@@ -142,30 +146,19 @@ void TImageBackupMaker::StagePieceNames(const std::string& names) {
 }
 
 void TImageBackupMaker::Commit() {
-  if (Broken_) {
+  // The records forced before a failing step go too, and with them any
+  // image whose line was lost with this group.
+  auto fail = [&](const char* extension) {
     CutBack();
-    throw EFileWriteError(BaseName_ + ".dat");
-  }
-  if (DataLength_ != CommittedData_ && !DataFile_.Sync()) {
-    CutBack();
-    throw EFileWriteError(BaseName_ + ".dat");
-  }
-  if (!StagedRecords_.empty() &&
-      (!IndexFile_.WriteAt(StagedRecords_.data(), static_cast<int64_t>(StagedRecords_.size()),
-                           IndexLength_) ||
-       !IndexFile_.Sync())) {
-    CutBack();
-    throw EFileWriteError(BaseName_ + ".ind");
+    throw EFileWriteError(BaseName_ + extension);
+  };
+  if (Broken_ || (DataLength_ != CommittedData_ && !DataFile_.Sync())) fail(".dat");
+  if (!StagedRecords_.empty() && !WriteForced(IndexFile_, StagedRecords_, IndexLength_)) {
+    fail(".ind");
   }
   const int64_t indexLength = IndexLength_ + static_cast<int64_t>(StagedRecords_.size());
-  if (!StagedLines_.empty() &&
-      (!ImageListFile_.WriteAt(StagedLines_.data(), static_cast<int64_t>(StagedLines_.size()),
-                               ListLength_) ||
-       !ImageListFile_.Sync())) {
-    // The records just forced go too, and with them any image whose line
-    // was lost with this group.
-    CutBack();
-    throw EFileWriteError(BaseName_ + ".img");
+  if (!StagedLines_.empty() && !WriteForced(ImageListFile_, StagedLines_, ListLength_)) {
+    fail(".img");
   }
   CommittedData_ = DataLength_;
   IndexLength_ = indexLength;
@@ -205,9 +198,7 @@ void TImageBackupMaker::WriteDigests() {
     PendingDigests_.clear();
     return;
   }
-  if (!DigestFile_.WriteAt(PendingDigests_.data(), static_cast<int64_t>(PendingDigests_.size()),
-                           DigestLength_) ||
-      !DigestFile_.Sync()) {
+  if (!WriteForced(DigestFile_, PendingDigests_, DigestLength_)) {
     // A torn line ends the list for readers: when it cannot be cut away,
     // nothing may follow it.
     if (!DigestFile_.Truncate(DigestLength_)) DigestsBroken_ = true;
