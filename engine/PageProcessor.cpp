@@ -1,6 +1,7 @@
 #include "engine/PageProcessor.h"
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 #include "engine/PageSnippets.h"
@@ -100,7 +101,9 @@ std::string BuildProtectedPage(std::string_view page, bool atag, const TTagProte
   // A page that an earlier run protected has its snippets already; they are
   // not added twice.
   const std::string snippets = HeadSnippet1() + HeadSnippet2();
-  const bool hasSnippets = page.find(snippets) != std::string_view::npos;
+  const bool hasSnippets = std::search(page.begin(), page.end(),
+                                       std::boyer_moore_horspool_searcher(
+                                           snippets.begin(), snippets.end())) != page.end();
   const int head = PosTextFrom(page, "</HEAD>", 1);
   const int snippetsAt = head > 0 ? head : SnippetPositionWithoutHead(page);
   const bool snippetsAtEnd = snippetsAt > static_cast<int>(page.size());

@@ -129,6 +129,9 @@ TEST(PageProcessor, ATableWhereAParagraphIsOpenGoesInsideAnObject) {
       {"<p>a</p><img src=x>", 0},
       {"<p>a<div><img src=x></div>", 0},
       {"<p>a <h2>t</h2> <img src=x>", 0},
+      {"<p>a <BlockQuote>q <img src=x>", 0},
+      {"<p>a <figcaptions>q <img src=x>", 1},  // no element of that name
+      {"<p>a <noscript>q</noscript> <img src=x>", 1},
       {"<table><tr><td><p>a</td><td><img src=x>", 0},
       {"<!-- <p> --><img src=x>", 0},
       {"<script>'<p>'</script><img src=x>", 0},

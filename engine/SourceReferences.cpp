@@ -9,7 +9,8 @@ namespace {
 // A file name is at most 255 bytes.
 constexpr size_t kWindow = 255;
 
-const char* const kPictureExtensions[] = {"gif", "jpg", "jpeg", "jpe", "bmp", "png", "webp"};
+constexpr std::string_view kPictureExtensions[] = {"gif", "jpg", "jpeg", "jpe",
+                                                   "bmp", "png", "webp"};
 
 bool IsPictureExtension(std::string_view ext) {
   return std::find(std::begin(kPictureExtensions), std::end(kPictureExtensions), ext) !=
@@ -67,13 +68,19 @@ void TSourceReferences::NoteDecoded(std::string_view text,
   for (size_t dot = text.find('.'); dot != std::string_view::npos; dot = text.find('.', dot + 1)) {
     size_t end = dot + 1;
     while (end < text.size() && IsNameByte(text[end]) && end - dot <= 5) ++end;
-    const std::string ext = platform::AsciiLower(text.substr(dot + 1, end - dot - 1));
+    // Most dots of a page end sentences: the extension is looked at in
+    // place, without making a string of it.
+    char lower[5];
+    const size_t length = end - dot - 1;
+    if (length < 3 || length > sizeof lower) continue;
+    for (size_t i = 0; i < length; ++i) lower[i] = platform::AsciiLower(text[dot + 1 + i]);
+    const std::string_view ext(lower, length);
     if (!IsPictureExtension(ext)) continue;
     const int position = static_cast<int>(dot) + 1;
     while (range != skipped.end() && range->second < position) ++range;
     if (range != skipped.end() && range->first <= position) continue;
     const size_t begin = dot > kWindow ? dot - kWindow : 0;
-    Mentions_[ext].push_back(platform::AsciiLower(text.substr(begin, end - begin)));
+    Mentions_[std::string(ext)].push_back(platform::AsciiLower(text.substr(begin, end - begin)));
   }
 }
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <unordered_map>
+#include <utility>
 
 #include "platform/Path.h"
 #include "storage/GlobalLib.h"
@@ -113,17 +113,62 @@ constexpr std::string_view kRawText[] = {"script", "style", "textarea", "title",
 
 enum TTagRole : uint8_t { kOther = 0, kClosing = 1, kTextLevelRole = 2, kRawTextRole = 4 };
 
-// The roles of a lower-case tag name, looked up once per tag of the page.
+// A lower-case tag name of up to eight bytes as one number, its bytes in
+// order; longer names have no key (0).
+constexpr uint64_t NameKey(std::string_view name) {
+  if (name.size() > 8) return 0;
+  uint64_t key = 0;
+  for (char c : name) key = key << 8 | static_cast<uint8_t>(c);
+  return key;
+}
+
+// The roles of the names above, by key: an open-addressed table looked up
+// once per tag of the page, so it has to be cheap. Names longer than eight
+// bytes are few and looked up by name.
+class TRoleTable {
+ public:
+  TRoleTable() {
+    for (std::string_view n : kClosesParagraph) Add(n, kClosing);
+    for (std::string_view n : kTextLevel) Add(n, kTextLevelRole);
+    for (std::string_view n : kRawText) Add(n, kRawTextRole);
+  }
+  uint8_t Of(uint64_t key) const {
+    for (size_t i = Slot(key);; i = (i + 1) % kSlots) {
+      if (Keys_[i] == key) return Roles_[i];
+      if (Keys_[i] == 0) return kOther;
+    }
+  }
+  uint8_t OfLong(std::string_view name) const {
+    for (const auto& [longName, role] : Long_)
+      if (longName == name) return role;
+    return kOther;
+  }
+
+ private:
+  static constexpr size_t kSlots = 512;
+  static size_t Slot(uint64_t key) {
+    return static_cast<size_t>((key * 0x9E3779B97F4A7C15ULL) >> 55);
+  }
+  void Add(std::string_view name, uint8_t role) {
+    const uint64_t key = NameKey(name);
+    if (key == 0) {
+      Long_.emplace_back(name, role);  // no name is in two lists
+      return;
+    }
+    size_t i = Slot(key);
+    while (Keys_[i] != 0 && Keys_[i] != key) i = (i + 1) % kSlots;
+    Keys_[i] = key;
+    Roles_[i] |= role;
+  }
+  uint64_t Keys_[kSlots] = {};
+  uint8_t Roles_[kSlots] = {};
+  std::vector<std::pair<std::string_view, uint8_t>> Long_;
+};
+
 uint8_t RoleOf(std::string_view name) {
-  static const auto* roles = [] {
-    auto* map = new std::unordered_map<std::string_view, uint8_t>;
-    for (std::string_view n : kClosesParagraph) (*map)[n] |= kClosing;
-    for (std::string_view n : kTextLevel) (*map)[n] |= kTextLevelRole;
-    for (std::string_view n : kRawText) (*map)[n] |= kRawTextRole;
-    return map;
-  }();
-  const auto it = roles->find(name);
-  return it == roles->end() ? uint8_t{kOther} : it->second;
+  static const TRoleTable table;
+  const uint64_t key = NameKey(name);
+  return key != 0 ? table.Of(key) : table.OfLong(name);
 }
 
 }  // namespace
@@ -147,8 +192,8 @@ bool TParagraphTracker::OpenAt(int position) {
     // A name is letters, then letters and digits (H1); longer ones are
     // none that matter here.
     auto inName = [&](size_t i) {
-      const char c = platform::AsciiLower(page_[i]);
-      return (c >= 'a' && c <= 'z') || (i > nameStart && c >= '0' && c <= '9');
+      const char c = page_[i], folded = static_cast<char>(c | 0x20);
+      return (folded >= 'a' && folded <= 'z') || (i > nameStart && c >= '0' && c <= '9');
     };
     size_t nameEnd = nameStart;
     while (nameEnd < page_.size() && nameEnd - nameStart < 12 && inName(nameEnd)) ++nameEnd;

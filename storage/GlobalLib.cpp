@@ -6,6 +6,10 @@
 #include <cstring>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
+
 #include "platform/LargeMemory.h"
 #include "platform/Path.h"
 
@@ -133,6 +137,59 @@ inline bool MatchesAt(const char* at, std::string_view pattern) {
   return true;
 }
 
+#if defined(__SSE2__)
+// The case bit a byte of a pattern is matched with: a letter of the pattern
+// matches either case by setting the bit (0x20) of the text's byte first,
+// since only the letter's two cases give its lower-case form that way.
+inline char FoldBit(char c) { return c >= 'A' && c <= 'Z' ? char{0x20} : char{0}; }
+
+// Looks for the pattern (two bytes or more) at start positions p, p + 1, ...
+// below `end`, sixteen at a time: positions whose first two bytes fold to
+// the pattern's first two are candidates, and only they are compared in
+// full. Returns the 1-based position of the first match, or 0 with `p` on
+// the first position not looked at. A block reads bytes p to p + 16, which
+// lie in the text because the pattern is at least two bytes long.
+int ScanCandidates(const char* base, size_t& p, size_t end, std::string_view pattern) {
+  const __m128i fold0 = _mm_set1_epi8(FoldBit(pattern[0])),
+                fold1 = _mm_set1_epi8(FoldBit(pattern[1]));
+  const __m128i want0 = _mm_set1_epi8(static_cast<char>(pattern[0] | FoldBit(pattern[0])));
+  const __m128i want1 = _mm_set1_epi8(static_cast<char>(pattern[1] | FoldBit(pattern[1])));
+  for (; p + 16 <= end; p += 16) {
+    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + p));
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + p + 1));
+    const __m128i hit = _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(here, fold0), want0),
+                                      _mm_cmpeq_epi8(_mm_or_si128(next, fold1), want1));
+    for (unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(hit)); bits != 0;
+         bits &= bits - 1) {
+      const size_t j = static_cast<size_t>(__builtin_ctz(bits));
+      if (MatchesAt(base + p + j, pattern)) return static_cast<int>(p + j) + 1;
+    }
+  }
+  return 0;
+}
+
+// The same, thirty-two positions at a time, for processors with AVX2.
+__attribute__((target("avx2"))) int ScanCandidatesWide(const char* base, size_t& p, size_t end,
+                                                       std::string_view pattern) {
+  const __m256i fold0 = _mm256_set1_epi8(FoldBit(pattern[0])),
+                fold1 = _mm256_set1_epi8(FoldBit(pattern[1]));
+  const __m256i want0 = _mm256_set1_epi8(static_cast<char>(pattern[0] | FoldBit(pattern[0])));
+  const __m256i want1 = _mm256_set1_epi8(static_cast<char>(pattern[1] | FoldBit(pattern[1])));
+  for (; p + 32 <= end; p += 32) {
+    const __m256i here = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + p));
+    const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + p + 1));
+    const __m256i hit = _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(here, fold0), want0),
+                                         _mm256_cmpeq_epi8(_mm256_or_si256(next, fold1), want1));
+    for (unsigned bits = static_cast<unsigned>(_mm256_movemask_epi8(hit)); bits != 0;
+         bits &= bits - 1) {
+      const size_t j = static_cast<size_t>(__builtin_ctz(bits));
+      if (MatchesAt(base + p + j, pattern)) return static_cast<int>(p + j) + 1;
+    }
+  }
+  return 0;
+}
+#endif
+
 }  // namespace
 
 int PosTextFrom(std::string_view text, std::string_view pattern, int start) {
@@ -144,27 +201,15 @@ int PosTextFrom(std::string_view text, std::string_view pattern, int start) {
   const char* base = text.data();
   size_t p = static_cast<size_t>(start - 1);
   const size_t end = p + static_cast<size_t>(n);  // one past the last position a match may begin at
+#if defined(__SSE2__)
   if (pattern.size() >= 2) {
-    // Sixteen start positions at a time: those whose first two bytes fold to
-    // the pattern's first two are candidates, and only they are compared in
-    // full. A block reads bytes p to p + 16, which lie in the text because
-    // the pattern is at least two bytes long.
-    using TBytes = char __attribute__((vector_size(16)));
-    const TBytes first0 = TBytes{} + pattern[0], first1 = TBytes{} + platform::AsciiLower(pattern[0]);
-    const TBytes second0 = TBytes{} + pattern[1], second1 = TBytes{} + platform::AsciiLower(pattern[1]);
-    for (; p + 16 <= end; p += 16) {
-      TBytes here, next;
-      std::memcpy(&here, base + p, 16);
-      std::memcpy(&next, base + p + 1, 16);
-      const TBytes hit = ((here == first0) | (here == first1)) & ((next == second0) | (next == second1));
-      uint64_t halves[2];
-      std::memcpy(halves, &hit, 16);
-      if ((halves[0] | halves[1]) == 0) continue;
-      for (size_t j = 0; j < 16; ++j) {
-        if (hit[j] != 0 && MatchesAt(base + p + j, pattern)) return static_cast<int>(p + j) + 1;
-      }
+    static const bool wide = __builtin_cpu_supports("avx2");
+    if (wide) {
+      if (const int found = ScanCandidatesWide(base, p, end, pattern)) return found;
     }
+    if (const int found = ScanCandidates(base, p, end, pattern)) return found;
   }
+#endif
   for (; p < end; ++p) {
     if (MatchesAt(base + p, pattern)) return static_cast<int>(p) + 1;
   }
