@@ -12,14 +12,15 @@
 #include <thread>
 
 #include "engine/BmpCodec.h"
+#include "engine/PageSnippets.h"
 #include "engine/RunRestore.h"
-#include "testsupport/TestImages.h"
 #include "engine/vlmKernel.h"
-#include "testsupport/SnapshotTree.h"
-#include "testsupport/TempDir.h"
 #include "storage/BackupSet.h"
 #include "storage/GlobalLib.h"
 #include "storage/vlmOption.h"
+#include "testsupport/SnapshotTree.h"
+#include "testsupport/TempDir.h"
+#include "testsupport/TestImages.h"
 
 namespace {
 
@@ -105,7 +106,18 @@ TEST(CrashRestore, KilledRunsRestoreByteForByte) {
     if (!sets.empty()) {
       TRestoreReport report = RestoreRun(ReadBackupSet(dir / "home/Backup/0"));
       EXPECT_TRUE(report.Ok()) << "kill " << i;
-      EXPECT_TRUE(report.KeptAside.empty()) << "kill " << i;
+      // A kill can stop the write of a page after its first block: the page
+      // then holds neither its old bytes nor the run's, which the restore
+      // cannot tell from a change made after the run, so it keeps a copy
+      // beside the page it gives back. That copy is the run's own writing
+      // (its head snippets first); no more than the one page being written.
+      EXPECT_LE(report.KeptAside.size(), 1u) << "kill " << i;
+      for (const TKeptCopy& kept : report.KeptAside) {
+        EXPECT_NE(TempDir::ReadFile(kept.Copy).find(HeadSnippet1().substr(0, 40)),
+                  std::string::npos)
+            << "kill " << i << ": " << kept.Copy;
+        fs::remove(kept.Copy);
+      }
     }
     EXPECT_EQ(testsupport::DescribeDifferences(before, testsupport::SnapshotTree(dir / "site")), "") << "kill " << i << " after " << delay.count() << " us";
   }
