@@ -34,9 +34,43 @@ std::string_view VerticalAlign(const std::string& align) {
   return {};
 }
 
+// The value of the last declaration of `property` in an inline STYLE, lower
+// case, without blanks around it or "!important"; empty when there is none.
+std::string StyleValue(std::string_view style, std::string_view property) {
+  auto trim = [](std::string_view text) {
+    const size_t first = text.find_first_not_of(" \t\r\n\f");
+    if (first == std::string_view::npos) return std::string_view();
+    return text.substr(first, text.find_last_not_of(" \t\r\n\f") - first + 1);
+  };
+  std::string value;
+  for (size_t start = 0; start < style.size();) {
+    size_t end = style.find(';', start);
+    if (end == std::string_view::npos) end = style.size();
+    const std::string_view declaration = style.substr(start, end - start);
+    const size_t colon = declaration.find(':');
+    if (colon != std::string_view::npos &&
+        platform::AsciiLower(trim(declaration.substr(0, colon))) == property) {
+      value = platform::AsciiLower(trim(declaration.substr(colon + 1)));
+      const size_t important = value.find("!important");
+      if (important != std::string::npos)
+        value = std::string(trim(std::string_view(value).substr(0, important)));
+    }
+    start = end + 1;
+  }
+  return value;
+}
+
+// True when a STYLE value sizes the box: neither missing nor "auto" or a
+// keyword that leaves it to the defaults.
+bool SetsSize(const std::string& value) {
+  return !value.empty() && value != "auto" && value != "initial" && value != "unset" &&
+         value != "revert" && value != "revert-layer" && value != "inherit";
+}
+
 // The attributes of the IMG tag that the table takes over, as text, for a
-// picture `width` pixels wide on a page that is `responsive` or not.
-std::string CarriedAttributes(std::string_view tagText, int32_t width, bool responsive) {
+// picture `width` x `height` pixels on a page that is `responsive` or not.
+std::string CarriedAttributes(std::string_view tagText, int32_t width, int32_t height,
+                              bool responsive) {
   const auto attributes = ReadTagAttributes(tagText);
   std::string out;
   // The head snippet sizes the table from --vlm-w. A picture that a
@@ -84,6 +118,14 @@ std::string CarriedAttributes(std::string_view tagText, int32_t width, bool resp
     AppendAttribute(out, "aria-label", alt->Value);
   } else {
     AppendAttribute(out, "role", "presentation");
+  }
+  // A picture whose own style gives it a height, and nothing its width,
+  // keeps its shape: its width follows from the height, as an image's does.
+  if (ownStyle && !FindAttribute(attributes, "width") &&
+      SetsSize(StyleValue(ownStyle->Value, "height")) &&
+      !SetsSize(StyleValue(ownStyle->Value, "width"))) {
+    style +=
+        "width:auto;aspect-ratio:" + std::to_string(width) + "/" + std::to_string(height) + ";";
   }
   if (ownStyle) style += ownStyle->Value;
   AppendAttribute(out, "style", style);
@@ -144,7 +186,7 @@ std::string BuildTableMarkup(const TTableSpec& spec, std::string_view pieceNames
     std::string height;
     if (FindAttribute(attributes, "height")) height = " height=\"" + std::to_string(spec.Height) + "\"";
     AppendFormatted(out, Descrambled(kTableOpenText),
-                    {CarriedAttributes(spec.TagText, spec.Width, spec.Responsive),
+                    {CarriedAttributes(spec.TagText, spec.Width, spec.Height, spec.Responsive),
                      std::to_string(spec.Width), height});
     // Descramble the cell template once per table, not once per cell.
     const std::string cell = Descrambled(kCellText);

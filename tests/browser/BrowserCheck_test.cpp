@@ -61,7 +61,7 @@ const std::vector<SamplePage>& SamplePages() {
   static const std::vector<SamplePage> pages = {
       {"index.html", 1, false, false, {"images/logo.gif"}},
       {"gif.html", 1, false, false, {"images/mountains.gif"}},
-      {"jpeg.html", 2, true, false, {"images/harbour.jpg", "images/meadow.jpg"}},
+      {"jpeg.html", 3, true, false, {"images/harbour.jpg", "images/meadow.jpg"}},
       {"bmp.html", 2, false, false, {"images/tiles.bmp", "images/stripes.bmp"}},
       {"links.html", 2, false, false, {"images/badge.gif", "images/arrow.gif"}},
       {"untouched.html", 0, false, false, {"images/button.gif", "images/keep.gif", "images/dot.gif"}},
