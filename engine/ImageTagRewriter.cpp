@@ -6,10 +6,12 @@
 
 #include "engine/ImageAddress.h"
 #include "engine/ImageDecoder.h"
+#include "engine/PictureLookAhead.h"
 #include "engine/ProtectionRun.h"
 #include "engine/Scaler.h"
 #include "engine/Slicer.h"
 #include "engine/TagAttributes.h"
+#include "engine/TagScan.h"
 #include "platform/File.h"
 #include "platform/Path.h"
 #include "storage/Convert.h"
@@ -134,7 +136,8 @@ std::string GetAttributeValue(std::string_view tagText, std::string_view name) {
 
 TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFolder,
                            const std::string& linkTag, const TOptions& options,
-                           const TCutImages& cut, TImageCandidate& candidate, bool scale) {
+                           const TCutImages& cut, TImageCandidate& candidate, bool scale,
+                           TPictureLookAhead* ahead) {
   TLeaveReason& reason = candidate.Reason;
   std::string& detail = candidate.Detail;
   auto leave = [&](TLeaveReason why, std::string what = std::string()) {
@@ -199,7 +202,11 @@ TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFo
     return leave(TLeaveReason::MissingFile, "cannot be read");
   }
   TSourceImage& image = candidate.Image;
-  if (!DecodeImage(candidate.Kind, candidate.FileText(), image)) {
+  bool decoded = false;
+  if (!ahead || !ahead->Take(target.ImagePath, candidate.Kind, candidate.FileText(), decoded, image)) {
+    decoded = DecodeImage(candidate.Kind, candidate.FileText(), image);
+  }
+  if (!decoded) {
     if (IsAnimatedImage(candidate.Kind, candidate.FileText())) return leave(TLeaveReason::Animated);
     return leave(TLeaveReason::FormatNotHandled,
                  "not a well-formed " + KindName(candidate.Kind) + " file");
@@ -227,6 +234,30 @@ TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFo
     }
   }
   return TTagDecision::New;
+}
+
+std::vector<TPictureGuess> PicturesNamedBy(std::string_view page, const std::string& pageFolder,
+                                           const TOptions& options) {
+  std::vector<TPictureGuess> pictures;
+  std::set<std::string> named;
+  std::string why;
+  for (int a = FindImageTag(page, 1); a > 0;) {
+    const int d = FindTagEnd(page, a);
+    if (d == 0) break;
+    const std::string_view tag = page.substr(static_cast<size_t>(a - 1), static_cast<size_t>(d - a + 1));
+    a = FindImageTag(page, d + 1);
+    const std::string src = GetAttributeValue(tag, "SRC=");
+    if (src == "-1" || src.find('\0') != std::string::npos) continue;
+    const TImageAddress address = ResolveImageAddress(pageFolder, src, options.SiteRoot);
+    if (address.Where != TImageAddress::Kind::File || address.BadEscape) continue;
+    const std::string folder = platform::FolderOf(address.Path);
+    const size_t dot = address.Path.rfind('.');
+    if (dot == std::string::npos || dot < folder.size()) continue;
+    const ImageKind kind = KindOf(address.Path.substr(dot), options, why);
+    if (kind == ImageKind::None || address.Path.size() > kLongestBackupPath) continue;
+    if (named.insert(address.Path).second) pictures.push_back({address.Path, kind});
+  }
+  return pictures;
 }
 
 TTagVerdict TagVerdictOf(const std::string& tagText, TTagDecision decision,
@@ -261,7 +292,8 @@ bool ProtectImageTag(const std::string& tagText, const std::string& pageFolder,
   candidate.Target.Responsive = run.PageIsResponsive();
   const bool judgingOnly = run.JudgingOnly();
   const TTagDecision decision = JudgeImageTag(tagText, pageFolder, linkTag, run.Options(),
-                                              run.Cuts(), candidate, !judgingOnly);
+                                              run.Cuts(), candidate, !judgingOnly,
+                                              run.LookAhead());
   run.NoteVerdict(TagVerdictOf(tagText, decision, candidate));
   switch (decision) {
     case TTagDecision::Refused:
@@ -304,15 +336,20 @@ bool ProtectImageTag(const std::string& tagText, const std::string& pageFolder,
   const int before = saved.LastIndex();
   bool namesWritten = false;
   run.NoteWrittenFolder(candidate.Target.ImageFolder);
+  // The pieces are encoded on the run's workers while the run goes on, and
+  // written with the group.
+  auto image = std::make_shared<TSourceImage>(std::move(candidate.Image));
   try {
     replacement = SliceImage(
-        candidate.Image, candidate.Kind, candidate.Target, widthHeightText, closeLinkText,
-        run.Options(), run.Names(), saved,
+        *image, candidate.Kind, candidate.Target, widthHeightText, closeLinkText, run.Options(),
+        run.Names(), saved,
         [&](const std::string& pieceNames) {
           run.Backup().StagePieceNames(pieceNames);
           namesWritten = true;
         },
-        nullptr, [&](std::vector<TEncodedPiece>&& pieces) { run.KeepPieces(std::move(pieces)); });
+        nullptr, [&](const TGrid& grid, std::vector<std::string>&& paths) {
+          run.KeepPieces(image, candidate.Kind, grid, std::move(paths));
+        });
   } catch (const EFileHandlerError& e) {
     if (namesWritten || saved.LastIndex() == before) {
       if (saved.LastIndex() != before) run.NotePageImage(saved.LastIndex());

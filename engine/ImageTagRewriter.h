@@ -7,6 +7,7 @@
 #include <utility>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/ImageAddress.h"
 #include "engine/ImageDecoder.h"
@@ -17,6 +18,7 @@
 #include "storage/vlmOption.h"
 
 class TProtectionRun;
+class TPictureLookAhead;
 
 // The value of attribute `name` (upper case, with or without its "=", such as
 // "SRC=") in an IMG tag, read as a browser reads it: the name matched whole
@@ -77,10 +79,23 @@ enum class TTagDecision { Refused, Reused, New };
 // the site root. `candidate.Target` and its sizes are set for Reused and
 // New. Raises EConvertError for a WIDTH or HEIGHT that is not a whole
 // decimal number.
+// `ahead`, when given, may hold the picture decoded already.
 TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFolder,
                            const std::string& linkTag, const TOptions& options,
                            const TCutImages& cut,
-                           TImageCandidate& candidate, bool scale = true);
+                           TImageCandidate& candidate, bool scale = true,
+                           TPictureLookAhead* ahead = nullptr);
+
+// A picture that an IMG tag of a page names, of a kind `options` protect.
+struct TPictureGuess {
+  std::string Path;
+  ImageKind Kind = ImageKind::None;
+};
+// The pictures the IMG tags of `page` (in `pageFolder`) name, in page
+// order, each once: a guess at what judging its tags will decode, for
+// decoding ahead. Reads no file.
+std::vector<TPictureGuess> PicturesNamedBy(std::string_view page, const std::string& pageFolder,
+                                           const TOptions& options);
 
 // The verdict on `tagText` judged `decision`: its SRC, and the candidate's
 // path, reason and detail.

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 
 #include "engine/BmpCodec.h"
+#include "engine/GifCodec.h"
+#include "engine/PictureLookAhead.h"
 #include "engine/TagScan.h"
 #include "testsupport/TestImages.h"
 #include "platform/Exception.h"
@@ -176,6 +178,76 @@ TEST_F(JudgeTest, AnImageIsReusedOnlyAtTheSizeItWasCutAt) {
   EXPECT_EQ(Judge("<img src=a.bmp width=20 height=15>"), TTagDecision::New);
   EXPECT_EQ(candidate.Width, 20);
   EXPECT_EQ(Judge("<img src=a.bmp height=100%>"), TTagDecision::Refused);
+}
+
+// The pictures a page names, as the look-ahead lists them: each file once,
+// of a kind the options protect, on this machine, whatever the tag says
+// besides; the judging decides the rest.
+TEST_F(JudgeTest, PagesNameThePicturesTheirTagsShow) {
+  options.SiteRoot = "/site";
+  const std::string page =
+      "<img src=a.bmp><IMG SRC='img/b.bmp' noprotect><img src=a.bmp width=3>"
+      "<img src=http://x/c.gif><img src=//x/d.gif><img src=e.png><img src=f.svg><img alt=x>"
+      "<img src=\"/g.jpg?v=2\"><img src=h.jpeg#x><img src=noext><img src=%00.gif><img src=i.GIF";
+  std::string listed;
+  for (const TPictureGuess& p : PicturesNamedBy(page, dir.path() + "/", options)) {
+    listed += p.Path.substr(p.Path.rfind('/') + 1) + ":" + KindName(p.Kind) + " ";
+  }
+  EXPECT_EQ(listed, "a.bmp:BMP b.bmp:BMP g.jpg:JPEG h.jpeg:JPEG ");
+  options.ProtectJPG = 0;
+  EXPECT_EQ(PicturesNamedBy(page, dir.path() + "/", options).size(), 2u);
+}
+
+// A picture decoded ahead is what decoding the run's own bytes gives; the run
+// takes it once, and only when it read the very same bytes as the same kind.
+TEST_F(JudgeTest, PicturesDecodedAheadAreTakenOnlyFromTheSameBytes) {
+  dir.Write("c.gif", EncodeGif(testimages::Noisy(30, 20, 3)));
+  dir.Write("d.gif", EncodeGif(testimages::Noisy(30, 20, 4)));
+  dir.Write("broken.bmp", EncodeBmp(testimages::Gradient(40, 30)).substr(0, 60));
+  ASSERT_EQ(::mkfifo((dir / "pipe.gif").c_str(), 0600), 0);
+  dir.Write("p0.htm", "<img src=pipe.gif><img src=a.bmp><img src=broken.bmp><img src=missing.gif>");
+  dir.Write("p1.htm", "<img src=img/b.bmp><img src=a.bmp><img src=c.gif><img src=d.gif>");
+  const std::vector<std::string> pages = {dir / "p0.htm", dir / "p1.htm"};
+  TWorkerPool pool(2);
+  TPictureLookAhead ahead(pool, options);
+  ahead.Foresee(pages, 0);
+  ahead.Settle();
+  dir.Write("img/b.bmp", EncodeBmp(testimages::Gradient(20, 21)));
+
+  struct Case {
+    const char* file;
+    ImageKind kind;
+    bool taken, decoded;
+  };
+  const Case cases[] = {
+      {"a.bmp", ImageKind::BMP, true, true},        {"a.bmp", ImageKind::BMP, false, false},
+      {"img/b.bmp", ImageKind::BMP, false, false},  // changed since
+      {"c.gif", ImageKind::JPEG, false, false},     // read as another kind
+      {"broken.bmp", ImageKind::BMP, true, false},  {"missing.gif", ImageKind::GIF, false, false},
+      {"pipe.gif", ImageKind::GIF, false, false},
+  };
+  for (const Case& c : cases) {
+    const std::string path = dir / c.file;
+    const std::string bytes = c.taken ? dir.Read(c.file) : std::string();
+    bool decoded = !c.decoded;
+    TSourceImage image;
+    EXPECT_EQ(ahead.Take(path, c.kind, bytes, decoded, image), c.taken) << c.file;
+    if (!c.taken) continue;
+    EXPECT_EQ(decoded, c.decoded) << c.file;
+    TSourceImage own;
+    EXPECT_EQ(DecodeImage(c.kind, bytes, own), c.decoded) << c.file;
+    EXPECT_TRUE(own.Bitmap.Pixels == image.Bitmap.Pixels) << c.file;
+  }
+  // The judging takes a picture decoded ahead (d.gif, past the first six).
+  ahead.Foresee(pages, 1);
+  ahead.Settle();
+  ASSERT_EQ(JudgeImageTag("<img src=d.gif>", dir.path() + "/", "", options, cut, candidate, false,
+                          &ahead),
+            TTagDecision::New);
+  EXPECT_EQ(candidate.Image.Bitmap.Width, 30);
+  TSourceImage again;
+  bool decoded = false;
+  EXPECT_FALSE(ahead.Take(dir / "d.gif", ImageKind::GIF, dir.Read("d.gif"), decoded, again));
 }
 
 }  // namespace

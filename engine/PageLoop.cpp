@@ -26,6 +26,7 @@ TPageLoopResult RunPageLoop(TProtectionRun& run, const std::vector<std::string>&
       const std::string& page = pages[done];
       if (events.PageStarting) events.PageStarting(done, page);
       if (IsRegularFile(page)) {
+        run.Foresee(pages, done);
         staged.push_back(done);
         run.StagePage(page);
         report();

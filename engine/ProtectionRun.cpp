@@ -11,6 +11,7 @@
 #include "engine/PieceFile.h"
 #include "engine/TableMarkup.h"
 #include "engine/TagScan.h"
+#include "engine/WorkerPool.h"
 #include "platform/File.h"
 #include "platform/Path.h"
 #include "storage/Convert.h"
@@ -36,8 +37,13 @@ EFileHandlerError PathTooLongError(const std::string& pagePath) {
 
 TProtectionRun::TProtectionRun(const TOptions& options, const std::string& backupFolder,
                                TRunErrorSink errors, TRunMode mode)
-    : Options_(options), Mode_(mode), Errors_(std::move(errors)) {
+    : Options_(options),
+      Mode_(mode),
+      Pool_(RunWorkers()),
+      Writers_(std::make_shared<std::vector<TPieceWriter>>(static_cast<size_t>(Pool_.Size()))),
+      Errors_(std::move(errors)) {
   CheckSlicingOptions(Options_);
+  if (Pool_.Size() > 1) LookAhead_ = std::make_unique<TPictureLookAhead>(Pool_, Options_);
   if (Mode_ == TRunMode::Protect) {
     Backup_ = std::make_unique<TImageBackupMaker>(backupFolder);
     BackupSetName_ = Backup_->BaseName();
@@ -46,7 +52,13 @@ TProtectionRun::TProtectionRun(const TOptions& options, const std::string& backu
   CloseLinkText_ = Options_.ATag ? "</a>" : "";
 }
 
-TProtectionRun::~TProtectionRun() = default;
+TProtectionRun::~TProtectionRun() {
+  for (TStagedPage& slot : Staged_) DropPieces(slot.Pieces);
+}
+
+void TProtectionRun::Foresee(const std::vector<std::string>& pages, size_t next) {
+  if (LookAhead_) LookAhead_->Foresee(pages, next);
+}
 
 void TProtectionRun::ReportError(int number, const std::string& message) {
   ++PageErrors_;
@@ -93,18 +105,39 @@ void TProtectionRun::NoteCut(const std::string& path, int32_t ownWidth, int32_t 
 
 namespace {
 
-int64_t BytesOf(const std::vector<TEncodedPiece>& pieces) {
-  int64_t bytes = 0;
-  for (const TEncodedPiece& piece : pieces) bytes += static_cast<int64_t>(piece.Bytes.size());
-  return bytes;
-}
+// Pixels a task of encoding takes at most, unless one piece is larger: a
+// small picture is one task, a large one is spread over the workers.
+constexpr int64_t kPixelsPerTask = int64_t{1} << 18;
 
 }  // namespace
 
-void TProtectionRun::KeepPieces(std::vector<TEncodedPiece>&& pieces) {
-  StagedBytes_ += BytesOf(pieces);
+void TProtectionRun::KeepPieces(std::shared_ptr<const TSourceImage> image, ImageKind kind,
+                                const TGrid& grid, std::vector<std::string>&& paths) {
+  auto pending = std::make_shared<TPendingPieces>();
+  pending->Image = std::move(image);
+  pending->Kind = kind;
+  pending->Grid = grid;
+  pending->Paths = std::move(paths);
+  pending->Bytes.resize(pending->Paths.size());
+  pending->Held = static_cast<int64_t>(pending->Image->Bitmap.Pixels.size() +
+                                       pending->Image->Alpha.Pixels.size());
+  const size_t count = pending->Paths.size();
+  const int64_t piecePixels = std::max<int64_t>(int64_t{grid.PieceWidth} * grid.PieceHeight, 1);
+  const size_t perTask =
+      static_cast<size_t>(std::clamp<int64_t>(kPixelsPerTask / piecePixels, 1, INT32_MAX));
+  for (size_t first = 0; first < count; first += perTask) {
+    const size_t last = std::min(count, first + perTask);
+    pending->Tasks.push_back(Pool_.Post([pending, writers = Writers_, first, last](int worker) {
+      TPieceWriter& writer = (*writers)[static_cast<size_t>(worker)];
+      for (size_t i = first; i < last && !pending->Dropped; ++i) {
+        pending->Bytes[i].assign(
+            EncodePiece(*pending->Image, pending->Kind, pending->Grid, i, writer));
+      }
+    }));
+  }
+  StagedBytes_ += pending->Held;
   TStagedPage& current = Staged_.back();
-  current.Pieces.push_back(std::move(pieces));
+  current.Pieces.push_back(std::move(pending));
   if (StagedBytes_ < kGroupBytes) return;
   // The pictures of the page in progress fill the group alone: the group is
   // committed with what of this page is staged (its pictures' entries and
@@ -115,10 +148,18 @@ void TProtectionRun::KeepPieces(std::vector<TEncodedPiece>&& pieces) {
   if (!committed) {
     // The group's pictures, this page's too, were taken back: the page
     // cannot go on.
-    current.Pieces.clear();
+    DropPieces(current.Pieces);
     throw Exception("The backup set " + BackupSetName_ + " cannot be written");
   }
   WritePieces(current);
+}
+
+void TProtectionRun::DropPieces(TPendingList& pieces) {
+  for (const auto& pending : pieces) pending->Dropped = true;
+  for (const auto& pending : pieces) {
+    for (const TWorkerPool::TPostedPtr& task : pending->Tasks) Pool_.Cancel(task);
+  }
+  pieces.clear();
 }
 
 TPageOutcome TProtectionRun::ProtectPage(const std::string& pagePath) {
@@ -181,7 +222,7 @@ TPageOutcome TProtectionRun::StagePage(const std::string& pagePath) {
 // a group, their pieces are on disk already and stay.
 void TProtectionRun::DropPageCuts(TStagedPage& slot, int32_t firstImage) {
   if (slot.Pieces.size() != static_cast<size_t>(slot.ImagesSliced)) return;
-  for (const auto& pieces : slot.Pieces) StagedBytes_ -= BytesOf(pieces);
+  for (const auto& pending : slot.Pieces) StagedBytes_ -= pending->Held;
   ForgetCuts(slot);
   while (Saved_.LastIndex() >= firstImage) Saved_.DropNewest();
 }
@@ -190,7 +231,7 @@ void TProtectionRun::ForgetCuts(TStagedPage& slot) {
   Figures_.ImagesSliced -= slot.ImagesSliced;
   Figures_.PiecesWritten -= slot.PiecesMade;
   for (const auto& [path, width, height] : slot.Cuts) Cuts_.Forget(path, width, height);
-  slot.Pieces.clear();
+  DropPieces(slot.Pieces);
   slot.Cuts.clear();
   slot.ImagesSliced = slot.PiecesMade = 0;
 }
@@ -344,24 +385,32 @@ void TProtectionRun::DropGroup(const std::exception& e, int number) {
 }
 
 void TProtectionRun::WritePieces(TStagedPage& slot) {
-  for (std::vector<TEncodedPiece>& pieces : slot.Pieces) {
+  while (!slot.Pieces.empty()) {
+    TPendingPieces& pending = *slot.Pieces.front();
+    try {
+      for (const TWorkerPool::TPostedPtr& task : pending.Tasks) Pool_.Wait(task);
+    } catch (...) {
+      // A picture that could not be encoded ends the run before any of its
+      // pieces exists; the pictures after it are not written either.
+      DropPieces(slot.Pieces);
+      throw;
+    }
     size_t written = 0;
     try {
-      for (const TEncodedPiece& piece : pieces) {
-        WriteNewFile(piece.Path, piece.Bytes);
+      for (size_t i = 0; i < pending.Paths.size(); ++i) {
+        WriteNewFile(pending.Paths[i], pending.Bytes[i]);
         ++written;
-        Backup_->AddWritten(piece.Path, piece.Bytes);
+        Backup_->AddWritten(pending.Paths[i], pending.Bytes[i]);
       }
     } catch (...) {
       // No page will show a picture that was cut only in part: its pieces
       // are litter the run would not report.
-      for (size_t i = 0; i < written; ++i) platform::DeleteFile(pieces[i].Path);
+      for (size_t i = 0; i < written; ++i) platform::DeleteFile(pending.Paths[i]);
+      DropPieces(slot.Pieces);
       throw;
     }
-    pieces.clear();
-    pieces.shrink_to_fit();
+    slot.Pieces.erase(slot.Pieces.begin());
   }
-  slot.Pieces.clear();
 }
 
 void TProtectionRun::WriteStaged(TStagedPage& slot) {
@@ -412,7 +461,7 @@ bool TProtectionRun::FlushGroup() {
       for (TStagedPage& rest : Staged_) {
         if (rest.Final || rest.InProgress) continue;
         rest.Final = true;
-        rest.Pieces.clear();
+        DropPieces(rest.Pieces);
         if (rest.Write) {
           rest.Write = false;
           rest.Outcome.Written = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -9,12 +10,16 @@
 #include <tuple>
 #include <vector>
 
+#include "engine/Grid.h"
 #include "engine/ImageTagRewriter.h"
+#include "engine/PictureLookAhead.h"
+#include "engine/PieceWriter.h"
 #include "engine/RandomFileName.h"
 #include "engine/SavedImage.h"
 #include "engine/Slicer.h"
 #include "engine/SourceReferences.h"
 #include "engine/TagVerdict.h"
+#include "engine/WorkerPool.h"
 #include "storage/Backup.h"
 #include "storage/vlmOption.h"
 
@@ -68,6 +73,13 @@ struct TRunFigures {
 // a time would, with a few forced writes per group instead of several per
 // page and picture. A page larger than the budget makes a group of its own.
 //
+// The computing is spread over the run's workers (RunWorkers): the pieces of
+// a picture are encoded there from the moment it is cut until its group is
+// written, and the pictures of the next pages are decoded ahead (Foresee).
+// Every file change stays on the run's thread, in the order above, so the
+// files, their names and their order do not depend on the number of
+// workers.
+//
 // Sources of sliced images are deleted only by Finish, and only when the run
 // went through its whole list; a run destroyed without Finish (an error that
 // ended it, a cancel) or finished incomplete keeps every source, as does a
@@ -117,6 +129,10 @@ class TProtectionRun {
   // were written; this page stays unwritten. Returns the outcome as far as
   // it is known now: all but Written and FileErrors are final.
   TPageOutcome StagePage(const std::string& pagePath);
+  // The run is about to stage page `next` of `pages` (the same list on every
+  // call): the pictures of the pages from there on may be decoded ahead on
+  // the run's workers. Changes nothing; optional.
+  void Foresee(const std::vector<std::string>& pages, size_t next);
   // Commits the group in progress and writes its pieces and pages. Raises
   // what ends the run (a piece that cannot be written); a backup set that
   // cannot be forced leaves every page of the group unwritten, reported.
@@ -166,13 +182,34 @@ class TProtectionRun {
   // Notes a cut of the page in progress (kept in Cuts).
   void NoteCut(const std::string& path, int32_t ownWidth, int32_t ownHeight, int32_t width,
                int32_t height);
-  // Takes the pieces of a picture of the page in progress, to be written
-  // with its group; when they fill the group, the group is committed and
-  // they are written at once. Raises Exception when that commit fails.
-  void KeepPieces(std::vector<TEncodedPiece>&& pieces);
+  // Takes the pieces of a picture of the page in progress, `image` cut into
+  // `grid` in the format of `kind`, to be written at `paths` (row-major)
+  // with its group; they are encoded on the run's workers meanwhile. When
+  // the pictures held fill the group, the group is committed and they are
+  // written at once. Raises Exception when that commit fails, and what
+  // encoding raised.
+  void KeepPieces(std::shared_ptr<const TSourceImage> image, ImageKind kind, const TGrid& grid,
+                  std::vector<std::string>&& paths);
+  // Pictures decoded ahead, for the judging of the page in progress; null
+  // when the run has one worker.
+  TPictureLookAhead* LookAhead() { return LookAhead_.get(); }
   void ReportError(int number, const std::string& message);
 
  private:
+  // The pieces of a picture cut for a page of the group: encoded on the
+  // workers by Tasks, written when the group is.
+  struct TPendingPieces {
+    std::shared_ptr<const TSourceImage> Image;
+    ImageKind Kind = ImageKind::None;
+    TGrid Grid;
+    std::vector<std::string> Paths;
+    std::vector<std::string> Bytes;  // of each piece, once its task is done
+    std::vector<TWorkerPool::TPostedPtr> Tasks;
+    int64_t Held = 0;                // bytes of pixels held for it
+    std::atomic<bool> Dropped{false};
+  };
+  using TPendingList = std::vector<std::shared_ptr<TPendingPieces>>;
+
   // A page of the group in progress: what is left to write, and what to
   // take back when the group cannot be committed.
   struct TStagedPage {
@@ -186,7 +223,7 @@ class TProtectionRun {
     std::string Text, Output;
     std::vector<std::pair<int, int>> Replaced;
     std::vector<int32_t> Images;                     // registry entries it shows
-    std::vector<std::vector<TEncodedPiece>> Pieces;  // of each picture it cut
+    TPendingList Pieces;  // of each picture it cut, not written yet
     std::vector<std::tuple<std::string, int32_t, int32_t>> Cuts;
     int64_t ImagesSliced = 0, PiecesMade = 0;
   };
@@ -203,6 +240,8 @@ class TProtectionRun {
   // False when the group could not be committed (and was dropped).
   bool FlushGroup();
   void WritePieces(TStagedPage& slot);
+  // The pieces will not be written: their encoding stops.
+  void DropPieces(TPendingList& pieces);
   void WriteStaged(TStagedPage& slot);
   void KeepSourcesOfPage();
   // Writes `output` over the opened page; puts the old bytes back when that
@@ -212,6 +251,10 @@ class TProtectionRun {
 
   const TOptions Options_;
   const TRunMode Mode_;
+  TWorkerPool& Pool_;
+  // An encoder for each worker of the pool.
+  std::shared_ptr<std::vector<TPieceWriter>> Writers_;
+  std::unique_ptr<TPictureLookAhead> LookAhead_;
   TRunErrorSink Errors_;
   std::unique_ptr<TImageBackupMaker> Backup_;
   std::string BackupSetName_;

@@ -54,13 +54,29 @@ size_t PiecesPerBatch(const TGrid& grid, int workers) {
 
 }  // namespace
 
+std::string_view EncodePiece(const TSourceImage& image, ImageKind kind, const TGrid& grid,
+                             size_t index, TPieceWriter& writer) {
+  const TBitmap& bitmap = image.Bitmap;
+  const int32_t r = static_cast<int32_t>(index / static_cast<size_t>(grid.Cols));
+  const int32_t c = static_cast<int32_t>(index % static_cast<size_t>(grid.Cols));
+  const int32_t pieceWidth = c == grid.Cols - 1 ? LastWidth(grid, bitmap.Width) : grid.PieceWidth;
+  const int32_t pieceHeight =
+      r == grid.Rows - 1 ? LastHeight(grid, bitmap.Height) : grid.PieceHeight;
+  const int32_t left = c * grid.PieceWidth, top = r * grid.PieceHeight;
+  const TPixelView alpha = image.Alpha.Pixels.empty()
+                               ? TPixelView()
+                               : ViewOf(image.Alpha, left, top, pieceWidth, pieceHeight);
+  return writer.Encode(kind, ViewOf(bitmap, left, top, pieceWidth, pieceHeight), alpha, image);
+}
+
 std::string SliceImage(
     const TSourceImage& image, ImageKind kind, const TSliceTarget& t,
     const std::string& widthHeightText, const std::string& closeLinkText, const TOptions& options,
     TRandomFileName& names, TSavedImage& saved,
     const std::function<void(const std::string& pieceNames)>& namesReady,
     const std::function<void(const std::string& path, std::string_view bytes)>& pieceWritten,
-    const std::function<void(std::vector<TEncodedPiece>&& pieces)>& piecesMade) {
+    const std::function<void(const TGrid& grid, std::vector<std::string>&& paths)>&
+        piecesPlanned) {
   const TBitmap& bitmap = image.Bitmap;
   const int32_t w = bitmap.Width, h = bitmap.Height;
   const TGrid grid = ComputeGrid(options, w, h);
@@ -87,6 +103,33 @@ std::string SliceImage(
   }
   if (namesReady) namesReady(saved.GetPieceNames());
 
+  auto table = [&] {
+    TTableSpec spec;
+    spec.Width = w;
+    spec.Height = h;
+    spec.Rows = grid.Rows;
+    spec.Cols = grid.Cols;
+    spec.PieceWidth = grid.PieceWidth;
+    spec.PieceHeight = grid.PieceHeight;
+    spec.LinkTag = t.LinkTag;
+    spec.SrcDir = t.SrcDir;
+    spec.ImageExt = t.ImageExt;
+    spec.WidthHeightText = widthHeightText;
+    spec.CloseLinkText = closeLinkText;
+    spec.TagText = t.TagText;
+    spec.Markup = t.Markup;
+    spec.Responsive = t.Responsive;
+    spec.Opaque = opaque;
+    return BuildTableMarkup(spec, saved.GetPieceNames());
+  };
+  if (kind == ImageKind::None) {
+    throw Exception("Can not write piece file " + paths[0] + ": no encoder for this image kind");
+  }
+  if (piecesPlanned) {
+    piecesPlanned(grid, std::move(paths));
+    return table();
+  }
+
   // Each piece is encoded straight from its rectangle of the picture. The
   // pieces are encoded on the run's workers a batch at a time, each worker
   // with its own encoders, and written here in row-major order, so the files,
@@ -96,25 +139,10 @@ std::string SliceImage(
   size_t written = 0;
   const size_t count = paths.size();
   std::vector<TPieceWriter> writers(static_cast<size_t>(pool.Size()));
-  const int32_t lastWidth = LastWidth(grid, w), lastHeight = LastHeight(grid, h);
   auto encode = [&](size_t i, TPieceWriter& writer) {
-    const int32_t r = static_cast<int32_t>(i / static_cast<size_t>(grid.Cols));
-    const int32_t c = static_cast<int32_t>(i % static_cast<size_t>(grid.Cols));
-    const int32_t pieceWidth = c == grid.Cols - 1 ? lastWidth : grid.PieceWidth;
-    const int32_t pieceHeight = r == grid.Rows - 1 ? lastHeight : grid.PieceHeight;
-    const int32_t left = c * grid.PieceWidth, top = r * grid.PieceHeight;
-    const TPixelView alpha = image.Alpha.Pixels.empty()
-                                 ? TPixelView()
-                                 : ViewOf(image.Alpha, left, top, pieceWidth, pieceHeight);
-    return writer.Encode(kind, ViewOf(bitmap, left, top, pieceWidth, pieceHeight), alpha, image);
+    return EncodePiece(image, kind, grid, i, writer);
   };
-  std::vector<TEncodedPiece> made;
-  if (piecesMade) made.reserve(count);
   auto write = [&](std::string_view bytes) {
-    if (piecesMade) {
-      made.push_back({paths[made.size()], std::string(bytes)});
-      return;
-    }
     WriteNewFile(paths[written], bytes);
     ++written;
     if (pieceWritten) pieceWritten(paths[written - 1], bytes);
@@ -122,16 +150,11 @@ std::string SliceImage(
   const size_t batch = PiecesPerBatch(grid, pool.Size());
   std::vector<std::string> encoded(pool.Size() == 1 ? 0 : std::min(batch, count));
   try {
-    if (kind == ImageKind::None) {
-      throw Exception("Can not write piece file " + paths[0] + ": no encoder for this image kind");
-    }
-    // Pieces done so far: written, or kept for the caller.
-    auto done = [&] { return piecesMade ? made.size() : written; };
     if (pool.Size() == 1) {
-      while (done() < count) write(encode(done(), writers[0]));
+      while (written < count) write(encode(written, writers[0]));
     }
-    while (done() < count) {
-      const size_t first = done(), n = std::min(batch, count - first);
+    while (written < count) {
+      const size_t first = written, n = std::min(batch, count - first);
       pool.Run(n, [&](size_t i, int worker) {
         encoded[i].assign(encode(first + i, writers[static_cast<size_t>(worker)]));
       });
@@ -143,23 +166,5 @@ std::string SliceImage(
     for (size_t i = 0; i < written; ++i) platform::DeleteFile(paths[i]);
     throw;
   }
-  if (piecesMade) piecesMade(std::move(made));
-
-  TTableSpec spec;
-  spec.Width = w;
-  spec.Height = h;
-  spec.Rows = grid.Rows;
-  spec.Cols = grid.Cols;
-  spec.PieceWidth = grid.PieceWidth;
-  spec.PieceHeight = grid.PieceHeight;
-  spec.LinkTag = t.LinkTag;
-  spec.SrcDir = t.SrcDir;
-  spec.ImageExt = t.ImageExt;
-  spec.WidthHeightText = widthHeightText;
-  spec.CloseLinkText = closeLinkText;
-  spec.TagText = t.TagText;
-  spec.Markup = t.Markup;
-  spec.Responsive = t.Responsive;
-  spec.Opaque = opaque;
-  return BuildTableMarkup(spec, saved.GetPieceNames());
+  return table();
 }

@@ -6,8 +6,10 @@
 #include <vector>
 
 #include "engine/Bitmap.h"
+#include "engine/Grid.h"
 #include "engine/ImageDecoder.h"
 #include "engine/ImageKind.h"
+#include "engine/PieceWriter.h"
 #include "engine/RandomFileName.h"
 #include "engine/SavedImage.h"
 #include "engine/TableMarkup.h"
@@ -39,21 +41,23 @@ struct TSliceTarget {
 // registered. `pieceWritten`, when given, is told of every piece file once
 // it is complete, with its bytes.
 //
-// With `piecesMade` given, no file is written: once every piece is encoded,
-// the pieces (path and bytes, row-major) are handed to it instead, for the
-// caller to write later in that order; an exception before that hands over
-// nothing.
-struct TEncodedPiece {
-  std::string Path;
-  std::string Bytes;
-};
+// With `piecesPlanned` given, nothing is encoded or written: once the names
+// are recorded, the grid and the pieces' paths (row-major) go to it, for the
+// caller to encode with EncodePiece and write in that order later.
 std::string SliceImage(
     const TSourceImage& image, ImageKind kind, const TSliceTarget& t,
     const std::string& widthHeightText, const std::string& closeLinkText, const TOptions& options,
     TRandomFileName& names, TSavedImage& saved,
     const std::function<void(const std::string& pieceNames)>& namesReady,
     const std::function<void(const std::string& path, std::string_view bytes)>& pieceWritten = {},
-    const std::function<void(std::vector<TEncodedPiece>&& pieces)>& piecesMade = {});
+    const std::function<void(const TGrid& grid, std::vector<std::string>&& paths)>&
+        piecesPlanned = {});
+
+// The bytes of piece `index` (row-major) of `image` cut into `grid`, in the
+// format of `kind`: what SliceImage writes for it. Valid until the next call
+// on `writer`. Touches no file; raises Exception as TPieceWriter::Encode.
+std::string_view EncodePiece(const TSourceImage& image, ImageKind kind, const TGrid& grid,
+                             size_t index, TPieceWriter& writer);
 
 // Writes `piece` as a new file at `path` in the format of `kind` (BMP: 24-bit
 // uncompressed; GIF: one frame, adaptive palette, no transparency; JPEG:

@@ -42,13 +42,100 @@ void TWorkerPool::WorkerLoop(int worker) {
   uint64_t seen = 0;
   std::unique_lock<std::mutex> lock(Mutex_);
   for (;;) {
-    Wake_.wait(lock, [&] { return Stopping_ || (Job_ != seen && Next_ < Count_); });
+    Wake_.wait(lock, [&] {
+      return Stopping_ || (Job_ != seen && Next_ < Count_) || !Urgent_.empty() || !Later_.empty();
+    });
     if (Stopping_) return;
-    seen = Job_;
-    lock.unlock();
-    TakeItems(worker);
-    lock.lock();
+    // The items of a job come first: its caller waits for them.
+    if (Job_ != seen && Next_ < Count_) {
+      seen = Job_;
+      lock.unlock();
+      TakeItems(worker);
+      lock.lock();
+      continue;
+    }
+    std::deque<TPostedPtr>& queue = Urgent_.empty() ? Later_ : Urgent_;
+    TPostedPtr posted = std::move(queue.front());
+    queue.pop_front();
+    RunPosted(posted, worker, lock);
   }
+}
+
+void TWorkerPool::RunPosted(const TPostedPtr& posted, int worker,
+                            std::unique_lock<std::mutex>& lock) {
+  posted->State_ = TPosted::State::Running;
+  TWork work = std::move(posted->Work_);
+  lock.unlock();
+  std::exception_ptr failure;
+  try {
+    work(worker);
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  // What the work holds goes before anyone hears that it is done.
+  work = nullptr;
+  lock.lock();
+  posted->Failure_ = failure;
+  posted->State_ = TPosted::State::Done;
+  PostedDone_.notify_all();
+}
+
+bool TWorkerPool::Unqueue(const TPostedPtr& posted) {
+  for (std::deque<TPostedPtr>* queue : {&Urgent_, &Later_}) {
+    for (auto it = queue->begin(); it != queue->end(); ++it) {
+      if (*it != posted) continue;
+      queue->erase(it);
+      return true;
+    }
+  }
+  return false;
+}
+
+TWorkerPool::TPostedPtr TWorkerPool::Post(TWork work, bool urgent) {
+  auto posted = std::make_shared<TPosted>();
+  posted->Work_ = std::move(work);
+  {
+    std::lock_guard<std::mutex> lock(Mutex_);
+    (urgent ? Urgent_ : Later_).push_back(posted);
+  }
+  Wake_.notify_one();
+  return posted;
+}
+
+void TWorkerPool::Wait(const TPostedPtr& posted) {
+  std::unique_lock<std::mutex> lock(Mutex_);
+  if (posted->State_ == TPosted::State::Queued && Unqueue(posted)) RunPosted(posted, 0, lock);
+  while (posted->State_ != TPosted::State::Done) {
+    if (!Later_.empty()) {
+      // From the back: the threads take from the front.
+      TPostedPtr other = std::move(Later_.back());
+      Later_.pop_back();
+      RunPosted(other, 0, lock);
+      continue;
+    }
+    PostedDone_.wait(lock);
+  }
+  if (posted->Failure_) std::rethrow_exception(posted->Failure_);
+}
+
+bool TWorkerPool::HelpOnce() {
+  std::unique_lock<std::mutex> lock(Mutex_);
+  if (Later_.empty()) return false;
+  TPostedPtr other = std::move(Later_.back());
+  Later_.pop_back();
+  RunPosted(other, 0, lock);
+  return true;
+}
+
+void TWorkerPool::Cancel(const TPostedPtr& posted) {
+  std::unique_lock<std::mutex> lock(Mutex_);
+  if (posted->State_ == TPosted::State::Queued && Unqueue(posted)) {
+    posted->State_ = TPosted::State::Done;
+    TWork work = std::move(posted->Work_);
+    lock.unlock();
+    return;
+  }
+  PostedDone_.wait(lock, [&] { return posted->State_ == TPosted::State::Done; });
 }
 
 void TWorkerPool::Run(size_t count, const TTask& task) {

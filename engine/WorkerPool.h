@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <cstddef>
 #include <exception>
+#include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -35,8 +37,44 @@ class TWorkerPool {
   // one thread.
   void Run(size_t count, const TTask& task);
 
+  // Work handed to the pool to be done while the caller goes on; `worker`
+  // says which worker does it, as for Run.
+  using TWork = std::function<void(int worker)>;
+  class TPosted {
+   private:
+    friend class TWorkerPool;
+    enum class State { Queued, Running, Done };
+    TWork Work_;
+    State State_ = State::Queued;
+    std::exception_ptr Failure_;
+  };
+  using TPostedPtr = std::shared_ptr<TPosted>;
+
+  // Queues `work` and returns at once. The pool's threads take posted work
+  // whenever no job of Run has items left for them: urgent work first, the
+  // rest in the order posted. A pool without threads of its own leaves it
+  // queued until Wait. May be called from any thread, a task's too.
+  TPostedPtr Post(TWork work, bool urgent = false);
+  // Returns once `posted` is done: does it here, as worker 0, when no thread
+  // has started it; while a thread does it, does other work that is not
+  // urgent, newest first, rather than wait idle. Raises what `posted`
+  // raised. Called from the thread that calls Run.
+  void Wait(const TPostedPtr& posted);
+  // Does the newest queued work that is not urgent here, as worker 0; false
+  // when there is none. Called from the thread that calls Run.
+  bool HelpOnce();
+  // Takes back `posted` when no thread has started it, so it never runs;
+  // waits for it otherwise. Raises nothing. Called from the thread that
+  // calls Run.
+  void Cancel(const TPostedPtr& posted);
+
  private:
   void WorkerLoop(int worker);
+  // Runs `posted`, taken off its queue, on worker `worker`; `lock` is held
+  // on entry and on return.
+  void RunPosted(const TPostedPtr& posted, int worker, std::unique_lock<std::mutex>& lock);
+  // Takes `posted` off its queue; false when it is on none.
+  bool Unqueue(const TPostedPtr& posted);
   // Takes items of the current job until none is left.
   void TakeItems(int worker);
 
@@ -44,6 +82,9 @@ class TWorkerPool {
   std::mutex Mutex_;
   std::condition_variable Wake_;
   std::condition_variable Done_;
+  std::condition_variable PostedDone_;
+  std::deque<TPostedPtr> Urgent_;
+  std::deque<TPostedPtr> Later_;
   const TTask* Task_ = nullptr;
   size_t Count_ = 0;
   size_t Next_ = 0;      // next item to hand out

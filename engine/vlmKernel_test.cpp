@@ -386,50 +386,77 @@ TEST_F(KernelTest, RestoreGivesBackTheTreeByteForByte) {
   EXPECT_EQ(testsupport::DescribeDifferences(before, testsupport::SnapshotTree(site.path())), "");
 }
 
-// Pieces encoded on several workers give the same tree as on one: the same
-// piece names, the same bytes, and the backup set lists the files written in
-// the same order with the same digests.
+// A run on several workers (pieces encoded while the run goes on, pictures
+// decoded ahead) gives the same tree as on one: the same piece names, the
+// same bytes, the same page outcomes and errors, and the backup set lists
+// the files written in the same order with the same digests. The site is
+// shaped like a real one: pages in folders sharing pictures of every kind,
+// one shown at two sizes, one that does not decode, one first named by a
+// tag that is refused, and more pages than a group holds.
 TEST_F(KernelTest, SeveralWorkersWriteTheSameTreeAsOne) {
   const int workersBefore = WorkerCount();
   Options.ProtectPNG = 1;
-  std::map<std::string, std::string> trees[2];
-  std::string digests[2];
-  for (int run = 0; run < 2; ++run) {
+  const int workerCounts[] = {1, 2, 3};
+  std::map<std::string, std::string> trees[3];
+  std::string digests[3], reports[3];
+  for (int run = 0; run < 3; ++run) {
     TempDir dir;
     dir.Write("a.bmp", EncodeBmp(testimages::Noisy(120, 90)));
     dir.Write("img/b.jpg", EncodeJpeg(testimages::Noisy(200, 150, 2), true));
     dir.Write("img/c.gif", EncodeGif(testimages::Noisy(90, 60, 3)));
     dir.Write("d.png", EncodePng(ViewOf(testimages::Noisy(70, 80, 4)), TPixelView(), false, "", ""));
+    dir.Write("img/e.jpg", EncodeJpeg(testimages::Noisy(160, 120, 5), false));
+    dir.Write("img/broken.jpg", EncodeJpeg(testimages::Noisy(160, 120, 6), false).substr(0, 300));
     dir.Write("index.htm",
               "<head></head><img src=a.bmp><a href=x><img src=img/b.jpg></a><img src=img/c.gif>");
     dir.Write("sub/p.htm", "<img src=../img/c.gif><img src=../a.bmp><img src=../d.png>");
-    SetWorkerCount(run == 0 ? 1 : 3);
+    std::vector<std::string> pages = {dir / "index.htm", dir / "sub/p.htm"};
+    const char* const tags[] = {
+        "<img src=../img/e.jpg NOPROTECT>", "<img src=../img/broken.jpg>",
+        "<img src=../img/e.jpg>",           "<img src=../img/b.jpg width=100>",
+        "<img src=../a.bmp>",               "<img src=../missing.gif>"};
+    for (int p = 0; p < 40; ++p) {
+      const std::string name = "s" + std::to_string(p % 4) + "/page" + std::to_string(p) + ".htm";
+      dir.Write(name, std::string("<p>") + tags[p % 6] + tags[(p + 1) % 6] + "<img src=../d.png>");
+      pages.push_back(dir / name);
+    }
+    SetWorkerCount(workerCounts[run]);
     {
-      TProtectionRun protection(Options, dir / "Backup/", nullptr);
-      // The same names in both runs, drawn from one seed.
+      TProtectionRun protection(Options, dir / "Backup/", [&](int n, const std::string& m) {
+        reports[run] += "error " + std::to_string(n) + " " + m + "\n";
+      });
+      // The same names in all runs, drawn from one seed.
       protection.Names() = TRandomFileName(7);
-      for (const char* page : {"index.htm", "sub/p.htm"}) {
-        EXPECT_TRUE(protection.ProtectPage(dir / page).Written) << page;
-      }
-      protection.Finish(true);
+      TPageLoopEvents events;
+      events.PageDone = [&](size_t i, const std::string&, const TPageOutcome& outcome) {
+        reports[run] += std::to_string(i) + (outcome.Written ? " written " : " left ") +
+                        std::to_string(outcome.FinalSize) + outcome.Error + "\n";
+      };
+      const TPageLoopResult result = RunPageLoop(protection, pages, events);
+      EXPECT_TRUE(result.Completed && !result.Failure);
     }
     digests[run] = dir.Read("Backup/0.sum");
-    for (size_t at; (at = digests[run].find(dir.path())) != std::string::npos;) {
-      digests[run].replace(at, dir.path().size(), "DIR");
+    for (std::string* text : {&digests[run], &reports[run]}) {
+      for (size_t at; (at = text->find(dir.path())) != std::string::npos;) {
+        text->replace(at, dir.path().size(), "DIR");
+      }
     }
     fs::remove_all(dir / "Backup");
     trees[run] = testsupport::FilesOf(testsupport::SnapshotTree(dir.path()));
   }
   SetWorkerCount(workersBefore);
   EXPECT_TRUE(errors.empty());
-  EXPECT_EQ(trees[0].size(), 2u + 4 * 6) << "two pages and six pieces of each picture";
-  EXPECT_EQ(CountOf(digests[0], "\n"), 2 + 4 * 6);
-  EXPECT_TRUE(trees[0] == trees[1]) << "the trees differ";
-  EXPECT_EQ(digests[0], digests[1]);
+  // Six cuts of six pieces (b.jpg at two sizes), all 42 pages, the broken
+  // picture and e.jpg, which a kept tag still shows.
+  EXPECT_EQ(trees[0].size(), 42u + 6 * 6 + 2);
+  EXPECT_EQ(CountOf(reports[0], " written "), 42);
+  for (int run = 1; run < 3; ++run) {
+    EXPECT_TRUE(trees[0] == trees[run]) << workerCounts[run] << " workers: the trees differ";
+    EXPECT_EQ(digests[0], digests[run]) << workerCounts[run] << " workers";
+    EXPECT_EQ(reports[0], reports[run]) << workerCounts[run] << " workers";
+  }
 }
 
-// A second run over a protected page changes nothing the first run made:
-// no piece is cut again, no snippet is added twice, the page is not written.
 TEST_F(KernelTest, ProtectingTwiceChangesNothingTheFirstRunMade) {
   Bmp("a.bmp", 30, 20);
   Bmp("b.bmp", 30, 20);
