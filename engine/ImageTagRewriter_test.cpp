@@ -238,7 +238,7 @@ TEST_F(JudgeTest, PicturesDecodedAheadAreTakenOnlyFromTheSameBytes) {
     EXPECT_EQ(DecodeImage(c.kind, bytes, own), c.decoded) << c.file;
     EXPECT_TRUE(own.Bitmap.Pixels == image.Bitmap.Pixels) << c.file;
   }
-  // The judging takes a picture decoded ahead (d.gif, past the first six).
+  // The judging takes a picture decoded ahead.
   ahead.Foresee(pages, 1);
   ahead.Settle();
   ASSERT_EQ(JudgeImageTag("<img src=d.gif>", dir.path() + "/", "", options, cut, candidate, false,

@@ -1,231 +1,134 @@
 #include "engine/PictureLookAhead.h"
 
-#include <condition_variable>
-#include <deque>
+#include <algorithm>
+#include <atomic>
 #include <filesystem>
-#include <mutex>
-#include <unordered_map>
-#include <unordered_set>
 
 #include "engine/ImageTagRewriter.h"
 #include "platform/File.h"
 #include "platform/Path.h"
 #include "storage/FolderScan.h"
 
-namespace {
+// What the decoding on the workers shares with the run's thread; it may
+// outlast the look-ahead.
+struct TPictureLookAhead::TShared {
+  std::atomic<int64_t> Held{0};  // pixels decoded and not taken
+};
 
-struct TEntry {
-  enum class Step { Listed, Decoding, Ready, Gone };
+struct TPictureLookAhead::TEntry {
   std::string Path;
   ImageKind Kind = ImageKind::None;
   size_t Page = 0;  // the first page that names it
-  Step At = Step::Listed;
-  bool Read = false;     // the file could be read into Bytes
-  bool Decoded = false;  // what DecodeImage gave
   std::string Bytes;
+  // Written by the decoding task, read once it is done.
+  bool Tried = false;    // decoding was tried
+  bool Decoded = false;  // what DecodeImage gave
   TSourceImage Image;
   int64_t Held = 0;
+  std::atomic<bool> Dropped{false};
+  TWorkerPool::TPostedPtr Task;
 };
 
-using TEntryPtr = std::shared_ptr<TEntry>;
+namespace {
 
 int64_t PixelBytesOf(const TSourceImage& image) {
   return static_cast<int64_t>(image.Bitmap.Pixels.size() + image.Alpha.Pixels.size());
 }
 
+// Never raises: a picture not decoded here is decoded by the run.
+void DecodeEntry(TPictureLookAhead::TEntry& entry, TPictureLookAhead::TShared& shared,
+                 bool anyway) {
+  if (entry.Dropped || (!anyway && shared.Held >= TPictureLookAhead::kHeldBytes)) return;
+  try {
+    entry.Decoded = DecodeImage(entry.Kind, entry.Bytes, entry.Image);
+    entry.Held = PixelBytesOf(entry.Image);
+    entry.Tried = true;
+    shared.Held += entry.Held;
+  } catch (...) {
+    entry.Image = TSourceImage();
+  }
+}
+
 }  // namespace
 
-// Shared with the work on the pool, which may outlast the look-ahead.
-struct TPictureLookAhead::TState {
-  TWorkerPool& Pool;
-  const TOptions Options;
-  std::mutex Mutex;
-  std::condition_variable Ready;
-  bool Stopping = false;
-  // A step of the look-ahead is queued and not begun.
-  bool Busy = false;
-  int Running = 0;  // steps under way
-  TWorkerPool::TPostedPtr Posted;
-  size_t Announced = 0;  // pages of the list handed over so far
-  std::deque<std::pair<size_t, std::string>> Pages;  // to look at, in order
-  std::deque<TEntryPtr> Listed;                       // to decode, in order
-  std::unordered_map<std::string, TEntryPtr> Entries;
-  std::unordered_set<std::string> Seen;
-  size_t InHand = 0;  // entries being decoded or ready
-  int64_t Held = 0;
-
-  TState(TWorkerPool& pool, const TOptions& options) : Pool(pool), Options(options) {}
-
-  bool CanDecode() const { return !Listed.empty() && InHand < kPicturesAhead && Held < kHeldBytes; }
-  bool CanLook() const { return !Pages.empty() && Listed.size() < kPicturesAhead; }
-
-  // Posts the next step when there is one to do and none is posted. Mutex
-  // held.
-  static void Kick(const std::shared_ptr<TState>& state) {
-    if (state->Stopping || state->Busy || !(state->CanDecode() || state->CanLook())) return;
-    state->Busy = true;
-    std::weak_ptr<TState> weak = state;
-    state->Posted = state->Pool.Post(
-        [weak](int) {
-          if (std::shared_ptr<TState> s = weak.lock()) Step(s);
-        },
-        true);
-  }
-
-  // One piece of work on the pool: a picture decoded, else a page looked at.
-  static void Step(const std::shared_ptr<TState>& state) {
-    std::unique_lock<std::mutex> lock(state->Mutex);
-    state->Busy = false;
-    if (state->Stopping) return;
-    ++state->Running;
-    try {
-      if (state->CanDecode()) {
-        TEntryPtr entry = state->Listed.front();
-        state->Listed.pop_front();
-        entry->At = TEntry::Step::Decoding;
-        ++state->InHand;
-        lock.unlock();
-        Decode(*entry);
-        lock.lock();
-        entry->At = TEntry::Step::Ready;
-        state->Held += entry->Held;
-        state->Ready.notify_all();
-      } else if (state->CanLook()) {
-        auto [page, path] = std::move(state->Pages.front());
-        state->Pages.pop_front();
-        lock.unlock();
-        std::vector<TPictureGuess> pictures = Look(path, state->Options);
-        lock.lock();
-        for (TPictureGuess& picture : pictures) {
-          if (!state->Seen.insert(picture.Path).second) continue;
-          auto entry = std::make_shared<TEntry>();
-          entry->Path = picture.Path;
-          entry->Kind = picture.Kind;
-          entry->Page = page;
-          state->Entries.emplace(entry->Path, entry);
-          state->Listed.push_back(entry);
-        }
-      }
-    } catch (...) {
-      // Out of memory: the run decodes for itself.
-      if (!lock.owns_lock()) lock.lock();
-    }
-    --state->Running;
-    Kick(state);
-    state->Ready.notify_all();
-  }
-
-  static std::vector<TPictureGuess> Look(const std::string& pagePath, const TOptions& options) {
-    std::error_code error;
-    if (!IsRegularFile(pagePath)) return {};
-    const auto size = std::filesystem::file_size(pagePath, error);
-    if (error || size > static_cast<uintmax_t>(kLargestPage)) return {};
-    std::string text;
-    if (!platform::ReadWholeFile(pagePath, text)) return {};
-    return PicturesNamedBy(text, platform::FolderOf(pagePath), options);
-  }
-
-  // Never raises: a picture that could not be decoded here is left to the
-  // run.
-  static void Decode(TEntry& entry) {
-    try {
-      if (!IsRegularFile(entry.Path) || !platform::ReadWholeFile(entry.Path, entry.Bytes)) return;
-      entry.Decoded = DecodeImage(entry.Kind, entry.Bytes, entry.Image);
-      entry.Read = true;
-      entry.Held = PixelBytesOf(entry.Image);
-    } catch (...) {
-      entry.Read = false;
-      entry.Image = TSourceImage();
-      entry.Held = 0;
-    }
-  }
-
-  // Mutex held.
-  void Drop(const TEntryPtr& entry) {
-    if (entry->At == TEntry::Step::Ready) {
-      Held -= entry->Held;
-      --InHand;
-    }
-    entry->At = TEntry::Step::Gone;
-    entry->Image = TSourceImage();
-    entry->Bytes.clear();
-    Entries.erase(entry->Path);
-  }
-};
-
 TPictureLookAhead::TPictureLookAhead(TWorkerPool& pool, const TOptions& options)
-    : State_(std::make_shared<TState>(pool, options)) {}
+    : Pool_(pool), Options_(options), Shared_(std::make_shared<TShared>()) {}
 
 TPictureLookAhead::~TPictureLookAhead() {
-  TWorkerPool::TPostedPtr posted;
-  {
-    std::lock_guard<std::mutex> lock(State_->Mutex);
-    State_->Stopping = true;
-    posted = State_->Posted;
-  }
-  if (posted) State_->Pool.Cancel(posted);
+  for (const auto& entry : Entries_) entry->Dropped = true;
+}
+
+void TPictureLookAhead::Drop(const std::shared_ptr<TEntry>& entry) {
+  entry->Dropped = true;
+  Pool_.Cancel(entry->Task);
+  Shared_->Held -= entry->Held;
+  entry->Image = TSourceImage();
+  entry->Bytes.clear();
+  entry->Bytes.shrink_to_fit();
+  Entries_.erase(std::find(Entries_.begin(), Entries_.end(), entry));
 }
 
 void TPictureLookAhead::Foresee(const std::vector<std::string>& pages, size_t next) {
-  std::lock_guard<std::mutex> lock(State_->Mutex);
-  TState& s = *State_;
-  if (s.Announced < next) s.Announced = next;
-  while (s.Announced < pages.size() && s.Announced < next + kPagesAhead) {
-    s.Pages.emplace_back(s.Announced, pages[s.Announced]);
-    ++s.Announced;
+  // Pictures of pages gone by that the run did not take (a tag refused
+  // before its picture was looked at) are of no more use.
+  for (size_t i = Entries_.size(); i-- > 0;) {
+    if (Entries_[i]->Page < next) Drop(Entries_[i]);
   }
-  while (!s.Pages.empty() && s.Pages.front().first < next) s.Pages.pop_front();
-  // Pictures of pages gone by that the run did not take (a tag it refused
-  // before looking at the picture) are of no more use.
-  while (!s.Listed.empty() && s.Listed.front()->Page < next) {
-    s.Drop(s.Listed.front());
-    s.Listed.pop_front();
+  Announced_ = std::max(Announced_, next);
+  auto fileBytes = [&] {
+    int64_t bytes = 0;
+    for (const auto& entry : Entries_) bytes += static_cast<int64_t>(entry->Bytes.size());
+    return bytes;
+  };
+  while (Announced_ < pages.size() && Announced_ < next + kPagesAhead &&
+         Entries_.size() < kPicturesAhead && fileBytes() < kFileBytesAhead) {
+    const size_t page = Announced_++;
+    const std::string& pagePath = pages[page];
+    std::error_code error;
+    std::string text;
+    if (!IsRegularFile(pagePath)) continue;
+    const auto size = std::filesystem::file_size(pagePath, error);
+    if (error || size > static_cast<uintmax_t>(kLargestPage)) continue;
+    if (!platform::ReadWholeFile(pagePath, text)) continue;
+    for (TPictureGuess& picture : PicturesNamedBy(text, platform::FolderOf(pagePath), Options_)) {
+      if (!Seen_.insert(picture.Path).second) continue;
+      auto entry = std::make_shared<TEntry>();
+      if (!IsRegularFile(picture.Path) || !platform::ReadWholeFile(picture.Path, entry->Bytes)) {
+        continue;
+      }
+      entry->Path = std::move(picture.Path);
+      entry->Kind = picture.Kind;
+      entry->Page = page;
+      // In turn with the encoding of the pictures cut before.
+      entry->Task =
+          Pool_.Post([entry, shared = Shared_](int) { DecodeEntry(*entry, *shared, false); });
+      Entries_.push_back(std::move(entry));
+    }
   }
-  std::vector<TEntryPtr> stale;
-  for (const auto& [path, entry] : s.Entries) {
-    if (entry->Page < next && entry->At == TEntry::Step::Ready) stale.push_back(entry);
-  }
-  for (const TEntryPtr& entry : stale) s.Drop(entry);
-  TState::Kick(State_);
-}
-
-void TPictureLookAhead::Settle() {
-  std::unique_lock<std::mutex> lock(State_->Mutex);
-  State_->Ready.wait(lock, [&] { return !State_->Busy && State_->Running == 0; });
 }
 
 bool TPictureLookAhead::Take(const std::string& path, ImageKind kind, std::string_view fileBytes,
                              bool& decoded, TSourceImage& image) {
-  std::unique_lock<std::mutex> lock(State_->Mutex);
-  TState& s = *State_;
-  auto it = s.Entries.find(path);
-  if (it == s.Entries.end()) return false;
-  TEntryPtr entry = it->second;
-  if (entry->At == TEntry::Step::Listed) {
-    // Not begun: the run decodes it now rather than wait for it.
-    for (auto at = s.Listed.begin(); at != s.Listed.end(); ++at) {
-      if (*at != entry) continue;
-      s.Listed.erase(at);
-      break;
-    }
-    s.Drop(entry);
-    TState::Kick(State_);
-    return false;
-  }
-  // While a worker decodes it, this thread does what else is queued.
-  while (entry->At == TEntry::Step::Decoding) {
-    lock.unlock();
-    const bool helped = s.Pool.HelpOnce();
-    lock.lock();
-    if (!helped) s.Ready.wait(lock, [&] { return entry->At != TEntry::Step::Decoding; });
-  }
-  if (entry->At != TEntry::Step::Ready) return false;
-  const bool same = entry->Read && entry->Kind == kind && entry->Bytes == fileBytes;
+  auto it = std::find_if(Entries_.begin(), Entries_.end(),
+                         [&](const auto& entry) { return entry->Path == path; });
+  if (it == Entries_.end()) return false;
+  const std::shared_ptr<TEntry> entry = *it;
+  const bool same = entry->Kind == kind && entry->Bytes == fileBytes;
   if (same) {
+    // Done here when no worker has begun it; helps with other work while
+    // one does it.
+    Pool_.Wait(entry->Task);
+    if (!entry->Tried) DecodeEntry(*entry, *Shared_, true);
+  }
+  const bool taken = same && entry->Tried;
+  if (taken) {
     decoded = entry->Decoded;
     image = std::move(entry->Image);
   }
-  s.Drop(entry);
-  TState::Kick(State_);
-  return same;
+  Drop(entry);
+  return taken;
+}
+
+void TPictureLookAhead::Settle() {
+  for (const auto& entry : Entries_) Pool_.Wait(entry->Task);
 }

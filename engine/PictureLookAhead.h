@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/ImageDecoder.h"
@@ -12,43 +13,57 @@
 #include "storage/vlmOption.h"
 
 // Decodes the pictures that the next pages of a run will cut, on the run's
-// workers, while the run's thread works through the pages before them. It
-// reads the pages and pictures it looks at and changes nothing; the run
-// takes a decoded picture only when it read the very same bytes itself, so
-// what the run does never depends on what the look-ahead got to.
+// workers, while the run's thread works through the pages before them. The
+// run's thread reads the pages ahead and the pictures they name, in an order
+// that depends on nothing but the files, and the workers only decode; the
+// run takes a decoded picture only when it read the very same bytes again
+// when judging its tag, so what the run does never depends on how far the
+// workers got. Nothing is changed.
 //
-// Bounded: it looks a few pages ahead, keeps a few decoded pictures and at
-// most kHeldBytes of their pixels, and skips pages larger than kLargestPage.
+// Bounded: it reads a few pages ahead, holds the files of a few pictures
+// (kPicturesAhead, kFileBytesAhead) and decodes while the pictures decoded
+// and not taken hold less than kHeldBytes; a page larger than kLargestPage
+// is not read ahead.
 class TPictureLookAhead {
  public:
   static constexpr size_t kPagesAhead = 8;
-  static constexpr size_t kPicturesAhead = 6;
-  static constexpr int64_t kHeldBytes = int64_t{64} << 20;
-  static constexpr int64_t kLargestPage = int64_t{4} << 20;
+  static constexpr size_t kPicturesAhead = 8;
+  static constexpr int64_t kFileBytesAhead = int64_t{32} << 20;
+  static constexpr int64_t kHeldBytes = int64_t{96} << 20;
+  static constexpr int64_t kLargestPage = int64_t{1} << 20;
 
   TPictureLookAhead(TWorkerPool& pool, const TOptions& options);
-  // Work not begun is dropped; work under way finishes on its own.
+  // Decoding not begun is dropped; decoding under way finishes on its own.
   ~TPictureLookAhead();
   TPictureLookAhead(const TPictureLookAhead&) = delete;
   TPictureLookAhead& operator=(const TPictureLookAhead&) = delete;
 
   // The run is about to take page `next` of `pages` (the same list on every
-  // call): the pages from there on are looked at, and what was decoded for
-  // the pages before it and not taken is dropped.
+  // call): what was read for the pages before it and not taken is dropped,
+  // and the pages from there on are read as far as the bounds allow.
   void Foresee(const std::vector<std::string>& pages, size_t next);
 
-  // The picture at `path`, when it was decoded as `kind` from exactly
-  // `fileBytes`: moves it into `image`, sets `decoded` to what DecodeImage
-  // gave, and returns true. Waits when it is being decoded. False when the
-  // look-ahead has nothing for it; the caller decodes it then.
+  // The picture at `path`, when it was read ahead as `kind` with exactly
+  // `fileBytes`: decodes it here unless a worker did or does, moves it into
+  // `image`, sets `decoded` to what DecodeImage gave, and returns true.
+  // False when the look-ahead has nothing for it; the caller decodes it
+  // then.
   bool Take(const std::string& path, ImageKind kind, std::string_view fileBytes, bool& decoded,
             TSourceImage& image);
 
-  // Waits until the look-ahead has done all its bounds let it do for now.
+  // Waits until the workers have decoded all they may of what was read.
   void Settle();
 
-  struct TState;
+  struct TEntry;
+  struct TShared;
 
  private:
-  std::shared_ptr<TState> State_;
+  void Drop(const std::shared_ptr<TEntry>& entry);
+
+  TWorkerPool& Pool_;
+  const TOptions Options_;
+  std::shared_ptr<TShared> Shared_;
+  size_t Announced_ = 0;  // pages of the list read ahead, or passed
+  std::vector<std::shared_ptr<TEntry>> Entries_;  // read, not taken
+  std::unordered_set<std::string> Seen_;          // every picture read ahead
 };

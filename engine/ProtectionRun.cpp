@@ -125,6 +125,7 @@ void TProtectionRun::KeepPieces(std::shared_ptr<const TSourceImage> image, Image
   const int64_t piecePixels = std::max<int64_t>(int64_t{grid.PieceWidth} * grid.PieceHeight, 1);
   const size_t perTask =
       static_cast<size_t>(std::clamp<int64_t>(kPixelsPerTask / piecePixels, 1, INT32_MAX));
+  pending->Unfinished = (count + perTask - 1) / perTask;
   for (size_t first = 0; first < count; first += perTask) {
     const size_t last = std::min(count, first + perTask);
     pending->Tasks.push_back(Pool_.Post([pending, writers = Writers_, first, last](int worker) {
@@ -133,11 +134,22 @@ void TProtectionRun::KeepPieces(std::shared_ptr<const TSourceImage> image, Image
         pending->Bytes[i].assign(
             EncodePiece(*pending->Image, pending->Kind, pending->Grid, i, writer));
       }
+      // The last task of the picture lets its pixels go.
+      if (--pending->Unfinished == 0) pending->Image.reset();
     }));
   }
-  StagedBytes_ += pending->Held;
+  UnsettledPixels_ += pending->Held;
   TStagedPage& current = Staged_.back();
   current.Pieces.push_back(std::move(pending));
+  // The pixels waiting for their pieces stay bounded: the oldest are
+  // settled first. Which ones depends only on their sizes, so the groups
+  // do not depend on the number of workers.
+  for (TStagedPage& slot : Staged_) {
+    for (const auto& held : slot.Pieces) {
+      if (UnsettledPixels_ <= kGroupBytes) break;
+      if (!held->Settled) Settle(*held, true);
+    }
+  }
   if (StagedBytes_ < kGroupBytes) return;
   // The pictures of the page in progress fill the group alone: the group is
   // committed with what of this page is staged (its pictures' entries and
@@ -154,8 +166,21 @@ void TProtectionRun::KeepPieces(std::shared_ptr<const TSourceImage> image, Image
   WritePieces(current);
 }
 
+void TProtectionRun::Settle(TPendingPieces& pending, bool count) {
+  for (const TWorkerPool::TPostedPtr& task : pending.Tasks) Pool_.Wait(task);
+  if (pending.Settled) return;
+  pending.Settled = true;
+  UnsettledPixels_ -= pending.Held;
+  if (!count) return;
+  for (const std::string& bytes : pending.Bytes) StagedBytes_ += static_cast<int64_t>(bytes.size());
+}
+
 void TProtectionRun::DropPieces(TPendingList& pieces) {
-  for (const auto& pending : pieces) pending->Dropped = true;
+  for (const auto& pending : pieces) {
+    pending->Dropped = true;
+    if (!pending->Settled) UnsettledPixels_ -= pending->Held;
+    pending->Settled = true;
+  }
   for (const auto& pending : pieces) {
     for (const TWorkerPool::TPostedPtr& task : pending->Tasks) Pool_.Cancel(task);
   }
@@ -222,7 +247,10 @@ TPageOutcome TProtectionRun::StagePage(const std::string& pagePath) {
 // a group, their pieces are on disk already and stay.
 void TProtectionRun::DropPageCuts(TStagedPage& slot, int32_t firstImage) {
   if (slot.Pieces.size() != static_cast<size_t>(slot.ImagesSliced)) return;
-  for (const auto& pending : slot.Pieces) StagedBytes_ -= pending->Held;
+  for (const auto& pending : slot.Pieces) {
+    if (!pending->Settled) continue;
+    for (const std::string& bytes : pending->Bytes) StagedBytes_ -= static_cast<int64_t>(bytes.size());
+  }
   ForgetCuts(slot);
   while (Saved_.LastIndex() >= firstImage) Saved_.DropNewest();
 }
@@ -388,7 +416,7 @@ void TProtectionRun::WritePieces(TStagedPage& slot) {
   while (!slot.Pieces.empty()) {
     TPendingPieces& pending = *slot.Pieces.front();
     try {
-      for (const TWorkerPool::TPostedPtr& task : pending.Tasks) Pool_.Wait(task);
+      Settle(pending, false);
     } catch (...) {
       // A picture that could not be encoded ends the run before any of its
       // pieces exists; the pictures after it are not written either.

@@ -142,7 +142,7 @@ class TProtectionRun {
   std::vector<TPageOutcome> TakeOutcomes();
 
   // Old bytes and pieces a group may hold before it is written, and its most
-  // pages.
+  // pages. Pieces count once they are encoded.
   static constexpr int64_t kGroupBytes = int64_t{64} << 20;
   static constexpr size_t kGroupPages = 32;
 
@@ -206,7 +206,11 @@ class TProtectionRun {
     std::vector<std::string> Bytes;  // of each piece, once its task is done
     std::vector<TWorkerPool::TPostedPtr> Tasks;
     int64_t Held = 0;                // bytes of pixels held for it
+    // Its tasks were waited for: the pieces are encoded, and their bytes
+    // count in the group instead of its pixels.
+    bool Settled = false;
     std::atomic<bool> Dropped{false};
+    std::atomic<size_t> Unfinished{0};  // tasks not done
   };
   using TPendingList = std::vector<std::shared_ptr<TPendingPieces>>;
 
@@ -242,6 +246,10 @@ class TProtectionRun {
   void WritePieces(TStagedPage& slot);
   // The pieces will not be written: their encoding stops.
   void DropPieces(TPendingList& pieces);
+  // Waits for the pieces of `pending` to be encoded (helping with it);
+  // with `count`, their bytes then count in the group in progress. Raises
+  // what encoding raised.
+  void Settle(TPendingPieces& pending, bool count);
   void WriteStaged(TStagedPage& slot);
   void KeepSourcesOfPage();
   // Writes `output` over the opened page; puts the old bytes back when that
@@ -275,6 +283,9 @@ class TProtectionRun {
   // but not yet taken, in list order; the newest is the page in progress.
   std::vector<TStagedPage> Staged_;
   int64_t StagedBytes_ = 0;
+  // Pixels of the pictures whose pieces are not settled: while they are
+  // more than kGroupBytes, the oldest are settled.
+  int64_t UnsettledPixels_ = 0;
   // First registry entry of the group in progress.
   int32_t GroupFirstImage_ = 0;
   bool PageResponsive_ = false;
