@@ -113,14 +113,17 @@ std::string BuildProtectedPage(std::string_view page, bool atag, const TTagProte
   }
 
   // A table where a P is open would end the paragraph there, and the rest
-  // of its text would lose the paragraph's style: an OBJECT without data
-  // shows what it holds, and the parser does not look past it for a P.
+  // of its text would lose the paragraph's style. The parser does not look
+  // past an APPLET for a P, and browsers give that element no behaviour of
+  // its own any more: it shows what it holds, inline. (An OBJECT without
+  // data does the same in the end, but Chromium may first lay it out as an
+  // empty 300 x 150 box.)
   TParagraphTracker paragraphs(page);
   auto emitReplacement = [&](int at, const std::string& text) {
     const bool wrap = text.starts_with("<table") && paragraphs.OpenAt(at);
-    if (wrap) out += "<object>";
+    if (wrap) out += "<applet>";
     out += text;
-    if (wrap) out += "</object>";
+    if (wrap) out += "</applet>";
   };
 
   size_t cursor = 0;

@@ -115,11 +115,11 @@ TEST(PageProcessor, UnterminatedTagsEndTheScanWithoutRepeatingText) {
 }
 
 // A table written where a P is open would end the paragraph: such a table
-// goes inside an OBJECT, which the parser does not look past.
-TEST(PageProcessor, ATableWhereAParagraphIsOpenGoesInsideAnObject) {
+// goes inside an APPLET, which the parser does not look past.
+TEST(PageProcessor, ATableWhereAParagraphIsOpenGoesInsideAnApplet) {
   const struct {
     std::string Page;
-    int Wrapped;  // tables put inside an OBJECT
+    int Wrapped;  // tables put inside an APPLET
   } cases[] = {
       {"<p>a <img src=x> b</p>", 1},
       {"<P CLASS=n>a <span><b><IMG src=x></b></span></P>", 1},
@@ -132,6 +132,9 @@ TEST(PageProcessor, ATableWhereAParagraphIsOpenGoesInsideAnObject) {
       {"<p>a <BlockQuote>q <img src=x>", 0},
       {"<p>a <figcaptions>q <img src=x>", 1},  // no element of that name
       {"<p>a <noscript>q</noscript> <img src=x>", 1},
+      {"<p>a <applet><table data-vlm></table></applet> <img src=x>", 1},  // an earlier run's
+      {"<p>a <object><table data-vlm></table></object> <img src=x>", 1},
+      {"<applet><p>a</applet> <img src=x>", 0},
       {"<table><tr><td><p>a</td><td><img src=x>", 0},
       {"<!-- <p> --><img src=x>", 0},
       {"<script>'<p>'</script><img src=x>", 0},
@@ -145,8 +148,8 @@ TEST(PageProcessor, ATableWhereAParagraphIsOpenGoesInsideAnObject) {
           return true;
         });
     int wrapped = 0;
-    for (size_t at = out.find("<object><table></table></object>"); at != std::string::npos;
-         at = out.find("<object>", at + 1)) {
+    for (size_t at = out.find("<applet><table></table></applet>"); at != std::string::npos;
+         at = out.find("<applet>", at + 1)) {
       ++wrapped;
     }
     EXPECT_EQ(wrapped, c.Wrapped) << c.Page;
@@ -157,7 +160,7 @@ TEST(PageProcessor, ATableWhereAParagraphIsOpenGoesInsideAnObject) {
         r = "<img src=p.gif>";
         return true;
       });
-  EXPECT_EQ(layered.find("<object>"), std::string::npos);
+  EXPECT_EQ(layered.find("<applet>"), std::string::npos);
 }
 
 TEST(PageProcessor, ManyTagsStayLinear) {

@@ -99,14 +99,15 @@ constexpr std::string_view kClosesParagraph[] = {
 
 // Elements of running text: their end tags leave a P open.
 constexpr std::string_view kTextLevel[] = {
-    "a",      "abbr",   "acronym", "area",     "audio",    "b",    "bdi",      "bdo",    "big",
-    "br",     "button", "canvas",  "cite",     "code",     "data", "datalist", "del",    "dfn",
-    "em",     "embed",  "font",    "i",        "iframe",   "img",  "input",    "ins",    "kbd",
-    "label",  "map",    "mark",    "math",     "meter",    "nobr", "noscript", "object", "optgroup",
-    "option", "output", "picture", "progress", "q",        "rp",   "rt",       "ruby",   "s",
-    "samp",   "script", "select",  "small",    "source",   "span", "strike",   "strong", "style",
-    "sub",    "sup",    "svg",     "template", "textarea", "time", "track",    "tt",     "u",
-    "var",    "video",  "wbr"};
+    "a",        "abbr",  "acronym",  "applet",   "area",     "audio",  "b",      "bdi",
+    "bdo",      "big",   "br",       "button",   "canvas",   "cite",   "code",   "data",
+    "datalist", "del",   "dfn",      "em",       "embed",    "font",   "i",      "iframe",
+    "img",      "input", "ins",      "kbd",      "label",    "map",    "mark",   "math",
+    "meter",    "nobr",  "noscript", "object",   "optgroup", "option", "output", "picture",
+    "progress", "q",     "rp",       "rt",       "ruby",     "s",      "samp",   "script",
+    "select",   "small", "source",   "span",     "strike",   "strong", "style",  "sub",
+    "sup",      "svg",   "template", "textarea", "time",     "track",  "tt",     "u",
+    "var",      "video", "wbr"};
 
 // Elements whose content is text up to their own end tag.
 constexpr std::string_view kRawText[] = {"script", "style", "textarea", "title", "xmp"};
@@ -206,8 +207,21 @@ bool TParagraphTracker::OpenAt(int position) {
       lower[i - nameStart] = platform::AsciiLower(page_[i]);
     const std::string_view name(lower, nameEnd - nameStart);
     const uint8_t role = RoleOf(name);
+    // An APPLET or OBJECT is a scope of its own: what it holds neither
+    // closes nor continues a P outside it.
+    const bool scope = name == "applet" || name == "object";
     if (endTag) {
-      if (name == "p" || !(role & kTextLevelRole)) open_ = false;
+      if (scope && !outer_.empty()) {
+        open_ = outer_.back();
+        outer_.pop_back();
+      } else if (name == "p" || !(role & kTextLevelRole)) {
+        open_ = false;
+      }
+      continue;
+    }
+    if (scope) {
+      outer_.push_back(open_);
+      open_ = false;
       continue;
     }
     if (name == "p") {

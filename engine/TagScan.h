@@ -35,8 +35,9 @@ bool DeclaresViewport(std::string_view page);
 // paragraph (P) is open at a position, as a browser's parser would see it:
 // a P start tag opens one; its end tag, the start of a block that a P cannot
 // hold (DIV, TABLE, UL, H1 and the like) and the end tag of any element that
-// is not text-level close it. Comments and the text of SCRIPT, STYLE,
-// TEXTAREA, TITLE and XMP are stepped over. A TABLE written where a P is
+// is not text-level close it; an APPLET or OBJECT keeps what it holds
+// apart. Comments and the text of SCRIPT, STYLE, TEXTAREA, TITLE and XMP
+// are stepped over. A TABLE written where a P is
 // open would end the paragraph early, so the table of a picture there needs
 // a wrapper.
 class TParagraphTracker {
@@ -50,4 +51,5 @@ class TParagraphTracker {
   std::string_view page_;
   size_t at_ = 0;
   bool open_ = false;
+  std::vector<bool> outer_;  // whether a P was open outside each APPLET or OBJECT
 };
