@@ -99,9 +99,10 @@ void TPictureLookAhead::Foresee(const std::vector<std::string>& pages, size_t ne
       entry->Path = std::move(picture.Path);
       entry->Kind = picture.Kind;
       entry->Page = page;
-      // In turn with the encoding of the pictures cut before.
-      entry->Task =
-          Pool_.Post([entry, shared = Shared_](int) { DecodeEntry(*entry, *shared, false); });
+      // Before the encoding of the pictures cut so far: those are needed
+      // only when their group is written.
+      entry->Task = Pool_.Post(
+          [entry, shared = Shared_](int) { DecodeEntry(*entry, *shared, false); }, true);
       Entries_.push_back(std::move(entry));
     }
   }

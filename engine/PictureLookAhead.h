@@ -26,8 +26,8 @@
 // is not read ahead.
 class TPictureLookAhead {
  public:
-  static constexpr size_t kPagesAhead = 8;
-  static constexpr size_t kPicturesAhead = 8;
+  static constexpr size_t kPagesAhead = 16;
+  static constexpr size_t kPicturesAhead = 24;
   static constexpr int64_t kFileBytesAhead = int64_t{32} << 20;
   static constexpr int64_t kHeldBytes = int64_t{96} << 20;
   static constexpr int64_t kLargestPage = int64_t{1} << 20;
