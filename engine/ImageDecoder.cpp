@@ -41,7 +41,8 @@ bool GifHasSeveralImages(std::string_view d) {
 
 }  // namespace
 
-bool DecodeImage(ImageKind kind, std::string_view fileBytes, TSourceImage& image) {
+bool DecodeImage(ImageKind kind, std::string_view fileBytes, TSourceImage& image,
+                 const std::function<void(int32_t rows)>& rowsReady) {
   image = TSourceImage();
   bool ok = false;
   switch (kind) {
@@ -52,7 +53,7 @@ bool DecodeImage(ImageKind kind, std::string_view fileBytes, TSourceImage& image
       ok = DecodeGif(fileBytes, image.Bitmap, &image.Transparent);
       break;
     case ImageKind::JPEG:
-      ok = DecodeJpeg(fileBytes, image.Bitmap, image.Progressive, &image.IccProfile);
+      ok = DecodeJpeg(fileBytes, image.Bitmap, image.Progressive, &image.IccProfile, rowsReady);
       break;
     case ImageKind::PNG: {
       TPngImage png;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -33,7 +34,9 @@ struct TSourceImage {
 // image of that kind: malformed or truncated data, an animated GIF, or a
 // picture beyond the size limits of IsAcceptableImageSize. Never reads
 // outside `fileBytes`; raises nothing but std::bad_alloc.
-bool DecodeImage(ImageKind kind, std::string_view fileBytes, TSourceImage& image);
+// `rowsReady`: see DecodeJpeg; only a JPEG tells of its rows as they come.
+bool DecodeImage(ImageKind kind, std::string_view fileBytes, TSourceImage& image,
+                 const std::function<void(int32_t rows)>& rowsReady = {});
 
 // True when the file is an animation of its kind (a GIF of more than one
 // image, a PNG with acTL, an animated WebP): why DecodeImage refused it.

@@ -203,7 +203,8 @@ TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFo
   }
   TSourceImage& image = candidate.Image;
   bool decoded = false;
-  if (!ahead || !ahead->Take(target.ImagePath, candidate.Kind, candidate.FileText(), decoded, image)) {
+  if (!ahead || !ahead->Take(target.ImagePath, candidate.Kind, candidate.FileText(), decoded, image,
+                             &candidate.Early)) {
     decoded = DecodeImage(candidate.Kind, candidate.FileText(), image);
   }
   if (!decoded) {
@@ -222,6 +223,7 @@ TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFo
   }
   if (!IsAcceptableImageSize(w, h)) return leave(TLeaveReason::FormatNotHandled, "shown too large");
   if (scale && (w != image.Bitmap.Width || h != image.Bitmap.Height)) {
+    candidate.Early = TEarlyPieces();
     if (candidate.Kind == ImageKind::GIF) {
       // Picking pixels keeps a GIF's own colours (and its transparent
       // key), so its pieces need no colour reduction.
@@ -255,7 +257,11 @@ std::vector<TPictureGuess> PicturesNamedBy(std::string_view page, const std::str
     if (dot == std::string::npos || dot < folder.size()) continue;
     const ImageKind kind = KindOf(address.Path.substr(dot), options, why);
     if (kind == ImageKind::None || address.Path.size() > kLongestBackupPath) continue;
-    if (named.insert(address.Path).second) pictures.push_back({address.Path, kind});
+    if (named.insert(address.Path).second) {
+      const bool ownSize =
+          GetAttributeValue(tag, "WIDTH=") == "-1" && GetAttributeValue(tag, "HEIGHT=") == "-1";
+      pictures.push_back({address.Path, kind, ownSize});
+    }
   }
   return pictures;
 }
@@ -348,7 +354,7 @@ bool ProtectImageTag(const std::string& tagText, const std::string& pageFolder,
           namesWritten = true;
         },
         nullptr, [&](const TGrid& grid, std::vector<std::string>&& paths) {
-          run.KeepPieces(image, candidate.Kind, grid, std::move(paths));
+          run.KeepPieces(image, candidate.Kind, grid, std::move(paths), std::move(candidate.Early));
         });
   } catch (const EFileHandlerError& e) {
     if (namesWritten || saved.LastIndex() == before) {

@@ -63,6 +63,10 @@ struct TImageCandidate {
   TLeaveReason Reason = TLeaveReason::None;
   std::string Detail;
 
+  // Pieces encoded while it was decoded ahead, when it was; dropped when
+  // the picture is scaled.
+  TEarlyPieces Early;
+
   std::string_view FileText() const {
     return {reinterpret_cast<const char*>(FileBytes.data()), FileBytes.size()};
   }
@@ -90,6 +94,9 @@ TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFo
 struct TPictureGuess {
   std::string Path;
   ImageKind Kind = ImageKind::None;
+  // The first tag naming it gives neither WIDTH nor HEIGHT: it is likely
+  // cut at its own size.
+  bool OwnSize = false;
 };
 // The pictures the IMG tags of `page` (in `pageFolder`) name, in page
 // order, each once: a guess at what judging its tags will decode, for

@@ -71,7 +71,7 @@ void CmykRowToRgb(const uint8_t* cmyk, int32_t width, uint8_t* rgb) {
 }  // namespace
 
 bool DecodeJpeg(std::string_view data, TBitmap& bitmap, bool& progressive,
-                std::string* iccProfile) {
+                std::string* iccProfile, const std::function<void(int32_t rows)>& rowsReady) {
   jpeg_decompress_struct cinfo;
   ErrorManager err;
   jpeg_progress_mgr progress;
@@ -156,6 +156,14 @@ bool DecodeJpeg(std::string_view data, TBitmap& bitmap, bool& progressive,
       // Only a suspending source stops early; memory sources never do.
       jpeg_destroy_decompress(&cinfo);
       return false;
+    }
+    if (rowsReady && orientation == 1) {
+      try {
+        rowsReady(static_cast<int32_t>(cinfo.output_scanline));
+      } catch (...) {
+        jpeg_destroy_decompress(&cinfo);
+        throw;
+      }
     }
   }
   jpeg_finish_decompress(&cinfo);

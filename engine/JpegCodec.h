@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -19,8 +20,14 @@
 // scans, and for pictures beyond IsAcceptableImageSize. With `iccProfile`,
 // it receives the file's colour profile when that profile is for RGB (the
 // colours the pieces are written in), otherwise it is emptied.
+// `rowsReady`, when given, hears while decoding how many rows from the top
+// hold their final pixels (the size, `progressive` and the profile are set
+// by then), so that work on them can start before the rest is decoded;
+// never for a picture that its orientation turns. Whether the whole file
+// decodes cleanly is known only at the end.
 bool DecodeJpeg(std::string_view data, TBitmap& bitmap, bool& progressive,
-                std::string* iccProfile = nullptr);
+                std::string* iccProfile = nullptr,
+                const std::function<void(int32_t rows)>& rowsReady = {});
 
 // Encodes many pictures one after the other with one libjpeg compressor and
 // one output buffer, so that a picture after the first allocates nothing.

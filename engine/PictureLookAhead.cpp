@@ -4,7 +4,10 @@
 #include <atomic>
 #include <filesystem>
 
+#include "engine/Grid.h"
 #include "engine/ImageTagRewriter.h"
+#include "engine/JpegCodec.h"
+#include "engine/RandomFileName.h"
 #include "platform/File.h"
 #include "platform/Path.h"
 #include "storage/FolderScan.h"
@@ -12,12 +15,20 @@
 // What the decoding on the workers shares with the run's thread; it may
 // outlast the look-ahead.
 struct TPictureLookAhead::TShared {
+  TWorkerPool& Pool;
+  const TOptions Options;
+  std::shared_ptr<std::vector<TPieceWriter>> Writers;
   std::atomic<int64_t> Held{0};  // pixels decoded and not taken
+
+  TShared(TWorkerPool& pool, const TOptions& options,
+          std::shared_ptr<std::vector<TPieceWriter>> writers)
+      : Pool(pool), Options(options), Writers(std::move(writers)) {}
 };
 
 struct TPictureLookAhead::TEntry {
   std::string Path;
   ImageKind Kind = ImageKind::None;
+  bool OwnSize = false;
   size_t Page = 0;  // the first page that names it
   std::string Bytes;
   // Written by the decoding task, read once it is done.
@@ -27,32 +38,92 @@ struct TPictureLookAhead::TEntry {
   int64_t Held = 0;
   std::atomic<bool> Dropped{false};
   TWorkerPool::TPostedPtr Task;
+  // Pieces encoded while it decodes: every band of piece rows is handed to
+  // the workers once its rows are decoded. The tasks read Image, which
+  // stays in place until they are done.
+  TEarlyPieces Early;
+  int32_t BandsPosted = 0;  // -1: too small, or too many pieces
+  bool EarlyOn = false;
+  std::vector<TWorkerPool::TPostedPtr> EarlyTasks;
 };
 
 namespace {
+
+using TEntryPtr = std::shared_ptr<TPictureLookAhead::TEntry>;
 
 int64_t PixelBytesOf(const TSourceImage& image) {
   return static_cast<int64_t>(image.Bitmap.Pixels.size() + image.Alpha.Pixels.size());
 }
 
+// Hands the bands of piece rows whose pixels are all decoded (the first
+// `rows` rows) to the workers.
+void PostBands(const TEntryPtr& entry, TPictureLookAhead::TShared& shared, int32_t rows) {
+  TPictureLookAhead::TEntry& e = *entry;
+  const TBitmap& bitmap = e.Image.Bitmap;
+  if (e.BandsPosted < 0) return;
+  if (!e.EarlyOn) {
+    if (int64_t{bitmap.Width} * bitmap.Height < TPictureLookAhead::kEarlyFrom) {
+      e.BandsPosted = -1;
+      return;
+    }
+    e.Early.Grid = ComputeGrid(shared.Options, bitmap.Width, bitmap.Height);
+    const TGrid& grid = e.Early.Grid;
+    if (int64_t{grid.Rows} * grid.Cols > TRandomFileName::kNameCount) {
+      e.BandsPosted = -1;
+      return;
+    }
+    e.Early.Bytes.resize(static_cast<size_t>(grid.Rows) * static_cast<size_t>(grid.Cols));
+    e.EarlyOn = true;
+  }
+  const TGrid& grid = e.Early.Grid;
+  while (e.BandsPosted < grid.Rows) {
+    const int32_t end =
+        e.BandsPosted == grid.Rows - 1 ? bitmap.Height : (e.BandsPosted + 1) * grid.PieceHeight;
+    if (rows < end) break;
+    for (int32_t c = 0; c < grid.Cols; ++c) {
+      const size_t index = static_cast<size_t>(e.BandsPosted) * static_cast<size_t>(grid.Cols) +
+                           static_cast<size_t>(c);
+      e.EarlyTasks.push_back(
+          shared.Pool.Post([entry, writers = shared.Writers, index](int worker) {
+            if (entry->Dropped) return;
+            entry->Early.Bytes[index].assign(EncodePiece(entry->Image, entry->Kind,
+                                                         entry->Early.Grid, index,
+                                                         (*writers)[static_cast<size_t>(worker)]));
+          }));
+    }
+    ++e.BandsPosted;
+  }
+}
+
 // Never raises: a picture not decoded here is decoded by the run.
-void DecodeEntry(TPictureLookAhead::TEntry& entry, TPictureLookAhead::TShared& shared,
-                 bool anyway) {
-  if (entry.Dropped || (!anyway && shared.Held >= TPictureLookAhead::kHeldBytes)) return;
+void DecodeEntry(const TEntryPtr& entry, TPictureLookAhead::TShared& shared, bool anyway) {
+  TPictureLookAhead::TEntry& e = *entry;
+  if (e.Dropped || (!anyway && shared.Held >= TPictureLookAhead::kHeldBytes)) return;
   try {
-    entry.Decoded = DecodeImage(entry.Kind, entry.Bytes, entry.Image);
-    entry.Held = PixelBytesOf(entry.Image);
-    entry.Tried = true;
-    shared.Held += entry.Held;
+    if (e.Kind == ImageKind::JPEG && e.OwnSize && shared.Writers) {
+      // As DecodeImage does, but its pixels stay in place when it fails:
+      // the bands handed out may still be read.
+      e.Image = TSourceImage();
+      e.Decoded = DecodeJpeg(e.Bytes, e.Image.Bitmap, e.Image.Progressive, &e.Image.IccProfile,
+                             [&](int32_t rows) { PostBands(entry, shared, rows); });
+    } else {
+      e.Decoded = DecodeImage(e.Kind, e.Bytes, e.Image);
+    }
+    e.Held = PixelBytesOf(e.Image);
+    e.Tried = true;
+    shared.Held += e.Held;
   } catch (...) {
-    entry.Image = TSourceImage();
+    // Left to the run, once the bands handed out are done.
   }
 }
 
 }  // namespace
 
-TPictureLookAhead::TPictureLookAhead(TWorkerPool& pool, const TOptions& options)
-    : Pool_(pool), Options_(options), Shared_(std::make_shared<TShared>()) {}
+TPictureLookAhead::TPictureLookAhead(TWorkerPool& pool, const TOptions& options,
+                                     std::shared_ptr<std::vector<TPieceWriter>> writers)
+    : Pool_(pool),
+      Options_(options),
+      Shared_(std::make_shared<TShared>(pool, options, std::move(writers))) {}
 
 TPictureLookAhead::~TPictureLookAhead() {
   for (const auto& entry : Entries_) entry->Dropped = true;
@@ -61,8 +132,10 @@ TPictureLookAhead::~TPictureLookAhead() {
 void TPictureLookAhead::Drop(const std::shared_ptr<TEntry>& entry) {
   entry->Dropped = true;
   Pool_.Cancel(entry->Task);
+  for (const auto& task : entry->EarlyTasks) Pool_.Cancel(task);
   Shared_->Held -= entry->Held;
   entry->Image = TSourceImage();
+  entry->Early = TEarlyPieces();
   entry->Bytes.clear();
   entry->Bytes.shrink_to_fit();
   Entries_.erase(std::find(Entries_.begin(), Entries_.end(), entry));
@@ -98,38 +171,51 @@ void TPictureLookAhead::Foresee(const std::vector<std::string>& pages, size_t ne
       }
       entry->Path = std::move(picture.Path);
       entry->Kind = picture.Kind;
+      entry->OwnSize = picture.OwnSize;
       entry->Page = page;
       // Before the encoding of the pictures cut so far: those are needed
       // only when their group is written.
       entry->Task = Pool_.Post(
-          [entry, shared = Shared_](int) { DecodeEntry(*entry, *shared, false); }, true);
+          [entry, shared = Shared_](int) { DecodeEntry(entry, *shared, false); }, true);
       Entries_.push_back(std::move(entry));
     }
   }
 }
 
 bool TPictureLookAhead::Take(const std::string& path, ImageKind kind, std::string_view fileBytes,
-                             bool& decoded, TSourceImage& image) {
+                             bool& decoded, TSourceImage& image, TEarlyPieces* early) {
   auto it = std::find_if(Entries_.begin(), Entries_.end(),
                          [&](const auto& entry) { return entry->Path == path; });
   if (it == Entries_.end()) return false;
   const std::shared_ptr<TEntry> entry = *it;
   const bool same = entry->Kind == kind && entry->Bytes == fileBytes;
   if (same) {
-    // Done here when no worker has begun it; helps with other work while
-    // one does it.
+    // Done here when no worker has begun it; helps with other work (the
+    // bands of its pieces first) while one does it.
     Pool_.Wait(entry->Task);
-    if (!entry->Tried) DecodeEntry(*entry, *Shared_, true);
+    for (const auto& task : entry->EarlyTasks) Pool_.Wait(task);
+    if (!entry->Tried) {
+      entry->EarlyTasks.clear();
+      entry->EarlyOn = false;
+      entry->BandsPosted = 0;
+      DecodeEntry(entry, *Shared_, true);
+      for (const auto& task : entry->EarlyTasks) Pool_.Wait(task);
+    }
   }
   const bool taken = same && entry->Tried;
   if (taken) {
     decoded = entry->Decoded;
-    image = std::move(entry->Image);
+    image = decoded ? std::move(entry->Image) : TSourceImage();
+    const bool whole = entry->EarlyOn && entry->BandsPosted == entry->Early.Grid.Rows;
+    if (early != nullptr && decoded && whole) *early = std::move(entry->Early);
   }
   Drop(entry);
   return taken;
 }
 
 void TPictureLookAhead::Settle() {
-  for (const auto& entry : Entries_) Pool_.Wait(entry->Task);
+  for (const auto& entry : Entries_) {
+    Pool_.Wait(entry->Task);
+    for (const auto& task : entry->EarlyTasks) Pool_.Wait(task);
+  }
 }

@@ -9,6 +9,8 @@
 
 #include "engine/ImageDecoder.h"
 #include "engine/ImageKind.h"
+#include "engine/PieceWriter.h"
+#include "engine/Slicer.h"
 #include "engine/WorkerPool.h"
 #include "storage/vlmOption.h"
 
@@ -24,6 +26,11 @@
 // (kPicturesAhead, kFileBytesAhead) and decodes while the pictures decoded
 // and not taken hold less than kHeldBytes; a page larger than kLargestPage
 // is not read ahead.
+//
+// A large JPEG that its first tag shows at its own size has its pieces
+// encoded band by band while the rest of it decodes, for the grid the
+// options give at that size; the run takes them with the picture when it
+// cuts it into that grid.
 class TPictureLookAhead {
  public:
   static constexpr size_t kPagesAhead = 16;
@@ -31,8 +38,13 @@ class TPictureLookAhead {
   static constexpr int64_t kFileBytesAhead = int64_t{32} << 20;
   static constexpr int64_t kHeldBytes = int64_t{96} << 20;
   static constexpr int64_t kLargestPage = int64_t{1} << 20;
+  // Pictures of this many pixels on have their pieces encoded while they
+  // decode.
+  static constexpr int64_t kEarlyFrom = 2'000'000;
 
-  TPictureLookAhead(TWorkerPool& pool, const TOptions& options);
+  // `writers`: an encoder for each worker of `pool`; none, no early pieces.
+  TPictureLookAhead(TWorkerPool& pool, const TOptions& options,
+                    std::shared_ptr<std::vector<TPieceWriter>> writers = nullptr);
   // Decoding not begun is dropped; decoding under way finishes on its own.
   ~TPictureLookAhead();
   TPictureLookAhead(const TPictureLookAhead&) = delete;
@@ -47,9 +59,10 @@ class TPictureLookAhead {
   // `fileBytes`: decodes it here unless a worker did or does, moves it into
   // `image`, sets `decoded` to what DecodeImage gave, and returns true.
   // False when the look-ahead has nothing for it; the caller decodes it
-  // then.
+  // then. `early`, when given, receives the pieces encoded while it
+  // decoded, if any.
   bool Take(const std::string& path, ImageKind kind, std::string_view fileBytes, bool& decoded,
-            TSourceImage& image);
+            TSourceImage& image, TEarlyPieces* early = nullptr);
 
   // Waits until the workers have decoded all they may of what was read.
   void Settle();

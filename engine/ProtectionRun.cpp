@@ -43,7 +43,9 @@ TProtectionRun::TProtectionRun(const TOptions& options, const std::string& backu
       Writers_(std::make_shared<std::vector<TPieceWriter>>(static_cast<size_t>(Pool_.Size()))),
       Errors_(std::move(errors)) {
   CheckSlicingOptions(Options_);
-  if (Pool_.Size() > 1) LookAhead_ = std::make_unique<TPictureLookAhead>(Pool_, Options_);
+  if (Pool_.Size() > 1) {
+    LookAhead_ = std::make_unique<TPictureLookAhead>(Pool_, Options_, Writers_);
+  }
   if (Mode_ == TRunMode::Protect) {
     Backup_ = std::make_unique<TImageBackupMaker>(backupFolder);
     BackupSetName_ = Backup_->BaseName();
@@ -112,7 +114,8 @@ constexpr int64_t kPixelsPerTask = int64_t{1} << 18;
 }  // namespace
 
 void TProtectionRun::KeepPieces(std::shared_ptr<const TSourceImage> image, ImageKind kind,
-                                const TGrid& grid, std::vector<std::string>&& paths) {
+                                const TGrid& grid, std::vector<std::string>&& paths,
+                                TEarlyPieces&& early) {
   auto pending = std::make_shared<TPendingPieces>();
   pending->Image = std::move(image);
   pending->Kind = kind;
@@ -121,7 +124,15 @@ void TProtectionRun::KeepPieces(std::shared_ptr<const TSourceImage> image, Image
   pending->Bytes.resize(pending->Paths.size());
   pending->Held = static_cast<int64_t>(pending->Image->Bitmap.Pixels.size() +
                                        pending->Image->Alpha.Pixels.size());
-  const size_t count = pending->Paths.size();
+  size_t count = pending->Paths.size();
+  const TGrid& before = early.Grid;
+  if (early.Bytes.size() == count && before.Cols == grid.Cols && before.Rows == grid.Rows &&
+      before.PieceWidth == grid.PieceWidth && before.PieceHeight == grid.PieceHeight) {
+    // Encoded while the picture was decoded: nothing is left to do.
+    pending->Bytes = std::move(early.Bytes);
+    pending->Image.reset();
+    count = 0;
+  }
   const int64_t piecePixels = std::max<int64_t>(int64_t{grid.PieceWidth} * grid.PieceHeight, 1);
   const size_t perTask =
       static_cast<size_t>(std::clamp<int64_t>(kPixelsPerTask / piecePixels, 1, INT32_MAX));

@@ -188,8 +188,9 @@ class TProtectionRun {
   // the pictures held fill the group, the group is committed and they are
   // written at once. Raises Exception when that commit fails, and what
   // encoding raised.
+  // `early` holds them already when its grid is `grid`.
   void KeepPieces(std::shared_ptr<const TSourceImage> image, ImageKind kind, const TGrid& grid,
-                  std::vector<std::string>&& paths);
+                  std::vector<std::string>&& paths, TEarlyPieces&& early = TEarlyPieces());
   // Pictures decoded ahead, for the judging of the page in progress; null
   // when the run has one worker.
   TPictureLookAhead* LookAhead() { return LookAhead_.get(); }

@@ -53,6 +53,13 @@ std::string SliceImage(
     const std::function<void(const TGrid& grid, std::vector<std::string>&& paths)>&
         piecesPlanned = {});
 
+// Pieces of a picture encoded before it was cut, for `Grid`, row-major:
+// what EncodePiece gives for each.
+struct TEarlyPieces {
+  TGrid Grid;
+  std::vector<std::string> Bytes;
+};
+
 // The bytes of piece `index` (row-major) of `image` cut into `grid`, in the
 // format of `kind`: what SliceImage writes for it. Valid until the next call
 // on `writer`. Touches no file; raises Exception as TPieceWriter::Encode.

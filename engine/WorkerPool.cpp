@@ -99,6 +99,8 @@ TWorkerPool::TPostedPtr TWorkerPool::Post(TWork work, bool urgent) {
     (urgent ? Urgent_ : Later_).push_back(posted);
   }
   Wake_.notify_one();
+  // A caller of Wait helps with work that is not urgent.
+  if (!urgent) PostedDone_.notify_all();
   return posted;
 }
 

@@ -13,6 +13,7 @@
 #include "engine/JpegCodec.h"
 #include "engine/PageLoop.h"
 #include "engine/PageSnippets.h"
+#include "engine/PictureLookAhead.h"
 #include "engine/PngCodec.h"
 #include "engine/ProtectionRun.h"
 #include "engine/RunRestore.h"
@@ -407,9 +408,16 @@ TEST_F(KernelTest, SeveralWorkersWriteTheSameTreeAsOne) {
     dir.Write("d.png", EncodePng(ViewOf(testimages::Noisy(70, 80, 4)), TPixelView(), false, "", ""));
     dir.Write("img/e.jpg", EncodeJpeg(testimages::Noisy(160, 120, 5), false));
     dir.Write("img/broken.jpg", EncodeJpeg(testimages::Noisy(160, 120, 6), false).substr(0, 300));
+    // Large enough to have its pieces encoded while it decodes; the second
+    // one is first shown at another size.
+    static_assert(1600 * 1300 >= TPictureLookAhead::kEarlyFrom);
+    dir.Write("img/large.jpg", EncodeJpeg(testimages::Noisy(1600, 1300, 7), false));
+    dir.Write("img/large2.jpg", EncodeJpeg(testimages::Noisy(1600, 1300, 8), false));
     dir.Write("index.htm",
               "<head></head><img src=a.bmp><a href=x><img src=img/b.jpg></a><img src=img/c.gif>");
-    dir.Write("sub/p.htm", "<img src=../img/c.gif><img src=../a.bmp><img src=../d.png>");
+    dir.Write("sub/p.htm",
+              "<img src=../img/c.gif><img src=../a.bmp><img src=../d.png><img src=../img/large.jpg>"
+              "<img src=../img/large2.jpg width=800><img src=../img/large2.jpg>");
     std::vector<std::string> pages = {dir / "index.htm", dir / "sub/p.htm"};
     const char* const tags[] = {
         "<img src=../img/e.jpg NOPROTECT>", "<img src=../img/broken.jpg>",
@@ -446,9 +454,9 @@ TEST_F(KernelTest, SeveralWorkersWriteTheSameTreeAsOne) {
   }
   SetWorkerCount(workersBefore);
   EXPECT_TRUE(errors.empty());
-  // Six cuts of six pieces (b.jpg at two sizes), all 42 pages, the broken
-  // picture and e.jpg, which a kept tag still shows.
-  EXPECT_EQ(trees[0].size(), 42u + 6 * 6 + 2);
+  // Nine cuts of six pieces (b.jpg and large2.jpg at two sizes), all 42
+  // pages, the broken picture and e.jpg, which a kept tag still shows.
+  EXPECT_EQ(trees[0].size(), 42u + 9 * 6 + 2);
   EXPECT_EQ(CountOf(reports[0], " written "), 42);
   for (int run = 1; run < 3; ++run) {
     EXPECT_TRUE(trees[0] == trees[run]) << workerCounts[run] << " workers: the trees differ";
