@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <filesystem>
 
 #include "engine/Grid.h"
@@ -30,7 +31,10 @@ struct TPictureLookAhead::TEntry {
   ImageKind Kind = ImageKind::None;
   bool OwnSize = false;
   size_t Page = 0;  // the first page that names it
-  std::string Bytes;
+  TPixelBytes Bytes;  // the whole file, read without clearing memory first
+  std::string_view Text() const {
+    return {reinterpret_cast<const char*>(Bytes.data()), Bytes.size()};
+  }
   // Written by the decoding task, read once it is done.
   bool Tried = false;    // decoding was tried
   bool Decoded = false;  // what DecodeImage gave
@@ -95,6 +99,17 @@ void PostBands(const TEntryPtr& entry, TPictureLookAhead::TShared& shared, int32
   }
 }
 
+// The whole file at `path` when it is a regular file that can be read.
+bool ReadPicture(const std::string& path, TPixelBytes& bytes) {
+  if (!IsRegularFile(path)) return false;
+  platform::File file;
+  if (!file.Open(path, platform::Access::Read, platform::Sharing::Shared)) return false;
+  const int64_t length = file.Size();
+  if (length < 0 || length > INT32_MAX) return false;
+  bytes.resize(static_cast<size_t>(length));
+  return file.Read(reinterpret_cast<char*>(bytes.data()), length) == length;
+}
+
 // Never raises: a picture not decoded here is decoded by the run.
 void DecodeEntry(const TEntryPtr& entry, TPictureLookAhead::TShared& shared, bool anyway) {
   TPictureLookAhead::TEntry& e = *entry;
@@ -104,10 +119,10 @@ void DecodeEntry(const TEntryPtr& entry, TPictureLookAhead::TShared& shared, boo
       // As DecodeImage does, but its pixels stay in place when it fails:
       // the bands handed out may still be read.
       e.Image = TSourceImage();
-      e.Decoded = DecodeJpeg(e.Bytes, e.Image.Bitmap, e.Image.Progressive, &e.Image.IccProfile,
+      e.Decoded = DecodeJpeg(e.Text(), e.Image.Bitmap, e.Image.Progressive, &e.Image.IccProfile,
                              [&](int32_t rows) { PostBands(entry, shared, rows); });
     } else {
-      e.Decoded = DecodeImage(e.Kind, e.Bytes, e.Image);
+      e.Decoded = DecodeImage(e.Kind, e.Text(), e.Image);
     }
     e.Held = PixelBytesOf(e.Image);
     e.Tried = true;
@@ -166,9 +181,7 @@ void TPictureLookAhead::Foresee(const std::vector<std::string>& pages, size_t ne
     for (TPictureGuess& picture : PicturesNamedBy(text, platform::FolderOf(pagePath), Options_)) {
       if (!Seen_.insert(picture.Path).second) continue;
       auto entry = std::make_shared<TEntry>();
-      if (!IsRegularFile(picture.Path) || !platform::ReadWholeFile(picture.Path, entry->Bytes)) {
-        continue;
-      }
+      if (!ReadPicture(picture.Path, entry->Bytes)) continue;
       entry->Path = std::move(picture.Path);
       entry->Kind = picture.Kind;
       entry->OwnSize = picture.OwnSize;
@@ -188,7 +201,7 @@ bool TPictureLookAhead::Take(const std::string& path, ImageKind kind, std::strin
                          [&](const auto& entry) { return entry->Path == path; });
   if (it == Entries_.end()) return false;
   const std::shared_ptr<TEntry> entry = *it;
-  const bool same = entry->Kind == kind && entry->Bytes == fileBytes;
+  const bool same = entry->Kind == kind && entry->Text() == fileBytes;
   if (same) {
     // Done here when no worker has begun it; helps with other work (the
     // bands of its pieces first) while one does it.
