@@ -111,7 +111,8 @@ bool ReadPicture(const std::string& path, TPixelBytes& bytes) {
 }
 
 // Never raises: a picture not decoded here is decoded by the run.
-void DecodeEntry(const TEntryPtr& entry, TPictureLookAhead::TShared& shared, bool anyway) {
+void DecodeEntry(const TEntryPtr& entry, TPictureLookAhead::TShared& shared, bool anyway,
+                 int worker) {
   TPictureLookAhead::TEntry& e = *entry;
   if (e.Dropped || (!anyway && shared.Held >= TPictureLookAhead::kHeldBytes)) return;
   try {
@@ -129,6 +130,29 @@ void DecodeEntry(const TEntryPtr& entry, TPictureLookAhead::TShared& shared, boo
     shared.Held += e.Held;
   } catch (...) {
     // Left to the run, once the bands handed out are done.
+    return;
+  }
+  if (!e.Decoded || !e.OwnSize || !shared.Writers || e.EarlyOn || e.Dropped) return;
+  // A picture the judging will refuse as too small is not worth it.
+  const TBitmap& bitmap = e.Image.Bitmap;
+  if (bitmap.Width < shared.Options.MinWidth || bitmap.Height < shared.Options.MinHeight) return;
+  // A picture not handed out in bands has its pieces encoded here at once,
+  // while its pixels are at hand on this worker.
+  try {
+    const TGrid grid = ComputeGrid(shared.Options, bitmap.Width, bitmap.Height);
+    if (int64_t{grid.Rows} * grid.Cols > TRandomFileName::kNameCount) return;
+    TEarlyPieces early;
+    early.Grid = grid;
+    early.Bytes.resize(static_cast<size_t>(grid.Rows) * static_cast<size_t>(grid.Cols));
+    TPieceWriter& writer = (*shared.Writers)[static_cast<size_t>(worker)];
+    for (size_t i = 0; i < early.Bytes.size(); ++i) {
+      early.Bytes[i].assign(EncodePiece(e.Image, e.Kind, grid, i, writer));
+    }
+    e.Early = std::move(early);
+    e.BandsPosted = grid.Rows;
+    e.EarlyOn = true;
+  } catch (...) {
+    // The run encodes them.
   }
 }
 
@@ -189,7 +213,8 @@ void TPictureLookAhead::Foresee(const std::vector<std::string>& pages, size_t ne
       // Before the encoding of the pictures cut so far: those are needed
       // only when their group is written.
       entry->Task = Pool_.Post(
-          [entry, shared = Shared_](int) { DecodeEntry(entry, *shared, false); }, true);
+          [entry, shared = Shared_](int worker) { DecodeEntry(entry, *shared, false, worker); },
+          true);
       Entries_.push_back(std::move(entry));
     }
   }
@@ -211,7 +236,7 @@ bool TPictureLookAhead::Take(const std::string& path, ImageKind kind, std::strin
       entry->EarlyTasks.clear();
       entry->EarlyOn = false;
       entry->BandsPosted = 0;
-      DecodeEntry(entry, *Shared_, true);
+      DecodeEntry(entry, *Shared_, true, 0);
       for (const auto& task : entry->EarlyTasks) Pool_.Wait(task);
     }
   }

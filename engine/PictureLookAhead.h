@@ -27,10 +27,10 @@
 // and not taken hold less than kHeldBytes; a page larger than kLargestPage
 // is not read ahead.
 //
-// A large JPEG that its first tag shows at its own size has its pieces
-// encoded band by band while the rest of it decodes, for the grid the
-// options give at that size; the run takes them with the picture when it
-// cuts it into that grid.
+// A picture that its first tag shows at its own size has its pieces encoded
+// on the same worker right after it is decoded - a large JPEG band by band
+// while the rest of it decodes - for the grid the options give at that
+// size; the run takes them with the picture when it cuts it into that grid.
 class TPictureLookAhead {
  public:
   static constexpr size_t kPagesAhead = 16;
@@ -38,7 +38,7 @@ class TPictureLookAhead {
   static constexpr int64_t kFileBytesAhead = int64_t{32} << 20;
   static constexpr int64_t kHeldBytes = int64_t{96} << 20;
   static constexpr int64_t kLargestPage = int64_t{1} << 20;
-  // Pictures of this many pixels on have their pieces encoded while they
+  // JPEGs of this many pixels on have their pieces encoded while they
   // decode.
   static constexpr int64_t kEarlyFrom = 2'000'000;
 

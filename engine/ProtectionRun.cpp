@@ -44,7 +44,9 @@ TProtectionRun::TProtectionRun(const TOptions& options, const std::string& backu
       Errors_(std::move(errors)) {
   CheckSlicingOptions(Options_);
   if (Pool_.Size() > 1) {
-    LookAhead_ = std::make_unique<TPictureLookAhead>(Pool_, Options_, Writers_);
+    // A judging-only run cuts nothing: no pieces are encoded ahead.
+    LookAhead_ = std::make_unique<TPictureLookAhead>(
+        Pool_, Options_, Mode_ == TRunMode::Protect ? Writers_ : nullptr);
   }
   if (Mode_ == TRunMode::Protect) {
     Backup_ = std::make_unique<TImageBackupMaker>(backupFolder);

@@ -99,8 +99,8 @@ TWorkerPool::TPostedPtr TWorkerPool::Post(TWork work, bool urgent) {
     (urgent ? Urgent_ : Later_).push_back(posted);
   }
   Wake_.notify_one();
-  // A caller of Wait helps with work that is not urgent.
-  if (!urgent) PostedDone_.notify_all();
+  // A caller of Wait helps with it.
+  PostedDone_.notify_all();
   return posted;
 }
 
@@ -108,25 +108,17 @@ void TWorkerPool::Wait(const TPostedPtr& posted) {
   std::unique_lock<std::mutex> lock(Mutex_);
   if (posted->State_ == TPosted::State::Queued && Unqueue(posted)) RunPosted(posted, 0, lock);
   while (posted->State_ != TPosted::State::Done) {
-    if (!Later_.empty()) {
+    std::deque<TPostedPtr>& queue = Later_.empty() ? Urgent_ : Later_;
+    if (!queue.empty()) {
       // From the back: the threads take from the front.
-      TPostedPtr other = std::move(Later_.back());
-      Later_.pop_back();
+      TPostedPtr other = std::move(queue.back());
+      queue.pop_back();
       RunPosted(other, 0, lock);
       continue;
     }
     PostedDone_.wait(lock);
   }
   if (posted->Failure_) std::rethrow_exception(posted->Failure_);
-}
-
-bool TWorkerPool::HelpOnce() {
-  std::unique_lock<std::mutex> lock(Mutex_);
-  if (Later_.empty()) return false;
-  TPostedPtr other = std::move(Later_.back());
-  Later_.pop_back();
-  RunPosted(other, 0, lock);
-  return true;
 }
 
 void TWorkerPool::Cancel(const TPostedPtr& posted) {

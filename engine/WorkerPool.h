@@ -56,13 +56,11 @@ class TWorkerPool {
   // queued until Wait. May be called from any thread, a task's too.
   TPostedPtr Post(TWork work, bool urgent = false);
   // Returns once `posted` is done: does it here, as worker 0, when no thread
-  // has started it; while a thread does it, does other work that is not
-  // urgent, newest first, rather than wait idle. Raises what `posted`
-  // raised. Called from the thread that calls Run.
+  // has started it; while a thread does it, does other queued work rather
+  // than wait idle - the newest first, work that is not urgent before
+  // urgent work. Raises what `posted` raised. Called from the thread that
+  // calls Run.
   void Wait(const TPostedPtr& posted);
-  // Does the newest queued work that is not urgent here, as worker 0; false
-  // when there is none. Called from the thread that calls Run.
-  bool HelpOnce();
   // Takes back `posted` when no thread has started it, so it never runs;
   // waits for it otherwise. Raises nothing. Called from the thread that
   // calls Run.
