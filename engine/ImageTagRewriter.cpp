@@ -246,7 +246,8 @@ std::vector<TPictureGuess> PicturesNamedBy(std::string_view page, const std::str
   for (int a = FindImageTag(page, 1); a > 0;) {
     const int d = FindTagEnd(page, a);
     if (d == 0) break;
-    const std::string_view tag = page.substr(static_cast<size_t>(a - 1), static_cast<size_t>(d - a + 1));
+    const std::string_view tag =
+        page.substr(static_cast<size_t>(a - 1), static_cast<size_t>(d - a + 1));
     a = FindImageTag(page, d + 1);
     const std::string src = GetAttributeValue(tag, "SRC=");
     if (src == "-1" || src.find('\0') != std::string::npos) continue;
@@ -298,8 +299,7 @@ bool ProtectImageTag(const std::string& tagText, const std::string& pageFolder,
   candidate.Target.Responsive = run.PageIsResponsive();
   const bool judgingOnly = run.JudgingOnly();
   const TTagDecision decision = JudgeImageTag(tagText, pageFolder, linkTag, run.Options(),
-                                              run.Cuts(), candidate, !judgingOnly,
-                                              run.LookAhead());
+                                              run.Cuts(), candidate, !judgingOnly, run.LookAhead());
   run.NoteVerdict(TagVerdictOf(tagText, decision, candidate));
   switch (decision) {
     case TTagDecision::Refused:
@@ -353,7 +353,8 @@ bool ProtectImageTag(const std::string& tagText, const std::string& pageFolder,
           run.Backup().StagePieceNames(pieceNames);
           namesWritten = true;
         },
-        nullptr, [&](const TGrid& grid, std::vector<std::string>&& paths) {
+        nullptr,
+        [&](const TGrid& grid, std::vector<std::string>&& paths) {
           run.KeepPieces(image, candidate.Kind, grid, std::move(paths), std::move(candidate.Early));
         });
   } catch (const EFileHandlerError& e) {

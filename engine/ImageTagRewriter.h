@@ -2,11 +2,11 @@
 
 #include <functional>
 #include <set>
+#include <string>
+#include <string_view>
 #include <tuple>
 #include <unordered_map>
 #include <utility>
-#include <string>
-#include <string_view>
 #include <vector>
 
 #include "engine/ImageAddress.h"
@@ -86,8 +86,7 @@ enum class TTagDecision { Refused, Reused, New };
 // `ahead`, when given, may hold the picture decoded already.
 TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFolder,
                            const std::string& linkTag, const TOptions& options,
-                           const TCutImages& cut,
-                           TImageCandidate& candidate, bool scale = true,
+                           const TCutImages& cut, TImageCandidate& candidate, bool scale = true,
                            TPictureLookAhead* ahead = nullptr);
 
 // A picture that an IMG tag of a page names, of a kind `options` protect.

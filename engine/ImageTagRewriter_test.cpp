@@ -7,9 +7,9 @@
 #include "engine/GifCodec.h"
 #include "engine/PictureLookAhead.h"
 #include "engine/TagScan.h"
-#include "testsupport/TestImages.h"
 #include "platform/Exception.h"
 #include "testsupport/TempDir.h"
+#include "testsupport/TestImages.h"
 
 namespace {
 
@@ -220,10 +220,10 @@ TEST_F(JudgeTest, PicturesDecodedAheadAreTakenOnlyFromTheSameBytes) {
     bool taken, decoded;
   };
   const Case cases[] = {
-      {"a.bmp", ImageKind::BMP, true, true},        {"a.bmp", ImageKind::BMP, false, false},
+      {"a.bmp", ImageKind::BMP, true, true},       {"a.bmp", ImageKind::BMP, false, false},
       {"img/b.bmp", ImageKind::BMP, false, false},  // changed since
       {"c.gif", ImageKind::JPEG, false, false},     // read as another kind
-      {"broken.bmp", ImageKind::BMP, true, false},  {"missing.gif", ImageKind::GIF, false, false},
+      {"broken.bmp", ImageKind::BMP, true, false}, {"missing.gif", ImageKind::GIF, false, false},
       {"pipe.gif", ImageKind::GIF, false, false},
   };
   for (const Case& c : cases) {

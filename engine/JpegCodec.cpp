@@ -70,8 +70,8 @@ void CmykRowToRgb(const uint8_t* cmyk, int32_t width, uint8_t* rgb) {
 
 }  // namespace
 
-bool DecodeJpeg(std::string_view data, TBitmap& bitmap, bool& progressive,
-                std::string* iccProfile, const std::function<void(int32_t rows)>& rowsReady) {
+bool DecodeJpeg(std::string_view data, TBitmap& bitmap, bool& progressive, std::string* iccProfile,
+                const std::function<void(int32_t rows)>& rowsReady) {
   jpeg_decompress_struct cinfo;
   ErrorManager err;
   jpeg_progress_mgr progress;

@@ -30,7 +30,7 @@ struct TPictureLookAhead::TEntry {
   std::string Path;
   ImageKind Kind = ImageKind::None;
   bool OwnSize = false;
-  size_t Page = 0;  // the first page that names it
+  size_t Page = 0;    // the first page that names it
   TPixelBytes Bytes;  // the whole file, read without clearing memory first
   std::string_view Text() const {
     return {reinterpret_cast<const char*>(Bytes.data()), Bytes.size()};
@@ -87,13 +87,12 @@ void PostBands(const TEntryPtr& entry, TPictureLookAhead::TShared& shared, int32
     for (int32_t c = 0; c < grid.Cols; ++c) {
       const size_t index = static_cast<size_t>(e.BandsPosted) * static_cast<size_t>(grid.Cols) +
                            static_cast<size_t>(c);
-      e.EarlyTasks.push_back(
-          shared.Pool.Post([entry, writers = shared.Writers, index](int worker) {
-            if (entry->Dropped) return;
-            entry->Early.Bytes[index].assign(EncodePiece(entry->Image, entry->Kind,
-                                                         entry->Early.Grid, index,
-                                                         (*writers)[static_cast<size_t>(worker)]));
-          }));
+      e.EarlyTasks.push_back(shared.Pool.Post([entry, writers = shared.Writers, index](int worker) {
+        if (entry->Dropped) return;
+        entry->Early.Bytes[index].assign(EncodePiece(entry->Image, entry->Kind, entry->Early.Grid,
+                                                     index,
+                                                     (*writers)[static_cast<size_t>(worker)]));
+      }));
     }
     ++e.BandsPosted;
   }

@@ -76,7 +76,7 @@ class TPictureLookAhead {
   TWorkerPool& Pool_;
   const TOptions Options_;
   std::shared_ptr<TShared> Shared_;
-  size_t Announced_ = 0;  // pages of the list read ahead, or passed
+  size_t Announced_ = 0;                          // pages of the list read ahead, or passed
   std::vector<std::shared_ptr<TEntry>> Entries_;  // read, not taken
   std::unordered_set<std::string> Seen_;          // every picture read ahead
 };

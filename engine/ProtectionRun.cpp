@@ -262,7 +262,8 @@ void TProtectionRun::DropPageCuts(TStagedPage& slot, int32_t firstImage) {
   if (slot.Pieces.size() != static_cast<size_t>(slot.ImagesSliced)) return;
   for (const auto& pending : slot.Pieces) {
     if (!pending->Settled) continue;
-    for (const std::string& bytes : pending->Bytes) StagedBytes_ -= static_cast<int64_t>(bytes.size());
+    for (const std::string& bytes : pending->Bytes)
+      StagedBytes_ -= static_cast<int64_t>(bytes.size());
   }
   ForgetCuts(slot);
   while (Saved_.LastIndex() >= firstImage) Saved_.DropNewest();

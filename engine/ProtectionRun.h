@@ -206,7 +206,7 @@ class TProtectionRun {
     std::vector<std::string> Paths;
     std::vector<std::string> Bytes;  // of each piece, once its task is done
     std::vector<TWorkerPool::TPostedPtr> Tasks;
-    int64_t Held = 0;                // bytes of pixels held for it
+    int64_t Held = 0;  // bytes of pixels held for it
     // Its tasks were waited for: the pieces are encoded, and their bytes
     // count in the group instead of its pixels.
     bool Settled = false;
@@ -228,7 +228,7 @@ class TProtectionRun {
     std::string Text, Output;
     std::vector<std::pair<int, int>> Replaced;
     std::vector<int32_t> Images;                     // registry entries it shows
-    TPendingList Pieces;  // of each picture it cut, not written yet
+    TPendingList Pieces;                             // of each picture it cut, not written yet
     std::vector<std::tuple<std::string, int32_t, int32_t>> Cuts;
     int64_t ImagesSliced = 0, PiecesMade = 0;
   };

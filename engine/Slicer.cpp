@@ -75,8 +75,7 @@ std::string SliceImage(
     TRandomFileName& names, TSavedImage& saved,
     const std::function<void(const std::string& pieceNames)>& namesReady,
     const std::function<void(const std::string& path, std::string_view bytes)>& pieceWritten,
-    const std::function<void(const TGrid& grid, std::vector<std::string>&& paths)>&
-        piecesPlanned) {
+    const std::function<void(const TGrid& grid, std::vector<std::string>&& paths)>& piecesPlanned) {
   const TBitmap& bitmap = image.Bitmap;
   const int32_t w = bitmap.Width, h = bitmap.Height;
   const TGrid grid = ComputeGrid(options, w, h);

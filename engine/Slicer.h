@@ -50,8 +50,8 @@ std::string SliceImage(
     TRandomFileName& names, TSavedImage& saved,
     const std::function<void(const std::string& pieceNames)>& namesReady,
     const std::function<void(const std::string& path, std::string_view bytes)>& pieceWritten = {},
-    const std::function<void(const TGrid& grid, std::vector<std::string>&& paths)>&
-        piecesPlanned = {});
+    const std::function<void(const TGrid& grid, std::vector<std::string>&& paths)>& piecesPlanned =
+        {});
 
 // Pieces of a picture encoded before it was cut, for `Grid`, row-major:
 // what EncodePiece gives for each.

@@ -1,10 +1,10 @@
 #pragma once
 
 #include <condition_variable>
-#include <cstdint>
 #include <cstddef>
-#include <exception>
+#include <cstdint>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>

@@ -419,10 +419,12 @@ TEST_F(KernelTest, SeveralWorkersWriteTheSameTreeAsOne) {
               "<img src=../img/c.gif><img src=../a.bmp><img src=../d.png><img src=../img/large.jpg>"
               "<img src=../img/large2.jpg width=800><img src=../img/large2.jpg>");
     std::vector<std::string> pages = {dir / "index.htm", dir / "sub/p.htm"};
-    const char* const tags[] = {
-        "<img src=../img/e.jpg NOPROTECT>", "<img src=../img/broken.jpg>",
-        "<img src=../img/e.jpg>",           "<img src=../img/b.jpg width=100>",
-        "<img src=../a.bmp>",               "<img src=../missing.gif>"};
+    const char* const tags[] = {"<img src=../img/e.jpg NOPROTECT>",
+                                "<img src=../img/broken.jpg>",
+                                "<img src=../img/e.jpg>",
+                                "<img src=../img/b.jpg width=100>",
+                                "<img src=../a.bmp>",
+                                "<img src=../missing.gif>"};
     for (int p = 0; p < 40; ++p) {
       const std::string name = "s" + std::to_string(p % 4) + "/page" + std::to_string(p) + ".htm";
       dir.Write(name, std::string("<p>") + tags[p % 6] + tags[(p + 1) % 6] + "<img src=../d.png>");
