@@ -59,6 +59,16 @@ int64_t PixelBytesOf(const TSourceImage& image) {
   return static_cast<int64_t>(image.Bitmap.Pixels.size() + image.Alpha.Pixels.size());
 }
 
+// Gives `early` the grid the options cut `bitmap` into, and a place for
+// each piece; false when a run has too few names for its pieces.
+bool PlanEarly(const TOptions& options, const TBitmap& bitmap, TEarlyPieces& early) {
+  early.Grid = ComputeGrid(options, bitmap.Width, bitmap.Height);
+  const TGrid& grid = early.Grid;
+  if (int64_t{grid.Rows} * grid.Cols > TRandomFileName::kNameCount) return false;
+  early.Bytes.resize(static_cast<size_t>(grid.Rows) * static_cast<size_t>(grid.Cols));
+  return true;
+}
+
 // Hands the bands of piece rows whose pixels are all decoded (the first
 // `rows` rows) to the workers.
 void PostBands(const TEntryPtr& entry, TPictureLookAhead::TShared& shared, int32_t rows) {
@@ -66,17 +76,11 @@ void PostBands(const TEntryPtr& entry, TPictureLookAhead::TShared& shared, int32
   const TBitmap& bitmap = e.Image.Bitmap;
   if (e.BandsPosted < 0) return;
   if (!e.EarlyOn) {
-    if (int64_t{bitmap.Width} * bitmap.Height < TPictureLookAhead::kEarlyFrom) {
+    if (int64_t{bitmap.Width} * bitmap.Height < TPictureLookAhead::kEarlyFrom ||
+        !PlanEarly(shared.Options, bitmap, e.Early)) {
       e.BandsPosted = -1;
       return;
     }
-    e.Early.Grid = ComputeGrid(shared.Options, bitmap.Width, bitmap.Height);
-    const TGrid& grid = e.Early.Grid;
-    if (int64_t{grid.Rows} * grid.Cols > TRandomFileName::kNameCount) {
-      e.BandsPosted = -1;
-      return;
-    }
-    e.Early.Bytes.resize(static_cast<size_t>(grid.Rows) * static_cast<size_t>(grid.Cols));
     e.EarlyOn = true;
   }
   const TGrid& grid = e.Early.Grid;
@@ -138,17 +142,14 @@ void DecodeEntry(const TEntryPtr& entry, TPictureLookAhead::TShared& shared, boo
   // A picture not handed out in bands has its pieces encoded here at once,
   // while its pixels are at hand on this worker.
   try {
-    const TGrid grid = ComputeGrid(shared.Options, bitmap.Width, bitmap.Height);
-    if (int64_t{grid.Rows} * grid.Cols > TRandomFileName::kNameCount) return;
     TEarlyPieces early;
-    early.Grid = grid;
-    early.Bytes.resize(static_cast<size_t>(grid.Rows) * static_cast<size_t>(grid.Cols));
+    if (!PlanEarly(shared.Options, bitmap, early)) return;
     TPieceWriter& writer = (*shared.Writers)[static_cast<size_t>(worker)];
     for (size_t i = 0; i < early.Bytes.size(); ++i) {
-      early.Bytes[i].assign(EncodePiece(e.Image, e.Kind, grid, i, writer));
+      early.Bytes[i].assign(EncodePiece(e.Image, e.Kind, early.Grid, i, writer));
     }
+    e.BandsPosted = early.Grid.Rows;
     e.Early = std::move(early);
-    e.BandsPosted = grid.Rows;
     e.EarlyOn = true;
   } catch (...) {
     // The run encodes them.

@@ -409,17 +409,8 @@ void TProtectionRun::DropGroup(const std::exception& e, int number) {
     ++slot.Outcome.FileErrors;
     if (Errors_) Errors_(number, e.what());
     ForgetCuts(slot);
-    if (!slot.Write) continue;
-    slot.Write = false;
-    slot.Outcome.Written = false;
-    // The page still shows what it showed, pictures of earlier groups too.
-    References_.NoteText(slot.Text);
-    for (int32_t index : slot.Images) {
-      if (index < GroupFirstImage_) Saved_.KeepSource(index);
-    }
-    slot.Handle.reset();
-    slot.Text.clear();
-    slot.Output.clear();
+    // The pictures of this group were never cut; those of earlier ones stay.
+    if (slot.Write) LeaveUnwritten(slot, GroupFirstImage_);
   }
   // The group's pictures were never cut as far as the site can tell.
   while (Saved_.LastIndex() >= GroupFirstImage_) Saved_.DropNewest();
@@ -458,23 +449,36 @@ void TProtectionRun::WritePieces(TStagedPage& slot) {
 void TProtectionRun::WriteStaged(TStagedPage& slot) {
   WritePieces(slot);
   if (slot.Write) {
-    slot.Write = false;
     try {
       WritePage(*slot.Handle, slot.Output, slot.Text);
+      slot.Write = false;
+      ReleasePage(slot);
     } catch (const EFileHandlerError& e) {
-      for (int32_t index : slot.Images) Saved_.KeepSource(index);
-      References_.NoteText(slot.Text);
       ++slot.Outcome.FileErrors;
       if (Errors_) Errors_(e.ErrorCode, e.what());
-      slot.Outcome.Written = false;
+      LeaveUnwritten(slot, INT32_MAX);
     }
-    slot.Handle.reset();
-    slot.Text.clear();
-    slot.Text.shrink_to_fit();
-    slot.Output.clear();
-    slot.Output.shrink_to_fit();
   }
   slot.Final = true;
+}
+
+void TProtectionRun::ReleasePage(TStagedPage& slot) {
+  slot.Handle.reset();
+  slot.Text.clear();
+  slot.Text.shrink_to_fit();
+  slot.Output.clear();
+  slot.Output.shrink_to_fit();
+}
+
+void TProtectionRun::LeaveUnwritten(TStagedPage& slot, int32_t keepBelow) {
+  slot.Write = false;
+  slot.Outcome.Written = false;
+  // The page still shows what it showed.
+  References_.NoteText(slot.Text);
+  for (int32_t index : slot.Images) {
+    if (index < keepBelow) Saved_.KeepSource(index);
+  }
+  ReleasePage(slot);
 }
 
 void TProtectionRun::Flush() { FlushGroup(); }
@@ -504,13 +508,7 @@ bool TProtectionRun::FlushGroup() {
         if (rest.Final || rest.InProgress) continue;
         rest.Final = true;
         DropPieces(rest.Pieces);
-        if (rest.Write) {
-          rest.Write = false;
-          rest.Outcome.Written = false;
-          for (int32_t index : rest.Images) Saved_.KeepSource(index);
-          References_.NoteText(rest.Text);
-          rest.Handle.reset();
-        }
+        if (rest.Write) LeaveUnwritten(rest, INT32_MAX);
       }
       throw;
     }

@@ -252,6 +252,11 @@ class TProtectionRun {
   // what encoding raised.
   void Settle(TPendingPieces& pending, bool count);
   void WriteStaged(TStagedPage& slot);
+  // The page staged in `slot` stays as it was: it still shows its pictures,
+  // so the sources of those registered before `keepBelow` stay; its handle
+  // and texts go (ReleasePage).
+  void LeaveUnwritten(TStagedPage& slot, int32_t keepBelow);
+  void ReleasePage(TStagedPage& slot);
   void KeepSourcesOfPage();
   // Writes `output` over the opened page; puts the old bytes back when that
   // fails. Raises EFileHandlerError.
