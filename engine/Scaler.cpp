@@ -48,7 +48,7 @@ namespace {
 
 constexpr int kWeightBits = 14;
 
-// The tent filter's taps for one axis: target cell i mixes source cells
+// The resampling filter's taps for one axis: target cell i mixes source cells
 // First[i] .. First[i] + Count[i] - 1 with Weights[i * Taps ...], which sum
 // to 1 << kWeightBits.
 struct TAxisFilter {
