@@ -6,7 +6,6 @@
 
 #include "engine/PageSnippets.h"
 #include "engine/TagScan.h"
-#include "platform/LargeMemory.h"
 #include "storage/GlobalLib.h"
 
 namespace {
@@ -76,7 +75,51 @@ int SnippetPositionWithoutHead(std::string_view page) {
 
 }  // namespace
 
+void TPageText::AddPage(size_t offset, size_t count) {
+  if (count == 0) return;
+  Size_ += count;
+  if (!Spans_.empty() && !Spans_.back().Added &&
+      Spans_.back().Offset + Spans_.back().Count == offset) {
+    Spans_.back().Count += count;
+    return;
+  }
+  Spans_.push_back({false, offset, count});
+}
+
+void TPageText::Add(std::string_view text) {
+  if (text.empty()) return;
+  Size_ += text.size();
+  if (!Spans_.empty() && Spans_.back().Added) {
+    Spans_.back().Count += text.size();
+  } else {
+    Spans_.push_back({true, Added_.size(), text.size()});
+  }
+  Added_ += text;
+}
+
+std::vector<std::string_view> TPageText::Pieces(std::string_view page) const {
+  std::vector<std::string_view> pieces;
+  pieces.reserve(Spans_.size());
+  const std::string_view added = Added_;
+  for (const TSpan& s : Spans_)
+    pieces.push_back((s.Added ? added : page).substr(s.Offset, s.Count));
+  return pieces;
+}
+
+std::string TPageText::Joined(std::string_view page) const {
+  std::string text;
+  text.reserve(Size_);
+  for (std::string_view piece : Pieces(page)) text += piece;
+  return text;
+}
+
 std::string BuildProtectedPage(std::string_view page, bool atag, const TTagProtector& protect,
+                               const TTagSkipped& skipped,
+                               std::vector<std::pair<int, int>>* replacedTags) {
+  return BuildProtectedText(page, atag, protect, skipped, replacedTags).Joined(page);
+}
+
+TPageText BuildProtectedText(std::string_view page, bool atag, const TTagProtector& protect,
                                const TTagSkipped& skipped,
                                std::vector<std::pair<int, int>>* replacedTags) {
   const std::vector<TLinkElement> links = FindLinks(page);
@@ -85,15 +128,13 @@ std::string BuildProtectedPage(std::string_view page, bool atag, const TTagProte
   auto skip = [&](const std::string& tagText, TLeaveReason reason) {
     if (skipped) skipped(tagText, reason);
   };
-  std::string out;
-  out.reserve(page.size() + page.size() / 4 + 1024);
-  platform::AdviseLargeBlock(out.data(), out.capacity());
+  TPageText out;
   int copy = 1;
   // Emits the page text from the copy position to `last` (inclusive) and
   // moves the copy position past it; never moves it back.
   auto emitTo = [&](int last) {
     if (last >= copy) {
-      AppendFrom(page, copy, last - copy + 1, out);
+      out.AddPage(static_cast<size_t>(copy - 1), static_cast<size_t>(last - copy + 1));
       copy = last + 1;
     }
   };
@@ -109,7 +150,7 @@ std::string BuildProtectedPage(std::string_view page, bool atag, const TTagProte
   const bool snippetsAtEnd = snippetsAt > static_cast<int>(page.size());
   if (!hasSnippets && !snippetsAtEnd) {
     emitTo(snippetsAt - 1);
-    out += snippets;
+    out.Add(snippets);
   }
 
   // A table where a P is open would end the paragraph there, and the rest
@@ -121,9 +162,9 @@ std::string BuildProtectedPage(std::string_view page, bool atag, const TTagProte
   TParagraphTracker paragraphs(page);
   auto emitReplacement = [&](int at, const std::string& text) {
     const bool wrap = text.starts_with("<table") && paragraphs.OpenAt(at);
-    if (wrap) out += "<applet>";
-    out += text;
-    if (wrap) out += "</applet>";
+    if (wrap) out.Add("<applet>");
+    out.Add(text);
+    if (wrap) out.Add("</applet>");
   };
 
   size_t cursor = 0;
@@ -172,13 +213,13 @@ std::string BuildProtectedPage(std::string_view page, bool atag, const TTagProte
               emitTo(l.Start - 1);
             } else {
               emitTo(a - 1);
-              out += "</a>";
+              out.Add("</a>");
             }
             emitReplacement(a, replacement);
             if (l.End - d > 1) {
-              out += linkTag;
-              AppendFrom(page, d + 1, l.End - d - 1, out);
-              out += "</a>";
+              out.Add(linkTag);
+              out.AddPage(static_cast<size_t>(d), static_cast<size_t>(l.End - d - 1));
+              out.Add("</a>");
             }
           } else {
             emitTo(l.End + 3);
@@ -192,8 +233,8 @@ std::string BuildProtectedPage(std::string_view page, bool atag, const TTagProte
     a = FindImageTag(page, d + 1);
   }
   emitTo(static_cast<int>(page.size()));
-  if (!hasSnippets && snippetsAtEnd) out += snippets;
+  if (!hasSnippets && snippetsAtEnd) out.Add(snippets);
   const std::string tail = TailSnippet();
-  if (!page.ends_with(tail)) out += tail;
+  if (!page.ends_with(tail)) out.Add(tail);
   return out;
 }

@@ -77,14 +77,14 @@ void TProtectionRun::KeepSourcesOfPage() {
   PageImages_.clear();
 }
 
-// The new text is written from where it lies instead of being gathered in
-// the handler's buffer first, which would hold a third copy of a page that
-// may be large. It is longer than the old text, so the file then holds
-// exactly `output`.
-void TProtectionRun::WritePage(TFileHandler& page, const std::string& output,
+// The new text is written from where its pieces lie, the old text's spans
+// and the run's additions, in one gathered write: a page that may be large
+// is never copied into a second buffer. It is longer than the old text, so
+// the file then holds exactly `output`.
+void TProtectionRun::WritePage(TFileHandler& page, const TPageText& output,
                                const std::string& old) {
   try {
-    page.WriteWhole(output);
+    page.WriteWhole(output.Pieces(old));
   } catch (const EFileHandlerError&) {
     try {
       page.WriteWhole(old);
@@ -317,10 +317,10 @@ void TProtectionRun::StageInto(TStagedPage& slot) {
   const std::string pageFolder = platform::FolderOf(pagePath);
   PageFolders_.insert(pageFolder);
   PageResponsive_ = DeclaresViewport(text);
-  std::string output;
+  TPageText output;
   std::vector<std::pair<int, int>> replaced;
   try {
-    output = BuildProtectedPage(
+    output = BuildProtectedText(
         text, Options_.ATag != 0,
         [&](const std::string& tag, const std::string& link, std::string& replacement) {
           return ProtectImageTag(tag, pageFolder, link, CloseLinkText_, WidthHeightText_,
@@ -362,7 +362,7 @@ void TProtectionRun::StageInto(TStagedPage& slot) {
     outcome.FinalSize = static_cast<int32_t>(text.size());
     return;
   }
-  if (output.size() > static_cast<size_t>(INT32_MAX)) {
+  if (output.Size() > static_cast<size_t>(INT32_MAX)) {
     KeepSourcesOfPage();
     References_.NoteText(text);
     ReportError(104, EFileWriteError(pagePath).what());
@@ -370,8 +370,8 @@ void TProtectionRun::StageInto(TStagedPage& slot) {
     return;
   }
   // Unwritten, the page keeps all its tags; written, all but the replaced.
-  outcome.FinalSize = static_cast<int32_t>(output.size());
-  if (static_cast<size_t>(page->FileSize()) >= output.size()) {
+  outcome.FinalSize = static_cast<int32_t>(output.Size());
+  if (static_cast<size_t>(page->FileSize()) >= output.Size()) {
     // Not written: the page still shows every picture it showed.
     KeepSourcesOfPage();
     References_.NoteText(text);
@@ -389,9 +389,9 @@ void TProtectionRun::StageInto(TStagedPage& slot) {
     outcome.FileErrors = PageErrors_;
     return;
   }
-  Backup_->AddWriting(pagePath, output);
+  Backup_->AddWriting(pagePath, output.Pieces(text));
   NoteWrittenFolder(pageFolder);
-  StagedBytes_ += static_cast<int64_t>(text.size() + output.size());
+  StagedBytes_ += static_cast<int64_t>(text.size() + output.Size());
   slot.Write = true;
   slot.Handle = std::move(page);
   slot.Text = std::move(text);
@@ -466,8 +466,7 @@ void TProtectionRun::ReleasePage(TStagedPage& slot) {
   slot.Handle.reset();
   slot.Text.clear();
   slot.Text.shrink_to_fit();
-  slot.Output.clear();
-  slot.Output.shrink_to_fit();
+  slot.Output = TPageText();
 }
 
 void TProtectionRun::LeaveUnwritten(TStagedPage& slot, int32_t keepBelow) {

@@ -12,6 +12,7 @@
 
 #include "engine/Grid.h"
 #include "engine/ImageTagRewriter.h"
+#include "engine/PageProcessor.h"
 #include "engine/PictureLookAhead.h"
 #include "engine/PieceWriter.h"
 #include "engine/RandomFileName.h"
@@ -225,7 +226,8 @@ class TProtectionRun {
     // Being read while the group before it is written; has nothing staged.
     bool InProgress = false;
     std::unique_ptr<TFileHandler> Handle;
-    std::string Text, Output;
+    std::string Text;
+    TPageText Output;  // spans of Text and what the run added
     std::vector<std::pair<int, int>> Replaced;
     std::vector<int32_t> Images;                     // registry entries it shows
     TPendingList Pieces;                             // of each picture it cut, not written yet
@@ -260,8 +262,7 @@ class TProtectionRun {
   void KeepSourcesOfPage();
   // Writes `output` over the opened page; puts the old bytes back when that
   // fails. Raises EFileHandlerError.
-  static void WritePage(TFileHandler& page, const std::string& output,
-                        const std::string& old);
+  static void WritePage(TFileHandler& page, const TPageText& output, const std::string& old);
 
   const TOptions Options_;
   const TRunMode Mode_;

@@ -3,9 +3,12 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -125,6 +128,39 @@ bool File::WriteAt(const char* data, int64_t count, int64_t offset) {
       return false;
     }
     done += n;
+  }
+  return true;
+}
+
+bool File::WriteAt(const std::vector<std::string_view>& pieces, int64_t offset) {
+  std::vector<iovec> vectors;
+  vectors.reserve(std::min<size_t>(pieces.size(), IOV_MAX));
+  size_t next = 0;  // first piece not handed to the system yet
+  while (next < pieces.size() || !vectors.empty()) {
+    while (next < pieces.size() && vectors.size() < IOV_MAX) {
+      const std::string_view piece = pieces[next++];
+      if (!piece.empty()) vectors.push_back({const_cast<char*>(piece.data()), piece.size()});
+    }
+    if (vectors.empty()) break;
+    ssize_t n = ::pwritev(fd_, vectors.data(), static_cast<int>(vectors.size()), offset);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) {
+      errno = EIO;
+      return false;
+    }
+    offset += n;
+    // Drops what was written, a piece written in part keeping its rest.
+    size_t done = 0;
+    auto left = static_cast<size_t>(n);
+    while (done < vectors.size() && left >= vectors[done].iov_len) left -= vectors[done++].iov_len;
+    if (done < vectors.size()) {
+      vectors[done].iov_base = static_cast<char*>(vectors[done].iov_base) + left;
+      vectors[done].iov_len -= left;
+    }
+    vectors.erase(vectors.begin(), vectors.begin() + static_cast<std::ptrdiff_t>(done));
   }
   return true;
 }

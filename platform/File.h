@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -43,6 +45,9 @@ class File {
   int64_t Read(char* data, int64_t count);
   // Writes all `count` bytes at `offset`; false on any failure.
   bool WriteAt(const char* data, int64_t count, int64_t offset);
+  // Writes the pieces one after the other from `offset`, gathered into as
+  // few calls as the system allows; false on any failure.
+  bool WriteAt(const std::vector<std::string_view>& pieces, int64_t offset);
   // Appends all `count` bytes at the current position.
   bool Write(const char* data, int64_t count);
   bool Truncate(int64_t size);

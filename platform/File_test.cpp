@@ -134,6 +134,27 @@ TEST(File, WriteBackKeepsTheFileAndNeverTakesAName) {
   EXPECT_NE(RandomSuffix(), RandomSuffix());
 }
 
+TEST(File, GatheredWriteHoldsEveryPieceInOrderPastTheSystemsLimitPerCall) {
+  TempDir dir;
+  dir.Write("f", "0123456789");
+  // More pieces than one call takes (1024), empty ones among them, and
+  // pieces of a page's size beside single bytes.
+  std::string text, big(70000, 'b');
+  std::vector<std::string_view> pieces;
+  for (int i = 0; i < 3000; ++i) {
+    const std::string_view piece = i % 7 == 0   ? std::string_view()
+                                   : i % 500 == 1 ? std::string_view(big)
+                                                  : std::string_view("abc").substr(i % 2, 1 + i % 2);
+    pieces.push_back(piece);
+    text += piece;
+  }
+  File file;
+  ASSERT_TRUE(file.Open(dir / "f", Access::ReadWrite, Sharing::Exclusive));
+  ASSERT_TRUE(file.WriteAt(pieces, 3));
+  ASSERT_TRUE(file.WriteAt(std::vector<std::string_view>(), 1));
+  EXPECT_EQ(dir.Read("f"), "012" + text);
+}
+
 TEST(File, ForceDirectoriesMakesParents) {
   TempDir dir;
   EXPECT_TRUE(ForceDirectories(dir / "a/b/c"));

@@ -183,8 +183,13 @@ void TImageBackupMaker::AddPieceNames(const std::string& names) {
 }
 
 void TImageBackupMaker::AddWriting(const std::string& path, std::string_view bytes) {
+  AddWriting(path, std::vector{bytes});
+}
+
+void TImageBackupMaker::AddWriting(const std::string& path,
+                                   const std::vector<std::string_view>& pieces) {
   if (!DigestsDue_) DueFrom_ = PendingDigests_.size();
-  PendingDigests_ += DigestLine(path, bytes);
+  PendingDigests_ += DigestLine(path, pieces);
   DigestsDue_ = true;
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/File.h"
 
@@ -101,6 +102,8 @@ class TImageBackupMaker {
   // before the page changes: a restore then always knows whether the page
   // still holds what the run left. A Commit that fails drops it.
   void AddWriting(const std::string& path, std::string_view bytes);
+  // The same for a page whose new bytes are the pieces one after the other.
+  void AddWriting(const std::string& path, const std::vector<std::string_view>& pieces);
   // Notes that the run has written `bytes` to the new file `path` (a
   // piece), once the file is complete. The digest may lag the file: it is
   // written at the next Commit that writes digests, or by Close. A piece

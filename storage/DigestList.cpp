@@ -6,7 +6,11 @@
 #include "storage/Sha256.h"
 
 std::string DigestLine(const std::string& path, std::string_view bytes) {
-  return Sha256Hex(bytes) + " " + std::to_string(path.size()) + " " + path + "\n";
+  return DigestLine(path, std::vector{bytes});
+}
+
+std::string DigestLine(const std::string& path, const std::vector<std::string_view>& pieces) {
+  return Sha256Hex(pieces) + " " + std::to_string(path.size()) + " " + path + "\n";
 }
 
 std::map<std::string, std::string> ParseDigestList(const std::string& text, bool& damaged) {

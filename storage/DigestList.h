@@ -3,6 +3,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The fourth file of a backup set, N.sum, says what the run left behind: one
 // line for every file the run wrote (pages and pieces). A page's line is on
@@ -14,6 +15,8 @@
 // before.
 
 std::string DigestLine(const std::string& path, std::string_view bytes);
+// The line of a file whose bytes are the pieces one after the other.
+std::string DigestLine(const std::string& path, const std::vector<std::string_view>& pieces);
 
 // The digest of every path in `text`; a later line of a path replaces an
 // earlier one. Reading stops at the first line that is torn or malformed;

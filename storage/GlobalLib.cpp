@@ -99,6 +99,12 @@ void TFileHandler::WriteWhole(std::string_view content) {
   }
 }
 
+void TFileHandler::WriteWhole(const std::vector<std::string_view>& pieces) {
+  int64_t size = 0;
+  for (std::string_view piece : pieces) size += static_cast<int64_t>(piece.size());
+  if (!Handle_.WriteAt(pieces, 0) || !Handle_.Truncate(size)) throw EFileWriteError(FileName_);
+}
+
 int32_t FileSizeOf(const std::string& fileName) {
   TFileHandler handler(fileName, fmOpenRead | fmShareDenyNone);
   return handler.FileSize();

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/Exception.h"
 #include "platform/File.h"
@@ -78,6 +79,8 @@ class TFileHandler {
   // Makes the file hold exactly `content`, written at offset 0 and cut to
   // its length; the buffer is left alone. Raises EFileWriteError (104).
   void WriteWhole(std::string_view content);
+  // The same for content that is the pieces one after the other.
+  void WriteWhole(const std::vector<std::string_view>& pieces);
   // Forces what was written to the disk. Raises EFileWriteError (104).
   void Sync();
 

@@ -51,6 +51,12 @@ TEST(Sha256, KnownDigests) {
   EXPECT_EQ(Sha256Hex(std::string(1000000, 'a')),
             "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
   EXPECT_EQ(Sha256Hex(std::string(56, 'x')).size(), 64u) << "padding spills into a second block";
+  // In pieces that end inside, at and across the 64-byte blocks.
+  const std::string million(1000000, 'a');
+  const std::string_view m(million);
+  EXPECT_EQ(Sha256Hex({m.substr(0, 1), m.substr(1, 0), m.substr(1, 63), m.substr(64, 129),
+                       m.substr(193, 64), m.substr(257)}),
+            "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
 }
 
 TEST(DigestList, LinesRoundTripAndATornLineEndsTheList) {

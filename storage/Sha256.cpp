@@ -5,10 +5,13 @@
 // The system's hashing library picks the processor's SHA instructions where
 // it has them: a run hashes every page and piece it writes, and a page can be
 // tens of megabytes.
-std::string Sha256Hex(std::string_view data) {
+std::string Sha256Hex(std::string_view data) { return Sha256Hex(std::vector{data}); }
+
+std::string Sha256Hex(const std::vector<std::string_view>& pieces) {
   sha256_ctx context;
   sha256_init(&context);
-  sha256_update(&context, data.size(), reinterpret_cast<const uint8_t*>(data.data()));
+  for (std::string_view piece : pieces)
+    sha256_update(&context, piece.size(), reinterpret_cast<const uint8_t*>(piece.data()));
   uint8_t digest[SHA256_DIGEST_SIZE];
   sha256_digest(&context, sizeof digest, digest);
   static constexpr char kHex[] = "0123456789abcdef";

@@ -1,5 +1,5 @@
 // A library loaded with LD_PRELOAD into a program under test. It counts the
-// program's calls that change files - write, pwrite, fsync, fdatasync,
+// program's calls that change files - write, pwrite, pwritev, fsync, fdatasync,
 // syncfs, ftruncate, rename, link, unlink, remove, mkdir, fchmod, fchown,
 // close, opening a file for writing, and the stdio calls that do the same (fopen for writing,
 // fwrite, fclose) - and at the k-th such call does what VLM_FAULT asks:
@@ -24,6 +24,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -140,6 +141,18 @@ ssize_t pwrite64(int fd, const void* data, size_t count, off64_t offset) {
   static auto real = REAL(pwrite64);
   if (Counted(fd) && Hit("pwrite", FdName(fd))) return -1;
   return real(fd, data, count, offset);
+}
+
+ssize_t pwritev(int fd, const struct iovec* vectors, int count, off_t offset) {
+  static auto real = REAL(pwritev);
+  if (Counted(fd) && Hit("pwritev", FdName(fd))) return -1;
+  return real(fd, vectors, count, offset);
+}
+
+ssize_t pwritev64(int fd, const struct iovec* vectors, int count, off64_t offset) {
+  static auto real = REAL(pwritev64);
+  if (Counted(fd) && Hit("pwritev", FdName(fd))) return -1;
+  return real(fd, vectors, count, offset);
 }
 
 int fsync(int fd) {
