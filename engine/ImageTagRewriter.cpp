@@ -15,7 +15,6 @@
 #include "platform/File.h"
 #include "platform/Path.h"
 #include "storage/Convert.h"
-#include "storage/FolderScan.h"
 #include "storage/GlobalLib.h"
 
 namespace {
@@ -175,12 +174,15 @@ TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFo
   target.SrcDir = address.SrcDir;
   target.LinkTag = linkTag;
   target.TagText = tagText;
-  if (!platform::FileExists(target.ImagePath)) {
+  // Looked at once for every tag: a page may show the same file thousands
+  // of times.
+  const platform::FileKind file = platform::KindOfFile(target.ImagePath);
+  if (file == platform::FileKind::Missing || file == platform::FileKind::Folder) {
     return leave(TLeaveReason::MissingFile, target.ImagePath);
   }
   // Only a regular file is a picture: a pipe or a device named like one
   // would hold the run for ever once opened.
-  if (!IsRegularFile(target.ImagePath)) return leave(TLeaveReason::NotRegularFile);
+  if (file != platform::FileKind::Regular) return leave(TLeaveReason::NotRegularFile);
   const std::string widthValue = GetAttributeValue(tagText, "WIDTH=");
   const std::string heightValue = GetAttributeValue(tagText, "HEIGHT=");
   if (widthValue == "100%" || heightValue == "100%") {

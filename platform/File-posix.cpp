@@ -340,6 +340,13 @@ bool FileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+FileKind KindOfFile(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return FileKind::Missing;
+  if (S_ISDIR(st.st_mode)) return FileKind::Folder;
+  return S_ISREG(st.st_mode) ? FileKind::Regular : FileKind::Other;
+}
+
 bool DirectoryExists(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);

@@ -92,6 +92,9 @@ bool IsReadOnlyFile(const std::string& path);
 // for every name of one file. False when it cannot be looked at.
 bool FileIdentity(const std::string& path, uint64_t& device, uint64_t& inode);
 bool FileExists(const std::string& path);
+// What `path` leads to, links followed, in one look at the file system.
+enum class FileKind { Missing, Folder, Regular, Other };
+FileKind KindOfFile(const std::string& path);
 bool DirectoryExists(const std::string& path);
 // Creates a folder and every missing parent. True when it exists afterwards.
 bool ForceDirectories(const std::string& path);
