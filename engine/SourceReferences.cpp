@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/ByteSearch.h"
 #include "platform/Path.h"
 
 namespace {
@@ -65,7 +66,9 @@ void TSourceReferences::NoteText(std::string_view text,
 void TSourceReferences::NoteDecoded(std::string_view text,
                                     const std::vector<std::pair<int, int>>& skipped) {
   auto range = skipped.begin();
-  for (size_t dot = text.find('.'); dot != std::string_view::npos; dot = text.find('.', dot + 1)) {
+  const char* const end = text.data() + text.size();
+  for (const char* at = FindByte(text.data(), end, '.'); at; at = FindByte(at + 1, end, '.')) {
+    const size_t dot = static_cast<size_t>(at - text.data());
     size_t end = dot + 1;
     while (end < text.size() && IsNameByte(text[end]) && end - dot <= 5) ++end;
     // Most dots of a page end sentences: the extension is looked at in

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "engine/ByteSearch.h"
 #include "platform/Path.h"
 #include "storage/GlobalLib.h"
 
@@ -166,55 +167,72 @@ class TRoleTable {
   std::vector<std::pair<std::string_view, uint8_t>> Long_;
 };
 
-uint8_t RoleOf(std::string_view name) {
+const TRoleTable& Roles() {
   static const TRoleTable table;
-  const uint64_t key = NameKey(name);
-  return key != 0 ? table.Of(key) : table.OfLong(name);
+  return table;
 }
+
+constexpr uint64_t kParagraphKey = NameKey("p");
+constexpr uint64_t kAppletKey = NameKey("applet");
+constexpr uint64_t kObjectKey = NameKey("object");
 
 }  // namespace
 
 bool TParagraphTracker::OpenAt(int position) {
-  const size_t until = std::min(static_cast<size_t>(position - 1), page_.size());
+  const TRoleTable& roles = Roles();
+  const char* const base = page_.data();
+  const size_t size = page_.size();
+  const size_t until = std::min(static_cast<size_t>(position - 1), size);
   while (at_ < until) {
-    const void* lt = std::memchr(page_.data() + at_, '<', until - at_);
+    const char* lt = FindByte(base + at_, base + until, '<');
     if (!lt) {
       at_ = until;
       break;
     }
-    size_t pos = static_cast<const char*>(lt) - page_.data();
+    const size_t pos = static_cast<size_t>(lt - base);
     if (page_.substr(pos, 4) == "<!--") {
       const size_t end = page_.find("-->", pos + 4);
-      at_ = end == std::string_view::npos ? page_.size() : end + 3;
+      at_ = end == std::string_view::npos ? size : end + 3;
       continue;
     }
-    const bool endTag = pos + 1 < page_.size() && page_[pos + 1] == '/';
+    const bool endTag = pos + 1 < size && base[pos + 1] == '/';
     const size_t nameStart = pos + (endTag ? 2 : 1);
     // A name is letters, then letters and digits (H1); longer ones are
-    // none that matter here.
-    auto inName = [&](size_t i) {
-      const char c = page_[i], folded = static_cast<char>(c | 0x20);
-      return (folded >= 'a' && folded <= 'z') || (i > nameStart && c >= '0' && c <= '9');
-    };
+    // none that matter here. Its lower-case bytes make its key as they are
+    // read.
+    uint64_t key = 0;
     size_t nameEnd = nameStart;
-    while (nameEnd < page_.size() && nameEnd - nameStart < 12 && inName(nameEnd)) ++nameEnd;
+    for (; nameEnd < size && nameEnd - nameStart < 12; ++nameEnd) {
+      const char c = base[nameEnd], folded = static_cast<char>(c | 0x20);
+      if (folded >= 'a' && folded <= 'z') {
+        key = key << 8 | static_cast<uint8_t>(folded);
+      } else if (nameEnd > nameStart && c >= '0' && c <= '9') {
+        key = key << 8 | static_cast<uint8_t>(c);
+      } else {
+        break;
+      }
+    }
     at_ = pos + 1;
-    if (nameEnd == nameStart || nameEnd >= page_.size()) continue;
-    const char after = page_[nameEnd];
+    if (nameEnd == nameStart || nameEnd >= size) continue;
+    const char after = base[nameEnd];
     if (!IsTagBlank(after) && after != '>' && after != '/') continue;
     char lower[12];
-    for (size_t i = nameStart; i < nameEnd; ++i)
-      lower[i - nameStart] = platform::AsciiLower(page_[i]);
-    const std::string_view name(lower, nameEnd - nameStart);
-    const uint8_t role = RoleOf(name);
+    const size_t length = nameEnd - nameStart;
+    auto name = [&] {
+      for (size_t i = 0; i < length; ++i) lower[i] = platform::AsciiLower(base[nameStart + i]);
+      return std::string_view(lower, length);
+    };
+    // Names longer than eight bytes have no key.
+    if (length > 8) key = 0;
+    const uint8_t role = key != 0 ? roles.Of(key) : roles.OfLong(name());
     // An APPLET or OBJECT is a scope of its own: what it holds neither
     // closes nor continues a P outside it.
-    const bool scope = name == "applet" || name == "object";
+    const bool scope = key == kAppletKey || key == kObjectKey;
     if (endTag) {
       if (scope && !outer_.empty()) {
         open_ = outer_.back();
         outer_.pop_back();
-      } else if (name == "p" || !(role & kTextLevelRole)) {
+      } else if (key == kParagraphKey || !(role & kTextLevelRole)) {
         open_ = false;
       }
       continue;
@@ -224,15 +242,15 @@ bool TParagraphTracker::OpenAt(int position) {
       open_ = false;
       continue;
     }
-    if (name == "p") {
+    if (key == kParagraphKey) {
       open_ = true;
     } else if (role & kClosing) {
       open_ = false;
     }
     if (role & kRawTextRole) {
       const int close =
-          PosTextFrom(page_, "</" + platform::AsciiUpper(name), static_cast<int>(nameEnd) + 1);
-      at_ = close == 0 ? page_.size() : static_cast<size_t>(close - 1);
+          PosTextFrom(page_, "</" + platform::AsciiUpper(name()), static_cast<int>(nameEnd) + 1);
+      at_ = close == 0 ? size : static_cast<size_t>(close - 1);
     }
   }
   return open_;

@@ -150,21 +150,29 @@ inline bool MatchesAt(const char* at, std::string_view pattern) {
 inline char FoldBit(char c) { return c >= 'A' && c <= 'Z' ? char{0x20} : char{0}; }
 
 // Looks for the pattern (two bytes or more) at start positions p, p + 1, ...
-// below `end`, sixteen at a time: positions whose first two bytes fold to
-// the pattern's first two are candidates, and only they are compared in
-// full. Returns the 1-based position of the first match, or 0 with `p` on
-// the first position not looked at. A block reads bytes p to p + 16, which
-// lie in the text because the pattern is at least two bytes long.
+// below `end`, sixteen at a time: positions whose first three bytes (two for
+// a pattern of two) fold to the pattern's are candidates, and only they are
+// compared in full; in a page, "<IMG" is thus not stopped at every "<I>".
+// Returns the 1-based position of the first match, or 0 with `p` on the
+// first position not looked at. A block reads bytes p to p + 15 + k, k + 1
+// being the bytes compared, which lie in the text because no match may
+// begin past end - 1 = size - pattern size.
 int ScanCandidates(const char* base, size_t& p, size_t end, std::string_view pattern) {
+  const size_t k = pattern.size() >= 3 ? 2 : 1;
   const __m128i fold0 = _mm_set1_epi8(FoldBit(pattern[0])),
-                fold1 = _mm_set1_epi8(FoldBit(pattern[1]));
+                fold1 = _mm_set1_epi8(FoldBit(pattern[1])),
+                foldK = _mm_set1_epi8(FoldBit(pattern[k]));
   const __m128i want0 = _mm_set1_epi8(static_cast<char>(pattern[0] | FoldBit(pattern[0])));
   const __m128i want1 = _mm_set1_epi8(static_cast<char>(pattern[1] | FoldBit(pattern[1])));
+  const __m128i wantK = _mm_set1_epi8(static_cast<char>(pattern[k] | FoldBit(pattern[k])));
   for (; p + 16 <= end; p += 16) {
     const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + p));
     const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + p + 1));
-    const __m128i hit = _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(here, fold0), want0),
-                                      _mm_cmpeq_epi8(_mm_or_si128(next, fold1), want1));
+    const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + p + k));
+    const __m128i hit = _mm_and_si128(
+        _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(here, fold0), want0),
+                      _mm_cmpeq_epi8(_mm_or_si128(next, fold1), want1)),
+        _mm_cmpeq_epi8(_mm_or_si128(last, foldK), wantK));
     for (unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(hit)); bits != 0;
          bits &= bits - 1) {
       const size_t j = static_cast<size_t>(__builtin_ctz(bits));
@@ -177,15 +185,21 @@ int ScanCandidates(const char* base, size_t& p, size_t end, std::string_view pat
 // The same, thirty-two positions at a time, for processors with AVX2.
 __attribute__((target("avx2"))) int ScanCandidatesWide(const char* base, size_t& p, size_t end,
                                                        std::string_view pattern) {
+  const size_t k = pattern.size() >= 3 ? 2 : 1;
   const __m256i fold0 = _mm256_set1_epi8(FoldBit(pattern[0])),
-                fold1 = _mm256_set1_epi8(FoldBit(pattern[1]));
+                fold1 = _mm256_set1_epi8(FoldBit(pattern[1])),
+                foldK = _mm256_set1_epi8(FoldBit(pattern[k]));
   const __m256i want0 = _mm256_set1_epi8(static_cast<char>(pattern[0] | FoldBit(pattern[0])));
   const __m256i want1 = _mm256_set1_epi8(static_cast<char>(pattern[1] | FoldBit(pattern[1])));
+  const __m256i wantK = _mm256_set1_epi8(static_cast<char>(pattern[k] | FoldBit(pattern[k])));
   for (; p + 32 <= end; p += 32) {
     const __m256i here = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + p));
     const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + p + 1));
-    const __m256i hit = _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(here, fold0), want0),
-                                         _mm256_cmpeq_epi8(_mm256_or_si256(next, fold1), want1));
+    const __m256i last = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + p + k));
+    const __m256i hit = _mm256_and_si256(
+        _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(here, fold0), want0),
+                         _mm256_cmpeq_epi8(_mm256_or_si256(next, fold1), want1)),
+        _mm256_cmpeq_epi8(_mm256_or_si256(last, foldK), wantK));
     for (unsigned bits = static_cast<unsigned>(_mm256_movemask_epi8(hit)); bits != 0;
          bits &= bits - 1) {
       const size_t j = static_cast<size_t>(__builtin_ctz(bits));
