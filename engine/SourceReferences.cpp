@@ -52,15 +52,44 @@ void TSourceReferences::NoteText(std::string_view text,
                                  const std::vector<std::pair<int, int>>& skipped) {
   NoteDecoded(text, skipped);
   if (text.find('%') == std::string_view::npos) return;
-  // Positions shift when escapes are decoded: the skipped ranges are blanked
-  // out before.
-  std::string kept(text);
+  // The text again with its escapes decoded, the skipped ranges blanked out
+  // before since positions shift. Only windows that hold an escape or a
+  // blanked byte can read otherwise than above, so only the stretches
+  // around those are decoded, each alone, and a page of tens of megabytes
+  // is not copied whole twice. Between two escapes of one window, and
+  // before or after the escapes of a window, lie at most kWindow bytes and
+  // an extension that are not escapes: a stretch reaching that far on both
+  // sides of each escape or range holds every such window whole. A stretch
+  // starts and ends out of reach of any escape, so it decodes as the same
+  // bytes of the whole text would.
+  constexpr size_t kReach = kWindow + 16;
+  std::vector<std::pair<size_t, size_t>> ranges, seeds;  // 0-based, inclusive
   for (const auto& [first, last] : skipped) {
-    if (first < 1 || last < first || static_cast<size_t>(last) > kept.size()) continue;
-    kept.replace(static_cast<size_t>(first - 1), static_cast<size_t>(last - first + 1),
-                 static_cast<size_t>(last - first + 1), ' ');
+    if (first < 1 || last < first || static_cast<size_t>(last) > text.size()) continue;
+    ranges.emplace_back(static_cast<size_t>(first - 1), static_cast<size_t>(last - 1));
   }
-  NoteDecoded(PercentDecoded(kept), {});
+  const char* const end = text.data() + text.size();
+  auto range = ranges.begin();
+  for (const char* at = FindByte(text.data(), end, '%'); at; at = FindByte(at + 1, end, '%')) {
+    const auto escape = static_cast<size_t>(at - text.data());
+    for (; range != ranges.end() && range->first < escape; ++range) seeds.push_back(*range);
+    seeds.emplace_back(escape, escape);
+  }
+  seeds.insert(seeds.end(), range, ranges.end());
+  auto blank = ranges.begin();
+  for (size_t i = 0; i < seeds.size();) {
+    const size_t from = seeds[i].first > kReach ? seeds[i].first - kReach : 0;
+    size_t to = std::min(text.size(), seeds[i].second + kReach + 1);  // exclusive
+    for (++i; i < seeds.size() && seeds[i].first < to + kReach; ++i)
+      to = std::max(to, std::min(text.size(), seeds[i].second + kReach + 1));
+    std::string kept(text.substr(from, to - from));
+    while (blank != ranges.end() && blank->second < from) ++blank;
+    for (auto b = blank; b != ranges.end() && b->first < to; ++b) {
+      const size_t first = std::max(b->first, from), last = std::min(b->second, to - 1);
+      kept.replace(first - from, last - first + 1, last - first + 1, ' ');
+    }
+    NoteDecoded(PercentDecoded(kept), {});
+  }
 }
 
 void TSourceReferences::NoteDecoded(std::string_view text,

@@ -17,6 +17,7 @@
 #include "engine/PngCodec.h"
 #include "engine/ProtectionRun.h"
 #include "engine/RunRestore.h"
+#include "engine/SourceReferences.h"
 #include "engine/WorkerPool.h"
 #include "platform/Exception.h"
 #include "platform/File.h"
@@ -333,6 +334,38 @@ TEST_F(KernelTest, ARunShortOfItsListKeepsEverySource) {
     EXPECT_TRUE(result.Completed) << "a path that went is skipped";
   }
   EXPECT_FALSE(platform::FileExists(site / "b.bmp"));
+}
+
+// Escapes are decoded around where they stand in a large text: a name
+// written with escapes is found however far its window reaches back, and
+// a range the run replaced stays out of it.
+TEST(SourceReferences, NamesWithEscapesAreFoundAnywhereInALargeText) {
+  const std::string longName(200, 'x');
+  std::string escaped;
+  for (size_t i = 0; i < longName.size(); ++i) escaped += "%78";
+  const std::string filler(5000, ' ');
+  struct Case {
+    std::string text;
+    std::vector<std::pair<int, int>> skipped;
+    std::string path;
+    bool mentioned;
+  };
+  const std::string replaced = filler + "<img src=r.gif>%20" + filler;
+  const int at = static_cast<int>(filler.size()) + 1;
+  const Case cases[] = {
+      {filler + escaped + ".gif" + filler, {}, "/s/" + longName + ".gif", true},
+      {filler + longName + "%2Egif" + filler, {}, "/s/" + longName + ".gif", true},
+      {"%41" + filler + escaped + "%2Egif" + filler + "%41", {}, "/s/" + longName + ".gif", true},
+      {filler + "k%31" + filler + "%6B2.gif", {}, "/s/k2.gif", true},
+      {filler + "%6B2.gif", {}, "/s/xk2.gif", false},
+      {replaced, {{at, at + 14}}, "/s/r.gif", false},
+      {replaced, {}, "/s/r.gif", true},
+  };
+  for (const Case& c : cases) {
+    TSourceReferences references;
+    references.NoteText(c.text, c.skipped);
+    EXPECT_EQ(references.Mentions(c.path), c.mentioned) << c.path << " in " << c.text.size();
+  }
 }
 
 TEST_F(KernelTest, SourceStaysWhileAnyPageOfTheRunStillShowsIt) {
