@@ -23,12 +23,23 @@ namespace {
 // back, so such a file is never changed.
 constexpr size_t kLongestBackupPath = 254;
 
+// True when one of the names below, "=" included, stands anywhere in the
+// tag from its sixth byte on, in any letter case. Every name ends with "=",
+// so only the few "=" of the tag are looked at.
 bool HasExcludedAttribute(std::string_view tag) {
-  static const char* const kExcluded[] = {
+  static constexpr std::string_view kExcluded[] = {
       "USEMAP=",     "ONCLICK=",    "ONDBLCLICK=", "ONMOUSEUP=", "ONMOUSEOVER=", "ONMOUSEOUT=",
       "ONMOUSEMOVE=", "ONMOUSEDOWN=", "ONLOAD=",    "ONFOCUS=",   "ONABORT=",     "ONERROR="};
-  return std::any_of(std::begin(kExcluded), std::end(kExcluded),
-                     [&](const char* name) { return PosTextFrom(tag, name, 6) > 0; });
+  for (size_t equals = tag.find('='); equals != std::string_view::npos;
+       equals = tag.find('=', equals + 1)) {
+    for (std::string_view name : kExcluded) {
+      // The 0-based start of the name when it ends at this "=".
+      if (equals + 1 < name.size() || equals + 1 - name.size() < 5) continue;
+      const size_t start = equals + 1 - name.size();
+      if (PosTextFrom(tag.substr(start, name.size()), name, 1) == 1) return true;
+    }
+  }
+  return false;
 }
 
 // The kind of an image by its extension, when the options protect it;
@@ -126,9 +137,12 @@ bool TCutImages::HasCut(const std::string& path, int32_t width, int32_t height) 
 }
 
 std::string GetAttributeValue(std::string_view tagText, std::string_view name) {
+  return GetAttributeValue(ReadTagAttributes(tagText), name);
+}
+
+std::string GetAttributeValue(const std::vector<TTagAttribute>& attributes, std::string_view name) {
   if (!name.empty() && name.back() == '=') name.remove_suffix(1);
   // The first of a repeated name counts; one without a value names nothing.
-  const std::vector<TTagAttribute> attributes = ReadTagAttributes(tagText);
   const TTagAttribute* attribute = FindAttribute(attributes, name);
   return attribute && attribute->HasValue ? attribute->Value : "-1";
 }
@@ -148,12 +162,16 @@ TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFo
   if (PosTextFrom(tagText, "NOPROTECT", 6) > 0) return leave(TLeaveReason::NoProtect);
   // The browser shows a picture of its own choosing from the set; a table of
   // the SRC's pieces would replace it with another one.
-  if (GetAttributeValue(tagText, "SRCSET=") != "-1") return leave(TLeaveReason::ImageSet, "srcset");
+  // Read once for every question below: a page may hold thousands of tags.
+  const std::vector<TTagAttribute> attributes = ReadTagAttributes(tagText);
+  if (GetAttributeValue(attributes, "SRCSET=") != "-1") {
+    return leave(TLeaveReason::ImageSet, "srcset");
+  }
   // The markup of an earlier run: its pieces are never cut again.
-  if (FindAttribute(ReadTagAttributes(tagText), kMarkupMarker)) {
+  if (FindAttribute(attributes, kMarkupMarker)) {
     return leave(TLeaveReason::NoProtect, "protected by an earlier run");
   }
-  const std::string srcValue = GetAttributeValue(tagText, "SRC=");
+  const std::string srcValue = GetAttributeValue(attributes, "SRC=");
   if (srcValue == "-1") return leave(TLeaveReason::MissingFile, "no SRC");
   // A file name holds no NUL; the system would read the name only up to it
   // and reach a file the page does not show.
@@ -183,8 +201,8 @@ TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFo
   // Only a regular file is a picture: a pipe or a device named like one
   // would hold the run for ever once opened.
   if (file != platform::FileKind::Regular) return leave(TLeaveReason::NotRegularFile);
-  const std::string widthValue = GetAttributeValue(tagText, "WIDTH=");
-  const std::string heightValue = GetAttributeValue(tagText, "HEIGHT=");
+  const std::string widthValue = GetAttributeValue(attributes, "WIDTH=");
+  const std::string heightValue = GetAttributeValue(attributes, "HEIGHT=");
   if (widthValue == "100%" || heightValue == "100%") {
     return leave(TLeaveReason::ExcludedAttribute, "a size of 100%");
   }

@@ -14,6 +14,7 @@
 #include "engine/ImageKind.h"
 #include "engine/LeaveReason.h"
 #include "engine/Slicer.h"
+#include "engine/TagAttributes.h"
 #include "engine/TagVerdict.h"
 #include "storage/vlmOption.h"
 
@@ -26,6 +27,8 @@ class TPictureLookAhead;
 // name. "-1" when absent or written without a value. Quotes are dropped; an
 // unquoted value ends at the first blank or ">".
 std::string GetAttributeValue(std::string_view tagText, std::string_view name);
+// The same from the tag's attributes as ReadTagAttributes gives them.
+std::string GetAttributeValue(const std::vector<TTagAttribute>& attributes, std::string_view name);
 
 // What a run knows of the images it has cut so far: each image's own size,
 // and the sizes it was cut at. An image shown at two sizes is cut once per

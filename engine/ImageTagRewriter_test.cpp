@@ -126,6 +126,9 @@ TEST_F(JudgeTest, TagsAreRefusedOrTakenByTheRules) {
       {"<img src=a.bmp onmouseover=x()>", D::Refused},
       {"<img src=a.bmp alt=\"ONCLICK=\">", D::Refused},
       {"<img src=a.bmp usemap=#m>", D::Refused},
+      {"<img onload=x() src=a.bmp>", D::Refused},   // from the tag's sixth byte on
+      {"<img src=a.bmp alt=\"a=b OnError=\">", D::Refused},
+      {"<img src=a.bmp alt=usemap onclick =x()>", D::New},  // the "=" is part of the name
       {"<img src=a.bmp noprotect>", D::Refused},
       {"<img alt=x>", D::Refused},
       {"<img src=missing.bmp>", D::Refused},
