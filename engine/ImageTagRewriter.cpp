@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <vector>
 
 #include "engine/ImageAddress.h"
@@ -40,6 +41,33 @@ bool HasExcludedAttribute(std::string_view tag) {
     }
   }
   return false;
+}
+
+// The name of the first data- attribute whose value names a picture file ("big.jpg",
+// "a.webp?v=2", "a.png 1x, b.png 2x"), or empty. Lazy loaders, zoom and
+// lightbox scripts keep the picture they will show there and swap it in for
+// SRC: a table of the SRC's pieces would leave them nothing to swap, and the
+// page would show the placeholder for ever.
+std::string DataAttributeNamingAPicture(const std::vector<TTagAttribute>& attributes) {
+  static const std::string_view kPictureExtensions[] = {".GIF", ".JPG",  ".JPEG", ".BMP",
+                                                        ".PNG", ".WEBP", ".AVIF", ".SVG"};
+  for (const TTagAttribute& attribute : attributes) {
+    const std::string_view name = attribute.Name;
+    if (!attribute.HasValue || name.size() < 5 || PosTextFrom(name.substr(0, 5), "DATA-", 1) != 1) {
+      continue;
+    }
+    const std::string value = platform::AsciiUpper(attribute.Value);
+    for (std::string_view ext : kPictureExtensions) {
+      for (size_t at = value.find(ext); at != std::string::npos; at = value.find(ext, at + 1)) {
+        const size_t end = at + ext.size();
+        const bool named = at > 0 && !std::strchr(" \t\n\r\f,/", value[at - 1]);
+        if (named && (end == value.size() || std::strchr("?#, \t\n\r\f", value[end]))) {
+          return attribute.Name;
+        }
+      }
+    }
+  }
+  return {};
 }
 
 // The kind of an image by its extension, when the options protect it;
@@ -170,6 +198,10 @@ TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFo
   // The markup of an earlier run: its pieces are never cut again.
   if (FindAttribute(attributes, kMarkupMarker)) {
     return leave(TLeaveReason::NoProtect, "protected by an earlier run");
+  }
+  const std::string swapped = DataAttributeNamingAPicture(attributes);
+  if (!swapped.empty()) {
+    return leave(TLeaveReason::ExcludedAttribute, swapped + " names the picture a script shows");
   }
   const std::string srcValue = GetAttributeValue(attributes, "SRC=");
   if (srcValue == "-1") return leave(TLeaveReason::MissingFile, "no SRC");

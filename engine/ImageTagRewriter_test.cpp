@@ -137,6 +137,13 @@ TEST_F(JudgeTest, TagsAreRefusedOrTakenByTheRules) {
       {"<img src=a.bmp width=9>", D::Refused},  // below the minimum
       {"<img src=A.BMP>", D::Refused},          // letter case names another file
       {"<img src=img\\b.bmp>", D::New},
+      // A script swaps in the picture a data- attribute names.
+      {"<img src=a.bmp data-src=big.jpg>", D::Refused},
+      {"<img src=a.bmp DATA-ORIGINAL='img/Big.JPEG?v=2'>", D::Refused},
+      {"<img src=a.bmp data-lazy-srcset=\"b.webp 1x, c.webp 2x\">", D::Refused},
+      {"<img src=a.bmp data-zoom=\"/z/a.png#x\">", D::Refused},
+      {"<img src=a.bmp data-caption=\"a .gif of us\" data-n=gif data-x=a.gifts>", D::New},
+      {"<img src=a.bmp title=big.jpg>", D::New},
   };
   options.MinWidth = 10;
   for (const Case& c : cases) EXPECT_EQ(Judge(c.tag), c.decision) << c.tag;
