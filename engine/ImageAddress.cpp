@@ -4,6 +4,8 @@
 #include <cctype>
 #include <vector>
 
+#include "engine/TagScan.h"
+
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
@@ -77,6 +79,35 @@ std::string ExpandImagePath(const std::string& pageFolder, std::string srcValue)
 
 TImageAddress ResolveImageAddress(const std::string& pageFolder, const std::string& srcValue,
                                   const std::string& siteRoot) {
+  TImageAddress base;
+  base.Path = pageFolder;
+  return ResolveImageAddress(base, srcValue, siteRoot);
+}
+
+TImageAddress PageBaseAddress(std::string_view page, const std::string& pageFolder,
+                              const std::string& siteRoot) {
+  bool found = false;
+  std::string href = FirstBaseHref(page, found);
+  TImageAddress base;
+  base.Path = pageFolder;
+  if (!found) return base;
+  // A last segment of "." or ".." names a folder, as "./" and "../" do.
+  std::string path = href.substr(0, href.find_first_of("?#"));
+  while (!path.empty() && IsBlank(path.back())) path.pop_back();
+  const size_t lastSlash = path.find_last_of("/\\");
+  const std::string last = path.substr(lastSlash == std::string::npos ? 0 : lastSlash + 1);
+  if (last == "." || last == "..") href = path + "/";
+  base = ResolveImageAddress(pageFolder, href, siteRoot);
+  if (base.Where == TImageAddress::Kind::File) {
+    // The base is a file's address; its folder is what SRC values extend.
+    base.Path.erase(base.Path.rfind('/') + 1);
+  }
+  base.SrcDir.clear();
+  return base;
+}
+
+TImageAddress ResolveImageAddress(const TImageAddress& base, const std::string& srcValue,
+                                  const std::string& siteRoot) {
   TImageAddress address;
   size_t first = 0, last = srcValue.size();
   while (first < last && IsBlank(srcValue[first])) ++first;
@@ -87,7 +118,8 @@ TImageAddress ResolveImageAddress(const std::string& pageFolder, const std::stri
 
   std::string slashed = value;
   std::replace(slashed.begin(), slashed.end(), '\\', '/');
-  if (HasScheme(value) || slashed.rfind("//", 0) == 0) {
+  if (HasScheme(value) || slashed.rfind("//", 0) == 0 ||
+      base.Where == TImageAddress::Kind::Remote) {
     address.Where = TImageAddress::Kind::Remote;
     return address;
   }
@@ -103,6 +135,10 @@ TImageAddress ResolveImageAddress(const std::string& pageFolder, const std::stri
     address.Path = root + ExpandImagePath("/", path);
     return address;
   }
-  address.Path = ExpandImagePath(pageFolder, path);
+  if (base.Where != TImageAddress::Kind::File) {
+    address.Where = base.Where;
+    return address;
+  }
+  address.Path = ExpandImagePath(base.Path, path);
   return address;
 }

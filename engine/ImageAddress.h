@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // What a SRC value names, resolved the way a browser resolves it against the
 // file: URL of its page.
@@ -25,6 +26,19 @@ struct TImageAddress {
 // empty `siteRoot` it is Kind::NoSiteRoot.
 TImageAddress ResolveImageAddress(const std::string& pageFolder, const std::string& srcValue,
                                   const std::string& siteRoot);
+
+// Resolves `srcValue` as above against `base` (from PageBaseAddress): a
+// relative value goes to the base's folder, or takes the base's kind when
+// the base is remote or has no site root to stand on.
+TImageAddress ResolveImageAddress(const TImageAddress& base, const std::string& srcValue,
+                                  const std::string& siteRoot);
+
+// What the relative SRC values of `page`, a page in `pageFolder` (ending with
+// "/"), resolve against, as a browser takes it: the folder of the first BASE
+// tag's HREF, that HREF resolved like a SRC value; `pageFolder` when no BASE
+// tag has an HREF. Kind::File with the folder, ending with "/", in `Path`.
+TImageAddress PageBaseAddress(std::string_view page, const std::string& pageFolder,
+                              const std::string& siteRoot);
 
 // The full path of the file a SRC value names, for a page in `pageFolder`
 // (ending with "/"). "\" counts as a separator; a value starting with "/"

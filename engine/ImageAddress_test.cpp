@@ -46,4 +46,41 @@ TEST(ImageAddress, ResolvesAsABrowserDoesAgainstAFileUrl) {
   EXPECT_TRUE(ResolveImageAddress("/site/", "a%00.gif", "").BadEscape);
 }
 
+TEST(ImageAddress, RelativeAddressesFollowThePagesFirstBaseHref) {
+  struct Case {
+    const char* page;
+    const char* root;
+    Kind where;
+    const char* base;   // the folder relative values resolve in
+    const char* image;  // where "img/a.gif" then is
+  } cases[] = {
+      {"<p>no base</p>", "", Kind::File, "/site/pages/", "/site/pages/img/a.gif"},
+      {"<base href=\"sub/\">", "", Kind::File, "/site/pages/sub/", "/site/pages/sub/img/a.gif"},
+      {"<BASE\nHREF='../other/x.html?q=1'>", "", Kind::File, "/site/other/",
+       "/site/other/img/a.gif"},
+      {"<base href=sub>", "", Kind::File, "/site/pages/", "/site/pages/img/a.gif"},
+      {"<base href=..>", "", Kind::File, "/site/", "/site/img/a.gif"},
+      {"<basefont href=x/><base target=_top><base href=\".\"/><base href=y/>", "", Kind::File,
+       "/site/pages/", "/site/pages/img/a.gif"},
+      {"<base href=\"#top\">", "", Kind::File, "/site/pages/", "/site/pages/img/a.gif"},
+      {"<base href=\"/assets/\">", "", Kind::NoSiteRoot, "", ""},
+      {"<base href=\"/assets/\">", "/srv/www", Kind::File, "/srv/www/assets/",
+       "/srv/www/assets/img/a.gif"},
+      {"<base href=\"https://cdn.example.com/\">", "/srv/www", Kind::Remote, "", ""},
+  };
+  for (const auto& c : cases) {
+    const TImageAddress base = PageBaseAddress(c.page, "/site/pages/", c.root);
+    EXPECT_EQ(base.Where, c.where) << c.page;
+    EXPECT_EQ(base.Path, c.base) << c.page;
+    const TImageAddress image = ResolveImageAddress(base, "img/a.gif", c.root);
+    EXPECT_EQ(image.Where, c.where) << c.page;
+    EXPECT_EQ(image.Path, c.image) << c.page;
+    EXPECT_EQ(image.SrcDir, "img/") << c.page;
+  }
+  // Under a remote base a root-relative address is on that host too.
+  const TImageAddress remote = PageBaseAddress("<base href=//cdn/>", "/site/", "/srv/www");
+  EXPECT_EQ(ResolveImageAddress(remote, "/a.gif", "/srv/www").Where, Kind::Remote);
+  EXPECT_EQ(ResolveImageAddress(remote, "data:,x", "/srv/www").Where, Kind::Remote);
+}
+
 }  // namespace

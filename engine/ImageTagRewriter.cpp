@@ -175,7 +175,7 @@ std::string GetAttributeValue(const std::vector<TTagAttribute>& attributes, std:
   return attribute && attribute->HasValue ? attribute->Value : "-1";
 }
 
-TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFolder,
+TTagDecision JudgeImageTag(const std::string& tagText, const TImageAddress& base,
                            const std::string& linkTag, const TOptions& options,
                            const TCutImages& cut, TImageCandidate& candidate, bool scale,
                            TPictureLookAhead* ahead) {
@@ -210,7 +210,7 @@ TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFo
   if (srcValue.find('\0') != std::string::npos) {
     return leave(TLeaveReason::MissingFile, "NUL in SRC");
   }
-  const TImageAddress address = ResolveImageAddress(pageFolder, srcValue, options.SiteRoot);
+  const TImageAddress address = ResolveImageAddress(base, srcValue, options.SiteRoot);
   if (address.Where == TImageAddress::Kind::Remote) return leave(TLeaveReason::RemoteAddress);
   if (address.Where == TImageAddress::Kind::NoSiteRoot) return leave(TLeaveReason::NoSiteRoot);
   if (address.BadEscape) return leave(TLeaveReason::MissingFile, "%00 in SRC");
@@ -290,7 +290,7 @@ TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFo
   return TTagDecision::New;
 }
 
-std::vector<TPictureGuess> PicturesNamedBy(std::string_view page, const std::string& pageFolder,
+std::vector<TPictureGuess> PicturesNamedBy(std::string_view page, const TImageAddress& base,
                                            const TOptions& options) {
   std::vector<TPictureGuess> pictures;
   std::set<std::string> named;
@@ -303,7 +303,7 @@ std::vector<TPictureGuess> PicturesNamedBy(std::string_view page, const std::str
     a = FindImageTag(page, d + 1);
     const std::string src = GetAttributeValue(tag, "SRC=");
     if (src == "-1" || src.find('\0') != std::string::npos) continue;
-    const TImageAddress address = ResolveImageAddress(pageFolder, src, options.SiteRoot);
+    const TImageAddress address = ResolveImageAddress(base, src, options.SiteRoot);
     if (address.Where != TImageAddress::Kind::File || address.BadEscape) continue;
     const std::string folder = platform::FolderOf(address.Path);
     const size_t dot = address.Path.rfind('.');
@@ -340,7 +340,7 @@ TTagVerdict TagVerdictOf(const std::string& tagText, TTagDecision decision,
   return verdict;
 }
 
-bool ProtectImageTag(const std::string& tagText, const std::string& pageFolder,
+bool ProtectImageTag(const std::string& tagText, const TImageAddress& base,
                      const std::string& linkTag, const std::string& closeLinkText,
                      const std::string& widthHeightText, std::string& replacement,
                      TProtectionRun& run) {
@@ -350,8 +350,8 @@ bool ProtectImageTag(const std::string& tagText, const std::string& pageFolder,
   candidate.Target.Markup = run.Options().Markup;
   candidate.Target.Responsive = run.PageIsResponsive();
   const bool judgingOnly = run.JudgingOnly();
-  const TTagDecision decision = JudgeImageTag(tagText, pageFolder, linkTag, run.Options(),
-                                              run.Cuts(), candidate, !judgingOnly, run.LookAhead());
+  const TTagDecision decision = JudgeImageTag(tagText, base, linkTag, run.Options(), run.Cuts(),
+                                              candidate, !judgingOnly, run.LookAhead());
   run.NoteVerdict(TagVerdictOf(tagText, decision, candidate));
   switch (decision) {
     case TTagDecision::Refused:

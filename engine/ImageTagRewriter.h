@@ -87,7 +87,7 @@ enum class TTagDecision { Refused, Reused, New };
 // New. Raises EConvertError for a WIDTH or HEIGHT that is not a whole
 // decimal number.
 // `ahead`, when given, may hold the picture decoded already.
-TTagDecision JudgeImageTag(const std::string& tagText, const std::string& pageFolder,
+TTagDecision JudgeImageTag(const std::string& tagText, const TImageAddress& base,
                            const std::string& linkTag, const TOptions& options,
                            const TCutImages& cut, TImageCandidate& candidate, bool scale = true,
                            TPictureLookAhead* ahead = nullptr);
@@ -100,10 +100,11 @@ struct TPictureGuess {
   // cut at its own size.
   bool OwnSize = false;
 };
-// The pictures the IMG tags of `page` (in `pageFolder`) name, in page
+// The pictures the IMG tags of `page` (its SRC values resolving against
+// `base`, see PageBaseAddress) name, in page
 // order, each once: a guess at what judging its tags will decode, for
 // decoding ahead. Reads no file.
-std::vector<TPictureGuess> PicturesNamedBy(std::string_view page, const std::string& pageFolder,
+std::vector<TPictureGuess> PicturesNamedBy(std::string_view page, const TImageAddress& base,
                                            const TOptions& options);
 
 // The verdict on `tagText` judged `decision`: its SRC, and the candidate's
@@ -119,7 +120,7 @@ TTagVerdict TagVerdictOf(const std::string& tagText, TTagDecision decision,
 // written. A judging-only run records the verdict and counts an image it
 // would slice as cut, writing nothing; the replacement is then the tag
 // itself.
-bool ProtectImageTag(const std::string& tagText, const std::string& pageFolder,
+bool ProtectImageTag(const std::string& tagText, const TImageAddress& base,
                      const std::string& linkTag, const std::string& closeLinkText,
                      const std::string& widthHeightText, std::string& replacement,
                      TProtectionRun& run);

@@ -106,7 +106,8 @@ class JudgeTest : public testing::Test {
   }
   TTagDecision Judge(const std::string& tag) {
     candidate = TImageCandidate{};
-    return JudgeImageTag(tag, dir.path() + "/", "", options, cut, candidate, false);
+    return JudgeImageTag(tag, PageBaseAddress("", dir.path() + "/", ""), "", options, cut,
+                         candidate, false);
   }
 
   TempDir dir;
@@ -200,12 +201,13 @@ TEST_F(JudgeTest, PagesNameThePicturesTheirTagsShow) {
       "<img src=http://x/c.gif><img src=//x/d.gif><img src=e.png><img src=f.svg><img alt=x>"
       "<img src=\"/g.jpg?v=2\"><img src=h.jpeg#x><img src=noext><img src=%00.gif><img src=i.GIF";
   std::string listed;
-  for (const TPictureGuess& p : PicturesNamedBy(page, dir.path() + "/", options)) {
+  for (const TPictureGuess& p :
+       PicturesNamedBy(page, PageBaseAddress(page, dir.path() + "/", ""), options)) {
     listed += p.Path.substr(p.Path.rfind('/') + 1) + ":" + KindName(p.Kind) + " ";
   }
   EXPECT_EQ(listed, "a.bmp:BMP b.bmp:BMP g.jpg:JPEG h.jpeg:JPEG ");
   options.ProtectJPG = 0;
-  EXPECT_EQ(PicturesNamedBy(page, dir.path() + "/", options).size(), 2u);
+  EXPECT_EQ(PicturesNamedBy(page, PageBaseAddress(page, dir.path() + "/", ""), options).size(), 2u);
 }
 
 // A picture decoded ahead is what decoding the run's own bytes gives; the run
@@ -251,8 +253,8 @@ TEST_F(JudgeTest, PicturesDecodedAheadAreTakenOnlyFromTheSameBytes) {
   // The judging takes a picture decoded ahead.
   ahead.Foresee(pages, 1);
   ahead.Settle();
-  ASSERT_EQ(JudgeImageTag("<img src=d.gif>", dir.path() + "/", "", options, cut, candidate, false,
-                          &ahead),
+  ASSERT_EQ(JudgeImageTag("<img src=d.gif>", PageBaseAddress("", dir.path() + "/", ""), "", options,
+                          cut, candidate, false, &ahead),
             TTagDecision::New);
   EXPECT_EQ(candidate.Image.Bitmap.Width, 30);
   TSourceImage again;

@@ -202,7 +202,9 @@ void TPictureLookAhead::Foresee(const std::vector<std::string>& pages, size_t ne
     const auto size = std::filesystem::file_size(pagePath, error);
     if (error || size > static_cast<uintmax_t>(kLargestPage)) continue;
     if (!platform::ReadWholeFile(pagePath, text)) continue;
-    for (TPictureGuess& picture : PicturesNamedBy(text, platform::FolderOf(pagePath), Options_)) {
+    for (TPictureGuess& picture : PicturesNamedBy(
+             text, PageBaseAddress(text, platform::FolderOf(pagePath), Options_.SiteRoot),
+             Options_)) {
       if (!Seen_.insert(picture.Path).second) continue;
       auto entry = std::make_shared<TEntry>();
       if (!ReadPicture(picture.Path, entry->Bytes)) continue;

@@ -317,14 +317,15 @@ void TProtectionRun::StageInto(TStagedPage& slot) {
   const std::string pageFolder = platform::FolderOf(pagePath);
   PageFolders_.insert(pageFolder);
   PageResponsive_ = DeclaresViewport(text);
+  const TImageAddress base = PageBaseAddress(text, pageFolder, Options_.SiteRoot);
   TPageText output;
   std::vector<std::pair<int, int>> replaced;
   try {
     output = BuildProtectedText(
         text, Options_.ATag != 0,
         [&](const std::string& tag, const std::string& link, std::string& replacement) {
-          return ProtectImageTag(tag, pageFolder, link, CloseLinkText_, WidthHeightText_,
-                                 replacement, *this);
+          return ProtectImageTag(tag, base, link, CloseLinkText_, WidthHeightText_, replacement,
+                                 *this);
         },
         [&](const std::string& tag, TLeaveReason reason) {
           TImageCandidate unjudged;

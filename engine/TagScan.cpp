@@ -76,6 +76,26 @@ int FindTagEnd(std::string_view page, int start) {
   return quoteOpen ? PosCharFrom(page, '>', static_cast<int>(name) + 1) : 0;
 }
 
+std::string FirstBaseHref(std::string_view page, bool& found) {
+  found = false;
+  for (int a = PosTextFrom(page, "<BASE", 1); a > 0; a = PosTextFrom(page, "<BASE", a + 1)) {
+    const size_t next = static_cast<size_t>(a - 1) + 5;
+    if (next >= page.size() ||
+        !(IsTagBlank(page[next]) || page[next] == '/' || page[next] == '>')) {
+      continue;  // BASEFONT and the like
+    }
+    const int end = FindTagEnd(page, a);
+    if (end == 0) break;
+    const auto attributes = ReadTagAttributes(page.substr(a - 1, end - a + 1));
+    const TTagAttribute* href = FindAttribute(attributes, "href");
+    if (href && href->HasValue) {
+      found = true;
+      return href->Value;
+    }
+  }
+  return {};
+}
+
 bool DeclaresViewport(std::string_view page) {
   for (int a = PosTextFrom(page, "<META", 1); a > 0; a = PosTextFrom(page, "<META", a + 1)) {
     const int end = FindTagEnd(page, a);

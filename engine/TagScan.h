@@ -27,6 +27,10 @@ int FindImageTag(std::string_view page, int from);
 // stray quote never swallows the page. 0 when there is no ">".
 int FindTagEnd(std::string_view page, int start);
 
+// The HREF of the page's first BASE tag that has one, as written, with
+// `found` set; empty with `found` false when no BASE tag has an HREF.
+std::string FirstBaseHref(std::string_view page, bool& found);
+
 // True when the page declares a viewport (a META tag named "viewport"):
 // a page made for narrow screens, whose pictures its CSS may scale.
 bool DeclaresViewport(std::string_view page);

@@ -82,6 +82,7 @@ const std::vector<SamplePage>& SamplePages() {
       {"webp.html", 2, true, false, {"images/dune.webp", "images/chart.webp"}},
       {"address.html", 2, false, false, {"images/my photos/red blue.gif", "images/flags.png"}},
       {"imageset.html", 0, false, false, {"images/mountains.gif"}},
+      {"base.html", 1, false, false, {"sub/images/leaf.gif"}},
       {"transparent.html", 1, false, false, {}},
       {"wide.html", 1, true, false, {}},
   };
