@@ -28,12 +28,13 @@
 // height attribute text (` height="H"`, or empty when the IMG gave no height).
 // The rows stand in a body that is itself the table box and fills the
 // table's width, also when the page's CSS makes the table a block. Its
-// columns run left to right whatever the text's direction: in a
-// right-to-left page they would otherwise show the pieces mirrored.
+// rows run top to bottom and its columns left to right whatever the text's
+// direction: in right-to-left text the pieces would otherwise be mirrored,
+// and in vertical text the grid turned on its side.
 inline constexpr ScrambledText kTableOpenText(
     "<table data-vlm=\"\"%s width=\"%d\"%s cellpadding=\"0\" cellspacing=\"0\">"
     "<tbody style=\"display:table;width:100%%;border-collapse:collapse;border-spacing:0;"
-    "direction:ltr\">");
+    "direction:ltr;writing-mode:horizontal-tb\">");
 // One cell; SrcDir, piece name, ImageExt, the piece's attribute text. The
 // cells take no width of their own: the columns share the table's width in
 // proportion to their pieces' widths, exactly, where a percentage rounded to

@@ -83,8 +83,8 @@ const std::vector<SamplePage>& SamplePages() {
       {"address.html", 2, false, false, {"images/my photos/red blue.gif", "images/flags.png"}},
       {"imageset.html", 0, false, false, {"images/mountains.gif"}},
       {"base.html", 1, false, false, {"sub/images/leaf.gif"}},
-      {"rtl.html", 3, false, false,
-       {"images/tiles.bmp", "sub/images/stone.bmp", "images/badge.gif"}},
+      {"directions.html", 4, false, false,
+       {"images/tiles.bmp", "sub/images/stone.bmp", "images/badge.gif", "images/arrow.gif"}},
       {"transparent.html", 1, false, false, {}},
       {"wide.html", 1, true, false, {}},
   };
