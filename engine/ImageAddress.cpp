@@ -4,6 +4,7 @@
 #include <cctype>
 #include <vector>
 
+#include "engine/PageEncoding.h"
 #include "engine/TagScan.h"
 
 namespace {
@@ -90,6 +91,7 @@ TImageAddress PageBaseAddress(std::string_view page, const std::string& pageFold
   std::string href = FirstBaseHref(page, found);
   TImageAddress base;
   base.Path = pageFolder;
+  base.Encoding = DeclaredPageEncoding(page);
   if (!found) return base;
   // A last segment of "." or ".." names a folder, as "./" and "../" do.
   std::string path = href.substr(0, href.find_first_of("?#"));
@@ -97,7 +99,9 @@ TImageAddress PageBaseAddress(std::string_view page, const std::string& pageFold
   const size_t lastSlash = path.find_last_of("/\\");
   const std::string last = path.substr(lastSlash == std::string::npos ? 0 : lastSlash + 1);
   if (last == "." || last == "..") href = path + "/";
-  base = ResolveImageAddress(pageFolder, href, siteRoot);
+  const std::string encoding = base.Encoding;
+  base = ResolveImageAddress(base, href, siteRoot);
+  base.Encoding = encoding;
   if (base.Where == TImageAddress::Kind::File) {
     // The base is a file's address; its folder is what SRC values extend.
     base.Path.erase(base.Path.rfind('/') + 1);
@@ -114,7 +118,20 @@ TImageAddress ResolveImageAddress(const TImageAddress& base, const std::string& 
   while (last > first && IsBlank(srcValue[last - 1])) --last;
   std::string value = srcValue.substr(first, last - first);
   value = value.substr(0, value.find_first_of("?#"));
-  address.SrcDir = value.substr(0, value.find_last_of("/\\") + 1);
+  const std::string written = value;
+  const std::string encoding = EncodingOfText(written, base.Encoding);
+  value = TextInUtf8(written, encoding);
+  // The folder text ends at the last separator that is one in the page's
+  // encoding too: in Shift_JIS the second byte of a character may be "\\".
+  for (size_t end = written.find_last_of("/\\"); end != std::string::npos;
+       end = end == 0 ? std::string::npos : written.find_last_of("/\\", end - 1)) {
+    const std::string folder = written.substr(0, end + 1);
+    const std::string read = TextInUtf8(folder, encoding);
+    if (value.starts_with(read) && (read.back() == '/' || read.back() == '\\')) {
+      address.SrcDir = folder;
+      break;
+    }
+  }
 
   std::string slashed = value;
   std::replace(slashed.begin(), slashed.end(), '\\', '/');

@@ -77,6 +77,33 @@ TEST(ImageAddress, RelativeAddressesFollowThePagesFirstBaseHref) {
     EXPECT_EQ(image.Path, c.image) << c.page;
     EXPECT_EQ(image.SrcDir, "img/") << c.page;
   }
+  // Letters beyond ASCII name the file by their UTF-8 form, read in the
+  // page's declared encoding, or without one as UTF-8 when valid and as
+  // windows-1252 otherwise; the folder text stays as written.
+  const struct {
+    const char* page;
+    const char* src;
+    const char* path;
+    const char* srcDir;
+  } written[] = {
+      {"", "f\xFCr/B\xE4ume.gif", "/site/pages/f\xC3\xBCr/B\xC3\xA4ume.gif", "f\xFCr/"},
+      {"", "f\xC3\xBCr/B\xC3\xA4ume.gif", "/site/pages/f\xC3\xBCr/B\xC3\xA4ume.gif", "f\xC3\xBCr/"},
+      {"<meta charset=\"ISO-8859-1\">", "\x80.gif", "/site/pages/\xE2\x82\xAC.gif", ""},
+      {"<meta http-equiv=Content-Type content='text/html; Charset=windows-1251'>", "\xCF\xF0.gif",
+       "/site/pages/\xD0\x9F\xD1\x80.gif", ""},
+      // The second byte of this Shift_JIS letter is "\\"; it separates nothing.
+      {"<meta charset=shift_jis>", "a\\\x95\\.gif", "/site/pages/a/\xE8\xA1\xA8.gif", "a\\"},
+      {"<?xml version=\"1.0\"?><meta charset=windows-1252>", "\xC3\xA4.gif",
+       "/site/pages/\xC3\xA4.gif", ""},
+      {"\xEF\xBB\xBF<meta charset=windows-1252>", "\xC3\xA4.gif", "/site/pages/\xC3\xA4.gif", ""},
+  };
+  for (const auto& w : written) {
+    const TImageAddress image =
+        ResolveImageAddress(PageBaseAddress(w.page, "/site/pages/", ""), w.src, "");
+    EXPECT_EQ(image.Path, w.path) << w.page;
+    EXPECT_EQ(image.SrcDir, w.srcDir) << w.page;
+  }
+
   // Under a remote base a root-relative address is on that host too.
   const TImageAddress remote = PageBaseAddress("<base href=//cdn/>", "/site/", "/srv/www");
   EXPECT_EQ(ResolveImageAddress(remote, "/a.gif", "/srv/www").Where, Kind::Remote);

@@ -210,7 +210,17 @@ TTagDecision JudgeImageTag(const std::string& tagText, const TImageAddress& base
   if (srcValue.find('\0') != std::string::npos) {
     return leave(TLeaveReason::MissingFile, "NUL in SRC");
   }
-  const TImageAddress address = ResolveImageAddress(base, srcValue, options.SiteRoot);
+  TImageAddress address = ResolveImageAddress(base, srcValue, options.SiteRoot);
+  if (address.Where == TImageAddress::Kind::File && !platform::FileExists(address.Path) &&
+      std::any_of(srcValue.begin(), srcValue.end(),
+                  [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+    // A file system that keeps names in the page's own bytes: the name as
+    // written, when its UTF-8 form is not there.
+    TImageAddress asWritten = base;
+    asWritten.Encoding = "utf-8";
+    TImageAddress written = ResolveImageAddress(asWritten, srcValue, options.SiteRoot);
+    if (platform::FileExists(written.Path)) address = std::move(written);
+  }
   if (address.Where == TImageAddress::Kind::Remote) return leave(TLeaveReason::RemoteAddress);
   if (address.Where == TImageAddress::Kind::NoSiteRoot) return leave(TLeaveReason::NoSiteRoot);
   if (address.BadEscape) return leave(TLeaveReason::MissingFile, "%00 in SRC");

@@ -116,6 +116,15 @@ void TSourceReferences::NoteDecoded(std::string_view text,
   }
 }
 
+namespace {
+// Every byte beyond ASCII, for find_last_of.
+const std::string kBeyondAscii = [] {
+  std::string bytes;
+  for (int b = 0x80; b <= 0xFF; ++b) bytes += static_cast<char>(b);
+  return bytes;
+}();
+}  // namespace
+
 bool TSourceReferences::Mentions(const std::string& path) const {
   const std::string name = platform::AsciiLower(path.substr(path.rfind('/') + 1));
   const size_t dot = name.rfind('.');
@@ -124,6 +133,14 @@ bool TSourceReferences::Mentions(const std::string& path) const {
   if (!IsPictureExtension(ext)) return true;
   auto it = Mentions_.find(ext);
   if (it == Mentions_.end()) return false;
-  return std::any_of(it->second.begin(), it->second.end(),
-                     [&](const std::string& window) { return window.ends_with(name); });
+  // A page may write the letters beyond ASCII in another encoding than the
+  // file system's UTF-8: past the last of them, the name must match, and the
+  // text must have such a letter there as well.
+  const size_t lastWide = name.find_last_of(kBeyondAscii);
+  const std::string tail = lastWide == std::string::npos ? name : name.substr(lastWide + 1);
+  return std::any_of(it->second.begin(), it->second.end(), [&](const std::string& window) {
+    if (window.ends_with(name)) return true;
+    return lastWide != std::string::npos && window.size() > tail.size() && window.ends_with(tail) &&
+           static_cast<unsigned char>(window[window.size() - tail.size() - 1]) >= 0x80;
+  });
 }

@@ -360,6 +360,9 @@ TEST(SourceReferences, NamesWithEscapesAreFoundAnywhereInALargeText) {
       {filler + "%6B2.gif", {}, "/s/xk2.gif", false},
       {replaced, {{at, at + 14}}, "/s/r.gif", false},
       {replaced, {}, "/s/r.gif", true},
+      // A page in windows-1252 names the file that has a UTF-8 name.
+      {"<img src=\"B\xE4ume.gif\">", {}, "/s/B\xC3\xA4ume.gif", true},
+      {"<img src=\"Baume.gif\">", {}, "/s/B\xC3\xA4ume.gif", false},
   };
   for (const Case& c : cases) {
     TSourceReferences references;

@@ -105,6 +105,12 @@ rm -f /tmp/vlm-dune.png /tmp/vlm-chart.png
 mkdir -p "$site/images/my photos"
 convert -size 160x100 gradient:'#cc0000-#0000cc' -fill '#ffffff' -draw 'rectangle 40,30 120,70' \
   +dither -remap netscape: -strip "$site/images/my photos/red blue.gif"
+# A picture whose file name has letters beyond ASCII (in UTF-8, as file
+# systems keep them), shown by a page written in ISO-8859-1.
+convert -size 140x90 xc:'#f6efe0' -fill '#8a3b12' -draw 'rectangle 10,30 130,85' \
+  -fill '#d9c7a0' -draw 'polygon 10,30 70,6 130,30' -fill '#30475e' \
+  -draw 'rectangle 30,45 50,85' -draw 'rectangle 90,45 110,65' \
+  +dither -remap netscape: -strip "$site/images/façade.gif"
 # A picture with a transparent colour, drawn on a coloured background.
 cd "$site/images"
 convert -size 120x60 xc:'#ff00ff' +antialias -fill '#ff9900' -draw 'circle 60,30 60,6' \

@@ -83,6 +83,7 @@ const std::vector<SamplePage>& SamplePages() {
       {"address.html", 2, false, false, {"images/my photos/red blue.gif", "images/flags.png"}},
       {"imageset.html", 0, false, false, {"images/mountains.gif"}},
       {"base.html", 1, false, false, {"sub/images/leaf.gif"}},
+      {"latin1.html", 1, false, false, {"images/façade.gif"}},
       {"directions.html", 4, false, false,
        {"images/tiles.bmp", "sub/images/stone.bmp", "images/badge.gif", "images/arrow.gif"}},
       {"transparent.html", 1, false, false, {}},
