@@ -32,6 +32,8 @@ const char* LeaveReasonName(TLeaveReason reason) {
       return "not a regular file";
     case TLeaveReason::PathTooLong:
       return "path too long";
+    case TLeaveReason::InsideCode:
+      return "inside a script or server code";
   }
   return "unknown";
 }

@@ -18,6 +18,7 @@ enum class TLeaveReason {
   ImageSet,              // srcset, or inside <picture>
   NotRegularFile,        // a folder, a device, a pipe
   PathTooLong,           // longer than a backup record can restore
+  InsideCode,            // in a script's or other raw text, or a server's code: no element
 };
 
 // A short stable name ("format not handled") for lists and JSON.

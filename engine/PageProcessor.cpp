@@ -175,7 +175,12 @@ TPageText BuildProtectedText(std::string_view page, bool atag, const TTagProtect
     if (d == 0) break;  // no tag after this one can end either
     while (picture < pictures.size() && pictures[picture].second < a) ++picture;
     const bool inPicture = picture < pictures.size() && pictures[picture].first < a;
-    if (a < copy) {
+    if (paragraphs.InCodeAt(a)) {
+      // Text that a script or the server writes out as it sees fit: a
+      // table's markup there would break the code, or show nowhere.
+      CopyInto(page, a, d - a + 1, tag);
+      skip(tag, TLeaveReason::InsideCode);
+    } else if (a < copy) {
       // Inside a link whose first image was already decided.
       CopyInto(page, a, d - a + 1, tag);
       skip(tag, TLeaveReason::SecondImageInLink);

@@ -116,6 +116,27 @@ TEST(PageProcessor, UnterminatedTagsEndTheScanWithoutRepeatingText) {
 
 // A table written where a P is open would end the paragraph: such a table
 // goes inside an APPLET, which the parser does not look past.
+TEST(PageProcessor, TagsInScriptsRawTextAndServerCodeStayAsTheyAre) {
+  const struct {
+    std::string Page;
+    int Offered;  // tags given to the protector
+  } cases[] = {
+      {"<?php echo \"<img src='x'>\"; ?><img src=x>", 1},
+      {"<?php if ($a) { ?><img src=x><?php } ?>", 1},
+      {"<% Response.Write(\"<img src=x>\") %><%= a %><img src=x>", 1},
+      {"<script>document.write('<img src=\"x\">')</script><img src=x>", 1},
+      {"<SCRIPT type=module>'<img src=x>'</SCRIPT ><img src=x>", 1},
+      {"<textarea><img src=x></textarea><xmp><img src=x></xmp><title><img src=x></title>", 0},
+      {"<!-- <img src=x> --><img src=x>", 2},          // a comment's tag was always text to find
+      {"50 <% of <img src=x> and <? <img src=x>", 2},  // never closed: no code
+  };
+  for (const auto& c : cases) {
+    Protector p;
+    Rewrite(c.Page, true, &p);
+    EXPECT_EQ(static_cast<int>(p.calls.size()), c.Offered) << c.Page;
+  }
+}
+
 TEST(PageProcessor, ATableWhereAParagraphIsOpenGoesInsideAnApplet) {
   const struct {
     std::string Page;

@@ -199,10 +199,27 @@ constexpr uint64_t kObjectKey = NameKey("object");
 }  // namespace
 
 bool TParagraphTracker::OpenAt(int position) {
+  AdvanceTo(std::min(static_cast<size_t>(position - 1), page_.size()));
+  return open_;
+}
+
+bool TParagraphTracker::InCodeAt(int position) {
+  const size_t at = std::min(static_cast<size_t>(position - 1), page_.size());
+  AdvanceTo(at);
+  return at >= codeStart_ && at < codeEnd_;
+}
+
+void TParagraphTracker::AdvanceTo(size_t until) {
   const TRoleTable& roles = Roles();
   const char* const base = page_.data();
   const size_t size = page_.size();
-  const size_t until = std::min(static_cast<size_t>(position - 1), size);
+  // Steps over a stretch from `start` to the end of `closing`, or to the
+  // page's end when it is not closed.
+  auto stepOver = [&](size_t start, std::string_view closing, size_t from) {
+    const size_t end = page_.find(closing, from);
+    codeStart_ = start;
+    codeEnd_ = at_ = end == std::string_view::npos ? size : end + closing.size();
+  };
   while (at_ < until) {
     const char* lt = FindByte(base + at_, base + until, '<');
     if (!lt) {
@@ -211,8 +228,18 @@ bool TParagraphTracker::OpenAt(int position) {
     }
     const size_t pos = static_cast<size_t>(lt - base);
     if (page_.substr(pos, 4) == "<!--") {
-      const size_t end = page_.find("-->", pos + 4);
-      at_ = end == std::string_view::npos ? size : end + 3;
+      // A comment is stepped over but holds no code: a tag there was
+      // always found as text and stays harmless.
+      stepOver(pos, "-->", pos + 4);
+      codeStart_ = codeEnd_;
+      continue;
+    }
+    // A server's code is taken as such only where it ends: "<%" in a page
+    // no server reads may be text.
+    const std::string_view server = page_.substr(pos, 2);
+    if ((server == "<?" || server == "<%") &&
+        page_.find(server == "<?" ? "?>" : "%>", pos + 2) != std::string_view::npos) {
+      stepOver(pos, server == "<?" ? "?>" : "%>", pos + 2);
       continue;
     }
     const bool endTag = pos + 1 < size && base[pos + 1] == '/';
@@ -270,8 +297,8 @@ bool TParagraphTracker::OpenAt(int position) {
     if (role & kRawTextRole) {
       const int close =
           PosTextFrom(page_, "</" + platform::AsciiUpper(name()), static_cast<int>(nameEnd) + 1);
-      at_ = close == 0 ? size : static_cast<size_t>(close - 1);
+      codeStart_ = pos;
+      codeEnd_ = at_ = close == 0 ? size : static_cast<size_t>(close - 1);
     }
   }
-  return open_;
 }

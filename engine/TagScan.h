@@ -40,20 +40,28 @@ bool DeclaresViewport(std::string_view page);
 // a P start tag opens one; its end tag, the start of a block that a P cannot
 // hold (DIV, TABLE, UL, H1 and the like) and the end tag of any element that
 // is not text-level close it; an APPLET or OBJECT keeps what it holds
-// apart. Comments and the text of SCRIPT, STYLE, TEXTAREA, TITLE and XMP
-// are stepped over. A TABLE written where a P is
-// open would end the paragraph early, so the table of a picture there needs
-// a wrapper.
+// apart. Comments, the text of SCRIPT, STYLE, TEXTAREA, TITLE and XMP, and
+// a server's code (from "<?" to "?>", from "<%" to "%>") are stepped over.
+// A TABLE written where a P is open would end the paragraph early, so the
+// table of a picture there needs a wrapper.
 class TParagraphTracker {
  public:
   explicit TParagraphTracker(std::string_view page) : page_(page) {}
   // True when a P is open just before the 1-based `position`. Positions
-  // must not decrease from call to call.
+  // must not decrease from call to call (of either method).
   bool OpenAt(int position);
+  // True when the 1-based `position` lies in the text of SCRIPT, STYLE,
+  // TEXTAREA, TITLE or XMP, or in a server's code: what looks like a tag
+  // there is text that is shown as such, or that a script or the server
+  // writes out as it sees fit; not an element.
+  bool InCodeAt(int position);
 
  private:
+  void AdvanceTo(size_t until);
+
   std::string_view page_;
   size_t at_ = 0;
   bool open_ = false;
   std::vector<bool> outer_;  // whether a P was open outside each APPLET or OBJECT
+  size_t codeStart_ = 0, codeEnd_ = 0;  // the last stretch stepped over
 };
