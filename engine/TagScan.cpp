@@ -213,12 +213,12 @@ void TParagraphTracker::AdvanceTo(size_t until) {
   const TRoleTable& roles = Roles();
   const char* const base = page_.data();
   const size_t size = page_.size();
-  // Steps over a stretch from `start` to the end of `closing`, or to the
-  // page's end when it is not closed.
-  auto stepOver = [&](size_t start, std::string_view closing, size_t from) {
-    const size_t end = page_.find(closing, from);
-    codeStart_ = start;
-    codeEnd_ = at_ = end == std::string_view::npos ? size : end + closing.size();
+  // Steps over a stretch from `start` to `end` (past the page when it is
+  // not closed); `code` when what it holds is no element.
+  auto stepOver = [&](size_t start, size_t end, bool code) {
+    at_ = std::min(end, size);
+    codeStart_ = code ? start : at_;
+    codeEnd_ = at_;
   };
   while (at_ < until) {
     const char* lt = FindByte(base + at_, base + until, '<');
@@ -228,19 +228,23 @@ void TParagraphTracker::AdvanceTo(size_t until) {
     }
     const size_t pos = static_cast<size_t>(lt - base);
     if (page_.substr(pos, 4) == "<!--") {
-      // A comment is stepped over but holds no code: a tag there was
-      // always found as text and stays harmless.
-      stepOver(pos, "-->", pos + 4);
-      codeStart_ = codeEnd_;
+      // A comment holds no code: a tag there was always found as text and
+      // stays harmless.
+      const size_t end = page_.find("-->", pos + 4);
+      stepOver(pos, end == std::string_view::npos ? size : end + 3, false);
       continue;
     }
     // A server's code is taken as such only where it ends: "<%" in a page
-    // no server reads may be text.
+    // no server reads may be text. Once no end follows, none follows later.
     const std::string_view server = page_.substr(pos, 2);
-    if ((server == "<?" || server == "<%") &&
-        page_.find(server == "<?" ? "?>" : "%>", pos + 2) != std::string_view::npos) {
-      stepOver(pos, server == "<?" ? "?>" : "%>", pos + 2);
-      continue;
+    const int kind = server == "<?" ? 0 : server == "<%" ? 1 : -1;
+    if (kind >= 0 && !serverCodeUnclosed_[kind]) {
+      const size_t end = page_.find(kind == 0 ? "?>" : "%>", pos + 2);
+      if (end != std::string_view::npos) {
+        stepOver(pos, end + 2, true);
+        continue;
+      }
+      serverCodeUnclosed_[kind] = true;
     }
     const bool endTag = pos + 1 < size && base[pos + 1] == '/';
     const size_t nameStart = pos + (endTag ? 2 : 1);
@@ -297,8 +301,7 @@ void TParagraphTracker::AdvanceTo(size_t until) {
     if (role & kRawTextRole) {
       const int close =
           PosTextFrom(page_, "</" + platform::AsciiUpper(name()), static_cast<int>(nameEnd) + 1);
-      codeStart_ = pos;
-      codeEnd_ = at_ = close == 0 ? size : static_cast<size_t>(close - 1);
+      stepOver(pos, close == 0 ? size : static_cast<size_t>(close - 1), true);
     }
   }
 }

@@ -64,4 +64,5 @@ class TParagraphTracker {
   bool open_ = false;
   std::vector<bool> outer_;  // whether a P was open outside each APPLET or OBJECT
   size_t codeStart_ = 0, codeEnd_ = 0;  // the last stretch stepped over
+  bool serverCodeUnclosed_[2] = {false, false};  // no "?>", no "%>" further on
 };
