@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <vector>
 
 #include "engine/PageEncoding.h"
@@ -46,6 +47,25 @@ std::string PercentDecoded(const std::string& text, bool& badEscape) {
       }
     }
     out += text[i];
+  }
+  return out;
+}
+
+// `folder`, a SRC's folder as a browser reads it, written back so that any
+// page reads it the same: bytes beyond ASCII and the characters that mean
+// something in markup as percent-escapes.
+std::string EscapedFolder(const std::string& folder) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const char c : folder) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x80 || byte < 0x20 || std::strchr("&<>\"' ", c)) {
+      out += '%';
+      out += kHex[byte >> 4];
+      out += kHex[byte & 15];
+    } else {
+      out += c;
+    }
   }
   return out;
 }
@@ -116,19 +136,25 @@ TImageAddress ResolveImageAddress(const TImageAddress& base, const std::string& 
   size_t first = 0, last = srcValue.size();
   while (first < last && IsBlank(srcValue[first])) ++first;
   while (last > first && IsBlank(srcValue[last - 1])) --last;
-  std::string value = srcValue.substr(first, last - first);
-  value = value.substr(0, value.find_first_of("?#"));
-  const std::string written = value;
+  const std::string written = srcValue.substr(first, last - first);
+  // Read as a browser reads it: in the page's encoding, with its character
+  // references; then the query and fragment go.
   const std::string encoding = EncodingOfText(written, base.Encoding);
-  value = TextInUtf8(written, encoding);
-  // The folder text ends at the last separator that is one in the page's
-  // encoding too: in Shift_JIS the second byte of a character may be "\\".
+  auto read = [&](std::string_view text) {
+    return WithCharacterReferences(TextInUtf8(text, encoding));
+  };
+  std::string value = read(written);
+  value = value.substr(0, value.find_first_of("?#"));
+  // The folder text is the part of the value as written that reads as the
+  // value's folder (in Shift_JIS the second byte of a character may be
+  // "\\", which separates nothing there); when none does ("a&#47;b.gif"),
+  // the folder as read, escaped for any page.
+  const std::string folder = value.substr(0, value.find_last_of("/\\") + 1);
+  address.SrcDir = folder.empty() ? std::string() : EscapedFolder(folder);
   for (size_t end = written.find_last_of("/\\"); end != std::string::npos;
        end = end == 0 ? std::string::npos : written.find_last_of("/\\", end - 1)) {
-    const std::string folder = written.substr(0, end + 1);
-    const std::string read = TextInUtf8(folder, encoding);
-    if (value.starts_with(read) && (read.back() == '/' || read.back() == '\\')) {
-      address.SrcDir = folder;
+    if (read(std::string_view(written).substr(0, end + 1)) == folder) {
+      address.SrcDir = written.substr(0, end + 1);
       break;
     }
   }

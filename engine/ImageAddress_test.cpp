@@ -96,6 +96,13 @@ TEST(ImageAddress, RelativeAddressesFollowThePagesFirstBaseHref) {
       {"<?xml version=\"1.0\"?><meta charset=windows-1252>", "\xC3\xA4.gif",
        "/site/pages/\xC3\xA4.gif", ""},
       {"\xEF\xBB\xBF<meta charset=windows-1252>", "\xC3\xA4.gif", "/site/pages/\xC3\xA4.gif", ""},
+      // Character references are read before the query and fragment go.
+      {"", "caf&eacute;/a&amp;b.gif?x=1&amp;y=2", "/site/pages/caf\xC3\xA9/a&b.gif",
+       "caf&eacute;/"},
+      {"", "a&#233;&#150;&#x1F600.gif#top", "/site/pages/a\xC3\xA9\xE2\x80\x93\xF0\x9F\x98\x80.gif",
+       ""},
+      {"", "x&unknown;&amp.&eacutex&copy=&#.gif", "/site/pages/x&unknown;&.&eacutex&copy=&", ""},
+      {"", "d&#47;caf\xC3\xA9&#47;b.gif", "/site/pages/d/caf\xC3\xA9/b.gif", "d/caf%C3%A9/"},
   };
   for (const auto& w : written) {
     const TImageAddress image =

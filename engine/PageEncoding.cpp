@@ -1,6 +1,7 @@
 #include "engine/PageEncoding.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 
 #include "engine/TagAttributes.h"
@@ -76,20 +77,60 @@ void PutUtf8(std::string& out, uint32_t code) {
   } else if (code < 0x800) {
     out += static_cast<char>(0xC0 | (code >> 6));
     out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
+  } else if (code < 0x10000) {
     out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
     out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
     out += static_cast<char>(0x80 | (code & 0x3F));
   }
 }
 
+// What windows-1252 puts at 0x80 to 0x9F, which browsers also read for
+// numeric references to those C1 controls.
+constexpr uint16_t k80To9F[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                  0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// The character a named reference stands for, or 0.
+uint32_t NamedCharacter(std::string_view name) {
+  // The Latin-1 names, for U+00A0 to U+00FF in order.
+  static constexpr std::string_view kLatin1[96] = {
+      "nbsp",   "iexcl",  "cent",   "pound",  "curren", "yen",    "brvbar", "sect",   "uml",
+      "copy",   "ordf",   "laquo",  "not",    "shy",    "reg",    "macr",   "deg",    "plusmn",
+      "sup2",   "sup3",   "acute",  "micro",  "para",   "middot", "cedil",  "sup1",   "ordm",
+      "raquo",  "frac14", "frac12", "frac34", "iquest", "Agrave", "Aacute", "Acirc",  "Atilde",
+      "Auml",   "Aring",  "AElig",  "Ccedil", "Egrave", "Eacute", "Ecirc",  "Euml",   "Igrave",
+      "Iacute", "Icirc",  "Iuml",   "ETH",    "Ntilde", "Ograve", "Oacute", "Ocirc",  "Otilde",
+      "Ouml",   "times",  "Oslash", "Ugrave", "Uacute", "Ucirc",  "Uuml",   "Yacute", "THORN",
+      "szlig",  "agrave", "aacute", "acirc",  "atilde", "auml",   "aring",  "aelig",  "ccedil",
+      "egrave", "eacute", "ecirc",  "euml",   "igrave", "iacute", "icirc",  "iuml",   "eth",
+      "ntilde", "ograve", "oacute", "ocirc",  "otilde", "ouml",   "divide", "oslash", "ugrave",
+      "uacute", "ucirc",  "uuml",   "yacute", "thorn",  "yuml"};
+  static constexpr std::pair<std::string_view, uint16_t> kOthers[] = {
+      {"quot", 34},     {"amp", 38},     {"apos", 39},     {"lt", 60},       {"gt", 62},
+      {"OElig", 338},   {"oelig", 339},  {"Scaron", 352},  {"scaron", 353},  {"Yuml", 376},
+      {"fnof", 402},    {"circ", 710},   {"tilde", 732},   {"ensp", 8194},   {"emsp", 8195},
+      {"thinsp", 8201}, {"ndash", 8211}, {"mdash", 8212},  {"lsquo", 8216},  {"rsquo", 8217},
+      {"sbquo", 8218},  {"ldquo", 8220}, {"rdquo", 8221},  {"bdquo", 8222},  {"dagger", 8224},
+      {"Dagger", 8225}, {"bull", 8226},  {"hellip", 8230}, {"permil", 8240}, {"lsaquo", 8249},
+      {"rsaquo", 8250}, {"euro", 8364},  {"trade", 8482}};
+  for (size_t i = 0; i < 96; ++i) {
+    if (kLatin1[i] == name) return static_cast<uint32_t>(0xA0 + i);
+  }
+  for (const auto& [known, code] : kOthers) {
+    if (known == name) return code;
+  }
+  return 0;
+}
+
 // windows-1252 as browsers decode it: 0x80 to 0x9F are mostly typographic
 // marks, the five bytes it leaves free stand for the C1 controls.
 std::string Windows1252ToUtf8(std::string_view text) {
-  static constexpr uint16_t k80To9F[32] = {
-      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
   std::string out;
   out.reserve(text.size() * 2);
   for (const char c : text) {
@@ -161,4 +202,64 @@ std::string TextInUtf8(std::string_view text, const std::string& encoding) {
   std::string utf8;
   if (platform::ConvertToUtf8(ConverterName(encoding), text, utf8)) return utf8;
   return std::string(text);
+}
+
+std::string WithCharacterReferences(std::string_view text) {
+  if (text.find('&') == std::string_view::npos) return std::string(text);
+  std::string out;
+  out.reserve(text.size());
+  auto isDigit = [](char c, bool hex) {
+    return (c >= '0' && c <= '9') || (hex && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')));
+  };
+  for (size_t i = 0; i < text.size();) {
+    if (text[i] != '&') {
+      out += text[i++];
+      continue;
+    }
+    if (i + 1 < text.size() && text[i + 1] == '#') {
+      const bool hex = i + 2 < text.size() && (text[i + 2] == 'x' || text[i + 2] == 'X');
+      size_t at = i + (hex ? 3 : 2);
+      uint64_t code = 0;
+      const size_t digits = at;
+      for (; at < text.size() && isDigit(text[at], hex); ++at) {
+        const char c = text[at];
+        const uint32_t digit = c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
+        code = std::min<uint64_t>(code * (hex ? 16 : 10) + digit, 0x110000);
+      }
+      if (at == digits) {
+        out += text[i++];  // "&#" without digits is text
+        continue;
+      }
+      if (at < text.size() && text[at] == ';') ++at;
+      if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) code = 0xFFFD;
+      if (code >= 0x80 && code < 0xA0) code = k80To9F[code - 0x80];
+      PutUtf8(out, static_cast<uint32_t>(code));
+      i = at;
+      continue;
+    }
+    const size_t semicolon = text.find(';', i + 1);
+    uint32_t code = semicolon == std::string_view::npos || semicolon - i > 8
+                        ? 0
+                        : NamedCharacter(text.substr(i + 1, semicolon - i - 1));
+    size_t next = semicolon + 1;
+    // The older names (Latin-1, and amp, lt, gt, quot) also stand without
+    // ";" where no letter, digit or "=" follows.
+    for (size_t length = 6; code == 0 && length >= 2; --length) {
+      const std::string_view name = text.substr(i + 1, length);
+      const char after = i + 1 + length < text.size() ? text[i + 1 + length] : ' ';
+      const uint32_t legacy = name.size() == length ? NamedCharacter(name) : 0;
+      if (legacy != 0 && (legacy < 0x100 && legacy != '\'') &&
+          !std::isalnum(static_cast<unsigned char>(after)) && after != '=') {
+        code = legacy;
+        next = i + 1 + length;
+      }
+    }
+    if (code == 0) {
+      out += text[i++];
+      continue;
+    }
+    PutUtf8(out, code);
+    i = next;
+  }
+  return out;
 }

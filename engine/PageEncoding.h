@@ -17,6 +17,14 @@ std::string DeclaredPageEncoding(std::string_view page);
 // declared one; without one, "utf-8" for valid UTF-8, else "windows-1252".
 std::string EncodingOfText(std::string_view text, const std::string& declared);
 
+// `text` with its character references ("&amp;", "&eacute;", "&#233;",
+// "&#xE9;") replaced by the characters they stand for, in UTF-8, as a
+// browser reads an attribute's value. Named references are those of the
+// Latin-1 letters and signs and of common punctuation; the older ones (Latin-1,
+// amp, lt, gt, quot) also without their ";" where no letter, digit or "="
+// follows. Any other "&" stays as it is.
+std::string WithCharacterReferences(std::string_view text);
+
 // `text`, written in `encoding` (from EncodingOfText), in UTF-8. Plain ASCII
 // comes back as it is; so does text that cannot be converted.
 std::string TextInUtf8(std::string_view text, const std::string& encoding);

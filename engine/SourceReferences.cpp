@@ -134,13 +134,17 @@ bool TSourceReferences::Mentions(const std::string& path) const {
   auto it = Mentions_.find(ext);
   if (it == Mentions_.end()) return false;
   // A page may write the letters beyond ASCII in another encoding than the
-  // file system's UTF-8: past the last of them, the name must match, and the
-  // text must have such a letter there as well.
+  // file system's UTF-8, or as character references ("&eacute;"): past the
+  // last of them, the name must match, and the text must have such a letter
+  // or the end of a reference there.
   const size_t lastWide = name.find_last_of(kBeyondAscii);
   const std::string tail = lastWide == std::string::npos ? name : name.substr(lastWide + 1);
   return std::any_of(it->second.begin(), it->second.end(), [&](const std::string& window) {
     if (window.ends_with(name)) return true;
-    return lastWide != std::string::npos && window.size() > tail.size() && window.ends_with(tail) &&
-           static_cast<unsigned char>(window[window.size() - tail.size() - 1]) >= 0x80;
+    if (lastWide == std::string::npos || window.size() <= tail.size() || !window.ends_with(tail)) {
+      return false;
+    }
+    const char before = window[window.size() - tail.size() - 1];
+    return static_cast<unsigned char>(before) >= 0x80 || before == ';';
   });
 }

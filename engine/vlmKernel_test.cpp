@@ -363,6 +363,7 @@ TEST(SourceReferences, NamesWithEscapesAreFoundAnywhereInALargeText) {
       // A page in windows-1252 names the file that has a UTF-8 name.
       {"<img src=\"B\xE4ume.gif\">", {}, "/s/B\xC3\xA4ume.gif", true},
       {"<img src=\"Baume.gif\">", {}, "/s/B\xC3\xA4ume.gif", false},
+      {"<img src=\"B&auml;ume.gif\">", {}, "/s/B\xC3\xA4ume.gif", true},
   };
   for (const Case& c : cases) {
     TSourceReferences references;
