@@ -1,11 +1,13 @@
 #include "engine/PageProcessor.h"
 
 #include <algorithm>
+#include <cctype>
 #include <functional>
 #include <vector>
 
 #include "engine/PageSnippets.h"
 #include "engine/TagScan.h"
+#include "platform/Path.h"
 #include "storage/GlobalLib.h"
 
 namespace {
@@ -71,6 +73,24 @@ int SnippetPositionWithoutHead(std::string_view page) {
   if (doctype != static_cast<int>(i) + 1) return 1;
   int close = PosCharFrom(page, '>', doctype);
   return close == 0 ? 1 : close + 1;
+}
+
+// True when `text` holds a tag (or a comment) other than IMG, BR or WBR,
+// which hold nothing: an element that a cut could tear apart, or a block.
+bool HoldsMarkup(std::string_view text) {
+  for (size_t lt = text.find('<'); lt != std::string_view::npos; lt = text.find('<', lt + 1)) {
+    const char next = lt + 1 < text.size() ? text[lt + 1] : ' ';
+    if (!std::isalpha(static_cast<unsigned char>(next)) && next != '/' && next != '!') continue;
+    size_t end = lt + 1;
+    while (end < text.size() && std::isalpha(static_cast<unsigned char>(text[end]))) ++end;
+    const std::string name = platform::AsciiLower(text.substr(lt + 1, end - lt - 1));
+    const bool empty = name == "img" || name == "br" || name == "wbr";
+    if (!empty ||
+        (end < text.size() && !IsTagBlank(text[end]) && text[end] != '>' && text[end] != '/')) {
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -211,7 +231,22 @@ TPageText BuildProtectedText(std::string_view page, bool atag, const TTagProtect
       } else {
         const TLinkElement& l = links[cursor];
         CopyInto(page, l.Start, l.Close - l.Start + 1, linkTag);
-        if (atag && !HasEventHandler(linkTag)) {
+        // A link that holds markup besides the picture (a card: a DIV with a
+        // heading and a text; a FIGURE with its caption) cannot be cut in
+        // three around the table without tearing what it holds apart: the
+        // table then stands in the picture's place inside the whole link.
+        const bool whole = HoldsMarkup(page.substr(l.Close, a - 1 - l.Close)) ||
+                           HoldsMarkup(page.substr(d, l.End - d - 1));
+        if (atag && !HasEventHandler(linkTag) && whole) {
+          if (protect(tag, std::string(), replacement)) {
+            if (replacedTags) replacedTags->emplace_back(a, d);
+            emitTo(a - 1);
+            emitReplacement(a, replacement);
+            copy = d + 1;
+          }
+          emitTo(l.End + 3);
+          copy = std::max(copy, l.End + 4);
+        } else if (atag && !HasEventHandler(linkTag)) {
           if (protect(tag, linkTag, replacement)) {
             if (replacedTags) replacedTags->emplace_back(a, d);
             if (a == l.Close + 1) {

@@ -83,6 +83,18 @@ TEST(PageProcessor, CaptionsAroundImageInLinkAreReemitted) {
             Snippets() + "<a href=h>before</a>[T:<a href=h>]<a href=h>after</a>!" + TailSnippet());
 }
 
+TEST(PageProcessor, ALinkHoldingMoreMarkupKeepsTheTableInside) {
+  EXPECT_EQ(Rewrite("<a class=card href=h><div><img src=x><h3>t</h3></div></a>!"),
+            Snippets() + "<a class=card href=h><div>[T:]<h3>t</h3></div></a>!" + TailSnippet());
+  EXPECT_EQ(Rewrite("<a href=h><b>x<img src=x></b></a>"),
+            Snippets() + "<a href=h><b>x[T:]</b></a>" + TailSnippet());
+  // A second picture in such a link stays as it is, as in any link.
+  Protector p;
+  EXPECT_EQ(Rewrite("<a href=h><img src=x><p>t</p><img src=x></a>", true, &p),
+            Snippets() + "<a href=h>[T:]<p>t</p><img src=x></a>" + TailSnippet());
+  EXPECT_EQ(p.calls.size(), 1u);
+}
+
 TEST(PageProcessor, EventLinksAndLinksWithOptionOffStayByteForByte) {
   const std::string page = "<a href=h onClick=\"go()\">c<img src=x>d</a><a href=k>e<img src=x></a>";
   Protector p;
