@@ -66,6 +66,9 @@ struct Header {
   size_t PaletteEntrySize = 4;
   uint32_t PaletteCount = 0;
   std::array<uint32_t, 3> Masks{};
+  // Named by a bit-field file that has room for it: pixels then carry an
+  // alpha, as browsers show it (a plain 32-bit file's fourth byte is not one).
+  uint32_t AlphaMask = 0;
 };
 
 using Palette = std::vector<std::array<uint8_t, 3>>;
@@ -120,10 +123,12 @@ bool ReadHeader(const Reader& in, Header& h) {
         size_t count = h.Compression == kAlphaBitFields ? 4 : 3;
         if (!in.Has(afterHeader, count * 4)) return false;
         for (size_t i = 0; i < 3; ++i) h.Masks[i] = in.U32(afterHeader + i * 4);
+        if (count == 4) h.AlphaMask = in.U32(afterHeader + 12);
         afterHeader += count * 4;
       } else {
         if (headerSize < 52) return false;
         for (size_t i = 0; i < 3; ++i) h.Masks[i] = in.U32(hdr + 40 + i * 4);
+        if (headerSize >= 56) h.AlphaMask = in.U32(hdr + 52);
       }
       break;
     default:
@@ -188,12 +193,31 @@ void SwapTriples(const uint8_t* in, uint8_t* out, size_t count) {
 }
 
 bool DecodeUncompressed(const Reader& in, size_t offset, const Header& h, const Palette& palette,
-                        TBitmap& bitmap) {
+                        TBitmap& bitmap, TBitmap* alpha) {
   const size_t stride = (static_cast<size_t>(h.Width) * h.BitCount + 31) / 32 * 4;
   if (!in.Has(offset, stride * static_cast<size_t>(h.Height))) return false;
-  const Channel red(h.Masks[0]), green(h.Masks[1]), blue(h.Masks[2]);
+  const Channel red(h.Masks[0]), green(h.Masks[1]), blue(h.Masks[2]), opacity(h.AlphaMask);
   if (!red.Valid() || !green.Valid() || !blue.Valid()) return false;
   bitmap.Resize(h.Width, h.Height);
+  // An alpha mask that is no single run of bits names no alpha.
+  if (alpha && h.AlphaMask != 0 && opacity.Valid()) {
+    // The alpha of each pixel, in all three bytes of the pixel; dropped
+    // again when every pixel is opaque.
+    alpha->Resize(h.Width, h.Height);
+    bool opaque = true;
+    for (int32_t row = 0; row < h.Height; ++row) {
+      const int32_t y = h.TopDown ? row : h.Height - 1 - row;
+      const size_t line = offset + static_cast<size_t>(row) * stride;
+      uint8_t* out = alpha->Row(y);
+      for (int32_t x = 0; x < h.Width; ++x, out += 3) {
+        const uint32_t pixel = h.BitCount == 16 ? in.U16(line + static_cast<size_t>(x) * 2)
+                                                : in.U32(line + static_cast<size_t>(x) * 4);
+        out[0] = out[1] = out[2] = opacity.Get(pixel);
+        opaque = opaque && out[0] == 255;
+      }
+    }
+    if (opaque) *alpha = TBitmap();
+  }
   // The common layouts, B G R (and a fourth byte) per pixel, are only
   // reordered; every other one goes through the channel masks.
   const bool plain = (h.BitCount == 24 || h.BitCount == 32) && h.Masks[0] == 0xFF0000 &&
@@ -315,7 +339,8 @@ void PutU32(std::string& out, uint32_t v) {
 
 }  // namespace
 
-bool DecodeBmp(std::string_view data, TBitmap& bitmap) {
+bool DecodeBmp(std::string_view data, TBitmap& bitmap, TBitmap* alpha) {
+  if (alpha) *alpha = TBitmap();
   const Reader in(data);
   Header h;
   if (!ReadHeader(in, h)) return false;
@@ -325,8 +350,11 @@ bool DecodeBmp(std::string_view data, TBitmap& bitmap) {
   if (offset >= in.size()) return false;
   bool ok = h.Compression == kRle8 || h.Compression == kRle4
                 ? DecodeRle(in, offset, h, palette, bitmap)
-                : DecodeUncompressed(in, offset, h, palette, bitmap);
-  if (!ok) bitmap = TBitmap();
+                : DecodeUncompressed(in, offset, h, palette, bitmap, alpha);
+  if (!ok) {
+    bitmap = TBitmap();
+    if (alpha) *alpha = TBitmap();
+  }
   return ok;
 }
 
@@ -334,6 +362,50 @@ std::string EncodeBmp(const TBitmap& bitmap) {
   std::string out;
   EncodeBmp(ViewOf(bitmap), out);
   return out;
+}
+
+void EncodeBmp(const TPixelView& pixels, const TPixelView& alpha, std::string& out) {
+  if (alpha.Width == 0) {
+    EncodeBmp(pixels, out);
+    return;
+  }
+  // 32 bits per pixel, B G R A, named by the bit fields of a version 4 header:
+  // the layout that both browsers read with its alpha.
+  constexpr size_t kV4HeaderSize = 108;
+  const size_t imageSize =
+      static_cast<size_t>(pixels.Width) * 4 * static_cast<size_t>(pixels.Height);
+  const size_t offset = kFileHeaderSize + kV4HeaderSize;
+  out.clear();
+  out.reserve(offset + imageSize);
+  out += "BM";
+  PutU32(out, static_cast<uint32_t>(offset + imageSize));
+  PutU32(out, 0);
+  PutU32(out, static_cast<uint32_t>(offset));
+  PutU32(out, kV4HeaderSize);
+  PutU32(out, static_cast<uint32_t>(pixels.Width));
+  PutU32(out, static_cast<uint32_t>(pixels.Height));  // positive: bottom-up
+  PutU16(out, 1);
+  PutU16(out, 32);
+  PutU32(out, kBitFields);
+  PutU32(out, static_cast<uint32_t>(imageSize));
+  PutU32(out, 2835);
+  PutU32(out, 2835);
+  PutU32(out, 0);
+  PutU32(out, 0);
+  for (const uint32_t mask : {0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u})
+    PutU32(out, mask);
+  out += "BGRs";                         // sRGB
+  out.append(kV4HeaderSize - 60, '\0');  // end points and gamma, unused for sRGB
+  for (int32_t y = pixels.Height - 1; y >= 0; --y) {
+    const uint8_t* p = pixels.Row(y);
+    const uint8_t* a = alpha.Row(y);
+    for (int32_t x = 0; x < pixels.Width; ++x, p += 3, a += 3) {
+      out += static_cast<char>(p[2]);
+      out += static_cast<char>(p[1]);
+      out += static_cast<char>(p[0]);
+      out += static_cast<char>(a[0]);
+    }
+  }
 }
 
 void EncodeBmp(const TPixelView& pixels, std::string& out) {
@@ -362,8 +434,7 @@ void EncodeBmp(const TPixelView& pixels, std::string& out) {
   out.resize(offset + imageSize);
   char* line = out.data() + offset;
   for (int32_t y = pixels.Height - 1; y >= 0; --y, line += stride) {
-    SwapTriples(pixels.Row(y), reinterpret_cast<uint8_t*>(line),
-                static_cast<size_t>(pixels.Width));
+    SwapTriples(pixels.Row(y), reinterpret_cast<uint8_t*>(line), static_cast<size_t>(pixels.Width));
     for (size_t pad = static_cast<size_t>(pixels.Width) * 3; pad < stride; ++pad) line[pad] = 0;
   }
 }

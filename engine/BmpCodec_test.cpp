@@ -128,6 +128,48 @@ TEST(BmpCodec, ReadsSixteenAndThirtyTwoBitsWithAndWithoutBitFields) {
   EXPECT_EQ(PixelAt(b, 0, 0), (Rgb{0x0A, 0x0B, 0x0C}));
 }
 
+// Browsers show a bit-field file's alpha when it names an alpha mask, and
+// only then; pieces keep it in a 32-bit file that they read the same way.
+TEST(BmpCodec, AlphaIsReadWhereBrowsersShowItAndWrittenIntoPieces) {
+  TBitmap b, a;
+  const std::string half("\x03\x02\x01\x80", 4);  // B G R, then alpha 128
+  const std::vector<uint32_t> rgba = {0xFF0000, 0x00FF00, 0x0000FF, 0xFF000000};
+  const struct {
+    std::string file;
+    int alpha;  // -1: none read
+  } cases[] = {
+      {Bmp(1, 1, 32, 3, half, {}, rgba, 108), 128},
+      {Bmp(1, 1, 32, 3, half, {}, rgba, 124), 128},
+      {Bmp(1, 1, 32, 6, half, {}, rgba), 128},
+      {Bmp(1, 1, 32, 3, std::string("\x03\x02\x01\x00", 4), {}, rgba, 108), 0},
+      {Bmp(1, 1, 32, 3, std::string("\x03\x02\x01\xFF", 4), {}, rgba, 108), -1},  // opaque
+      {Bmp(1, 1, 32, 0, half), -1},                                               // no mask
+      {Bmp(1, 1, 32, 3, half, {}, {0xFF0000, 0x00FF00, 0x0000FF}), -1},           // three masks
+      {Bmp(1, 1, 32, 3, half, {}, {0xFF0000, 0x00FF00, 0x0000FF, 0x0F00000F}, 108), -1},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    ASSERT_TRUE(DecodeBmp(cases[i].file, b, &a)) << i;
+    EXPECT_EQ(PixelAt(b, 0, 0), (Rgb{1, 2, 3})) << i;
+    if (cases[i].alpha < 0) {
+      EXPECT_TRUE(a.Pixels.empty()) << i;
+    } else {
+      ASSERT_FALSE(a.Pixels.empty()) << i;
+      EXPECT_EQ(a.At(0, 0)[0], cases[i].alpha) << i;
+    }
+  }
+  // A piece with alpha, written and read back.
+  const TBitmap source = testimages::Gradient(5, 3);
+  TBitmap alpha = testimages::Gradient(5, 3);
+  for (size_t i = 0; i < alpha.Pixels.size(); i += 3) {
+    alpha.Pixels[i + 1] = alpha.Pixels[i + 2] = alpha.Pixels[i];
+  }
+  std::string file;
+  EncodeBmp(ViewOf(source), ViewOf(alpha), file);
+  ASSERT_TRUE(DecodeBmp(file, b, &a));
+  EXPECT_EQ(b.Pixels, source.Pixels);
+  EXPECT_EQ(a.Pixels, alpha.Pixels);
+}
+
 TEST(BmpCodec, PlainLayoutsReadTheSameAsThroughChannelMasks) {
   // 24-bit rows (padded), 32-bit rows and 32-bit bit fields with the usual
   // masks are only reordered; masks in another place take the general

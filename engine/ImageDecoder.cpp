@@ -47,7 +47,7 @@ bool DecodeImage(ImageKind kind, std::string_view fileBytes, TSourceImage& image
   bool ok = false;
   switch (kind) {
     case ImageKind::BMP:
-      ok = DecodeBmp(fileBytes, image.Bitmap);
+      ok = DecodeBmp(fileBytes, image.Bitmap, &image.Alpha);
       break;
     case ImageKind::GIF:
       ok = DecodeGif(fileBytes, image.Bitmap, &image.Transparent);

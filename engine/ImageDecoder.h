@@ -14,7 +14,7 @@ struct TSourceImage {
   TBitmap Bitmap;
   // The JPEG source had more than one scan; its pieces are then progressive.
   bool Progressive = false;
-  // PNG and WebP: the alpha of each pixel in all three bytes of the pixel,
+  // PNG, WebP and BMP: the alpha of each pixel in all three bytes of the pixel,
   // scaled and cut like the picture; empty when every pixel is opaque.
   TBitmap Alpha;
   bool Indexed = false;  // a PNG with a palette: pieces with a palette where it fits

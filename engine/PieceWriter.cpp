@@ -12,7 +12,7 @@ std::string_view TPieceWriter::Encode(ImageKind kind, const TPixelView& pixels,
                                       const TPixelView& alpha, const TSourceImage& source) {
   switch (kind) {
     case ImageKind::BMP:
-      EncodeBmp(pixels, Bmp_);
+      EncodeBmp(pixels, alpha, Bmp_);
       return Bmp_;
     case ImageKind::GIF:
       if (!Gif_) Gif_ = std::make_unique<TGifEncoder>();

@@ -115,6 +115,9 @@ convert -size 140x90 xc:'#f6efe0' -fill '#8a3b12' -draw 'rectangle 10,30 130,85'
 cd "$site/images"
 convert -size 120x60 xc:'#ff00ff' +antialias -fill '#ff9900' -draw 'circle 60,30 60,6' \
   -fill '#003366' -draw 'rectangle 8,20 40,40' -transparent '#ff00ff' -strip halo.gif
+# A BMP with an alpha channel (32 bits, an alpha mask in a version 5 header).
+convert -size 120x60 xc:none -fill '#ff9900' -draw 'circle 60,30 60,6' \
+  -fill 'rgba(0,51,102,0.5)' -draw 'rectangle 8,20 70,44' -strip glow.bmp
 # A photo in a wide colour space, its ICC profile (Adobe RGB 1998, from
 # Debian's ghostscript) kept in the file.
 convert -size 200x120 gradient:'#e01020-#10c040' -sampling-factor 2x2 -quality 85 -strip \

@@ -88,7 +88,7 @@ const std::vector<SamplePage>& SamplePages() {
       {"latin1.html", 1, false, false, {"images/façade.gif"}},
       {"directions.html", 4, false, false,
        {"images/tiles.bmp", "sub/images/stone.bmp", "images/badge.gif", "images/arrow.gif"}},
-      {"transparent.html", 1, false, false, {}},
+      {"transparent.html", 2, false, false, {}},
       {"wide.html", 1, true, false, {}},
   };
   return pages;
