@@ -181,7 +181,8 @@ TPageText BuildProtectedText(std::string_view page, bool atag, const TTagProtect
   // empty 300 x 150 box.)
   TParagraphTracker paragraphs(page);
   auto emitReplacement = [&](int at, const std::string& text) {
-    const bool wrap = text.starts_with("<table") && paragraphs.OpenAt(at);
+    // The table may stand inside the link it carries.
+    const bool wrap = text.find("<table") != std::string::npos && paragraphs.OpenAt(at);
     if (wrap) out.Add("<applet>");
     out.Add(text);
     if (wrap) out.Add("</applet>");

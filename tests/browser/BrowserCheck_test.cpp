@@ -63,7 +63,7 @@ const std::vector<SamplePage>& SamplePages() {
       {"gif.html", 1, false, false, {"images/mountains.gif"}},
       {"jpeg.html", 3, true, false, {"images/harbour.jpg", "images/meadow.jpg"}},
       {"bmp.html", 2, false, false, {"images/tiles.bmp", "images/stripes.bmp"}},
-      {"links.html", 3, false, false,
+      {"links.html", 4, false, false,
        {"images/badge.gif", "images/arrow.gif", "images/tiles.bmp"}},
       {"untouched.html", 0, false, false, {"images/button.gif", "images/keep.gif", "images/dot.gif"}},
       {"sub/index.html", 3, false, false,

@@ -81,7 +81,7 @@ TEST(SampleSite, DryRunTellsWhatTheRunDoes) {
   // A size of 100%, and a picture a script swaps in.
   EXPECT_EQ(reasons["excluded attribute"], 2) << look.Output;
   EXPECT_EQ(reasons["inside a script or server code"], 1) << look.Output;
-  EXPECT_NE(summary.find("\"slice\":20,\"reuse\":25"), std::string::npos) << summary;
+  EXPECT_NE(summary.find("\"slice\":20,\"reuse\":26"), std::string::npos) << summary;
   EXPECT_NE(summary.find("\"image set\":2"), std::string::npos) << summary;
 
   testsupport::ProgramResult run = copy.Cli({"protect", copy.site()});
