@@ -337,6 +337,31 @@ void PutU32(std::string& out, uint32_t v) {
   PutU16(out, static_cast<uint16_t>(v >> 16));
 }
 
+// Starts `out` with the file header and the fields every info header has,
+// for `pixels` stored bottom-up at 72 dots per inch; the rest of a header of
+// `headerSize` bytes is the caller's.
+void PutHeaders(const TPixelView& pixels, uint32_t headerSize, uint16_t bits, uint32_t compression,
+                size_t imageSize, std::string& out) {
+  const size_t offset = kFileHeaderSize + headerSize;
+  out.clear();
+  out.reserve(offset + imageSize);
+  out += "BM";
+  PutU32(out, static_cast<uint32_t>(offset + imageSize));
+  PutU32(out, 0);
+  PutU32(out, static_cast<uint32_t>(offset));
+  PutU32(out, headerSize);
+  PutU32(out, static_cast<uint32_t>(pixels.Width));
+  PutU32(out, static_cast<uint32_t>(pixels.Height));  // positive: bottom-up
+  PutU16(out, 1);
+  PutU16(out, bits);
+  PutU32(out, compression);
+  PutU32(out, static_cast<uint32_t>(imageSize));
+  PutU32(out, 2835);  // 72 dots per inch
+  PutU32(out, 2835);
+  PutU32(out, 0);
+  PutU32(out, 0);
+}
+
 }  // namespace
 
 bool DecodeBmp(std::string_view data, TBitmap& bitmap, TBitmap* alpha) {
@@ -374,24 +399,7 @@ void EncodeBmp(const TPixelView& pixels, const TPixelView& alpha, std::string& o
   constexpr size_t kV4HeaderSize = 108;
   const size_t imageSize =
       static_cast<size_t>(pixels.Width) * 4 * static_cast<size_t>(pixels.Height);
-  const size_t offset = kFileHeaderSize + kV4HeaderSize;
-  out.clear();
-  out.reserve(offset + imageSize);
-  out += "BM";
-  PutU32(out, static_cast<uint32_t>(offset + imageSize));
-  PutU32(out, 0);
-  PutU32(out, static_cast<uint32_t>(offset));
-  PutU32(out, kV4HeaderSize);
-  PutU32(out, static_cast<uint32_t>(pixels.Width));
-  PutU32(out, static_cast<uint32_t>(pixels.Height));  // positive: bottom-up
-  PutU16(out, 1);
-  PutU16(out, 32);
-  PutU32(out, kBitFields);
-  PutU32(out, static_cast<uint32_t>(imageSize));
-  PutU32(out, 2835);
-  PutU32(out, 2835);
-  PutU32(out, 0);
-  PutU32(out, 0);
+  PutHeaders(pixels, kV4HeaderSize, 32, kBitFields, imageSize, out);
   for (const uint32_t mask : {0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u})
     PutU32(out, mask);
   out += "BGRs";                         // sRGB
@@ -412,23 +420,7 @@ void EncodeBmp(const TPixelView& pixels, std::string& out) {
   const size_t stride = (static_cast<size_t>(pixels.Width) * 3 + 3) / 4 * 4;
   const size_t imageSize = stride * static_cast<size_t>(pixels.Height);
   const size_t offset = kFileHeaderSize + kInfoHeaderSize;
-  out.clear();
-  out.reserve(offset + imageSize);
-  out += "BM";
-  PutU32(out, static_cast<uint32_t>(offset + imageSize));
-  PutU32(out, 0);
-  PutU32(out, static_cast<uint32_t>(offset));
-  PutU32(out, kInfoHeaderSize);
-  PutU32(out, static_cast<uint32_t>(pixels.Width));
-  PutU32(out, static_cast<uint32_t>(pixels.Height));  // positive: bottom-up
-  PutU16(out, 1);
-  PutU16(out, 24);
-  PutU32(out, kRgb);
-  PutU32(out, static_cast<uint32_t>(imageSize));
-  PutU32(out, 2835);  // 72 dots per inch
-  PutU32(out, 2835);
-  PutU32(out, 0);
-  PutU32(out, 0);
+  PutHeaders(pixels, kInfoHeaderSize, 24, kRgb, imageSize, out);
   // Rows bottom-up, each B, G, R per pixel and zero-padded to 4 bytes,
   // written in place.
   out.resize(offset + imageSize);
