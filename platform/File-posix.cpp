@@ -1,5 +1,3 @@
-#include "File.h"
-
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -13,6 +11,7 @@
 #include <cstring>
 #include <utility>
 
+#include "File.h"
 #include "platform/FileWriteBack.h"
 
 namespace platform {
@@ -49,6 +48,18 @@ std::string ParentOf(const std::string& path) {
   if (slash == std::string::npos) return ".";
   if (slash == 0) return "/";
   return path.substr(0, slash);
+}
+
+// The bytes that one write call reported as `n`: 0 when it was interrupted
+// before writing and is made again, -1 on a failure (errno set; a call that
+// writes nothing is one, as EIO).
+ssize_t Written(ssize_t n) {
+  if (n < 0) return errno == EINTR ? 0 : -1;
+  if (n == 0) {
+    errno = EIO;
+    return -1;
+  }
+  return n;
 }
 
 }  // namespace
@@ -118,15 +129,9 @@ int64_t File::Read(char* data, int64_t count) {
 bool File::WriteAt(const char* data, int64_t count, int64_t offset) {
   int64_t done = 0;
   while (done < count) {
-    ssize_t n = ::pwrite(fd_, data + done, static_cast<size_t>(count - done), offset + done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) {
-      errno = EIO;
-      return false;
-    }
+    const ssize_t n =
+        Written(::pwrite(fd_, data + done, static_cast<size_t>(count - done), offset + done));
+    if (n < 0) return false;
     done += n;
   }
   return true;
@@ -142,15 +147,9 @@ bool File::WriteAt(const std::vector<std::string_view>& pieces, int64_t offset) 
       if (!piece.empty()) vectors.push_back({const_cast<char*>(piece.data()), piece.size()});
     }
     if (vectors.empty()) break;
-    ssize_t n = ::pwritev(fd_, vectors.data(), static_cast<int>(vectors.size()), offset);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) {
-      errno = EIO;
-      return false;
-    }
+    const ssize_t n =
+        Written(::pwritev(fd_, vectors.data(), static_cast<int>(vectors.size()), offset));
+    if (n < 0) return false;
     offset += n;
     // Drops what was written, a piece written in part keeping its rest.
     size_t done = 0;
@@ -168,15 +167,8 @@ bool File::WriteAt(const std::vector<std::string_view>& pieces, int64_t offset) 
 bool File::Write(const char* data, int64_t count) {
   int64_t done = 0;
   while (done < count) {
-    ssize_t n = ::write(fd_, data + done, static_cast<size_t>(count - done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) {
-      errno = EIO;
-      return false;
-    }
+    const ssize_t n = Written(::write(fd_, data + done, static_cast<size_t>(count - done)));
+    if (n < 0) return false;
     done += n;
   }
   return true;
