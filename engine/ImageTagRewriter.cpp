@@ -115,13 +115,29 @@ bool ReadImageFile(const std::string& path, TPixelBytes& bytes, int32_t& size) {
   return true;
 }
 
-// A WIDTH or HEIGHT value: a whole decimal number, as browsers read one.
-// Raises EConvertError for anything else, hexadecimal forms included.
-int32_t DimensionValue(const std::string& value) {
-  if (value.find_first_of("$xX") != std::string::npos) {
+// A WIDTH or HEIGHT value as browsers read it: blanks skipped, then a
+// number of pixels or, with "%" right after it, a percentage; a fraction is
+// rounded to the nearest pixel and whatever follows is ignored ("12px" and
+// "12.4" are 12, "0x40" is 0). A value that does not begin with a digit
+// raises EConvertError.
+struct TDimension {
+  int32_t Value = 0;
+  bool Percent = false;
+};
+
+TDimension DimensionValue(const std::string& value) {
+  size_t i = value.find_first_not_of(" \t\n\f\r");
+  auto digit = [&] { return i < value.size() && value[i] >= '0' && value[i] <= '9'; };
+  if (i == std::string::npos || !digit()) {
     throw EConvertError("'" + value + "' is not a valid integer value");
   }
-  return StrToInt(value);
+  int64_t number = 0;
+  for (; digit(); ++i) number = std::min<int64_t>(number * 10 + (value[i] - '0'), INT32_MAX);
+  if (i + 1 < value.size() && value[i] == '.' && value[i + 1] >= '0' && value[i + 1] <= '9') {
+    if (value[i + 1] >= '5') number = std::min<int64_t>(number + 1, INT32_MAX);
+    for (++i; digit();) ++i;
+  }
+  return {static_cast<int32_t>(number), i < value.size() && value[i] == '%'};
 }
 
 // The size a tag shows a picture of `ownW` x `ownH` at. With only one of
@@ -129,8 +145,8 @@ int32_t DimensionValue(const std::string& value) {
 // browser shows it. Raises EConvertError as DimensionValue does.
 void ShownSize(const std::string& widthValue, const std::string& heightValue, int32_t ownW,
                int32_t ownH, int32_t& w, int32_t& h) {
-  w = widthValue == "-1" ? ownW : DimensionValue(widthValue);
-  h = heightValue == "-1" ? ownH : DimensionValue(heightValue);
+  w = widthValue == "-1" ? ownW : DimensionValue(widthValue).Value;
+  h = heightValue == "-1" ? ownH : DimensionValue(heightValue).Value;
   if (widthValue == "-1" && heightValue != "-1" && ownH > 0) {
     w = static_cast<int32_t>((int64_t{h} * ownW + ownH / 2) / ownH);
   } else if (heightValue == "-1" && widthValue != "-1" && ownW > 0) {
@@ -245,8 +261,11 @@ TTagDecision JudgeImageTag(const std::string& tagText, const TImageAddress& base
   if (file != platform::FileKind::Regular) return leave(TLeaveReason::NotRegularFile);
   const std::string widthValue = GetAttributeValue(attributes, "WIDTH=");
   const std::string heightValue = GetAttributeValue(attributes, "HEIGHT=");
-  if (widthValue == "100%" || heightValue == "100%") {
-    return leave(TLeaveReason::ExcludedAttribute, "a size of 100%");
+  // A picture sized by its container: pieces of one size cannot follow it.
+  for (const std::string* value : {&widthValue, &heightValue}) {
+    if (*value != "-1" && DimensionValue(*value).Percent) {
+      return leave(TLeaveReason::ExcludedAttribute, "a size of " + *value);
+    }
   }
   if (cut.OwnSize(target.ImagePath, candidate.OwnWidth, candidate.OwnHeight)) {
     ShownSize(widthValue, heightValue, candidate.OwnWidth, candidate.OwnHeight, candidate.Width,

@@ -160,17 +160,28 @@ TPageText BuildProtectedText(std::string_view page, bool atag, const TTagProtect
   };
 
   // A page that an earlier run protected has its snippets already; they are
-  // not added twice.
+  // not added twice. Those of an earlier version give way to this one's,
+  // which the tables of this run may need, where they come before every
+  // IMG tag (the text is made in order).
   const std::string snippets = HeadSnippet1() + HeadSnippet2();
-  const bool hasSnippets = std::search(page.begin(), page.end(),
-                                       std::boyer_moore_horspool_searcher(
-                                           snippets.begin(), snippets.end())) != page.end();
-  const int head = PosTextFrom(page, "</HEAD>", 1);
-  const int snippetsAt = head > 0 ? head : SnippetPositionWithoutHead(page);
-  const bool snippetsAtEnd = snippetsAt > static_cast<int>(page.size());
-  if (!hasSnippets && !snippetsAtEnd) {
-    emitTo(snippetsAt - 1);
-    out.Add(snippets);
+  const auto [earlier, earlierEnd] = FindHeadSnippets(page);
+  bool snippetsAtEnd = false;
+  if (earlier != std::string_view::npos) {
+    const int firstTag = FindImageTag(page, 1);
+    if (firstTag > static_cast<int>(earlierEnd) &&
+        std::string_view(page).substr(earlier, earlierEnd - earlier) != snippets) {
+      emitTo(static_cast<int>(earlier));
+      out.Add(snippets);
+      copy = static_cast<int>(earlierEnd) + 1;
+    }
+  } else {
+    const int head = PosTextFrom(page, "</HEAD>", 1);
+    const int snippetsAt = head > 0 ? head : SnippetPositionWithoutHead(page);
+    snippetsAtEnd = snippetsAt > static_cast<int>(page.size());
+    if (!snippetsAtEnd) {
+      emitTo(snippetsAt - 1);
+      out.Add(snippets);
+    }
   }
 
   // A table where a P is open would end the paragraph there, and the rest
@@ -274,7 +285,7 @@ TPageText BuildProtectedText(std::string_view page, bool atag, const TTagProtect
     a = FindImageTag(page, d + 1);
   }
   emitTo(static_cast<int>(page.size()));
-  if (!hasSnippets && snippetsAtEnd) out.Add(snippets);
+  if (snippetsAtEnd) out.Add(snippets);
   const std::string tail = TailSnippet();
   if (!page.ends_with(tail)) out.Add(tail);
   return out;

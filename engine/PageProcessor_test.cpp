@@ -32,6 +32,20 @@ TEST(PageProcessor, HeadSnippetsGoBeforeHeadEndAndTailAfterLastByte) {
                 TailSnippet());
   EXPECT_EQ(Rewrite(""), Snippets() + TailSnippet());
   EXPECT_EQ(Rewrite("<p><img src=x></p>"), Snippets() + "<p>[T:]</p>" + TailSnippet());
+  // A page protected before: its snippets are not added twice, and those an
+  // earlier version wrote give way to this one's where they come first.
+  const std::string older =
+      "<style>@layer vlm{table[data-vlm]{display:inline-block}}</style>"
+      "<script>(function(d){d.x=1})(document)</script>";
+  const std::string tail = TailSnippet();
+  for (const std::string& before : {Snippets(), older}) {
+    EXPECT_EQ(Rewrite("<head>" + before + "</head><img src=x>" + tail),
+              "<head>" + Snippets() + "</head>[T:]" + tail);
+  }
+  EXPECT_EQ(Rewrite("<head><img src=x>" + older + "</head>" + tail),
+            "<head>[T:]" + older + "</head>" + tail);
+  EXPECT_EQ(Rewrite("<head>" + older.substr(0, 70) + "</head><img src=x>"),
+            "<head>" + older.substr(0, 70) + Snippets() + "</head>[T:]" + tail);
 }
 
 TEST(PageProcessor, PageWithoutHeadKeepsItsDoctypeFirst) {

@@ -23,7 +23,8 @@ constexpr ScrambledText kHeadSnippet1(
     "table[data-vlm][style*=\"--vlm-w\"]{width:calc(var(--vlm-w) + var(--vlm-f,0px));"
     "min-width:var(--vlm-m,0px)}"
     "table[data-vlm][style*=\"--vlm-va:baseline-middle\"]{"
-    "vertical-align:-webkit-baseline-middle;vertical-align:-moz-middle-with-baseline}}"
+    "vertical-align:-webkit-baseline-middle;vertical-align:-moz-middle-with-baseline}"
+    "table[data-vlm][hidden]{display:none}}"
     "img{-webkit-user-drag:none;-webkit-user-select:none;user-select:none}</style>");
 
 // Written without "&" and "<", so that it stays well-formed XML. It keeps
@@ -72,3 +73,21 @@ constexpr ScrambledText kTailSnippet("<!-- images protected by Velmora -->");
 std::string HeadSnippet1() { return Descrambled(kHeadSnippet1); }
 std::string HeadSnippet2() { return Descrambled(kHeadSnippet2); }
 std::string TailSnippet() { return Descrambled(kTailSnippet); }
+
+std::pair<size_t, size_t> FindHeadSnippets(std::string_view page) {
+  constexpr std::pair<size_t, size_t> kNone{std::string_view::npos, std::string_view::npos};
+  static constexpr ScrambledText kStyleOpening("<style>@layer vlm{table[data-vlm]{");
+  static constexpr ScrambledText kScriptOpening("<script>(function(d");
+  static const std::string styleOpening = Descrambled(kStyleOpening);
+  static const std::string scriptOpening = Descrambled(kScriptOpening);
+  constexpr std::string_view kStyleEnd = "</style>", kScriptEnd = "</script>";
+  const size_t begin = page.find(styleOpening);
+  if (begin == std::string_view::npos) return kNone;
+  const size_t styleEnd = page.find(kStyleEnd, begin);
+  if (styleEnd == std::string_view::npos) return kNone;
+  const size_t script = styleEnd + kStyleEnd.size();
+  if (page.substr(script, scriptOpening.size()) != scriptOpening) return kNone;
+  const size_t end = page.find(kScriptEnd, script);
+  if (end == std::string_view::npos) return kNone;
+  return {begin, end + kScriptEnd.size()};
+}

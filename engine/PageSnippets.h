@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
+#include <utility>
 
 // The three fixed texts every protected page receives: the two head snippets
 // go directly before the page's "</HEAD>", the tail snippet after its last
@@ -10,3 +13,9 @@
 std::string HeadSnippet1();
 std::string HeadSnippet2();
 std::string TailSnippet();
+
+// Where a run, of this version or an earlier one, put the two head snippets
+// into `page`: the 0-based [begin, end) of the style and the script that
+// follows it, or {npos, npos}. Earlier versions wrote other rules and another
+// script, always opening them the same way.
+std::pair<size_t, size_t> FindHeadSnippets(std::string_view page);

@@ -165,7 +165,7 @@ void Pages(const std::string& root, size_t& total) {
   corpus.Add("no-head", std::string(1, '\x01') + "<img src=e.gif><p><a href=q><img src=e.gif></a>");
   corpus.Add("unterminated", std::string(1, '\x01') +
                                  "<html><head></head><a href=x><img src=e.gif><IMG src=../a.gif");
-  corpus.Add("bad-width", std::string(1, '\x00') + "<img src=e.gif width=50%><img src=e.gif>");
+  corpus.Add("bad-width", std::string(1, '\x00') + "<img src=e.gif width=abc><img src=e.gif>");
   corpus.Add("empty", std::string(1, '\x00'));
   total += corpus.count();
 }

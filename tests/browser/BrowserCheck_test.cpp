@@ -75,9 +75,9 @@ const std::vector<SamplePage>& SamplePages() {
        {"chromium 390 table", "firefox 390 table", "chromium 390 layered", "firefox 390 layered"}},
       // Pictures fitted by object-fit: a table of pieces cannot follow.
       {"fitted.html", 3, true, true, {}},
-      {"inline.html", 3, false, false, {"images/arrow.gif", "images/logo.gif"}},
+      {"inline.html", 4, false, false, {"images/arrow.gif", "images/logo.gif"}},
       {"floats.html", 2, false, false, {"images/tiles.bmp"}},
-      {"quirks.html", 2, false, false, {"images/badge.gif"}},
+      {"quirks.html", 3, false, false, {"images/badge.gif", "images/arrow.gif"}},
       {"page.xhtml", 2, false, false, {"sub/images/stone.bmp", "images/logo.gif"}},
       {"png.html", 2, false, false, {"images/flags.png"}},
       {"webp.html", 2, true, false, {"images/dune.webp", "images/chart.webp"}},
