@@ -10,6 +10,7 @@
 #include "engine/PictureLookAhead.h"
 #include "engine/ProtectionRun.h"
 #include "engine/Scaler.h"
+#include "engine/ScriptNames.h"
 #include "engine/Slicer.h"
 #include "engine/TagAttributes.h"
 #include "engine/TagScan.h"
@@ -194,7 +195,7 @@ std::string GetAttributeValue(const std::vector<TTagAttribute>& attributes, std:
 TTagDecision JudgeImageTag(const std::string& tagText, const TImageAddress& base,
                            const std::string& linkTag, const TOptions& options,
                            const TCutImages& cut, TImageCandidate& candidate, bool scale,
-                           TPictureLookAhead* ahead) {
+                           TPictureLookAhead* ahead, TScriptNames* scripts) {
   TLeaveReason& reason = candidate.Reason;
   std::string& detail = candidate.Detail;
   auto leave = [&](TLeaveReason why, std::string what = std::string()) {
@@ -218,6 +219,15 @@ TTagDecision JudgeImageTag(const std::string& tagText, const TImageAddress& base
   const std::string swapped = DataAttributeNamingAPicture(attributes);
   if (!swapped.empty()) {
     return leave(TLeaveReason::ExcludedAttribute, swapped + " names the picture a script shows");
+  }
+  if (scripts) {
+    for (std::string_view key : {"name", "id"}) {
+      const TTagAttribute* named = FindAttribute(attributes, key);
+      if (named && scripts->Swaps(named->Value)) {
+        return leave(TLeaveReason::ExcludedAttribute,
+                     "a script swaps it by its " + std::string(key) + " " + named->Value);
+      }
+    }
   }
   const std::string srcValue = GetAttributeValue(attributes, "SRC=");
   if (srcValue == "-1") return leave(TLeaveReason::MissingFile, "no SRC");
@@ -379,8 +389,9 @@ bool ProtectImageTag(const std::string& tagText, const TImageAddress& base,
   candidate.Target.Markup = run.Options().Markup;
   candidate.Target.Responsive = run.PageIsResponsive();
   const bool judgingOnly = run.JudgingOnly();
-  const TTagDecision decision = JudgeImageTag(tagText, base, linkTag, run.Options(), run.Cuts(),
-                                              candidate, !judgingOnly, run.LookAhead());
+  const TTagDecision decision =
+      JudgeImageTag(tagText, base, linkTag, run.Options(), run.Cuts(), candidate, !judgingOnly,
+                    run.LookAhead(), run.PageScripts());
   run.NoteVerdict(TagVerdictOf(tagText, decision, candidate));
   switch (decision) {
     case TTagDecision::Refused:

@@ -20,6 +20,7 @@
 
 class TProtectionRun;
 class TPictureLookAhead;
+class TScriptNames;
 
 // The value of attribute `name` (upper case, with or without its "=", such as
 // "SRC=") in an IMG tag, read as a browser reads it: the name matched whole
@@ -84,13 +85,15 @@ enum class TTagDecision { Refused, Reused, New };
 // cut before is judged by the rules of a new one when this tag shows it at
 // another size. `options` give the kinds to protect, the minimum size and
 // the site root. `candidate.Target` and its sizes are set for Reused and
-// New. Raises EConvertError for a WIDTH or HEIGHT that is not a whole
-// decimal number.
-// `ahead`, when given, may hold the picture decoded already.
+// New. Raises EConvertError for a WIDTH or HEIGHT that does not begin with
+// a number (browsers ignore it).
+// `ahead`, when given, may hold the picture decoded already. `scripts`, when
+// given, tells of the page's scripts: a picture they swap by its NAME or ID
+// is refused.
 TTagDecision JudgeImageTag(const std::string& tagText, const TImageAddress& base,
                            const std::string& linkTag, const TOptions& options,
                            const TCutImages& cut, TImageCandidate& candidate, bool scale = true,
-                           TPictureLookAhead* ahead = nullptr);
+                           TPictureLookAhead* ahead = nullptr, TScriptNames* scripts = nullptr);
 
 // A picture that an IMG tag of a page names, of a kind `options` protect.
 struct TPictureGuess {
@@ -116,7 +119,7 @@ TTagVerdict TagVerdictOf(const std::string& tagText, TTagDecision decision,
 // the image's pieces when it is protected; false when the page keeps the tag.
 // Refusals are silent; a file error of the image's backup goes to the run's
 // error sink and the tag is kept. Raises EConvertError for a WIDTH or
-// HEIGHT that is not a whole number, and Exception when a piece cannot be
+// HEIGHT that does not begin with a number, and Exception when a piece cannot be
 // written. A judging-only run records the verdict and counts an image it
 // would slice as cut, writing nothing; the replacement is then the tag
 // itself.

@@ -6,6 +6,7 @@
 #include "engine/BmpCodec.h"
 #include "engine/GifCodec.h"
 #include "engine/PictureLookAhead.h"
+#include "engine/ScriptNames.h"
 #include "engine/TagScan.h"
 #include "platform/Exception.h"
 #include "testsupport/TempDir.h"
@@ -104,10 +105,10 @@ class JudgeTest : public testing::Test {
     dir.Write("a.bmp", EncodeBmp(testimages::Gradient(40, 30)));
     dir.Write("img/b.bmp", EncodeBmp(testimages::Gradient(20, 20)));
   }
-  TTagDecision Judge(const std::string& tag) {
+  TTagDecision Judge(const std::string& tag, TScriptNames* scripts = nullptr) {
     candidate = TImageCandidate{};
     return JudgeImageTag(tag, PageBaseAddress("", dir.path() + "/", ""), "", options, cut,
-                         candidate, false);
+                         candidate, false, nullptr, scripts);
   }
 
   TempDir dir;
@@ -277,3 +278,29 @@ TEST_F(JudgeTest, PicturesDecodedAheadAreTakenOnlyFromTheSameBytes) {
 }
 
 }  // namespace
+
+TEST_F(JudgeTest, PicturesThatThePagesScriptsSwapByNameAreLeftAlone) {
+  const std::string page =
+      "<html><head><script type=\"text/javascript\">\n"
+      "var pics = [\"a.gif\", \"b.gif\"];\n"
+      "function next() { document.images.show.src = pics[1]; }\n"
+      "var logo = 3; $('#hero')\n  .attr('src', pics[0]);\n"
+      "</script><script src=\"x.js\">var ignored=plain.src</script></head>\n"
+      "<body onload=\"MM_preloadImages('on.gif')\"><a href=\"javascript:swap('menu')\">m</a>\n"
+      "<button onClick='document.getElementById(\"btn\").src=\"on.gif\"'>b</button>\n"
+      "<a href=\"about.html\">about</a>";
+  const struct {
+    const char* attributes;
+    bool swapped;
+  } cases[] = {
+      {"name=show", true}, {"id=hero", true},   {"ID=menu", true},   {"name=btn", true},
+      {"id=logo", false},  {"id=about", false}, {"id=plain", false}, {"name=Show", false},
+      {"id=pics", false},  {"id=on", false},    {"name=''", false},  {"class=show", false},
+  };
+  for (const auto& c : cases) {
+    TScriptNames scripts(page);
+    EXPECT_EQ(Judge(std::string("<img src=a.bmp ") + c.attributes + ">", &scripts),
+              c.swapped ? TTagDecision::Refused : TTagDecision::New)
+        << c.attributes;
+  }
+}

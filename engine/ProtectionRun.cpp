@@ -320,6 +320,11 @@ void TProtectionRun::StageInto(TStagedPage& slot) {
   const TImageAddress base = PageBaseAddress(text, pageFolder, Options_.SiteRoot);
   TPageText output;
   std::vector<std::pair<int, int>> replaced;
+  PageScripts_.emplace(text);
+  struct Forget {
+    std::optional<TScriptNames>& scripts;
+    ~Forget() { scripts.reset(); }
+  } forget{PageScripts_};
   try {
     output = BuildProtectedText(
         text, Options_.ATag != 0,

@@ -78,8 +78,9 @@ TEST(SampleSite, DryRunTellsWhatTheRunDoes) {
   EXPECT_EQ(reasons["remote or data address"], 1) << look.Output;
   EXPECT_EQ(reasons["NOPROTECT"], 1) << look.Output;
   EXPECT_EQ(reasons["smaller than the minimum"], 1) << look.Output;
-  // Sizes of 100% and 25%, and a picture a script swaps in.
-  EXPECT_EQ(reasons["excluded attribute"], 3) << look.Output;
+  // Sizes of 100% and 25%, a picture a script swaps in and one it swaps by
+  // name.
+  EXPECT_EQ(reasons["excluded attribute"], 4) << look.Output;
   EXPECT_EQ(reasons["inside a script or server code"], 1) << look.Output;
   EXPECT_NE(summary.find("\"slice\":20,\"reuse\":28"), std::string::npos) << summary;
   EXPECT_NE(summary.find("\"image set\":2"), std::string::npos) << summary;
