@@ -9,6 +9,7 @@
 #include "engine/ImageTagRewriter.h"
 #include "engine/PageProcessor.h"
 #include "engine/PieceFile.h"
+#include "engine/SiteTexts.h"
 #include "engine/TableMarkup.h"
 #include "engine/TagScan.h"
 #include "engine/WorkerPool.h"
@@ -26,7 +27,9 @@ constexpr size_t kLongestBackupPath = 254;
 
 constexpr char kKeptUnfinished[] = "the run did not finish its list";
 constexpr char kKeptUnwritten[] = "a page showing it was left unwritten, or its backup is incomplete";
-constexpr char kKeptStillShown[] = "a page of the run still refers to it";
+constexpr char kKeptStillShown[] = "a page or file of the site still refers to it";
+constexpr char kKeptUnchecked[] =
+    "the folders around the run are too large to look through for pages that show it";
 
 EFileHandlerError PathTooLongError(const std::string& pagePath) {
   return EFileHandlerError(
@@ -313,6 +316,7 @@ void TProtectionRun::StageInto(TStagedPage& slot) {
     return;
   }
   outcome.Read = true;
+  PagesRead_.insert(PageKey(pagePath));
 
   const std::string pageFolder = platform::FolderOf(pagePath);
   PageFolders_.insert(pageFolder);
@@ -548,10 +552,21 @@ void TProtectionRun::Finish(bool listCompleted) {
     if (failure) std::rethrow_exception(failure);
     return;
   }
-  for (const std::string& folder : PageFolders_) {
-    for (const std::string& file : FilesWithExtensions(folder, {"css", "js"})) {
-      std::string text;
-      if (platform::ReadWholeFile(file, text)) References_.NoteText(text);
+  // Every text of the site that may still name a source, the run's own
+  // pages aside (noted as they were read): the site root, or the folder that
+  // holds the run's pages and pictures.
+  if (!candidates.empty()) {
+    std::vector<std::string> places(candidates);
+    places.insert(places.end(), PageFolders_.begin(), PageFolders_.end());
+    std::string site = Options_.SiteRoot;
+    if (!site.empty() && site.back() != '/') site += '/';
+    if (site.empty() || CommonFolder({site, CommonFolder(places)}) != site)
+      site = CommonFolder(places);
+    if (site.empty() || !ReadSiteTexts(site, PagesRead_, [&](std::string_view text) {
+          References_.NoteText(text);
+        })) {
+      Figures_.SourcesKept[kKeptUnchecked] = static_cast<int64_t>(candidates.size());
+      return;
     }
   }
   std::vector<std::string> doomed;

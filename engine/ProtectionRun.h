@@ -305,5 +305,6 @@ class TProtectionRun {
   // still mention: a source they name stays.
   TSourceReferences References_;
   std::set<std::string> PageFolders_;
+  std::set<std::string> PagesRead_;  // PageKey of every page read
   std::set<std::string> WrittenFolders_;
 };

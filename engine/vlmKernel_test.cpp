@@ -264,7 +264,7 @@ TEST_F(KernelTest, BadWidthLeavesItsPageAndItsSourcesAndTheRunGoesOn) {
   EXPECT_EQ(testsupport::FilesOf(testsupport::SnapshotTree(site.path())).size(), 2u + 2u + 6u);
 }
 
-TEST_F(KernelTest, SourceStaysWhileAnythingOfTheRunStillRefersToIt) {
+TEST_F(KernelTest, SourceStaysWhileAnythingOfTheSiteStillRefersToIt) {
   // Each reference keeps the image of the same number; the control goes.
   const std::vector<std::pair<std::string, std::string>> references = {
       {"two.htm", "<img\n src=k0.bmp noprotect>"},
@@ -277,6 +277,10 @@ TEST_F(KernelTest, SourceStaysWhileAnythingOfTheRunStillRefersToIt) {
       {"two.htm", "<div style=\"background: url('k7.bmp')\"></div>"},
       {"site.css", "body { background: url(k8.bmp) }"},
       {"menu.js", "var over = 'sub/../k9.bmp';"},
+      // Files of the site that the run did not read.
+      {"other.htm", "<img src=k10.bmp>"},
+      {"sub/deep.html", "<a href=\"../k11.bmp\">"},
+      {"feed.xml", "<enclosure url=\"k12.bmp\"/>"},
   };
   std::string one = "<head></head>", two;
   for (size_t i = 0; i < references.size(); ++i) {
@@ -303,7 +307,7 @@ TEST_F(KernelTest, SourceStaysWhileAnythingOfTheRunStillRefersToIt) {
   EXPECT_FALSE(platform::FileExists(site / "gone.bmp"));
   EXPECT_FALSE(platform::FileExists(site / "kept.bmp")) << "its tags were all replaced";
   EXPECT_EQ(run.Figures().SourcesDeleted, 2);
-  EXPECT_EQ(run.Figures().SourcesKept.at("a page of the run still refers to it"), 10);
+  EXPECT_EQ(run.Figures().SourcesKept.at("a page or file of the site still refers to it"), 13);
 }
 
 TEST_F(KernelTest, ARunShortOfItsListKeepsEverySource) {

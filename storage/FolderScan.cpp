@@ -85,21 +85,6 @@ bool IsRegularFile(const std::string& path) {
   return fs::is_regular_file(fs::path(path), error);
 }
 
-std::vector<std::string> FilesWithExtensions(const std::string& folder,
-                                             const std::vector<std::string>& extensions) {
-  std::vector<std::string> files;
-  for (const Entry& entry : ListFolder(folder)) {
-    if (entry.folder) continue;
-    const size_t dot = entry.name.rfind('.');
-    if (dot == std::string::npos) continue;
-    const std::string ext = platform::AsciiLower(entry.name.substr(dot + 1));
-    if (std::find(extensions.begin(), extensions.end(), ext) == extensions.end()) continue;
-    const std::string path = folder + entry.name;
-    if (IsRegularFile(path)) files.push_back(path);
-  }
-  return files;
-}
-
 std::string PageKey(const std::string& path) {
   uint64_t device = 0, inode = 0;
   if (!platform::FileIdentity(path, device, inode)) return "path:" + path;

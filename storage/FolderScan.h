@@ -29,11 +29,6 @@ bool ReadTree(const std::string& folder, std::vector<std::string>& found, const 
 // would wait for a writer for ever.
 bool IsRegularFile(const std::string& path);
 
-// The regular files directly in `folder` (ending with "/") whose extension,
-// in any letter case, is one of `extensions` (lower case, without the dot).
-std::vector<std::string> FilesWithExtensions(const std::string& folder,
-                                             const std::vector<std::string>& extensions);
-
 // The key under which a page is listed once, the same in every program: its
 // file identity (device and inode), so that a page reached through a
 // symbolic or hard link, or spelt differently, counts once; the path as

@@ -1,0 +1,80 @@
+#include "engine/SiteTexts.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "platform/File.h"
+#include "platform/Path.h"
+#include "storage/FolderScan.h"
+#include "storage/vlmOption.h"
+
+namespace {
+
+// Bounds of a look through a site: a folder this large is not a site but,
+// say, a home folder.
+constexpr size_t kMostEntries = 200'000;
+constexpr size_t kMostBytes = size_t{1} << 30;
+
+// Pages of the usual types (whatever the options list), style sheets,
+// scripts, feeds and data files.
+bool IsTextFile(const std::string& path) {
+  static const char* const kTypes[] = {
+      ".htm", ".html", ".xhtml", ".xht",  ".shtml", ".shtm", ".php", ".asp",   ".aspx",
+      ".jsp", ".cfm",  ".css",   ".js",   ".mjs",   ".json", ".xml", ".svg",   ".rss",
+      ".atom", ".webmanifest"};
+  const std::string ext = platform::AsciiLower(platform::ExtensionOf(path));
+  return std::any_of(std::begin(kTypes), std::end(kTypes),
+                     [&](const char* type) { return ext == type; });
+}
+
+}  // namespace
+
+std::string CommonFolder(const std::vector<std::string>& paths) {
+  std::vector<std::string> common;
+  bool first = true;
+  for (const std::string& path : paths) {
+    const std::filesystem::path normal = std::filesystem::path(path).lexically_normal();
+    std::vector<std::string> parts;
+    for (const auto& part : normal) parts.push_back(part.string());
+    // A file's own name, or the empty step after a folder's last "/".
+    if (!parts.empty()) parts.pop_back();
+    if (first) {
+      common = std::move(parts);
+      first = false;
+      continue;
+    }
+    const auto mismatch = std::mismatch(common.begin(), common.end(), parts.begin(), parts.end());
+    common.erase(mismatch.first, common.end());
+  }
+  std::string out;
+  for (const std::string& part : common) {
+    out += part;
+    if (out.back() != '/') out += '/';
+  }
+  return out;
+}
+
+bool ReadSiteTexts(const std::string& folder, const std::set<std::string>& skip,
+                   const std::function<void(std::string_view text)>& note) {
+  std::vector<std::string> files;
+  size_t entries = 0;
+  if (!ReadTree(folder, files, [&](const std::string& path) {
+        // Pages of the options' types are in `files` already.
+        if (!IsKnownFileType(path) && IsTextFile(path) && IsRegularFile(path)) {
+          files.push_back(path);
+        }
+        return ++entries <= kMostEntries;
+      })) {
+    return false;
+  }
+  size_t bytes = 0;
+  for (const std::string& file : files) {
+    if (skip.count(PageKey(file))) continue;
+    std::string text;
+    if (!platform::ReadWholeFile(file, text)) continue;
+    bytes += text.size();
+    if (bytes > kMostBytes) return false;
+    note(text);
+  }
+  return true;
+}
