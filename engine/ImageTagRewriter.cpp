@@ -381,12 +381,12 @@ TTagVerdict TagVerdictOf(const std::string& tagText, TTagDecision decision,
 
 bool ProtectImageTag(const std::string& tagText, const TImageAddress& base,
                      const std::string& linkTag, const std::string& closeLinkText,
-                     const std::string& widthHeightText, std::string& replacement,
+                     const std::string& widthHeightText, TMarkup markup, std::string& replacement,
                      TProtectionRun& run) {
   replacement = tagText;
   TSavedImage& saved = run.Saved();
   TImageCandidate candidate;
-  candidate.Target.Markup = run.Options().Markup;
+  candidate.Target.Markup = markup;
   candidate.Target.Responsive = run.PageIsResponsive();
   const bool judgingOnly = run.JudgingOnly();
   const TTagDecision decision =
@@ -402,7 +402,7 @@ bool ProtectImageTag(const std::string& tagText, const TImageAddress& base,
         throw Exception("Saved image: no cut of " + candidate.Target.ImagePath);
       }
       saved.BuildTable(linkTag, closeLinkText, widthHeightText, candidate.Target.SrcDir,
-                       replacement, tagText, run.Options().Markup, run.PageIsResponsive());
+                       replacement, tagText, markup, run.PageIsResponsive());
       run.NotePageImage(saved.FoundIndex());
       return true;
     case TTagDecision::New:

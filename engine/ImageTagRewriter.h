@@ -123,7 +123,8 @@ TTagVerdict TagVerdictOf(const std::string& tagText, TTagDecision decision,
 // written. A judging-only run records the verdict and counts an image it
 // would slice as cut, writing nothing; the replacement is then the tag
 // itself.
+// `markup` is the one the tag's replacement takes.
 bool ProtectImageTag(const std::string& tagText, const TImageAddress& base,
                      const std::string& linkTag, const std::string& closeLinkText,
-                     const std::string& widthHeightText, std::string& replacement,
+                     const std::string& widthHeightText, TMarkup markup, std::string& replacement,
                      TProtectionRun& run);

@@ -191,6 +191,11 @@ TPageText BuildProtectedText(std::string_view page, bool atag, const TTagProtect
   // data does the same in the end, but Chromium may first lay it out as an
   // empty 300 x 150 box.)
   TParagraphTracker paragraphs(page);
+  auto placeOf = [&](int at) {
+    TTagPlace place;
+    place.InTableRows = paragraphs.InTableRowsAt(at);
+    return place;
+  };
   auto emitReplacement = [&](int at, const std::string& text) {
     // The table may stand inside the link it carries.
     const bool wrap = text.find("<table") != std::string::npos && paragraphs.OpenAt(at);
@@ -232,7 +237,7 @@ TPageText BuildProtectedText(std::string_view page, bool atag, const TTagProtect
         break;
       }
       if (!inside) {
-        if (protect(tag, std::string(), replacement)) {
+        if (protect(tag, std::string(), placeOf(a), replacement)) {
           if (replacedTags) replacedTags->emplace_back(a, d);
           emitTo(a - 1);
           emitReplacement(a, replacement);
@@ -250,7 +255,7 @@ TPageText BuildProtectedText(std::string_view page, bool atag, const TTagProtect
         const bool whole = HoldsMarkup(page.substr(l.Close, a - 1 - l.Close)) ||
                            HoldsMarkup(page.substr(d, l.End - d - 1));
         if (atag && !HasEventHandler(linkTag) && whole) {
-          if (protect(tag, std::string(), replacement)) {
+          if (protect(tag, std::string(), placeOf(a), replacement)) {
             if (replacedTags) replacedTags->emplace_back(a, d);
             emitTo(a - 1);
             emitReplacement(a, replacement);
@@ -259,7 +264,7 @@ TPageText BuildProtectedText(std::string_view page, bool atag, const TTagProtect
           emitTo(l.End + 3);
           copy = std::max(copy, l.End + 4);
         } else if (atag && !HasEventHandler(linkTag)) {
-          if (protect(tag, linkTag, replacement)) {
+          if (protect(tag, linkTag, placeOf(a), replacement)) {
             if (replacedTags) replacedTags->emplace_back(a, d);
             if (a == l.Close + 1) {
               emitTo(l.Start - 1);

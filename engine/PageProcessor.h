@@ -8,11 +8,18 @@
 
 #include "engine/LeaveReason.h"
 
+// Where an IMG tag stands in the page, as far as its replacement cares.
+struct TTagPlace {
+  // Inside a TABLE but outside its cells: a table written there would end
+  // the table around it (see TParagraphTracker::InTableRowsAt).
+  bool InTableRows = false;
+};
+
 // Decides one IMG tag: true with `replacement` set when the tag is to be
 // replaced, false to keep it. `linkTag` is the start tag of the A element
 // that holds it, empty outside a link.
 using TTagProtector = std::function<bool(const std::string& tagText, const std::string& linkTag,
-                                         std::string& replacement)>;
+                                         const TTagPlace& place, std::string& replacement)>;
 
 // Hears of an IMG tag that the page keeps without asking the protector.
 using TTagSkipped = std::function<void(const std::string& tagText, TLeaveReason reason)>;

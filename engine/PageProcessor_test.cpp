@@ -22,8 +22,9 @@ std::string Snippets() { return HeadSnippet1() + HeadSnippet2(); }
 std::string Rewrite(const std::string& page, bool atag = true, Protector* seen = nullptr) {
   Protector local;
   Protector& p = seen ? *seen : local;
-  return BuildProtectedPage(page, atag, [&](const std::string& t, const std::string& l,
-                                            std::string& r) { return p(t, l, r); });
+  return BuildProtectedPage(page, atag,
+                            [&](const std::string& t, const std::string& l, const TTagPlace&,
+                                std::string& r) { return p(t, l, r); });
 }
 
 TEST(PageProcessor, HeadSnippetsGoBeforeHeadEndAndTailAfterLastByte) {
@@ -69,12 +70,13 @@ TEST(PageProcessor, PageOpeningWithAServerBlockAndNoHeadGetsTheSnippetsAtItsEnd)
 
 TEST(PageProcessor, ReplacedTagsAreReported) {
   std::vector<std::pair<int, int>> replaced;
-  BuildProtectedPage("<img src=y><img src=x><a href=h><img src=x></a>", true,
-                     [](const std::string& t, const std::string&, std::string& r) {
-                       r = "T";
-                       return t.find("src=x") != std::string::npos;
-                     },
-                     nullptr, &replaced);
+  BuildProtectedPage(
+      "<img src=y><img src=x><a href=h><img src=x></a>", true,
+      [](const std::string& t, const std::string&, const TTagPlace&, std::string& r) {
+        r = "T";
+        return t.find("src=x") != std::string::npos;
+      },
+      nullptr, &replaced);
   EXPECT_EQ(replaced, (std::vector<std::pair<int, int>>{{12, 22}, {33, 43}}));
 }
 
@@ -190,7 +192,7 @@ TEST(PageProcessor, ATableWhereAParagraphIsOpenGoesInsideAnApplet) {
   };
   for (const auto& c : cases) {
     const std::string out =
-        BuildProtectedPage(c.Page, true, [](const std::string& tag, auto& link, auto& r) {
+        BuildProtectedPage(c.Page, true, [](const std::string& tag, auto& link, auto&, auto& r) {
           if (tag.find("src=x") == std::string::npos) return false;
           // A picture's table carries its link when it stands for it.
           r = link.empty() ? "<table></table>" : link + "<table></table></a>";
@@ -207,7 +209,7 @@ TEST(PageProcessor, ATableWhereAParagraphIsOpenGoesInsideAnApplet) {
   }
   // The layered markup keeps an IMG, which a P may hold.
   const std::string layered =
-      BuildProtectedPage("<p>a <img src=x>", true, [](auto&, auto&, auto& r) {
+      BuildProtectedPage("<p>a <img src=x>", true, [](auto&, auto&, auto&, auto& r) {
         r = "<img src=p.gif>";
         return true;
       });
@@ -222,3 +224,30 @@ TEST(PageProcessor, ManyTagsStayLinear) {
 }
 
 }  // namespace
+
+TEST(PageProcessor, TagsBetweenATablesRowsAreToldApart) {
+  const struct {
+    const char* page;
+    bool inRows;
+  } cases[] = {
+      {"<table><tr><td><img src=x></td></tr></table>", false},
+      {"<table><img src=x><tr><td>a</td></tr></table>", true},
+      {"<TABLE><TR><TD>a</TD>\n<IMG SRC=x></TR></TABLE>", true},
+      {"<table><tr><th>h<tr><img src=x>", true},
+      {"<table><caption><img src=x></caption></table>", false},
+      {"<table><tr><td><table><tr><td><img src=x>", false},
+      {"<table><tr><td><table><tr></tr><img src=x>", true},
+      {"<table><tr><td><table></table><img src=x>", false},
+      {"<table></table><img src=x>", false},
+      {"<table><tr><td>a</td></tr></table><p><img src=x>", false},
+      {"<table><!-- <td> --><img src=x>", true},
+  };
+  for (const auto& c : cases) {
+    bool inRows = false;
+    BuildProtectedPage(c.page, true, [&](auto&, auto&, const TTagPlace& place, auto&) {
+      inRows = place.InTableRows;
+      return false;
+    });
+    EXPECT_EQ(inRows, c.inRows) << c.page;
+  }
+}

@@ -332,9 +332,13 @@ void TProtectionRun::StageInto(TStagedPage& slot) {
   try {
     output = BuildProtectedText(
         text, Options_.ATag != 0,
-        [&](const std::string& tag, const std::string& link, std::string& replacement) {
-          return ProtectImageTag(tag, base, link, CloseLinkText_, WidthHeightText_, replacement,
-                                 *this);
+        [&](const std::string& tag, const std::string& link, const TTagPlace& place,
+            std::string& replacement) {
+          // Between a table's rows a browser moves the picture out before
+          // the table, as it moves an IMG; a table there would end it.
+          const TMarkup markup = place.InTableRows ? TMarkup::Layered : Options_.Markup;
+          return ProtectImageTag(tag, base, link, CloseLinkText_, WidthHeightText_, markup,
+                                 replacement, *this);
         },
         [&](const std::string& tag, TLeaveReason reason) {
           TImageCandidate unjudged;

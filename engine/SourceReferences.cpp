@@ -139,8 +139,15 @@ bool TSourceReferences::Mentions(const std::string& path) const {
   // or the end of a reference there.
   const size_t lastWide = name.find_last_of(kBeyondAscii);
   const std::string tail = lastWide == std::string::npos ? name : name.substr(lastWide + 1);
+  // The whole name: "photo-b.gif" or a piece "qrsb.gif" does not name b.gif.
+  auto startsName = [](const std::string& window, size_t length) {
+    if (window.size() == length) return true;  // nothing seen before it
+    const char c = window[window.size() - length - 1];
+    return !((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '.' ||
+             static_cast<unsigned char>(c) >= 0x80);
+  };
   return std::any_of(it->second.begin(), it->second.end(), [&](const std::string& window) {
-    if (window.ends_with(name)) return true;
+    if (window.ends_with(name) && startsName(window, name.size())) return true;
     if (lastWide == std::string::npos || window.size() <= tail.size() || !window.ends_with(tail)) {
       return false;
     }

@@ -192,6 +192,10 @@ const TRoleTable& Roles() {
   return table;
 }
 
+constexpr uint64_t kTableKey = NameKey("table");
+constexpr uint64_t kCellKeys[] = {NameKey("td"), NameKey("th"), NameKey("caption")};
+constexpr uint64_t kRowKeys[] = {NameKey("tr"),    NameKey("tbody"),    NameKey("thead"),
+                                 NameKey("tfoot"), NameKey("colgroup"), NameKey("col")};
 constexpr uint64_t kParagraphKey = NameKey("p");
 constexpr uint64_t kAppletKey = NameKey("applet");
 constexpr uint64_t kObjectKey = NameKey("object");
@@ -207,6 +211,30 @@ bool TParagraphTracker::InCodeAt(int position) {
   const size_t at = std::min(static_cast<size_t>(position - 1), page_.size());
   AdvanceTo(at);
   return at >= codeStart_ && at < codeEnd_;
+}
+
+bool TParagraphTracker::InTableRowsAt(int position) {
+  AdvanceTo(std::min(static_cast<size_t>(position - 1), page_.size()));
+  return !inCell_.empty() && !inCell_.back();
+}
+
+void TParagraphTracker::FollowTables(uint64_t key, bool endTag) {
+  auto any = [key](const auto& keys) {
+    return std::find(std::begin(keys), std::end(keys), key) != std::end(keys);
+  };
+  if (key == kTableKey) {
+    // A TABLE between another's rows ends that one first.
+    if (!endTag && !inCell_.empty() && !inCell_.back()) inCell_.pop_back();
+    if (endTag) {
+      if (!inCell_.empty()) inCell_.pop_back();
+    } else {
+      inCell_.push_back(false);
+    }
+  } else if (!inCell_.empty() && any(kCellKeys)) {
+    inCell_.back() = !endTag;
+  } else if (!inCell_.empty() && !endTag && any(kRowKeys)) {
+    inCell_.back() = false;
+  }
 }
 
 void TParagraphTracker::AdvanceTo(size_t until) {
@@ -276,6 +304,7 @@ void TParagraphTracker::AdvanceTo(size_t until) {
     // Names longer than eight bytes have no key.
     if (length > 8) key = 0;
     const uint8_t role = key != 0 ? roles.Of(key) : roles.OfLong(name());
+    FollowTables(key, endTag);
     // An APPLET or OBJECT is a scope of its own: what it holds neither
     // closes nor continues a P outside it.
     const bool scope = key == kAppletKey || key == kObjectKey;

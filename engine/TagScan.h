@@ -55,9 +55,17 @@ class TParagraphTracker {
   // there is text that is shown as such, or that a script or the server
   // writes out as it sees fit; not an element.
   bool InCodeAt(int position);
+  // True when the 1-based `position` lies inside a TABLE but outside its
+  // cells and caption (between rows, say): a browser's parser moves an
+  // image written there out before the table, and a TABLE written there
+  // would end the table around it.
+  bool InTableRowsAt(int position);
 
  private:
   void AdvanceTo(size_t until);
+  // Follows the tables that open and close: `key` names a start tag, or an
+  // end tag when `endTag`.
+  void FollowTables(uint64_t key, bool endTag);
 
   std::string_view page_;
   size_t at_ = 0;
@@ -65,4 +73,5 @@ class TParagraphTracker {
   std::vector<bool> outer_;  // whether a P was open outside each APPLET or OBJECT
   size_t codeStart_ = 0, codeEnd_ = 0;  // the last stretch stepped over
   bool serverCodeUnclosed_[2] = {false, false};  // no "?>", no "%>" further on
+  std::vector<bool> inCell_;  // per open TABLE, innermost last: a cell of it is open
 };

@@ -151,7 +151,7 @@ bool EnterJail() {
 // beyond kLargestShownSide.
 bool AsksForLargeImages(std::string_view page) {
   bool large = false;
-  auto inspect = [&](const std::string& tag, const std::string&, std::string&) {
+  auto inspect = [&](const std::string& tag, const std::string&, const TTagPlace&, std::string&) {
     for (const char* name : {"WIDTH=", "HEIGHT="}) {
       int32_t value = 0;
       if (TryStrToInt(GetAttributeValue(tag, name), value) && value > kLargestShownSide)

@@ -77,7 +77,7 @@ const std::vector<SamplePage>& SamplePages() {
       {"fitted.html", 3, true, true, {}},
       {"inline.html", 4, false, false, {"images/arrow.gif", "images/logo.gif"}},
       {"floats.html", 2, false, false, {"images/tiles.bmp"}},
-      {"quirks.html", 3, false, false, {"images/badge.gif", "images/arrow.gif"}},
+      {"quirks.html", 4, false, false, {"images/badge.gif", "images/arrow.gif"}},
       {"page.xhtml", 2, false, false, {"sub/images/stone.bmp", "images/logo.gif"}},
       {"png.html", 2, false, false, {"images/flags.png"}},
       {"webp.html", 2, true, false, {"images/dune.webp", "images/chart.webp"}},
@@ -191,7 +191,10 @@ TEST_P(BrowserCheck, ProtectedPageLooksLikeTheOriginal) {
   while (SamplePages()[index].Path != page.Path) ++index;
 
   const std::string table = testsupport::TempDir::ReadFile(renders.Copies[kTable].site() + "/" + page.Path);
-  EXPECT_EQ(Count(table, "<table data-vlm"), static_cast<size_t>(page.Protected)) << table;
+  // A picture between a table's rows is layered in both.
+  EXPECT_EQ(Count(table, "<table data-vlm") + Count(table, "src=\"data:image/svg+xml"),
+            static_cast<size_t>(page.Protected))
+      << table;
   const std::string layered =
       testsupport::TempDir::ReadFile(renders.Copies[kLayered].site() + "/" + page.Path);
   EXPECT_EQ(Count(layered, "src=\"data:image/svg+xml"), static_cast<size_t>(page.Protected))
