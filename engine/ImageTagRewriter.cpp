@@ -216,6 +216,9 @@ TTagDecision JudgeImageTag(const std::string& tagText, const TImageAddress& base
   if (FindAttribute(attributes, kMarkupMarker)) {
     return leave(TLeaveReason::NoProtect, "protected by an earlier run");
   }
+  // A server-side image map: the link's server is sent where in the
+  // picture it was clicked, which no piece can tell.
+  if (FindAttribute(attributes, "ismap")) return leave(TLeaveReason::ExcludedAttribute, "ismap");
   const std::string swapped = DataAttributeNamingAPicture(attributes);
   if (!swapped.empty()) {
     return leave(TLeaveReason::ExcludedAttribute, swapped + " names the picture a script shows");

@@ -128,6 +128,8 @@ TEST_F(JudgeTest, TagsAreRefusedOrTakenByTheRules) {
       {"<img src=a.bmp onmouseover=x()>", D::Refused},
       {"<img src=a.bmp alt=\"ONCLICK=\">", D::Refused},
       {"<img src=a.bmp usemap=#m>", D::Refused},
+      {"<img src=a.bmp ISMAP>", D::Refused},  // the link's server reads where it was clicked
+      {"<img src=a.bmp alt=ismap>", D::New},
       {"<img onload=x() src=a.bmp>", D::Refused},   // from the tag's sixth byte on
       {"<img src=a.bmp alt=\"a=b OnError=\">", D::Refused},
       {"<img src=a.bmp alt=usemap onclick =x()>", D::New},  // the "=" is part of the name
