@@ -240,9 +240,10 @@ TTagDecision JudgeImageTag(const std::string& tagText, const TImageAddress& base
     return leave(TLeaveReason::MissingFile, "NUL in SRC");
   }
   TImageAddress address = ResolveImageAddress(base, srcValue, options.SiteRoot);
-  if (address.Where == TImageAddress::Kind::File && !platform::FileExists(address.Path) &&
+  if (address.Where == TImageAddress::Kind::File &&
       std::any_of(srcValue.begin(), srcValue.end(),
-                  [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+                  [](char c) { return static_cast<unsigned char>(c) >= 0x80; }) &&
+      !platform::FileExists(address.Path)) {
     // A file system that keeps names in the page's own bytes: the name as
     // written, when its UTF-8 form is not there.
     TImageAddress asWritten = base;
