@@ -51,6 +51,12 @@ std::string CommonFolder(const std::vector<std::string>& paths) {
     out += part;
     if (out.back() != '/') out += '/';
   }
+  // Relative paths with no folder in common share the current one.
+  if (out.empty() && !paths.empty() &&
+      std::none_of(paths.begin(), paths.end(),
+                   [](const std::string& p) { return p.starts_with('/'); })) {
+    out = "./";
+  }
   return out;
 }
 
