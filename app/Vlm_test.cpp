@@ -9,9 +9,11 @@
 #include <QRect>
 #include <QStandardPaths>
 #include <QTest>
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "app/AppTest.h"
 #include "engine/BmpCodec.h"
@@ -162,7 +164,7 @@ class DesktopSession {
     environment_.insert("DISPLAY", ":" + number);
     // The server names its display before every client can connect; a
     // window manager started too early cannot open it and quits.
-    if (!apptest::WaitFor([&] { return Answers("xprop", {"-root", "-len", "1"}); })) return;
+    if (!apptest::WaitFor([&] { return Ran("xprop", {"-root", "-len", "1"}).has_value(); })) return;
     manager_.setProcessEnvironment(environment_);
     // Nothing the window manager starts (a session bus, a settings service)
     // may hold the test's output open once the test ended.
@@ -202,28 +204,37 @@ class DesktopSession {
     return QString::fromLocal8Bit(tool.readAllStandardOutput());
   }
   QString Xdotool(const QStringList& arguments) const { return Output("xdotool", arguments); }
-  // True when a tool of the session's display ran and ended well.
-  bool Answers(const QString& program, const QStringList& arguments) const {
+  // What a tool of the session's display printed, when it ended well and
+  // complained of nothing.
+  std::optional<QString> Ran(const QString& program, const QStringList& arguments) const {
     QProcess tool;
     tool.setProcessEnvironment(environment_);
     tool.start(program, arguments);
-    return tool.waitForFinished(20000) && tool.exitStatus() == QProcess::NormalExit &&
-           tool.exitCode() == 0;
+    if (!tool.waitForFinished(20000) || tool.exitStatus() != QProcess::NormalExit ||
+        tool.exitCode() != 0 || !tool.readAllStandardError().isEmpty()) {
+      return std::nullopt;
+    }
+    return QString::fromLocal8Bit(tool.readAllStandardOutput());
   }
 
   struct Window {
     QString id;
     QRect place;
   };
-  // The windows of process `pid` that are on the screen.
-  std::vector<Window> Windows(qint64 pid) const {
+  // The windows of process `pid` that are on the screen; nothing when the
+  // window system gave no full answer. A window that goes away while the
+  // tool walks the window tree makes it fail, and what it printed then lacks
+  // windows that are still there.
+  std::optional<std::vector<Window>> Windows(qint64 pid) const {
+    const std::optional<QString> ids =
+        Ran("xdotool", {"search", "--onlyvisible", "--pid", QString::number(pid)});
+    if (!ids) return std::nullopt;
     std::vector<Window> windows;
-    const QStringList ids =
-        Xdotool({"search", "--onlyvisible", "--pid", QString::number(pid)}).split('\n');
-    for (const QString& id : ids) {
-      if (id.isEmpty()) continue;
+    for (const QString& id : ids->split('\n', Qt::SkipEmptyParts)) {
+      const std::optional<QString> geometry = Ran("xdotool", {"getwindowgeometry", "--shell", id});
+      if (!geometry) return std::nullopt;
       QRect place;
-      for (const QString& line : Xdotool({"getwindowgeometry", "--shell", id}).split('\n')) {
+      for (const QString& line : geometry->split('\n')) {
         const QString value = line.section('=', 1);
         if (line.startsWith("X=")) place.moveLeft(value.toInt());
         if (line.startsWith("Y=")) place.moveTop(value.toInt());
@@ -265,13 +276,20 @@ TEST_P(PlacementUnderWindowManager, DialogsOpenOverTheMainWindowAndDraggingMoves
   environment.insert("VLM_HOME", QString::fromStdString(home.dir().path()));
   environment.insert("QT_QPA_PLATFORM", "xcb");
   // Two ways into a dialog over the main window: the about button, and the
-  // list's Shift+Insert into the folder chooser.
-  const std::function<void(const QRect&)> openDialog[] = {
-      [&](const QRect& main) {
-        session.Xdotool({"mousemove", QString::number(main.x() + 460),
-                         QString::number(main.y() + 48), "click", "1"});
-      },
-      [&](const QRect&) { session.Xdotool({"key", "shift+Insert"}); },
+  // list's Shift+Insert into the folder chooser, which first tells that its
+  // initial folder (none here) is no folder. Each comes with the number of
+  // windows that open, one over the other.
+  struct Opening {
+    std::function<void(const QRect&)> open;
+    int windows;
+  };
+  const Opening openings[] = {
+      {[&](const QRect& main) {
+         session.Xdotool({"mousemove", QString::number(main.x() + 460),
+                          QString::number(main.y() + 48), "click", "1"});
+       },
+       1},
+      {[&](const QRect&) { session.Xdotool({"key", "shift+Insert"}); }, 2},
   };
   for (int start = 0; start < 6; ++start) {
     SCOPED_TRACE(start);
@@ -280,32 +298,48 @@ TEST_P(PlacementUnderWindowManager, DialogsOpenOverTheMainWindowAndDraggingMoves
     program.start(VLM_PROGRAM, {});
     ASSERT_TRUE(program.waitForStarted());
     std::vector<DesktopSession::Window> windows;
-    auto count = [&](size_t wanted) {
-      return apptest::WaitFor(
-          [&] { return (windows = session.Windows(program.processId())).size() == wanted; });
+    QString focused;
+    // Waits until the window system lists the program's windows in full and
+    // `done` holds for them and the window that has the focus.
+    auto until = [&](const std::function<bool()>& done) {
+      return apptest::WaitFor([&] {
+        std::optional<std::vector<DesktopSession::Window>> listed =
+            session.Windows(program.processId());
+        if (!listed) return false;
+        windows = std::move(*listed);
+        focused = session.FocusedWindow();
+        return done();
+      });
+    };
+    auto listed = [&](const QString& id) {
+      return std::any_of(windows.begin(), windows.end(), [&](const auto& w) { return w.id == id; });
     };
     // Shown, and given the keyboard focus by the window manager.
-    ASSERT_TRUE(count(1));
+    ASSERT_TRUE(until([&] { return windows.size() == 1 && focused == windows.front().id; }))
+        << windows.size() << " windows, " << focused.toStdString() << " has the focus";
     const DesktopSession::Window main = windows.front();
-    ASSERT_TRUE(apptest::WaitFor([&] { return session.FocusedWindow() == main.id; }))
-        << session.FocusedWindow().toStdString() << " has the focus, not " << main.id.toStdString();
 
-    openDialog[start % 2](main.place);
-    ASSERT_TRUE(count(2));
-    const DesktopSession::Window dialog = windows[0].id == main.id ? windows[1] : windows[0];
-    EXPECT_TRUE(main.place.contains(dialog.place))
-        << "main window at " << main.place.x() << "," << main.place.y() << ", dialog at "
-        << dialog.place.x() << "," << dialog.place.y();
-    // Escape closes the dialog and any message before it.
-    while (windows.size() > 1) {
-      ASSERT_TRUE(apptest::WaitFor([&] { return session.FocusedWindow() != main.id; }));
-      const QString focused = session.FocusedWindow();
+    const Opening& opening = openings[start % 2];
+    opening.open(main.place);
+    // Escape closes each window in turn. The next one shows only after the
+    // one before it has gone, and the window manager gives it the focus.
+    for (int window = 0; window < opening.windows; ++window) {
+      ASSERT_TRUE(until([&] {
+        return windows.size() == 2 && focused != main.id && listed(focused);
+      })) << "window " << window << " did not show";
+      const DesktopSession::Window dialog = windows[0].id == main.id ? windows[1] : windows[0];
+      // The first opens within the main window (the chooser is taller).
+      if (window == 0) {
+        EXPECT_TRUE(main.place.contains(dialog.place))
+            << "main window at " << main.place.x() << "," << main.place.y() << ", window at "
+            << dialog.place.x() << "," << dialog.place.y();
+      }
       session.Xdotool({"key", "Escape"});
-      ASSERT_TRUE(apptest::WaitFor([&] {
-        windows = session.Windows(program.processId());
-        return windows.size() == 1 || session.FocusedWindow() != focused;
-      }));
+      ASSERT_TRUE(until([&] { return !listed(dialog.id); })) << "window " << window << " stayed";
     }
+    // The main window has the focus back before the drag.
+    ASSERT_TRUE(until([&] { return windows.size() == 1 && focused == main.id; }))
+        << windows.size() << " windows, " << focused.toStdString() << " has the focus";
 
     // A slow drag of the title bar, as a hand makes it: the press is held a
     // moment before the pointer moves, and before it is let go.
@@ -318,9 +352,9 @@ TEST_P(PlacementUnderWindowManager, DialogsOpenOverTheMainWindowAndDraggingMoves
     // A window manager that takes the pointer only after the first step (the
     // program was slow to ask for the move) moves the window by the rest.
     QPoint moved;
-    EXPECT_TRUE(apptest::WaitFor([&] {
-      windows = session.Windows(program.processId());
-      moved = windows.empty() ? QPoint() : windows.front().place.topLeft() - main.place.topLeft();
+    EXPECT_TRUE(until([&] {
+      moved =
+          windows.size() != 1 ? QPoint() : windows.front().place.topLeft() - main.place.topLeft();
       return moved == QPoint(40, 30) || moved == QPoint(30, 20);
     })) << "from " << main.place.x() << "," << main.place.y() << " by " << moved.x() << ","
         << moved.y();
