@@ -34,6 +34,8 @@ const char* LeaveReasonName(TLeaveReason reason) {
       return "path too long";
     case TLeaveReason::InsideCode:
       return "inside a script or server code";
+    case TLeaveReason::InsideAttribute:
+      return "inside another tag's attribute";
   }
   return "unknown";
 }

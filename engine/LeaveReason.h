@@ -19,6 +19,7 @@ enum class TLeaveReason {
   NotRegularFile,        // a folder, a device, a pipe
   PathTooLong,           // longer than a backup record can restore
   InsideCode,            // in a script's or other raw text, or a server's code: no element
+  InsideAttribute,       // in the quoted value of another tag's attribute: no element
 };
 
 // A short stable name ("format not handled") for lists and JSON.

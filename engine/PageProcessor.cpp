@@ -163,8 +163,12 @@ TPageText BuildProtectedText(std::string_view page, bool atag, const TTagProtect
   // not added twice. Those of an earlier version give way to this one's,
   // which the tables of this run may need, where they come before every
   // IMG tag (the text is made in order).
+  // Runs put them before the page's first "</HEAD>": only a page without
+  // one is looked through whole.
   const std::string snippets = HeadSnippet1() + HeadSnippet2();
-  const auto [earlier, earlierEnd] = FindHeadSnippets(page);
+  const int head = PosTextFrom(page, "</HEAD>", 1);
+  const auto [earlier, earlierEnd] =
+      FindHeadSnippets(head > 0 ? page.substr(0, static_cast<size_t>(head - 1)) : page);
   bool snippetsAtEnd = false;
   if (earlier != std::string_view::npos) {
     const int firstTag = FindImageTag(page, 1);
@@ -175,7 +179,6 @@ TPageText BuildProtectedText(std::string_view page, bool atag, const TTagProtect
       copy = static_cast<int>(earlierEnd) + 1;
     }
   } else {
-    const int head = PosTextFrom(page, "</HEAD>", 1);
     const int snippetsAt = head > 0 ? head : SnippetPositionWithoutHead(page);
     snippetsAtEnd = snippetsAt > static_cast<int>(page.size());
     if (!snippetsAtEnd) {
@@ -217,6 +220,11 @@ TPageText BuildProtectedText(std::string_view page, bool atag, const TTagProtect
       // table's markup there would break the code, or show nowhere.
       CopyInto(page, a, d - a + 1, tag);
       skip(tag, TLeaveReason::InsideCode);
+    } else if (paragraphs.InAttributeAt(a)) {
+      // Text of another tag's attribute, shown by a script (a popover) or
+      // in a frame of its own: markup there would end the value early.
+      CopyInto(page, a, d - a + 1, tag);
+      skip(tag, TLeaveReason::InsideAttribute);
     } else if (a < copy) {
       // Inside a link whose first image was already decided.
       CopyInto(page, a, d - a + 1, tag);

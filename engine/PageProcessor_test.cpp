@@ -144,7 +144,7 @@ TEST(PageProcessor, UnterminatedTagsEndTheScanWithoutRepeatingText) {
 
 // A table written where a P is open would end the paragraph: such a table
 // goes inside an APPLET, which the parser does not look past.
-TEST(PageProcessor, TagsInScriptsRawTextAndServerCodeStayAsTheyAre) {
+TEST(PageProcessor, TagsInScriptsRawTextAttributesAndServerCodeStayAsTheyAre) {
   const struct {
     std::string Page;
     int Offered;  // tags given to the protector
@@ -157,6 +157,11 @@ TEST(PageProcessor, TagsInScriptsRawTextAndServerCodeStayAsTheyAre) {
       {"<textarea><img src=x></textarea><xmp><img src=x></xmp><title><img src=x></title>", 0},
       {"<!-- <img src=x> --><img src=x>", 2},          // a comment's tag was always text to find
       {"50 <% of <img src=x> and <? <img src=x>", 2},  // never closed: no code
+      // The text of another tag's attribute.
+      {"<a data-content=\"<img src='x'>\">p</a><img src=x>", 1},
+      {"<iframe srcdoc=\"<p><img src=x></p>\"></iframe>", 0},
+      {"<a title='a > b <img src=x>'>t</a>", 0},
+      {"<a title=\"<b>x</b>\"><img src=x></a><p title=\"a\"><img src=x>", 2},
   };
   for (const auto& c : cases) {
     Protector p;

@@ -1,5 +1,8 @@
 #include "engine/PageSnippets.h"
 
+#include <algorithm>
+#include <functional>
+
 #include "storage/GlobalLib.h"
 
 namespace {
@@ -81,8 +84,12 @@ std::pair<size_t, size_t> FindHeadSnippets(std::string_view page) {
   static const std::string styleOpening = Descrambled(kStyleOpening);
   static const std::string scriptOpening = Descrambled(kScriptOpening);
   constexpr std::string_view kStyleEnd = "</style>", kScriptEnd = "</script>";
-  const size_t begin = page.find(styleOpening);
-  if (begin == std::string_view::npos) return kNone;
+  // A large page holds many "<": skip through it, not from "<" to "<".
+  const auto found =
+      std::search(page.begin(), page.end(),
+                  std::boyer_moore_horspool_searcher(styleOpening.begin(), styleOpening.end()));
+  if (found == page.end()) return kNone;
+  const size_t begin = static_cast<size_t>(found - page.begin());
   const size_t styleEnd = page.find(kStyleEnd, begin);
   if (styleEnd == std::string_view::npos) return kNone;
   const size_t script = styleEnd + kStyleEnd.size();

@@ -1,7 +1,6 @@
 #include "engine/TagScan.h"
 
 #include <algorithm>
-#include <cstring>
 #include <utility>
 
 #include "engine/ByteSearch.h"
@@ -192,6 +191,55 @@ const TRoleTable& Roles() {
   return table;
 }
 
+// The first "<", ">", '"' or "'" in [from, end), or null: the bytes that
+// end or quote a tag's text. Inline, as FindByte.
+const char* FindTagByte(const char* from, const char* end) {
+#if defined(__SSE2__)
+  const __m128i lt = _mm_set1_epi8('<'), gt = _mm_set1_epi8('>'), dq = _mm_set1_epi8('"'),
+                sq = _mm_set1_epi8('\'');
+  for (; end - from >= 16; from += 16) {
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+    const __m128i any = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(b, lt), _mm_cmpeq_epi8(b, gt)),
+                                     _mm_or_si128(_mm_cmpeq_epi8(b, dq), _mm_cmpeq_epi8(b, sq)));
+    const auto bits = static_cast<unsigned>(_mm_movemask_epi8(any));
+    if (bits != 0) return from + __builtin_ctz(bits);
+  }
+#endif
+  for (; from < end; ++from) {
+    const char c = *from;
+    if (c == '<' || c == '>' || c == '"' || c == '\'') return from;
+  }
+  return nullptr;
+}
+
+// The 0-based end (past its ">") of the start tag at `pos` whose name ends
+// at `nameEnd`, as FindTagEnd reads it, with `holdsTagStart` set when a "<"
+// stands in its text; npos when it has no end. Quoted values are stepped
+// over by byte search; a "<" outside them, or a quote that opens no value,
+// takes the byte-by-byte reading.
+size_t StartTagEnd(std::string_view page, size_t pos, size_t nameEnd, bool& holdsTagStart) {
+  const char* const base = page.data();
+  const char* const end = base + page.size();
+  holdsTagStart = false;
+  for (const char* at = base + nameEnd;;) {
+    const char* hit = FindTagByte(at, end);
+    if (!hit) return std::string_view::npos;
+    if (*hit == '>') return static_cast<size_t>(hit - base) + 1;
+    if (*hit == '<') break;
+    const char* before = hit;
+    while (before > base + nameEnd && IsTagBlank(before[-1])) --before;
+    if (before == base + nameEnd || before[-1] != '=') break;
+    const char* close = FindByte(hit + 1, end, *hit);
+    if (!close) break;
+    if (FindByte(hit + 1, close, '<')) holdsTagStart = true;
+    at = close + 1;
+  }
+  const int close = FindTagEnd(page, static_cast<int>(pos) + 1);
+  if (close == 0) return std::string_view::npos;
+  holdsTagStart = FindByte(base + nameEnd, base + close, '<') != nullptr;
+  return static_cast<size_t>(close);
+}
+
 constexpr uint64_t kTableKey = NameKey("table");
 constexpr uint64_t kCellKeys[] = {NameKey("td"), NameKey("th"), NameKey("caption")};
 constexpr uint64_t kRowKeys[] = {NameKey("tr"),    NameKey("tbody"),    NameKey("thead"),
@@ -216,6 +264,12 @@ bool TParagraphTracker::InCodeAt(int position) {
 bool TParagraphTracker::InTableRowsAt(int position) {
   AdvanceTo(std::min(static_cast<size_t>(position - 1), page_.size()));
   return !inCell_.empty() && !inCell_.back();
+}
+
+bool TParagraphTracker::InAttributeAt(int position) {
+  const size_t at = std::min(static_cast<size_t>(position - 1), page_.size());
+  AdvanceTo(at);
+  return at > tagStart_ && at < tagEnd_;
 }
 
 void TParagraphTracker::FollowTables(uint64_t key, bool endTag) {
@@ -305,6 +359,19 @@ void TParagraphTracker::AdvanceTo(size_t until) {
     if (length > 8) key = 0;
     const uint8_t role = key != 0 ? roles.Of(key) : roles.OfLong(name());
     FollowTables(key, endTag);
+    if (!endTag) {
+      // The tag's own text is stepped over: a "<" in a quoted value is no
+      // tag.
+      bool holdsTagStart = false;
+      const size_t end = StartTagEnd(page_, pos, nameEnd, holdsTagStart);
+      if (end != std::string_view::npos) {
+        if (holdsTagStart) {
+          tagStart_ = pos;
+          tagEnd_ = end;
+        }
+        at_ = end;
+      }
+    }
     // An APPLET or OBJECT is a scope of its own: what it holds neither
     // closes nor continues a P outside it.
     const bool scope = key == kAppletKey || key == kObjectKey;

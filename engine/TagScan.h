@@ -60,6 +60,11 @@ class TParagraphTracker {
   // image written there out before the table, and a TABLE written there
   // would end the table around it.
   bool InTableRowsAt(int position);
+  // True when the 1-based `position` lies in the quoted value of another
+  // tag's attribute (a popover's HTML, an IFRAME's SRCDOC): what looks like
+  // a tag there is text of that attribute, and markup written into it would
+  // end the value early.
+  bool InAttributeAt(int position);
 
  private:
   void AdvanceTo(size_t until);
@@ -74,4 +79,5 @@ class TParagraphTracker {
   size_t codeStart_ = 0, codeEnd_ = 0;  // the last stretch stepped over
   bool serverCodeUnclosed_[2] = {false, false};  // no "?>", no "%>" further on
   std::vector<bool> inCell_;  // per open TABLE, innermost last: a cell of it is open
+  size_t tagStart_ = 0, tagEnd_ = 0;  // the last start tag holding a "<" in a value
 };

@@ -216,8 +216,10 @@ TEST(HostilePages, EachIsProcessedAsTextAndTheRunReportsEveryChange) {
   }
 
   auto run = ProtectAccountAndRestore(dir, [&](const sitetools::TreeSnapshot& after) {
-    // Pages in which no picture is protected are left as they were.
-    const std::set<std::string> unchanged = {"unterminated-img.htm", "only-brackets.htm"};
+    // Pages in which no picture is protected are left as they were. A link
+    // tag left open takes "<img" for one of its attributes, as browsers do.
+    const std::set<std::string> unchanged = {"unterminated-img.htm", "only-brackets.htm",
+                                             "link-start-without-end.htm"};
     for (const auto& [name, text] : pages) {
       const std::string& out = after.at(name).Content;
       if (unchanged.count(name)) {
@@ -236,7 +238,7 @@ TEST(HostilePages, EachIsProcessedAsTextAndTheRunReportsEveryChange) {
   });
   EXPECT_EQ(run.Status, 0) << run.Err;
   const auto report = sitetools::ParseRunReport(run.Out);
-  EXPECT_EQ(report.PageSizes.size(), pages.size() + 1 - 2)
+  EXPECT_EQ(report.PageSizes.size(), pages.size() + 1 - 3)
       << "every page with a protected picture was written";
   EXPECT_EQ(report.Images, 2) << "a.gif once for all its tags, and the non-UTF-8 name";
   EXPECT_EQ(report.Pieces, 8);
