@@ -64,13 +64,24 @@ bool ReadSiteTexts(const std::string& folder, const std::set<std::string>& skip,
                    const std::function<void(std::string_view text)>& note) {
   std::vector<std::string> files;
   size_t entries = 0;
-  if (!ReadTree(folder, files, [&](const std::string& path) {
-        // Pages of the options' types are in `files` already.
-        if (!IsKnownFileType(path) && IsTextFile(path) && IsRegularFile(path)) {
-          files.push_back(path);
-        }
-        return ++entries <= kMostEntries;
-      })) {
+  // Not the site's own: version control and the packages of build tools,
+  // which may hold a great many files.
+  const TFolderFilter siteOwn = [](const std::string& name) {
+    static const char* const kSkipped[] = {".git", ".svn", ".hg", "node_modules",
+                                           "bower_components"};
+    return std::none_of(std::begin(kSkipped), std::end(kSkipped),
+                        [&](const char* skipped) { return name == skipped; });
+  };
+  if (!ReadTree(
+          folder, files,
+          [&](const std::string& path) {
+            // Pages of the options' types are in `files` already.
+            if (!IsKnownFileType(path) && IsTextFile(path) && IsRegularFile(path)) {
+              files.push_back(path);
+            }
+            return ++entries <= kMostEntries;
+          },
+          siteOwn)) {
     return false;
   }
   size_t bytes = 0;

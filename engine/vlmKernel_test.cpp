@@ -295,8 +295,10 @@ TEST_F(KernelTest, SourceStaysWhileAnythingOfTheSiteStillRefersToIt) {
   Bmp("gone.bmp", 30, 30);
   Bmp("kept.bmp", 30, 30);
   site.Write("one.htm", one + "<img src=gone.bmp><img src=kept.bmp>");
-  // Another file's name that ends like it does not name it.
+  // Another file's name that ends like it does not name it, nor does a
+  // build tool's package.
   site.Write("two.htm", two + "<img src=kept.bmp><a href=\"undergone.bmp\">");
+  site.Write("node_modules/pkg/doc.html", "<img src=gone.bmp>");
   TProtectionRun run(Options, home / "Backup/", nullptr);
   EXPECT_TRUE(run.ProtectPage(site / "one.htm").Written);
   EXPECT_TRUE(run.ProtectPage(site / "two.htm").Written);

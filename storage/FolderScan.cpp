@@ -48,14 +48,16 @@ std::vector<Entry> ListFolder(const std::string& folder) {
 }
 
 bool ReadTreeOnce(const std::string& folder, std::vector<std::string>& found, const TScanStep& step,
-                  std::set<std::string>& read) {
+                  std::set<std::string>& read, const TFolderFilter& enter) {
   std::error_code error;
   const fs::path real = fs::canonical(fs::path(folder), error);
   if (!error && !read.insert(real.string()).second) return true;
   for (const Entry& entry : ListFolder(folder)) {
     const std::string path = folder + entry.name;
     if (entry.folder) {
-      if (!ReadTreeOnce(path + "/", found, step, read)) return false;
+      if ((!enter || enter(entry.name)) && !ReadTreeOnce(path + "/", found, step, read, enter)) {
+        return false;
+      }
     } else if (IsKnownFileType(entry.name)) {
       found.push_back(path);
     }
@@ -75,9 +77,10 @@ bool ReadFolder(const std::string& folder, std::vector<std::string>& found, cons
   return true;
 }
 
-bool ReadTree(const std::string& folder, std::vector<std::string>& found, const TScanStep& step) {
+bool ReadTree(const std::string& folder, std::vector<std::string>& found, const TScanStep& step,
+              const TFolderFilter& enter) {
   std::set<std::string> read;
-  return ReadTreeOnce(folder, found, step, read);
+  return ReadTreeOnce(folder, found, step, read, enter);
 }
 
 bool IsRegularFile(const std::string& path) {

@@ -17,12 +17,17 @@ using TScanStep = std::function<bool(const std::string& path)>;
 // whose name IsKnownFileType accepts. Returns false when `step` stopped it.
 bool ReadFolder(const std::string& folder, std::vector<std::string>& found, const TScanStep& step);
 
+// Given a subfolder's name, whether a tree reading goes into it.
+using TFolderFilter = std::function<bool(const std::string& name)>;
+
 // As ReadFolder, and reads every subfolder where its entry is met, depth
 // first, so that the pages of a subfolder stand in `found` at the place of
 // the subfolder's entry. Each real folder is read once: a symbolic link that
 // leads back to a folder already read is not followed again, so link loops
-// end. Returns false when `step` stopped it; the callers stop with it.
-bool ReadTree(const std::string& folder, std::vector<std::string>& found, const TScanStep& step);
+// end. With `enter`, only the subfolders it accepts are read. Returns false
+// when `step` stopped it; the callers stop with it.
+bool ReadTree(const std::string& folder, std::vector<std::string>& found, const TScanStep& step,
+              const TFolderFilter& enter = nullptr);
 
 // True when `path` names a regular file (after following links). Folders,
 // devices, sockets and pipes are not pages: opening a pipe to measure it
