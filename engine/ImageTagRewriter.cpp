@@ -16,7 +16,6 @@
 #include "engine/TagScan.h"
 #include "platform/File.h"
 #include "platform/Path.h"
-#include "storage/Convert.h"
 #include "storage/GlobalLib.h"
 
 namespace {
@@ -385,17 +384,16 @@ TTagVerdict TagVerdictOf(const std::string& tagText, TTagDecision decision,
 
 bool ProtectImageTag(const std::string& tagText, const TImageAddress& base,
                      const std::string& linkTag, const std::string& closeLinkText,
-                     const std::string& widthHeightText, TMarkup markup, std::string& replacement,
-                     TProtectionRun& run) {
+                     const std::string& widthHeightText, TMarkup markup, TScriptNames& scripts,
+                     std::string& replacement, TProtectionRun& run) {
   replacement = tagText;
   TSavedImage& saved = run.Saved();
   TImageCandidate candidate;
   candidate.Target.Markup = markup;
   candidate.Target.Responsive = run.PageIsResponsive();
   const bool judgingOnly = run.JudgingOnly();
-  const TTagDecision decision =
-      JudgeImageTag(tagText, base, linkTag, run.Options(), run.Cuts(), candidate, !judgingOnly,
-                    run.LookAhead(), run.PageScripts());
+  const TTagDecision decision = JudgeImageTag(tagText, base, linkTag, run.Options(), run.Cuts(),
+                                              candidate, !judgingOnly, run.LookAhead(), &scripts);
   run.NoteVerdict(TagVerdictOf(tagText, decision, candidate));
   switch (decision) {
     case TTagDecision::Refused:

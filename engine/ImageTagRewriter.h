@@ -123,8 +123,9 @@ TTagVerdict TagVerdictOf(const std::string& tagText, TTagDecision decision,
 // written. A judging-only run records the verdict and counts an image it
 // would slice as cut, writing nothing; the replacement is then the tag
 // itself.
-// `markup` is the one the tag's replacement takes.
+// `markup` is the one the tag's replacement takes; `scripts` tell of the
+// page's scripts.
 bool ProtectImageTag(const std::string& tagText, const TImageAddress& base,
                      const std::string& linkTag, const std::string& closeLinkText,
-                     const std::string& widthHeightText, TMarkup markup, std::string& replacement,
-                     TProtectionRun& run);
+                     const std::string& widthHeightText, TMarkup markup, TScriptNames& scripts,
+                     std::string& replacement, TProtectionRun& run);

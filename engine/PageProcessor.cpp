@@ -215,84 +215,82 @@ TPageText BuildProtectedText(std::string_view page, bool atag, const TTagProtect
     if (d == 0) break;  // no tag after this one can end either
     while (picture < pictures.size() && pictures[picture].second < a) ++picture;
     const bool inPicture = picture < pictures.size() && pictures[picture].first < a;
+    CopyInto(page, a, d - a + 1, tag);
+    // Tags that stay as they are before any link or protector is asked.
+    TLeaveReason stays = TLeaveReason::None;
     if (paragraphs.InCodeAt(a)) {
       // Text that a script or the server writes out as it sees fit: a
       // table's markup there would break the code, or show nowhere.
-      CopyInto(page, a, d - a + 1, tag);
-      skip(tag, TLeaveReason::InsideCode);
+      stays = TLeaveReason::InsideCode;
     } else if (paragraphs.InAttributeAt(a)) {
       // Text of another tag's attribute, shown by a script (a popover) or
       // in a frame of its own: markup there would end the value early.
-      CopyInto(page, a, d - a + 1, tag);
-      skip(tag, TLeaveReason::InsideAttribute);
+      stays = TLeaveReason::InsideAttribute;
     } else if (a < copy) {
       // Inside a link whose first image was already decided.
-      CopyInto(page, a, d - a + 1, tag);
-      skip(tag, TLeaveReason::SecondImageInLink);
+      stays = TLeaveReason::SecondImageInLink;
     } else if (inPicture) {
-      CopyInto(page, a, d - a + 1, tag);
-      skip(tag, TLeaveReason::ImageSet);
-    } else {
-      CopyInto(page, a, d - a + 1, tag);
-      bool inside = false;
-      while (cursor < links.size() && links[cursor].Start < a) {
-        const TLinkElement& l = links[cursor];
-        if (l.End < d || a <= l.Close) {
-          ++cursor;
-          continue;
-        }
-        inside = true;
-        break;
+      stays = TLeaveReason::ImageSet;
+    }
+    bool inside = false;
+    while (stays == TLeaveReason::None && cursor < links.size() && links[cursor].Start < a) {
+      const TLinkElement& l = links[cursor];
+      if (l.End < d || a <= l.Close) {
+        ++cursor;
+        continue;
       }
-      if (!inside) {
+      inside = true;
+      break;
+    }
+    if (stays != TLeaveReason::None) {
+      skip(tag, stays);
+    } else if (!inside) {
+      if (protect(tag, std::string(), placeOf(a), replacement)) {
+        if (replacedTags) replacedTags->emplace_back(a, d);
+        emitTo(a - 1);
+        emitReplacement(a, replacement);
+      } else {
+        emitTo(d);
+      }
+      copy = std::max(copy, d + 1);
+    } else {
+      const TLinkElement& l = links[cursor];
+      CopyInto(page, l.Start, l.Close - l.Start + 1, linkTag);
+      if (!atag || HasEventHandler(linkTag)) {
+        skip(tag, atag ? TLeaveReason::LinkWithEventHandler : TLeaveReason::LinksOff);
+      } else if (HoldsMarkup(page.substr(l.Close, a - 1 - l.Close)) ||
+                 HoldsMarkup(page.substr(d, l.End - d - 1))) {
+        // A link that holds markup besides the picture (a card: a DIV with
+        // a heading and a text; a FIGURE with its caption) cannot be cut in
+        // three around the table without tearing what it holds apart: the
+        // table then stands in the picture's place inside the whole link.
         if (protect(tag, std::string(), placeOf(a), replacement)) {
           if (replacedTags) replacedTags->emplace_back(a, d);
           emitTo(a - 1);
           emitReplacement(a, replacement);
-        } else {
-          emitTo(d);
+          copy = d + 1;
         }
-        copy = std::max(copy, d + 1);
+        emitTo(l.End + 3);
+        copy = std::max(copy, l.End + 4);
       } else {
-        const TLinkElement& l = links[cursor];
-        CopyInto(page, l.Start, l.Close - l.Start + 1, linkTag);
-        // A link that holds markup besides the picture (a card: a DIV with a
-        // heading and a text; a FIGURE with its caption) cannot be cut in
-        // three around the table without tearing what it holds apart: the
-        // table then stands in the picture's place inside the whole link.
-        const bool whole = HoldsMarkup(page.substr(l.Close, a - 1 - l.Close)) ||
-                           HoldsMarkup(page.substr(d, l.End - d - 1));
-        if (atag && !HasEventHandler(linkTag) && whole) {
-          if (protect(tag, std::string(), placeOf(a), replacement)) {
-            if (replacedTags) replacedTags->emplace_back(a, d);
-            emitTo(a - 1);
-            emitReplacement(a, replacement);
-            copy = d + 1;
-          }
-          emitTo(l.End + 3);
-          copy = std::max(copy, l.End + 4);
-        } else if (atag && !HasEventHandler(linkTag)) {
-          if (protect(tag, linkTag, placeOf(a), replacement)) {
-            if (replacedTags) replacedTags->emplace_back(a, d);
-            if (a == l.Close + 1) {
-              emitTo(l.Start - 1);
-            } else {
-              emitTo(a - 1);
-              out.Add("</a>");
-            }
-            emitReplacement(a, replacement);
-            if (l.End - d > 1) {
-              out.Add(linkTag);
-              out.AddPage(static_cast<size_t>(d), static_cast<size_t>(l.End - d - 1));
-              out.Add("</a>");
-            }
+        if (protect(tag, linkTag, placeOf(a), replacement)) {
+          if (replacedTags) replacedTags->emplace_back(a, d);
+          if (a == l.Close + 1) {
+            emitTo(l.Start - 1);
           } else {
-            emitTo(l.End + 3);
+            emitTo(a - 1);
+            out.Add("</a>");
           }
-          copy = std::max(copy, l.End + 4);
+          emitReplacement(a, replacement);
+          if (l.End - d > 1) {
+            out.Add(linkTag);
+            out.AddPage(static_cast<size_t>(d), static_cast<size_t>(l.End - d - 1));
+            out.Add("</a>");
+          }
         } else {
-          skip(tag, atag ? TLeaveReason::LinkWithEventHandler : TLeaveReason::LinksOff);
+          emitTo(l.End + 3);
         }
+        copy = std::max(copy, l.End + 4);
       }
     }
     a = FindImageTag(page, d + 1);

@@ -9,6 +9,7 @@
 #include "engine/ImageTagRewriter.h"
 #include "engine/PageProcessor.h"
 #include "engine/PieceFile.h"
+#include "engine/ScriptNames.h"
 #include "engine/SiteTexts.h"
 #include "engine/TableMarkup.h"
 #include "engine/TagScan.h"
@@ -324,11 +325,7 @@ void TProtectionRun::StageInto(TStagedPage& slot) {
   const TImageAddress base = PageBaseAddress(text, pageFolder, Options_.SiteRoot);
   TPageText output;
   std::vector<std::pair<int, int>> replaced;
-  PageScripts_.emplace(text);
-  struct Forget {
-    std::optional<TScriptNames>& scripts;
-    ~Forget() { scripts.reset(); }
-  } forget{PageScripts_};
+  TScriptNames scripts(text);
   try {
     output = BuildProtectedText(
         text, Options_.ATag != 0,
@@ -337,7 +334,7 @@ void TProtectionRun::StageInto(TStagedPage& slot) {
           // Between a table's rows a browser moves the picture out before
           // the table, as it moves an IMG; a table there would end it.
           const TMarkup markup = place.InTableRows ? TMarkup::Layered : Options_.Markup;
-          return ProtectImageTag(tag, base, link, CloseLinkText_, WidthHeightText_, markup,
+          return ProtectImageTag(tag, base, link, CloseLinkText_, WidthHeightText_, markup, scripts,
                                  replacement, *this);
         },
         [&](const std::string& tag, TLeaveReason reason) {

@@ -5,7 +5,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <optional>
 #include <set>
 #include <string>
 #include <tuple>
@@ -18,7 +17,6 @@
 #include "engine/PieceWriter.h"
 #include "engine/RandomFileName.h"
 #include "engine/SavedImage.h"
-#include "engine/ScriptNames.h"
 #include "engine/Slicer.h"
 #include "engine/SourceReferences.h"
 #include "engine/TagVerdict.h"
@@ -175,8 +173,6 @@ class TProtectionRun {
   const std::string& CloseLinkText() const { return CloseLinkText_; }
   // The page in progress declares a viewport: its CSS may scale pictures.
   bool PageIsResponsive() const { return PageResponsive_; }
-  // What the scripts of the page in progress say of its pictures.
-  TScriptNames* PageScripts() { return PageScripts_ ? &*PageScripts_ : nullptr; }
   // Notes that the page in progress shows registry entry `index`.
   void NotePageImage(int32_t index) { PageImages_.push_back(index); }
   void NoteVerdict(TTagVerdict verdict) { PageVerdicts_.push_back(std::move(verdict)); }
@@ -300,7 +296,6 @@ class TProtectionRun {
   // First registry entry of the group in progress.
   int32_t GroupFirstImage_ = 0;
   bool PageResponsive_ = false;
-  std::optional<TScriptNames> PageScripts_;  // while the page's text is judged
   // What the run's pages, and the style sheets and scripts beside them,
   // still mention: a source they name stays.
   TSourceReferences References_;

@@ -250,25 +250,29 @@ constexpr uint64_t kObjectKey = NameKey("object");
 
 }  // namespace
 
+size_t TParagraphTracker::Reach(int position) {
+  const size_t at = std::min(static_cast<size_t>(position - 1), page_.size());
+  AdvanceTo(at);
+  return at;
+}
+
 bool TParagraphTracker::OpenAt(int position) {
-  AdvanceTo(std::min(static_cast<size_t>(position - 1), page_.size()));
+  Reach(position);
   return open_;
 }
 
 bool TParagraphTracker::InCodeAt(int position) {
-  const size_t at = std::min(static_cast<size_t>(position - 1), page_.size());
-  AdvanceTo(at);
+  const size_t at = Reach(position);
   return at >= codeStart_ && at < codeEnd_;
 }
 
 bool TParagraphTracker::InTableRowsAt(int position) {
-  AdvanceTo(std::min(static_cast<size_t>(position - 1), page_.size()));
+  Reach(position);
   return !inCell_.empty() && !inCell_.back();
 }
 
 bool TParagraphTracker::InAttributeAt(int position) {
-  const size_t at = std::min(static_cast<size_t>(position - 1), page_.size());
-  AdvanceTo(at);
+  const size_t at = Reach(position);
   return at > tagStart_ && at < tagEnd_;
 }
 

@@ -48,7 +48,7 @@ class TParagraphTracker {
  public:
   explicit TParagraphTracker(std::string_view page) : page_(page) {}
   // True when a P is open just before the 1-based `position`. Positions
-  // must not decrease from call to call (of either method).
+  // must not decrease from call to call (of any of these methods).
   bool OpenAt(int position);
   // True when the 1-based `position` lies in the text of SCRIPT, STYLE,
   // TEXTAREA, TITLE or XMP, or in a server's code: what looks like a tag
@@ -67,6 +67,8 @@ class TParagraphTracker {
   bool InAttributeAt(int position);
 
  private:
+  // Follows the page up to the 1-based `position`; its 0-based offset.
+  size_t Reach(int position);
   void AdvanceTo(size_t until);
   // Follows the tables that open and close: `key` names a start tag, or an
   // end tag when `endTag`.
