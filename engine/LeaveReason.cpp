@@ -36,6 +36,8 @@ const char* LeaveReasonName(TLeaveReason reason) {
       return "inside a script or server code";
     case TLeaveReason::InsideAttribute:
       return "inside another tag's attribute";
+    case TLeaveReason::InsideXhtmlComment:
+      return "inside a comment of an XHTML page";
   }
   return "unknown";
 }

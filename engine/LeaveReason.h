@@ -20,6 +20,7 @@ enum class TLeaveReason {
   PathTooLong,           // longer than a backup record can restore
   InsideCode,            // in a script's or other raw text, or a server's code: no element
   InsideAttribute,       // in the quoted value of another tag's attribute: no element
+  InsideXhtmlComment,    // in a comment of an XHTML page, where markup would end it
 };
 
 // A short stable name ("format not handled") for lists and JSON.

@@ -194,6 +194,7 @@ TPageText BuildProtectedText(std::string_view page, bool atag, const TTagProtect
   // data does the same in the end, but Chromium may first lay it out as an
   // empty 300 x 150 box.)
   TParagraphTracker paragraphs(page);
+  const bool xhtml = DeclaresXhtml(page);
   auto placeOf = [&](int at) {
     TTagPlace place;
     place.InTableRows = paragraphs.InTableRowsAt(at);
@@ -226,6 +227,11 @@ TPageText BuildProtectedText(std::string_view page, bool atag, const TTagProtect
       // Text of another tag's attribute, shown by a script (a popover) or
       // in a frame of its own: markup there would end the value early.
       stays = TLeaveReason::InsideAttribute;
+    } else if (xhtml && paragraphs.InCommentAt(a)) {
+      // A commented-out picture, which shows nowhere; XML ends a comment at
+      // the first "--", and a table carries its size in CSS properties
+      // named so.
+      stays = TLeaveReason::InsideXhtmlComment;
     } else if (a < copy) {
       // Inside a link whose first image was already decided.
       stays = TLeaveReason::SecondImageInLink;

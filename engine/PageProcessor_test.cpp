@@ -144,7 +144,7 @@ TEST(PageProcessor, UnterminatedTagsEndTheScanWithoutRepeatingText) {
 
 // A table written where a P is open would end the paragraph: such a table
 // goes inside an APPLET, which the parser does not look past.
-TEST(PageProcessor, TagsInScriptsRawTextAttributesAndServerCodeStayAsTheyAre) {
+TEST(PageProcessor, TagsInScriptsRawTextAttributesServerCodeAndXhtmlCommentsStayAsTheyAre) {
   const struct {
     std::string Page;
     int Offered;  // tags given to the protector
@@ -155,7 +155,12 @@ TEST(PageProcessor, TagsInScriptsRawTextAttributesAndServerCodeStayAsTheyAre) {
       {"<script>document.write('<img src=\"x\">')</script><img src=x>", 1},
       {"<SCRIPT type=module>'<img src=x>'</SCRIPT ><img src=x>", 1},
       {"<textarea><img src=x></textarea><xmp><img src=x></xmp><title><img src=x></title>", 0},
-      {"<!-- <img src=x> --><img src=x>", 2},          // a comment's tag was always text to find
+      {"<!-- <img src=x> --><img src=x>", 2},  // a comment's tag was always text to find
+      // Not in XHTML, where a table's "--" would end the comment.
+      {"<html xmlns=\"http://www.w3.org/1999/xhtml\"><!-- <img src=x> --><img src=x/>", 1},
+      {"<HTML lang=en xmlns='http://www.w3.org/1999/xhtml'><!--<img src=x>", 0},
+      {"<html xmlns=\"http://www.w3.org/1999/xhtml\"><!-- a --> <img src=x/>", 1},
+      {"<htmlx xmlns=\"http://www.w3.org/1999/xhtml\"><!-- <img src=x> -->", 1},
       {"50 <% of <img src=x> and <? <img src=x>", 2},  // never closed: no code
       // The text of another tag's attribute.
       {"<a data-content=\"<img src='x'>\">p</a><img src=x>", 1},

@@ -106,6 +106,22 @@ bool DeclaresViewport(std::string_view page) {
   return false;
 }
 
+bool DeclaresXhtml(std::string_view page) {
+  // The HTML element comes before any picture.
+  const int firstImage = FindImageTag(page, 1);
+  const std::string_view head = firstImage > 0 ? page.substr(0, firstImage - 1) : page;
+  for (int a = PosTextFrom(head, "<HTML", 1); a > 0; a = PosTextFrom(head, "<HTML", a + 1)) {
+    const size_t next = static_cast<size_t>(a - 1) + 5;
+    if (next < head.size() && !(IsTagBlank(head[next]) || head[next] == '>')) continue;
+    const int end = FindTagEnd(head, a);
+    if (end == 0) return false;
+    const auto attributes = ReadTagAttributes(head.substr(a - 1, end - a + 1));
+    const TTagAttribute* xmlns = FindAttribute(attributes, "xmlns");
+    return xmlns && xmlns->Value == "http://www.w3.org/1999/xhtml";
+  }
+  return false;
+}
+
 namespace {
 
 // Start tags that end an open P.
@@ -266,6 +282,11 @@ bool TParagraphTracker::InCodeAt(int position) {
   return at >= codeStart_ && at < codeEnd_;
 }
 
+bool TParagraphTracker::InCommentAt(int position) {
+  const size_t at = Reach(position);
+  return at >= commentStart_ && at < commentEnd_;
+}
+
 bool TParagraphTracker::InTableRowsAt(int position) {
   Reach(position);
   return !inCell_.empty() && !inCell_.back();
@@ -318,6 +339,8 @@ void TParagraphTracker::AdvanceTo(size_t until) {
       // stays harmless.
       const size_t end = page_.find("-->", pos + 4);
       stepOver(pos, end == std::string_view::npos ? size : end + 3, false);
+      commentStart_ = pos;
+      commentEnd_ = at_;
       continue;
     }
     // A server's code is taken as such only where it ends: "<%" in a page

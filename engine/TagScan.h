@@ -35,6 +35,11 @@ std::string FirstBaseHref(std::string_view page, bool& found);
 // a page made for narrow screens, whose pictures its CSS may scale.
 bool DeclaresViewport(std::string_view page);
 
+// True when the page's HTML element is in the XHTML namespace: a page that
+// browsers read as XML where its name or its server says so (.xhtml), and
+// that stops showing at the first "--" written into one of its comments.
+bool DeclaresXhtml(std::string_view page);
+
 // Follows the page from its start, in order, far enough to say whether a
 // paragraph (P) is open at a position, as a browser's parser would see it:
 // a P start tag opens one; its end tag, the start of a block that a P cannot
@@ -65,6 +70,8 @@ class TParagraphTracker {
   // a tag there is text of that attribute, and markup written into it would
   // end the value early.
   bool InAttributeAt(int position);
+  // True when the 1-based `position` lies in a comment.
+  bool InCommentAt(int position);
 
  private:
   // Follows the page up to the 1-based `position`; its 0-based offset.
@@ -79,6 +86,7 @@ class TParagraphTracker {
   bool open_ = false;
   std::vector<bool> outer_;  // whether a P was open outside each APPLET or OBJECT
   size_t codeStart_ = 0, codeEnd_ = 0;  // the last stretch stepped over
+  size_t commentStart_ = 0, commentEnd_ = 0;     // the last comment
   bool serverCodeUnclosed_[2] = {false, false};  // no "?>", no "%>" further on
   std::vector<bool> inCell_;  // per open TABLE, innermost last: a cell of it is open
   size_t tagStart_ = 0, tagEnd_ = 0;  // the last start tag holding a "<" in a value
