@@ -193,16 +193,16 @@ TPageText BuildProtectedText(std::string_view page, bool atag, const TTagProtect
   // its own any more: it shows what it holds, inline. (An OBJECT without
   // data does the same in the end, but Chromium may first lay it out as an
   // empty 300 x 150 box.)
-  TParagraphTracker paragraphs(page);
+  TPageStructure structure(page);
   const bool xhtml = DeclaresXhtml(page);
   auto placeOf = [&](int at) {
     TTagPlace place;
-    place.InTableRows = paragraphs.InTableRowsAt(at);
+    place.InTableRows = structure.InTableRowsAt(at);
     return place;
   };
   auto emitReplacement = [&](int at, const std::string& text) {
     // The table may stand inside the link it carries.
-    const bool wrap = text.find("<table") != std::string::npos && paragraphs.OpenAt(at);
+    const bool wrap = text.find("<table") != std::string::npos && structure.ParagraphOpenAt(at);
     if (wrap) out.Add("<applet>");
     out.Add(text);
     if (wrap) out.Add("</applet>");
@@ -219,15 +219,15 @@ TPageText BuildProtectedText(std::string_view page, bool atag, const TTagProtect
     CopyInto(page, a, d - a + 1, tag);
     // Tags that stay as they are before any link or protector is asked.
     TLeaveReason stays = TLeaveReason::None;
-    if (paragraphs.InCodeAt(a)) {
+    if (structure.InCodeAt(a)) {
       // Text that a script or the server writes out as it sees fit: a
       // table's markup there would break the code, or show nowhere.
       stays = TLeaveReason::InsideCode;
-    } else if (paragraphs.InAttributeAt(a)) {
+    } else if (structure.InAttributeAt(a)) {
       // Text of another tag's attribute, shown by a script (a popover) or
       // in a frame of its own: markup there would end the value early.
       stays = TLeaveReason::InsideAttribute;
-    } else if (xhtml && paragraphs.InCommentAt(a)) {
+    } else if (xhtml && structure.InCommentAt(a)) {
       // A commented-out picture, which shows nowhere; XML ends a comment at
       // the first "--", and a table carries its size in CSS properties
       // named so.

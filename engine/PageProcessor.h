@@ -11,7 +11,7 @@
 // Where an IMG tag stands in the page, as far as its replacement cares.
 struct TTagPlace {
   // Inside a TABLE but outside its cells: a table written there would end
-  // the table around it (see TParagraphTracker::InTableRowsAt).
+  // the table around it (see TPageStructure::InTableRowsAt).
   bool InTableRows = false;
 };
 

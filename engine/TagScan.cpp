@@ -266,38 +266,38 @@ constexpr uint64_t kObjectKey = NameKey("object");
 
 }  // namespace
 
-size_t TParagraphTracker::Reach(int position) {
+size_t TPageStructure::Reach(int position) {
   const size_t at = std::min(static_cast<size_t>(position - 1), page_.size());
   AdvanceTo(at);
   return at;
 }
 
-bool TParagraphTracker::OpenAt(int position) {
+bool TPageStructure::ParagraphOpenAt(int position) {
   Reach(position);
   return open_;
 }
 
-bool TParagraphTracker::InCodeAt(int position) {
+bool TPageStructure::InCodeAt(int position) {
   const size_t at = Reach(position);
   return at >= codeStart_ && at < codeEnd_;
 }
 
-bool TParagraphTracker::InCommentAt(int position) {
+bool TPageStructure::InCommentAt(int position) {
   const size_t at = Reach(position);
   return at >= commentStart_ && at < commentEnd_;
 }
 
-bool TParagraphTracker::InTableRowsAt(int position) {
+bool TPageStructure::InTableRowsAt(int position) {
   Reach(position);
   return !inCell_.empty() && !inCell_.back();
 }
 
-bool TParagraphTracker::InAttributeAt(int position) {
+bool TPageStructure::InAttributeAt(int position) {
   const size_t at = Reach(position);
   return at > tagStart_ && at < tagEnd_;
 }
 
-void TParagraphTracker::FollowTables(uint64_t key, bool endTag) {
+void TPageStructure::FollowTables(uint64_t key, bool endTag) {
   auto any = [key](const auto& keys) {
     return std::find(std::begin(keys), std::end(keys), key) != std::end(keys);
   };
@@ -316,7 +316,7 @@ void TParagraphTracker::FollowTables(uint64_t key, bool endTag) {
   }
 }
 
-void TParagraphTracker::AdvanceTo(size_t until) {
+void TPageStructure::AdvanceTo(size_t until) {
   const TRoleTable& roles = Roles();
   const char* const base = page_.data();
   const size_t size = page_.size();

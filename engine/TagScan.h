@@ -40,21 +40,22 @@ bool DeclaresViewport(std::string_view page);
 // that stops showing at the first "--" written into one of its comments.
 bool DeclaresXhtml(std::string_view page);
 
-// Follows the page from its start, in order, far enough to say whether a
-// paragraph (P) is open at a position, as a browser's parser would see it:
-// a P start tag opens one; its end tag, the start of a block that a P cannot
-// hold (DIV, TABLE, UL, H1 and the like) and the end tag of any element that
-// is not text-level close it; an APPLET or OBJECT keeps what it holds
-// apart. Comments, the text of SCRIPT, STYLE, TEXTAREA, TITLE and XMP, and
-// a server's code (from "<?" to "?>", from "<%" to "%>") are stepped over.
-// A TABLE written where a P is open would end the paragraph early, so the
-// table of a picture there needs a wrapper.
-class TParagraphTracker {
+// Follows the page from its start, in order, in one pass, far enough to say
+// what a browser's parser would make of a position: in which paragraph,
+// table, comment, code or tag it lies. A P start tag opens a paragraph; its
+// end tag, the start of a block that a P cannot hold (DIV, TABLE, UL, H1 and
+// the like) and the end tag of any element that is not text-level close it;
+// an APPLET or OBJECT keeps what it holds apart. Comments, the text of
+// SCRIPT, STYLE, TEXTAREA, TITLE and XMP, and a server's code (from "<?" to
+// "?>", from "<%" to "%>") are stepped over, and so is each start tag's text.
+class TPageStructure {
  public:
-  explicit TParagraphTracker(std::string_view page) : page_(page) {}
-  // True when a P is open just before the 1-based `position`. Positions
-  // must not decrease from call to call (of any of these methods).
-  bool OpenAt(int position);
+  explicit TPageStructure(std::string_view page) : page_(page) {}
+  // True when a P is open just before the 1-based `position`: a TABLE
+  // written there would end the paragraph early, so the table of a picture
+  // there needs a wrapper. Positions must not decrease from call to call (of
+  // any of these methods).
+  bool ParagraphOpenAt(int position);
   // True when the 1-based `position` lies in the text of SCRIPT, STYLE,
   // TEXTAREA, TITLE or XMP, or in a server's code: what looks like a tag
   // there is text that is shown as such, or that a script or the server
