@@ -554,15 +554,15 @@ void TProtectionRun::Finish(bool listCompleted) {
     return;
   }
   // Every text of the site that may still name a source, the run's own
-  // pages aside (noted as they were read): the site root, or the folder that
-  // holds the run's pages and pictures.
+  // pages aside (noted as they were read): the site root, or the site that
+  // the folder holding the run's pages and pictures lies in.
   if (!candidates.empty()) {
     std::vector<std::string> places(candidates);
     places.insert(places.end(), PageFolders_.begin(), PageFolders_.end());
     std::string site = Options_.SiteRoot;
     if (!site.empty() && site.back() != '/') site += '/';
     if (site.empty() || CommonFolder({site, CommonFolder(places)}) != site)
-      site = CommonFolder(places);
+      site = SiteTopOf(CommonFolder(places));
     if (site.empty() || !ReadSiteTexts(site, PagesRead_, [&](std::string_view text) {
           References_.NoteText(text);
         })) {

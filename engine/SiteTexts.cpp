@@ -27,7 +27,66 @@ bool IsTextFile(const std::string& path) {
                      [&](const char* type) { return ext == type; });
 }
 
+// The pages of the options' types and the text files above in `folder`
+// (and its subfolders with `tree`), or false when there are too many.
+bool ListTexts(const std::string& folder, bool tree, std::vector<std::string>& files) {
+  size_t entries = 0;
+  // Pages of the options' types land in `files` by themselves.
+  const TScanStep step = [&](const std::string& path) {
+    if (!IsKnownFileType(path) && IsTextFile(path) && IsRegularFile(path)) files.push_back(path);
+    return ++entries <= kMostEntries;
+  };
+  if (!tree) return ReadFolder(folder, files, step);
+  // Not the site's own: version control and the packages of build tools,
+  // which may hold a great many files.
+  const TFolderFilter siteOwn = [](const std::string& name) {
+    static const char* const kSkipped[] = {".git", ".svn", ".hg", "node_modules",
+                                           "bower_components"};
+    return std::none_of(std::begin(kSkipped), std::end(kSkipped),
+                        [&](const char* skipped) { return name == skipped; });
+  };
+  return ReadTree(folder, files, step, siteOwn);
+}
+
+// True when one of the pages or text files directly in `folder` names
+// `name` followed by a "/" as a whole folder name (after a quote, "=", "/",
+// "(" or a blank).
+bool PagesNameFolder(const std::string& folder, const std::string& name) {
+  std::vector<std::string> pages;
+  size_t bytes = 0;
+  if (!ListTexts(folder, false, pages)) return false;
+  const std::string step = name + "/";
+  for (const std::string& page : pages) {
+    std::string text;
+    if (!IsRegularFile(page) || !platform::ReadWholeFile(page, text)) continue;
+    if ((bytes += text.size()) > kMostBytes) return false;
+    for (size_t at = text.find(step); at != std::string::npos; at = text.find(step, at + 1)) {
+      if (at == 0 ||
+          std::string_view("\"'=/( \t\r\n").find(text[at - 1]) != std::string_view::npos) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
 }  // namespace
+
+std::string SiteTopOf(const std::string& folder) {
+  std::string top = folder;
+  // A few steps up at the most: a site is not a whole disk.
+  for (int steps = 0; steps < 8 && top.size() > 1 && top.front() == '/'; ++steps) {
+    const std::string below = top.substr(0, top.size() - 1);
+    const std::string above = platform::FolderOf(below);
+    const std::string name = platform::FileNameOf(below);
+    if (above.empty() || name.empty() || name == "." || name == ".." ||
+        !PagesNameFolder(above, name)) {
+      break;
+    }
+    top = above;
+  }
+  return top;
+}
 
 std::string CommonFolder(const std::vector<std::string>& paths) {
   std::vector<std::string> common;
@@ -63,27 +122,7 @@ std::string CommonFolder(const std::vector<std::string>& paths) {
 bool ReadSiteTexts(const std::string& folder, const std::set<std::string>& skip,
                    const std::function<void(std::string_view text)>& note) {
   std::vector<std::string> files;
-  size_t entries = 0;
-  // Not the site's own: version control and the packages of build tools,
-  // which may hold a great many files.
-  const TFolderFilter siteOwn = [](const std::string& name) {
-    static const char* const kSkipped[] = {".git", ".svn", ".hg", "node_modules",
-                                           "bower_components"};
-    return std::none_of(std::begin(kSkipped), std::end(kSkipped),
-                        [&](const char* skipped) { return name == skipped; });
-  };
-  if (!ReadTree(
-          folder, files,
-          [&](const std::string& path) {
-            // Pages of the options' types are in `files` already.
-            if (!IsKnownFileType(path) && IsTextFile(path) && IsRegularFile(path)) {
-              files.push_back(path);
-            }
-            return ++entries <= kMostEntries;
-          },
-          siteOwn)) {
-    return false;
-  }
+  if (!ListTexts(folder, true, files)) return false;
   size_t bytes = 0;
   for (const std::string& file : files) {
     if (skip.count(PageKey(file))) continue;

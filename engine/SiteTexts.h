@@ -16,6 +16,13 @@
 // empty when they share none.
 std::string CommonFolder(const std::vector<std::string>& paths);
 
+// The top of the site that `folder` (ending with "/") lies in, when no site
+// root says so: `folder`, or the highest folder above it where each step up
+// is a folder whose own pages name the one below, as a home page links to
+// its sections ("gallery/"). A run over one section then still reads the
+// pages that show its pictures from elsewhere in the site.
+std::string SiteTopOf(const std::string& folder);
+
 // Calls `note` with the text of every file under `folder` (its subfolders
 // too) whose type is a page type of the options or one of the text types
 // above, except the files whose PageKey `skip` holds. Returns false, having stopped,

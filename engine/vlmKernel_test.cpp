@@ -311,6 +311,18 @@ TEST_F(KernelTest, SourceStaysWhileAnythingOfTheSiteStillRefersToIt) {
   EXPECT_FALSE(platform::FileExists(site / "kept.bmp")) << "its tags were all replaced";
   EXPECT_EQ(run.Figures().SourcesDeleted, 2);
   EXPECT_EQ(run.Figures().SourcesKept.at("a page or file of the site still refers to it"), 13);
+
+  // A run over one section reads the site above it too, found by the home
+  // page's links into the section.
+  Bmp("sec/up.bmp", 30, 30);
+  Bmp("sec/own.bmp", 30, 30);
+  site.Write("index.htm", "<a href=\"sec/s.htm\"><img src=\"sec/up.bmp\" noprotect></a>");
+  site.Write("sec/s.htm", "<img src=up.bmp><img src=own.bmp>");
+  TProtectionRun section(Options, home / "Backup/", nullptr);
+  EXPECT_TRUE(section.ProtectPage(site / "sec/s.htm").Written);
+  section.Finish(true);
+  EXPECT_TRUE(platform::FileExists(site / "sec/up.bmp"));
+  EXPECT_FALSE(platform::FileExists(site / "sec/own.bmp"));
 }
 
 TEST_F(KernelTest, ARunShortOfItsListKeepsEverySource) {
