@@ -281,6 +281,7 @@ TEST_F(KernelTest, SourceStaysWhileAnythingOfTheSiteStillRefersToIt) {
       {"other.htm", "<img src=k10.bmp>"},
       {"sub/deep.html", "<a href=\"../k11.bmp\">"},
       {"feed.xml", "<enclosure url=\"k12.bmp\"/>"},
+      {"posts/trip.md", "![The harbour](../k13.bmp)"},  // a site generator's page source
   };
   std::string one = "<head></head>", two;
   for (size_t i = 0; i < references.size(); ++i) {
@@ -310,7 +311,7 @@ TEST_F(KernelTest, SourceStaysWhileAnythingOfTheSiteStillRefersToIt) {
   EXPECT_FALSE(platform::FileExists(site / "gone.bmp"));
   EXPECT_FALSE(platform::FileExists(site / "kept.bmp")) << "its tags were all replaced";
   EXPECT_EQ(run.Figures().SourcesDeleted, 2);
-  EXPECT_EQ(run.Figures().SourcesKept.at("a page or file of the site still refers to it"), 13);
+  EXPECT_EQ(run.Figures().SourcesKept.at("a page or file of the site still refers to it"), 14);
 
   // A run over one section reads the site above it too, found by the home
   // page's links into the section.
