@@ -56,16 +56,24 @@ bool ListTexts(const std::string& folder, bool tree, std::vector<std::string>& f
 
 // True when one of the pages or text files directly in `folder` names
 // `name` followed by a "/" as a whole folder name (after a quote, "=", "/",
-// "(" or a blank).
+// "(" or a blank). A home page's links to its sections come early: only the
+// start of a few files is read, whatever else the folder holds.
 bool PagesNameFolder(const std::string& folder, const std::string& name) {
+  constexpr size_t kMostFiles = 64;
+  constexpr int64_t kStartBytes = 256 * 1024;
   std::vector<std::string> pages;
-  size_t bytes = 0;
   if (!ListTexts(folder, false, pages)) return false;
+  if (pages.size() > kMostFiles) pages.resize(kMostFiles);
   const std::string step = name + "/";
   for (const std::string& page : pages) {
-    std::string text;
-    if (!IsRegularFile(page) || !platform::ReadWholeFile(page, text)) continue;
-    if ((bytes += text.size()) > kMostBytes) return false;
+    platform::File file;
+    if (!IsRegularFile(page) ||
+        !file.Open(page, platform::Access::Read, platform::Sharing::Shared)) {
+      continue;
+    }
+    std::string text(static_cast<size_t>(std::min(file.Size(), kStartBytes)), '\0');
+    text.resize(static_cast<size_t>(
+        std::max<int64_t>(0, file.Read(text.data(), static_cast<int64_t>(text.size())))));
     for (size_t at = text.find(step); at != std::string::npos; at = text.find(step, at + 1)) {
       if (at == 0 ||
           std::string_view("\"'=/( \t\r\n").find(text[at - 1]) != std::string_view::npos) {
