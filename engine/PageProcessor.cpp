@@ -166,7 +166,7 @@ TPageText BuildProtectedText(std::string_view page, bool atag, const TTagProtect
   // Runs put them before the page's first "</HEAD>": only a page without
   // one is looked through whole.
   const std::string snippets = HeadSnippet1() + HeadSnippet2();
-  const int head = PosTextFrom(page, "</HEAD>", 1);
+  const int head = FindHeadEnd(page);
   const auto [earlier, earlierEnd] =
       FindHeadSnippets(head > 0 ? page.substr(0, static_cast<size_t>(head - 1)) : page);
   bool snippetsAtEnd = false;

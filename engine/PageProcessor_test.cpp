@@ -47,6 +47,10 @@ TEST(PageProcessor, HeadSnippetsGoBeforeHeadEndAndTailAfterLastByte) {
             "<head>[T:]" + older + "</head>" + tail);
   EXPECT_EQ(Rewrite("<head>" + older.substr(0, 70) + "</head><img src=x>"),
             "<head>" + older.substr(0, 70) + Snippets() + "</head>[T:]" + tail);
+  // Where the head really ends: not in a comment or a script.
+  EXPECT_EQ(
+      Rewrite("<!-- <head></head> --><head><script>w('</head>')</script></head>"),
+      "<!-- <head></head> --><head><script>w('</head>')</script>" + Snippets() + "</head>" + tail);
 }
 
 TEST(PageProcessor, PageWithoutHeadKeepsItsDoctypeFirst) {

@@ -428,3 +428,14 @@ void TPageStructure::AdvanceTo(size_t until) {
     }
   }
 }
+
+int FindHeadEnd(std::string_view page) {
+  TPageStructure structure(page);
+  for (int at = PosTextFrom(page, "</HEAD>", 1); at > 0;
+       at = PosTextFrom(page, "</HEAD>", at + 1)) {
+    if (!structure.InCodeAt(at) && !structure.InAttributeAt(at) && !structure.InCommentAt(at)) {
+      return at;
+    }
+  }
+  return 0;
+}

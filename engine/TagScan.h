@@ -92,3 +92,9 @@ class TPageStructure {
   std::vector<bool> inCell_;  // per open TABLE, innermost last: a cell of it is open
   size_t tagStart_ = 0, tagEnd_ = 0;  // the last start tag holding a "<" in a value
 };
+
+// The 1-based position of the "</HEAD>" that ends the page's head: the first
+// one outside comments, the text of SCRIPT, STYLE, TITLE and the like, a
+// server's code and other tags' attribute values (a template kept in a
+// comment at the top of the page has one); 0 when there is none.
+int FindHeadEnd(std::string_view page);
