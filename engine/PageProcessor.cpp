@@ -163,8 +163,8 @@ TPageText BuildProtectedText(std::string_view page, bool atag, const TTagProtect
   // not added twice. Those of an earlier version give way to this one's,
   // which the tables of this run may need, where they come before every
   // IMG tag (the text is made in order).
-  // Runs put them before the page's first "</HEAD>": only a page without
-  // one is looked through whole.
+  // Runs put them before the "</HEAD>" that ends the head: only a page
+  // without one is looked through whole.
   const std::string snippets = HeadSnippet1() + HeadSnippet2();
   const int head = FindHeadEnd(page);
   const auto [earlier, earlierEnd] =
