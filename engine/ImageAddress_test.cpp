@@ -63,6 +63,8 @@ TEST(ImageAddress, RelativeAddressesFollowThePagesFirstBaseHref) {
       {"<basefont href=x/><base target=_top><base href=\".\"/><base href=y/>", "", Kind::File,
        "/site/pages/", "/site/pages/img/a.gif"},
       {"<base href=\"#top\">", "", Kind::File, "/site/pages/", "/site/pages/img/a.gif"},
+      {"<!-- <base href=\"old/\"> --><script>'<base href=x/>'</script><base href=sub/>", "",
+       Kind::File, "/site/pages/sub/", "/site/pages/sub/img/a.gif"},
       {"<base href=\"/assets/\">", "", Kind::NoSiteRoot, "", ""},
       {"<base href=\"/assets/\">", "/srv/www", Kind::File, "/srv/www/assets/",
        "/srv/www/assets/img/a.gif"},

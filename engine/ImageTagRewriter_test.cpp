@@ -76,6 +76,7 @@ TEST(TagScan, ImageTagsStartWithAnyBlankAndEndOutsideQuotes) {
   EXPECT_TRUE(DeclaresViewport("<meta charset=utf-8><META NAME='Viewport' content=\"x\">"));
   EXPECT_FALSE(DeclaresViewport("<meta name=description content=\"name=viewport\">"));
   EXPECT_FALSE(DeclaresViewport("<p>the viewport</p><meta name=\"viewport"));
+  EXPECT_FALSE(DeclaresViewport("<!-- <meta name=viewport content=\"width=device-width\"> -->"));
 }
 
 TEST(ImageTagRewriter, SourcesResolveAgainstThePageFolder) {

@@ -75,35 +75,58 @@ int FindTagEnd(std::string_view page, int start) {
   return quoteOpen ? PosCharFrom(page, '>', static_cast<int>(name) + 1) : 0;
 }
 
+namespace {
+
+// Calls `visit` with the 1-based position of each `pattern` (upper case,
+// the start of a tag) that stands where a browser's parser meets a tag: not
+// in a comment, in the text of SCRIPT, STYLE, TITLE and the like, in a
+// server's code or in another tag's attribute value (a BASE or META kept
+// in a comment is none), until `visit` returns false.
+template <class Visit>
+void ForEachTagStart(std::string_view page, const char* pattern, Visit visit) {
+  TPageStructure structure(page);
+  for (int at = PosTextFrom(page, pattern, 1); at > 0; at = PosTextFrom(page, pattern, at + 1)) {
+    if (structure.InCodeAt(at) || structure.InAttributeAt(at) || structure.InCommentAt(at)) {
+      continue;
+    }
+    if (!visit(at)) return;
+  }
+}
+
+}  // namespace
+
 std::string FirstBaseHref(std::string_view page, bool& found) {
   found = false;
-  for (int a = PosTextFrom(page, "<BASE", 1); a > 0; a = PosTextFrom(page, "<BASE", a + 1)) {
+  std::string value;
+  ForEachTagStart(page, "<BASE", [&](int a) {
     const size_t next = static_cast<size_t>(a - 1) + 5;
     if (next >= page.size() ||
         !(IsTagBlank(page[next]) || page[next] == '/' || page[next] == '>')) {
-      continue;  // BASEFONT and the like
+      return true;  // BASEFONT and the like
     }
     const int end = FindTagEnd(page, a);
-    if (end == 0) break;
+    if (end == 0) return false;
     const auto attributes = ReadTagAttributes(page.substr(a - 1, end - a + 1));
     const TTagAttribute* href = FindAttribute(attributes, "href");
-    if (href && href->HasValue) {
-      found = true;
-      return href->Value;
-    }
-  }
-  return {};
+    if (!href || !href->HasValue) return true;
+    found = true;
+    value = href->Value;
+    return false;
+  });
+  return value;
 }
 
 bool DeclaresViewport(std::string_view page) {
-  for (int a = PosTextFrom(page, "<META", 1); a > 0; a = PosTextFrom(page, "<META", a + 1)) {
+  bool declared = false;
+  ForEachTagStart(page, "<META", [&](int a) {
     const int end = FindTagEnd(page, a);
     if (end == 0) return false;
     const auto attributes = ReadTagAttributes(page.substr(a - 1, end - a + 1));
     const TTagAttribute* name = FindAttribute(attributes, "name");
-    if (name && platform::AsciiLower(name->Value) == "viewport") return true;
-  }
-  return false;
+    declared = name && platform::AsciiLower(name->Value) == "viewport";
+    return !declared;
+  });
+  return declared;
 }
 
 bool DeclaresXhtml(std::string_view page) {
@@ -430,12 +453,10 @@ void TPageStructure::AdvanceTo(size_t until) {
 }
 
 int FindHeadEnd(std::string_view page) {
-  TPageStructure structure(page);
-  for (int at = PosTextFrom(page, "</HEAD>", 1); at > 0;
-       at = PosTextFrom(page, "</HEAD>", at + 1)) {
-    if (!structure.InCodeAt(at) && !structure.InAttributeAt(at) && !structure.InCommentAt(at)) {
-      return at;
-    }
-  }
-  return 0;
+  int head = 0;
+  ForEachTagStart(page, "</HEAD>", [&](int at) {
+    head = at;
+    return false;
+  });
+  return head;
 }
