@@ -559,10 +559,10 @@ void TProtectionRun::Finish(bool listCompleted) {
   if (!candidates.empty()) {
     std::vector<std::string> places(candidates);
     places.insert(places.end(), PageFolders_.begin(), PageFolders_.end());
+    const std::string runFolder = CommonFolder(places);
     std::string site = Options_.SiteRoot;
     if (!site.empty() && site.back() != '/') site += '/';
-    if (site.empty() || CommonFolder({site, CommonFolder(places)}) != site)
-      site = SiteTopOf(CommonFolder(places));
+    if (site.empty() || CommonFolder({site, runFolder}) != site) site = SiteTopOf(runFolder);
     if (site.empty() || !ReadSiteTexts(site, PagesRead_, [&](std::string_view text) {
           References_.NoteText(text);
         })) {

@@ -296,8 +296,8 @@ class TProtectionRun {
   // First registry entry of the group in progress.
   int32_t GroupFirstImage_ = 0;
   bool PageResponsive_ = false;
-  // What the run's pages, and the style sheets and scripts beside them,
-  // still mention: a source they name stays.
+  // What the run's pages, and the other texts of their site, still mention:
+  // a source they name stays.
   TSourceReferences References_;
   std::set<std::string> PageFolders_;
   std::set<std::string> PagesRead_;  // PageKey of every page read

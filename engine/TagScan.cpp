@@ -1,6 +1,7 @@
 #include "engine/TagScan.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "engine/ByteSearch.h"
@@ -77,6 +78,19 @@ int FindTagEnd(std::string_view page, int start) {
 
 namespace {
 
+// The text of the tag at the 1-based `at`, up to its ">", whose "<" and
+// name take `length` bytes; empty when the name goes on there (BASEFONT
+// after BASE), nothing when the tag has no end.
+std::optional<std::string_view> TagTextAt(std::string_view page, int at, size_t length) {
+  const size_t next = static_cast<size_t>(at - 1) + length;
+  if (next < page.size() && !(IsTagBlank(page[next]) || page[next] == '/' || page[next] == '>')) {
+    return std::string_view();
+  }
+  const int end = FindTagEnd(page, at);
+  if (end == 0) return std::nullopt;
+  return page.substr(static_cast<size_t>(at - 1), static_cast<size_t>(end - at + 1));
+}
+
 // Calls `visit` with the 1-based position of each `pattern` (upper case,
 // the start of a tag) that stands where a browser's parser meets a tag: not
 // in a comment, in the text of SCRIPT, STYLE, TITLE and the like, in a
@@ -99,14 +113,10 @@ std::string FirstBaseHref(std::string_view page, bool& found) {
   found = false;
   std::string value;
   ForEachTagStart(page, "<BASE", [&](int a) {
-    const size_t next = static_cast<size_t>(a - 1) + 5;
-    if (next >= page.size() ||
-        !(IsTagBlank(page[next]) || page[next] == '/' || page[next] == '>')) {
-      return true;  // BASEFONT and the like
-    }
-    const int end = FindTagEnd(page, a);
-    if (end == 0) return false;
-    const auto attributes = ReadTagAttributes(page.substr(a - 1, end - a + 1));
+    const std::optional<std::string_view> tag = TagTextAt(page, a, 5);
+    if (!tag) return false;
+    if (tag->empty()) return true;  // BASEFONT and the like
+    const auto attributes = ReadTagAttributes(*tag);
     const TTagAttribute* href = FindAttribute(attributes, "href");
     if (!href || !href->HasValue) return true;
     found = true;
@@ -134,11 +144,10 @@ bool DeclaresXhtml(std::string_view page) {
   const int firstImage = FindImageTag(page, 1);
   const std::string_view head = firstImage > 0 ? page.substr(0, firstImage - 1) : page;
   for (int a = PosTextFrom(head, "<HTML", 1); a > 0; a = PosTextFrom(head, "<HTML", a + 1)) {
-    const size_t next = static_cast<size_t>(a - 1) + 5;
-    if (next < head.size() && !(IsTagBlank(head[next]) || head[next] == '>')) continue;
-    const int end = FindTagEnd(head, a);
-    if (end == 0) return false;
-    const auto attributes = ReadTagAttributes(head.substr(a - 1, end - a + 1));
+    const std::optional<std::string_view> tag = TagTextAt(head, a, 5);
+    if (!tag) return false;
+    if (tag->empty()) continue;
+    const auto attributes = ReadTagAttributes(*tag);
     const TTagAttribute* xmlns = FindAttribute(attributes, "xmlns");
     return xmlns && xmlns->Value == "http://www.w3.org/1999/xhtml";
   }
