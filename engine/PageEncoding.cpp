@@ -263,3 +263,72 @@ std::string WithCharacterReferences(std::string_view text) {
   }
   return out;
 }
+
+bool StartsAsUtf16(std::string_view text) {
+  return text.starts_with("\xFE\xFF") || text.starts_with("\xFF\xFE");
+}
+
+bool Utf16AsUtf8(std::string& text) {
+  if (!StartsAsUtf16(text)) return true;
+  const bool big = text[0] == '\xFE';
+  auto unit = [&](size_t i) {
+    const auto b0 = static_cast<uint8_t>(text[i]), b1 = static_cast<uint8_t>(text[i + 1]);
+    return static_cast<uint32_t>(big ? b0 << 8 | b1 : b1 << 8 | b0);
+  };
+  std::string out;
+  out.reserve(text.size() + text.size() / 2);
+  bool exact = text.size() % 2 == 0;
+  for (size_t i = 0; i + 1 < text.size(); i += 2) {
+    uint32_t c = unit(i);
+    if (c >= 0xD800 && c < 0xDC00 && i + 3 < text.size() && unit(i + 2) >= 0xDC00 &&
+        unit(i + 2) < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+      i += 2;
+    } else if (c >= 0xD800 && c < 0xE000) {
+      c = 0xFFFD;
+      exact = false;
+    }
+    PutUtf8(out, c);
+  }
+  if (text.size() % 2 != 0) out += "\xEF\xBF\xBD";
+  text = std::move(out);
+  return exact;
+}
+
+std::string Utf8AsUtf16(const std::vector<std::string_view>& pieces, bool bigEndian) {
+  size_t size = 0;
+  for (std::string_view piece : pieces) size += piece.size();
+  std::string out;
+  out.reserve(size * 2);
+  auto put = [&](uint32_t unit) {
+    const char hi = static_cast<char>(unit >> 8), lo = static_cast<char>(unit & 0xFF);
+    out += bigEndian ? hi : lo;
+    out += bigEndian ? lo : hi;
+  };
+  // A character may be split between two pieces.
+  uint32_t c = 0;
+  int missing = 0;
+  for (std::string_view piece : pieces) {
+    for (char ch : piece) {
+      const auto b = static_cast<uint8_t>(ch);
+      if (missing > 0 && (b & 0xC0) == 0x80) {
+        c = c << 6 | (b & 0x3F);
+        if (--missing > 0) continue;
+      } else {
+        if (missing > 0) put(0xFFFD);
+        missing = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
+        c = missing == 3 ? b & 0x07u : missing == 2 ? b & 0x0Fu : missing == 1 ? b & 0x1Fu : b;
+        if (b >= 0x80 && missing == 0) c = 0xFFFD;
+        if (missing > 0) continue;
+      }
+      if (c >= 0x10000) {
+        put(0xD800 + ((c - 0x10000) >> 10));
+        put(0xDC00 + ((c - 0x10000) & 0x3FF));
+      } else {
+        put(c);
+      }
+    }
+  }
+  if (missing > 0) put(0xFFFD);
+  return out;
+}

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The character encoding a page declares, as a browser reads the
 // declaration, as a lower-case label: "utf-8"; "windows-1252", which browsers
@@ -28,3 +29,16 @@ std::string WithCharacterReferences(std::string_view text);
 // `text`, written in `encoding` (from EncodingOfText), in UTF-8. Plain ASCII
 // comes back as it is; so does text that cannot be converted.
 std::string TextInUtf8(std::string_view text, const std::string& encoding);
+
+// True when `text` starts with a UTF-16 byte order mark.
+bool StartsAsUtf16(std::string_view text);
+
+// A text that starts with a UTF-16 byte order mark (a page saved as
+// "Unicode" by many editors) turned into UTF-8 in place, its mark into
+// UTF-8's, so that it is read as any UTF-8 page is; other text stays as it
+// is. False when the UTF-16 would not come back byte for byte from the UTF-8
+// (an unpaired surrogate or an odd last byte, each read as U+FFFD).
+bool Utf16AsUtf8(std::string& text);
+
+// The UTF-8 text made of `pieces` in UTF-16 of the given byte order.
+std::string Utf8AsUtf16(const std::vector<std::string_view>& pieces, bool bigEndian);

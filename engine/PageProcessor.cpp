@@ -59,20 +59,21 @@ bool HasEventHandler(std::string_view startTag) {
 
 // Where the head snippets go in a page without "</HEAD>": after a leading
 // document type declaration, which must stay first for the page to keep its
-// document mode; otherwise at the very start. A page that opens with a
+// document mode; otherwise at the very start, after a byte order mark. A page that opens with a
 // server-side block ("<?", "<%") gets them at its end instead: a script
 // that sends headers must not have any text before it. Returns the 1-based
 // position the snippets are inserted before.
 int SnippetPositionWithoutHead(std::string_view page) {
-  size_t i = 0;
-  if (page.substr(0, 3) == "\xEF\xBB\xBF") i = 3;
+  // A byte order mark stays first: it tells the browser the encoding.
+  const int start = page.starts_with("\xEF\xBB\xBF") ? 4 : 1;
+  size_t i = static_cast<size_t>(start) - 1;
   while (i < page.size() && (page[i] == ' ' || page[i] == '\t' || page[i] == '\r' || page[i] == '\n')) ++i;
   const std::string_view opening = page.substr(i, 2);
   if (opening == "<?" || opening == "<%") return static_cast<int>(page.size()) + 1;
   int doctype = PosTextFrom(page, "<!DOCTYPE", static_cast<int>(i) + 1);
-  if (doctype != static_cast<int>(i) + 1) return 1;
+  if (doctype != static_cast<int>(i) + 1) return start;
   int close = PosCharFrom(page, '>', doctype);
-  return close == 0 ? 1 : close + 1;
+  return close == 0 ? start : close + 1;
 }
 
 // True when `text` holds a tag (or a comment) other than IMG, BR or WBR,

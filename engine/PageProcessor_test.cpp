@@ -59,6 +59,9 @@ TEST(PageProcessor, PageWithoutHeadKeepsItsDoctypeFirst) {
   EXPECT_EQ(Rewrite("\xEF\xBB\xBF <!doctype html><p>"),
             "\xEF\xBB\xBF <!doctype html>" + Snippets() + "<p>" + TailSnippet());
   EXPECT_EQ(Rewrite("<p><!DOCTYPE html>"), Snippets() + "<p><!DOCTYPE html>" + TailSnippet());
+  // The byte order mark stays first, or the page loses its encoding.
+  EXPECT_EQ(Rewrite("\xEF\xBB\xBF<p>\xC3\xA9"),
+            "\xEF\xBB\xBF" + Snippets() + "<p>\xC3\xA9" + TailSnippet());
 }
 
 TEST(PageProcessor, PageOpeningWithAServerBlockAndNoHeadGetsTheSnippetsAtItsEnd) {

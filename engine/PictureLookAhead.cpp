@@ -8,6 +8,7 @@
 #include "engine/Grid.h"
 #include "engine/ImageTagRewriter.h"
 #include "engine/JpegCodec.h"
+#include "engine/PageEncoding.h"
 #include "engine/RandomFileName.h"
 #include "platform/File.h"
 #include "platform/Path.h"
@@ -202,6 +203,7 @@ void TPictureLookAhead::Foresee(const std::vector<std::string>& pages, size_t ne
     const auto size = std::filesystem::file_size(pagePath, error);
     if (error || size > static_cast<uintmax_t>(kLargestPage)) continue;
     if (!platform::ReadWholeFile(pagePath, text)) continue;
+    Utf16AsUtf8(text);
     for (TPictureGuess& picture : PicturesNamedBy(
              text, PageBaseAddress(text, platform::FolderOf(pagePath), Options_.SiteRoot),
              Options_)) {

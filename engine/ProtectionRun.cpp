@@ -7,6 +7,7 @@
 #include "engine/FileSystemSync.h"
 #include "engine/Grid.h"
 #include "engine/ImageTagRewriter.h"
+#include "engine/PageEncoding.h"
 #include "engine/PageProcessor.h"
 #include "engine/PieceFile.h"
 #include "engine/ScriptNames.h"
@@ -318,6 +319,17 @@ void TProtectionRun::StageInto(TStagedPage& slot) {
   }
   outcome.Read = true;
   PagesRead_.insert(PageKey(pagePath));
+  // A UTF-16 page is read and rewritten as UTF-8, and written in UTF-16 again.
+  std::string wide;
+  const size_t pageSize = text.size();
+  if (StartsAsUtf16(text)) {
+    wide = text;
+    if (!Utf16AsUtf8(text)) {
+      References_.NoteText(text);
+      outcome.Error = "not valid UTF-16; the page was left as it is";
+      return;
+    }
+  }
 
   const std::string pageFolder = platform::FolderOf(pagePath);
   PageFolders_.insert(pageFolder);
@@ -360,7 +372,7 @@ void TProtectionRun::StageInto(TStagedPage& slot) {
   if (JudgingOnly()) {
     // The page is where a protecting run would write it.
     outcome.Unchanged = replaced.empty();
-    outcome.FinalSize = static_cast<int32_t>(text.size());
+    outcome.FinalSize = static_cast<int32_t>(pageSize);
     if (!replaced.empty() && pagePath.size() > kLongestBackupPath) {
       ReportError(104, PathTooLongError(pagePath).what());
       outcome.FileErrors = PageErrors_;
@@ -370,8 +382,13 @@ void TProtectionRun::StageInto(TStagedPage& slot) {
   if (replaced.empty()) {
     References_.NoteText(text);
     outcome.Unchanged = true;
-    outcome.FinalSize = static_cast<int32_t>(text.size());
+    outcome.FinalSize = static_cast<int32_t>(pageSize);
     return;
+  }
+  if (!wide.empty()) {
+    TPageText inWide;
+    inWide.Add(Utf8AsUtf16(output.Pieces(text), wide[0] == '\xFE'));
+    output = std::move(inWide);
   }
   if (output.Size() > static_cast<size_t>(INT32_MAX)) {
     KeepSourcesOfPage();
@@ -389,6 +406,7 @@ void TProtectionRun::StageInto(TStagedPage& slot) {
     return;
   }
   References_.NoteText(text, replaced);
+  if (!wide.empty()) text = std::move(wide);
 
   try {
     if (pagePath.size() > kLongestBackupPath) throw PathTooLongError(pagePath);

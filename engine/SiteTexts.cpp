@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "engine/PageEncoding.h"
 #include "platform/File.h"
 #include "platform/Path.h"
 #include "storage/FolderScan.h"
@@ -74,6 +75,7 @@ bool PagesNameFolder(const std::string& folder, const std::string& name) {
     std::string text(static_cast<size_t>(std::min(file.Size(), kStartBytes)), '\0');
     text.resize(static_cast<size_t>(
         std::max<int64_t>(0, file.Read(text.data(), static_cast<int64_t>(text.size())))));
+    Utf16AsUtf8(text);
     for (size_t at = text.find(step); at != std::string::npos; at = text.find(step, at + 1)) {
       if (at == 0 ||
           std::string_view("\"'=/( \t\r\n").find(text[at - 1]) != std::string_view::npos) {

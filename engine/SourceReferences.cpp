@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/ByteSearch.h"
+#include "engine/PageEncoding.h"
 #include "platform/Path.h"
 
 namespace {
@@ -50,6 +51,12 @@ std::string PercentDecoded(std::string_view text) {
 
 void TSourceReferences::NoteText(std::string_view text,
                                  const std::vector<std::pair<int, int>>& skipped) {
+  if (StartsAsUtf16(text)) {
+    std::string utf8(text);
+    Utf16AsUtf8(utf8);
+    NoteText(utf8);
+    return;
+  }
   NoteDecoded(text, skipped);
   if (text.find('%') == std::string_view::npos) return;
   // The text again with its escapes decoded, the skipped ranges blanked out

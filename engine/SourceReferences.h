@@ -16,7 +16,8 @@
 class TSourceReferences {
  public:
   // Notes every picture name in `text`, except those inside the 1-based,
-  // inclusive position ranges of `skipped` (in order, not overlapping).
+  // inclusive position ranges of `skipped` (in order, not overlapping). A
+  // text in UTF-16 is read as UTF-8, whole.
   void NoteText(std::string_view text, const std::vector<std::pair<int, int>>& skipped = {});
   // True when a noted text mentions the file name of `path`. Always true
   // for a name whose extension is not that of a picture the run can cut.

@@ -11,6 +11,7 @@
 #include "engine/BmpCodec.h"
 #include "engine/GifCodec.h"
 #include "engine/JpegCodec.h"
+#include "engine/PageEncoding.h"
 #include "engine/PageLoop.h"
 #include "engine/PageSnippets.h"
 #include "engine/PictureLookAhead.h"
@@ -246,6 +247,9 @@ TEST_F(KernelTest, BadWidthLeavesItsPageAndItsSourcesAndTheRunGoesOn) {
   const std::string page = "<img src=a.bmp><img src=b.bmp width=abc>";
   site.Write("p.htm", page);
   site.Write("q.htm", "<img src=c.bmp>");
+  // UTF-16 with an unpaired surrogate could not be written back as it was.
+  const std::string broken("\xFF\xFE<\0i\0m\0g\0 \0s\0r\0c\0=\0a\0.\0b\0m\0p\0>\0\x00\xD8", 34);
+  site.Write("r.htm", broken);
   BeginProtection();
   try {
     Protect("p.htm");
@@ -253,15 +257,17 @@ TEST_F(KernelTest, BadWidthLeavesItsPageAndItsSourcesAndTheRunGoesOn) {
   } catch (const EConvertError& e) {
     EXPECT_EQ(e.what(), (site / "p.htm") + ": 'abc' is not a valid integer value");
   }
+  EXPECT_THROW(Protect("r.htm"), EConvertError);
   EXPECT_GT(Protect("q.htm"), 0);
   EndProtection();
   EXPECT_EQ(site.Read("p.htm"), page);
+  EXPECT_EQ(site.Read("r.htm"), broken);
   EXPECT_TRUE(platform::FileExists(site / "a.bmp")) << "the unchanged page still shows it";
   EXPECT_TRUE(platform::FileExists(site / "b.bmp"));
   EXPECT_FALSE(platform::FileExists(site / "c.bmp"));
-  // Two sources, two pages and q.htm's six pieces: a.bmp, cut for the page
+  // Two sources, three pages and q.htm's six pieces: a.bmp, cut for the page
   // left as it was, left no pieces behind.
-  EXPECT_EQ(testsupport::FilesOf(testsupport::SnapshotTree(site.path())).size(), 2u + 2u + 6u);
+  EXPECT_EQ(testsupport::FilesOf(testsupport::SnapshotTree(site.path())).size(), 2u + 3u + 6u);
 }
 
 TEST_F(KernelTest, SourceStaysWhileAnythingOfTheSiteStillRefersToIt) {
@@ -282,6 +288,7 @@ TEST_F(KernelTest, SourceStaysWhileAnythingOfTheSiteStillRefersToIt) {
       {"sub/deep.html", "<a href=\"../k11.bmp\">"},
       {"feed.xml", "<enclosure url=\"k12.bmp\"/>"},
       {"posts/trip.md", "![The harbour](../k13.bmp)"},  // a site generator's page source
+      {"wide.htm", Utf8AsUtf16({"\xEF\xBB\xBF<img src=k14.bmp>"}, false)},  // saved as "Unicode"
   };
   std::string one = "<head></head>", two;
   for (size_t i = 0; i < references.size(); ++i) {
@@ -311,7 +318,7 @@ TEST_F(KernelTest, SourceStaysWhileAnythingOfTheSiteStillRefersToIt) {
   EXPECT_FALSE(platform::FileExists(site / "gone.bmp"));
   EXPECT_FALSE(platform::FileExists(site / "kept.bmp")) << "its tags were all replaced";
   EXPECT_EQ(run.Figures().SourcesDeleted, 2);
-  EXPECT_EQ(run.Figures().SourcesKept.at("a page or file of the site still refers to it"), 14);
+  EXPECT_EQ(run.Figures().SourcesKept.at("a page or file of the site still refers to it"), 15);
 
   // A run over one section reads the site above it too, found by the home
   // page's links into the section.
@@ -423,12 +430,19 @@ TEST_F(KernelTest, RestoreGivesBackTheTreeByteForByte) {
   site.Write("index.htm", "<head></head><a href=x>go<img src=a.bmp>now</a><img src=img/b.bmp>");
   site.Write("sub/p.htm", "<img src=../a.bmp><img src=../img/b.bmp>");
   site.Write("empty.htm", "");
+  // Saved as "Unicode": protected as UTF-8 and written back in UTF-16.
+  site.Write("wide.htm",
+             Utf8AsUtf16({"\xEF\xBB\xBF<p>\xC3\xA9\xF0\x9F\x98\x80 <img src=a.bmp>"}, true));
   auto before = testsupport::SnapshotTree(site.path());
   BeginProtection();
-  for (const char* page : {"index.htm", "sub/p.htm", "empty.htm"}) Protect(page);
+  for (const char* page : {"index.htm", "sub/p.htm", "empty.htm", "wide.htm"}) Protect(page);
   EndProtection();
   const auto after = testsupport::SnapshotTree(site.path());
   ASSERT_NE(after, before);
+  std::string wide = site.Read("wide.htm");
+  EXPECT_TRUE(Utf16AsUtf8(wide));
+  EXPECT_TRUE(wide.starts_with("\xEF\xBB\xBF" + HeadSnippet1()));
+  EXPECT_NE(wide.find("<p>\xC3\xA9\xF0\x9F\x98\x80 <applet><table data-vlm"), std::string::npos);
   // Every file the run wrote, pages and pieces, has its digest noted.
   TBackupSet set = ReadBackupSet(home / "Backup/0");
   size_t written = 0;

@@ -63,15 +63,25 @@ const std::vector<SamplePage>& SamplePages() {
       {"gif.html", 1, false, false, {"images/mountains.gif"}},
       {"jpeg.html", 3, true, false, {"images/harbour.jpg", "images/meadow.jpg"}},
       {"bmp.html", 2, false, false, {"images/tiles.bmp", "images/stripes.bmp"}},
-      {"links.html", 4, false, false,
-       {"images/badge.gif", "images/arrow.gif", "images/tiles.bmp"}},
-      {"untouched.html", 0, false, false, {"images/button.gif", "images/keep.gif", "images/dot.gif"}},
-      {"sub/index.html", 3, false, false,
+      {"links.html", 4, false, false, {"images/badge.gif", "images/arrow.gif", "images/tiles.bmp"}},
+      {"untouched.html",
+       0,
+       false,
+       false,
+       {"images/button.gif", "images/keep.gif", "images/dot.gif"}},
+      {"sub/index.html",
+       3,
+       false,
+       false,
        {"images/logo.gif", "sub/images/leaf.gif", "sub/images/stone.bmp"}},
       // Pictures scaled down to a fractional size: a browser puts each piece
       // on whole pixels by itself, so a sharp edge where two pieces meet
       // (the harbour's mast) moves by part of a pixel.
-      {"responsive.html", 4, true, false, {},
+      {"responsive.html",
+       4,
+       true,
+       false,
+       {},
        {"chromium 390 table", "firefox 390 table", "chromium 390 layered", "firefox 390 layered"}},
       // Pictures fitted by object-fit: a table of pieces cannot follow.
       {"fitted.html", 3, true, true, {}},
@@ -81,12 +91,19 @@ const std::vector<SamplePage>& SamplePages() {
       {"page.xhtml", 2, false, false, {"sub/images/stone.bmp", "images/logo.gif"}},
       {"png.html", 2, false, false, {"images/flags.png"}},
       {"webp.html", 2, true, false, {"images/dune.webp", "images/chart.webp"}},
-      {"address.html", 3, false, false,
+      {"address.html",
+       3,
+       false,
+       false,
        {"images/my photos/red blue.gif", "images/flags.png", "images/façade.gif"}},
       {"imageset.html", 0, false, false, {"images/mountains.gif"}},
       {"base.html", 1, false, false, {"sub/images/leaf.gif"}},
       {"latin1.html", 1, false, false, {"images/façade.gif"}},
-      {"directions.html", 4, false, false,
+      {"unicode.html", 2, false, false, {"images/façade.gif", "images/badge.gif"}},
+      {"directions.html",
+       4,
+       false,
+       false,
        {"images/tiles.bmp", "sub/images/stone.bmp", "images/badge.gif", "images/arrow.gif"}},
       {"transparent.html", 2, false, false, {}},
       {"wide.html", 1, true, false, {}},
@@ -190,13 +207,12 @@ TEST_P(BrowserCheck, ProtectedPageLooksLikeTheOriginal) {
   size_t index = 0;
   while (SamplePages()[index].Path != page.Path) ++index;
 
-  const std::string table = testsupport::TempDir::ReadFile(renders.Copies[kTable].site() + "/" + page.Path);
+  const std::string table = ReadPage(renders.Copies[kTable].site() + "/" + page.Path);
   // A picture between a table's rows is layered in both.
   EXPECT_EQ(Count(table, "<table data-vlm") + Count(table, "src=\"data:image/svg+xml"),
             static_cast<size_t>(page.Protected))
       << table;
-  const std::string layered =
-      testsupport::TempDir::ReadFile(renders.Copies[kLayered].site() + "/" + page.Path);
+  const std::string layered = ReadPage(renders.Copies[kLayered].site() + "/" + page.Path);
   EXPECT_EQ(Count(layered, "src=\"data:image/svg+xml"), static_cast<size_t>(page.Protected))
       << layered;
 

@@ -1,5 +1,6 @@
 #include "SampleCopy.h"
 
+#include <QString>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -19,3 +20,10 @@ testsupport::ProgramResult SampleCopy::Cli(const std::vector<std::string>& args)
   return testsupport::RunProgram(argv, {"VLM_HOME=" + home()});
 }
 
+std::string ReadPage(const std::string& path) {
+  std::string text = testsupport::TempDir::ReadFile(path);
+  if (!text.starts_with("\xFF\xFE")) return text;
+  return QString::fromUtf16(reinterpret_cast<const char16_t*>(text.data() + 2),
+                            static_cast<qsizetype>(text.size() / 2 - 1))
+      .toStdString();
+}

@@ -26,6 +26,9 @@ class SampleCopy {
   testsupport::TempDir root_;
 };
 
+// The text of a page in UTF-8; a page in UTF-16 is converted.
+std::string ReadPage(const std::string& path);
+
 // The sample site as it is kept in the source tree (read only).
 std::string SampleSiteDir();
 
