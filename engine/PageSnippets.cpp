@@ -10,21 +10,25 @@ namespace {
 // The table of pieces behaves like the image it replaces: these rules sit in
 // a cascade layer, below every rule of the page, so the page's own rules
 // about the picture's class, id or style still win, as they did over an
-// image's defaults. In quirks mode a table does not inherit the text colour;
-// the picture's border takes it as an image's does. The table's width comes
-// from its own --vlm-w (tables written before it existed keep their WIDTH
-// attribute); a width with a percentage in it (--vlm-f) leaves the table's
-// share of its container's smallest width to the pieces, which give way as
-// a picture scaled by a percentage does. Like an image, the table clips
-// what it shows to its box, rounded corners included.
+// image's defaults. In quirks mode a table inherits neither the text colour
+// nor the font size; the picture's border takes the colour, and sizes in em
+// the font size, as an image's do. The table's width comes from its own
+// --vlm-w (tables written before it existed keep their WIDTH attribute); a
+// width with a percentage in it (--vlm-f) leaves the table's share of its
+// container's smallest width to the pieces, which give way as a picture
+// scaled by a percentage does. A table whose width may follow a height the
+// page gives it (--vlm-i) is as wide as its content, and its shape (--vlm-a)
+// turns a height into that width. Like an image, the table clips what it
+// shows to its box, rounded corners included.
 constexpr ScrambledText kHeadSnippet1(
     "<style>@layer vlm{table[data-vlm]{display:inline-block;overflow:clip;"
-    "vertical-align:var(--vlm-va,baseline);box-sizing:content-box;color:inherit;"
+    "vertical-align:var(--vlm-va,baseline);box-sizing:content-box;color:inherit;font-size:inherit;"
     "border:var(--vlm-b,0px) solid;margin:var(--vlm-v,0px) var(--vlm-r,var(--vlm-h,0px)) "
     "var(--vlm-v,0px) var(--vlm-l,var(--vlm-h,0px));padding:0;"
     "border-collapse:collapse;border-spacing:0;text-indent:0}"
     "table[data-vlm][style*=\"--vlm-w\"]{width:calc(var(--vlm-w) + var(--vlm-f,0px));"
-    "min-width:var(--vlm-m,0px)}"
+    "min-width:var(--vlm-m,0px);aspect-ratio:auto var(--vlm-a)}"
+    "table[data-vlm][style*=\"--vlm-i\"]{width:var(--vlm-i)}"
     "table[data-vlm][style*=\"--vlm-va:baseline-middle\"]{"
     "vertical-align:-webkit-baseline-middle;vertical-align:-moz-middle-with-baseline}"
     "table[data-vlm][hidden]{display:none}}"

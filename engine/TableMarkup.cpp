@@ -34,59 +34,35 @@ std::string_view VerticalAlign(const std::string& align) {
   return {};
 }
 
-// The value of the last declaration of `property` in an inline STYLE, lower
-// case, without blanks around it or "!important"; empty when there is none.
-std::string StyleValue(std::string_view style, std::string_view property) {
-  auto trim = [](std::string_view text) {
-    const size_t first = text.find_first_not_of(" \t\r\n\f");
-    if (first == std::string_view::npos) return std::string_view();
-    return text.substr(first, text.find_last_not_of(" \t\r\n\f") - first + 1);
-  };
-  std::string value;
-  for (size_t start = 0; start < style.size();) {
-    size_t end = style.find(';', start);
-    if (end == std::string_view::npos) end = style.size();
-    const std::string_view declaration = style.substr(start, end - start);
-    const size_t colon = declaration.find(':');
-    if (colon != std::string_view::npos &&
-        platform::AsciiLower(trim(declaration.substr(0, colon))) == property) {
-      value = platform::AsciiLower(trim(declaration.substr(colon + 1)));
-      const size_t important = value.find("!important");
-      if (important != std::string::npos)
-        value = std::string(trim(std::string_view(value).substr(0, important)));
-    }
-    start = end + 1;
-  }
-  return value;
-}
-
-// True when a STYLE value sizes the box: neither missing nor "auto" or a
-// keyword that leaves it to the defaults.
-bool SetsSize(const std::string& value) {
-  return !value.empty() && value != "auto" && value != "initial" && value != "unset" &&
-         value != "revert" && value != "revert-layer" && value != "inherit";
-}
-
 // The attributes of the IMG tag that the table takes over, as text, for a
 // picture `width` x `height` pixels on a page that is `responsive` or not.
 std::string CarriedAttributes(std::string_view tagText, int32_t width, int32_t height,
                               bool responsive) {
   const auto attributes = ReadTagAttributes(tagText);
   std::string out;
-  // The head snippet sizes the table from --vlm-w. A picture that a
-  // percentage sizes (its own style has one, or the page is made for narrow
-  // screens and its rules may reach the picture by class or id) gives way in
-  // a narrow container as a fluid image does, so that a card or column
-  // holding it can still shrink (--vlm-f, a zero percentage). A picture no
-  // rule of the page can reach keeps its width, also as a flex or grid item
-  // (--vlm-m). Any other keeps its width but follows the page's rules.
-  std::string style = "--vlm-w:" + std::to_string(width) + "px;";
+  // The head snippet sizes the table from --vlm-w, and gives it the
+  // picture's shape (--vlm-a). A picture that a percentage sizes (its own
+  // style has one, or the page is made for narrow screens and its rules may
+  // reach the picture by class or id) gives way in a narrow container as a
+  // fluid image does, so that a card or column holding it can still shrink
+  // (--vlm-f, a zero percentage). A picture no rule of the page can reach
+  // keeps its width, also as a flex or grid item (--vlm-m). Without a WIDTH
+  // of its own, a picture that a rule or its style gives a height takes its
+  // width from its shape, as an image does: the table's width is then its
+  // content's (--vlm-i), which the shape turns into height times ratio.
+  std::string style = "--vlm-w:" + std::to_string(width) + "px;--vlm-a:" + std::to_string(width) +
+                      "/" + std::to_string(height) + ";";
   const TTagAttribute* ownStyle = FindAttribute(attributes, "style");
   const bool named = FindAttribute(attributes, "class") || FindAttribute(attributes, "id");
-  if ((ownStyle && ownStyle->Value.find('%') != std::string::npos) || (named && responsive)) {
+  const bool fluid =
+      (ownStyle && ownStyle->Value.find('%') != std::string::npos) || (named && responsive);
+  if (fluid) {
     style += "--vlm-f:0%;";
   } else if (!named && !ownStyle) {
     style += "--vlm-m:" + std::to_string(width) + "px;";
+  }
+  if ((named || ownStyle) && !FindAttribute(attributes, "width")) {
+    style += fluid ? "--vlm-i:fit-content;" : "--vlm-i:max-content;";
   }
   for (std::string_view name : {"id", "class", "title", "lang", "dir"}) {
     if (const TTagAttribute* a = FindAttribute(attributes, name)) AppendAttribute(out, name, a->Value);
@@ -118,14 +94,6 @@ std::string CarriedAttributes(std::string_view tagText, int32_t width, int32_t h
     AppendAttribute(out, "aria-label", alt->Value);
   } else {
     AppendAttribute(out, "role", "presentation");
-  }
-  // A picture whose own style gives it a height, and nothing its width,
-  // keeps its shape: its width follows from the height, as an image's does.
-  if (ownStyle && !FindAttribute(attributes, "width") &&
-      SetsSize(StyleValue(ownStyle->Value, "height")) &&
-      !SetsSize(StyleValue(ownStyle->Value, "width"))) {
-    style +=
-        "width:auto;aspect-ratio:" + std::to_string(width) + "/" + std::to_string(height) + ";";
   }
   if (ownStyle) style += ownStyle->Value;
   AppendAttribute(out, "style", style);

@@ -87,7 +87,7 @@ const std::vector<SamplePage>& SamplePages() {
       {"fitted.html", 3, true, true, {}},
       {"inline.html", 4, false, false, {"images/arrow.gif", "images/logo.gif"}},
       {"floats.html", 2, false, false, {"images/tiles.bmp"}},
-      {"quirks.html", 4, false, false, {"images/badge.gif", "images/arrow.gif"}},
+      {"quirks.html", 5, false, false, {"images/badge.gif", "images/arrow.gif"}},
       {"page.xhtml", 2, false, false, {"sub/images/stone.bmp", "images/logo.gif"}},
       {"png.html", 2, false, false, {"images/flags.png"}},
       {"webp.html", 2, true, false, {"images/dune.webp", "images/chart.webp"}},
