@@ -18,17 +18,20 @@ constexpr size_t kMostBytes = size_t{1} << 30;
 
 // Pages of the usual types (whatever the options list), the templates and
 // page sources of site generators and server frameworks, style sheets and
-// their sources, scripts, feeds and data files; not plain text, which
+// their sources, scripts, feeds and data files, documentation sources and
+// the code of CGI scripts and web applications; not plain text, which
 // shows no picture.
 bool IsTextFile(const std::string& path) {
   static const char* const kTypes[] = {
-      ".htm",      ".html",   ".xhtml", ".xht",  ".shtml",  ".shtm",       ".php",
-      ".phtml",    ".asp",    ".aspx",  ".ascx", ".cshtml", ".jsp",        ".jspx",
-      ".cfm",      ".inc",    ".tpl",   ".twig", ".njk",    ".hbs",        ".handlebars",
-      ".mustache", ".liquid", ".ejs",   ".erb",  ".md",     ".markdown",   ".yml",
-      ".yaml",     ".toml",   ".css",   ".scss", ".sass",   ".less",       ".js",
-      ".mjs",      ".cjs",    ".ts",    ".jsx",  ".tsx",    ".vue",        ".svelte",
-      ".json",     ".xml",    ".svg",   ".rss",  ".atom",   ".webmanifest"};
+      ".htm",      ".html",   ".xhtml", ".xht",  ".shtml",  ".shtm",        ".php",
+      ".phtml",    ".asp",    ".aspx",  ".ascx", ".cshtml", ".jsp",         ".jspx",
+      ".cfm",      ".inc",    ".tpl",   ".twig", ".njk",    ".hbs",         ".handlebars",
+      ".mustache", ".liquid", ".ejs",   ".erb",  ".md",     ".markdown",    ".yml",
+      ".yaml",     ".toml",   ".css",   ".scss", ".sass",   ".less",        ".js",
+      ".mjs",      ".cjs",    ".ts",    ".jsx",  ".tsx",    ".vue",         ".svelte",
+      ".json",     ".xml",    ".svg",   ".rss",  ".atom",   ".webmanifest", ".astro",
+      ".mdx",      ".pug",    ".jade",  ".haml", ".slim",   ".rst",         ".adoc",
+      ".asciidoc", ".cgi",    ".pl",    ".py",   ".rb"};
   const std::string ext = platform::AsciiLower(platform::ExtensionOf(path));
   return std::any_of(std::begin(kTypes), std::end(kTypes),
                      [&](const char* type) { return ext == type; });
