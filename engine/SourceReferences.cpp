@@ -58,8 +58,18 @@ void TSourceReferences::NoteText(std::string_view text,
     return;
   }
   NoteDecoded(text, skipped);
-  if (text.find('%') == std::string_view::npos) return;
-  // The text again with its escapes decoded, the skipped ranges blanked out
+  const char* const end = text.data() + text.size();
+  // The next percent-escape or character reference ("%20", "&amp;") from `at`.
+  auto nextEscape = [&, percent = FindByte(text.data(), end, '%'),
+                     amp = FindByte(text.data(), end, '&')](const char* at) mutable {
+    if (percent && percent < at) percent = FindByte(at, end, '%');
+    if (amp && amp < at) amp = FindByte(at, end, '&');
+    if (!percent || !amp) return percent ? percent : amp;
+    return std::min(percent, amp);
+  };
+  if (!nextEscape(text.data())) return;
+  // The text again with its escapes and references decoded (references
+  // first, as a browser reads an address), the skipped ranges blanked out
   // before since positions shift. Only windows that hold an escape or a
   // blanked byte can read otherwise than above, so only the stretches
   // around those are decoded, each alone, and a page of tens of megabytes
@@ -75,9 +85,8 @@ void TSourceReferences::NoteText(std::string_view text,
     if (first < 1 || last < first || static_cast<size_t>(last) > text.size()) continue;
     ranges.emplace_back(static_cast<size_t>(first - 1), static_cast<size_t>(last - 1));
   }
-  const char* const end = text.data() + text.size();
   auto range = ranges.begin();
-  for (const char* at = FindByte(text.data(), end, '%'); at; at = FindByte(at + 1, end, '%')) {
+  for (const char* at = nextEscape(text.data()); at; at = nextEscape(at + 1)) {
     const auto escape = static_cast<size_t>(at - text.data());
     for (; range != ranges.end() && range->first < escape; ++range) seeds.push_back(*range);
     seeds.emplace_back(escape, escape);
@@ -95,7 +104,7 @@ void TSourceReferences::NoteText(std::string_view text,
       const size_t first = std::max(b->first, from), last = std::min(b->second, to - 1);
       kept.replace(first - from, last - first + 1, last - first + 1, ' ');
     }
-    NoteDecoded(PercentDecoded(kept), {});
+    NoteDecoded(PercentDecoded(WithCharacterReferences(kept)), {});
   }
 }
 

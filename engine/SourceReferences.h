@@ -7,12 +7,12 @@
 #include <vector>
 
 // The picture file names that the texts of a run mention: its pages (outside
-// the tables the run made), and the style sheets and scripts beside them.
-// A sliced source whose name is mentioned anywhere stays, so that no link,
+// the tables the run made), and the other pages and texts of the site. A
+// sliced source whose name is mentioned anywhere stays, so that no link,
 // background or script of the site loses the picture it points at. The
 // match is by file name only, in any letter case, as written and with
-// percent-escapes decoded: a name mentioned in another folder also keeps
-// the source; when in doubt, the source stays.
+// percent-escapes and character references decoded: a name mentioned in
+// another folder also keeps the source; when in doubt, the source stays.
 class TSourceReferences {
  public:
   // Notes every picture name in `text`, except those inside the 1-based,

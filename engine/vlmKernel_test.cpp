@@ -296,6 +296,7 @@ TEST_F(KernelTest, SourceStaysWhileAnythingOfTheSiteStillRefersToIt) {
       {"posts/trip.md", "![The harbour](../k13.bmp)"},  // a site generator's page source
       {"wide.htm", Utf8AsUtf16({"\xEF\xBB\xBF<img src=k14.bmp>"}, false)},  // saved as "Unicode"
       {"app.py", "LOGO = url_for('static', filename='k15.bmp')"},  // a web application's code
+      {"two.htm", "<a href=\"k1&#54;.bmp\">"},
   };
   std::string one = "<head></head>", two;
   for (size_t i = 0; i < references.size(); ++i) {
@@ -325,7 +326,7 @@ TEST_F(KernelTest, SourceStaysWhileAnythingOfTheSiteStillRefersToIt) {
   EXPECT_FALSE(platform::FileExists(site / "gone.bmp"));
   EXPECT_FALSE(platform::FileExists(site / "kept.bmp")) << "its tags were all replaced";
   EXPECT_EQ(run.Figures().SourcesDeleted, 2);
-  EXPECT_EQ(run.Figures().SourcesKept.at("a page or file of the site still refers to it"), 16);
+  EXPECT_EQ(run.Figures().SourcesKept.at("a page or file of the site still refers to it"), 17);
 
   // A run over one section reads the site above it too, found by the home
   // page's links into the section.
