@@ -5,6 +5,7 @@
 
 #include "engine/BmpCodec.h"
 #include "engine/GifCodec.h"
+#include "engine/PagePolicy.h"
 #include "engine/PictureLookAhead.h"
 #include "engine/ScriptNames.h"
 #include "engine/TagScan.h"
@@ -77,6 +78,28 @@ TEST(TagScan, ImageTagsStartWithAnyBlankAndEndOutsideQuotes) {
   EXPECT_FALSE(DeclaresViewport("<meta name=description content=\"name=viewport\">"));
   EXPECT_FALSE(DeclaresViewport("<p>the viewport</p><meta name=\"viewport"));
   EXPECT_FALSE(DeclaresViewport("<!-- <meta name=viewport content=\"width=device-width\"> -->"));
+  // What a security policy in the head lets the markup use: inline styles,
+  // and data: pictures.
+  const struct {
+    const char* policy;
+    bool styles, data;
+  } policies[] = {
+      {"default-src 'self'", false, false},
+      {"default-src 'self'; style-src 'self' 'unsafe-inline'; img-src *", true, false},
+      {"style-src 'unsafe-inline' 'nonce-abc'", false, true},  // the nonce turns it off
+      {"STYLE-SRC-ATTR 'none'; img-src 'self' data:", false, true},
+      {"script-src 'self'", true, true},
+  };
+  for (const auto& p : policies) {
+    const std::string meta =
+        std::string("<meta http-equiv=Content-Security-Policy content=\"") + p.policy + "\">";
+    const TPagePolicy policy = PagePolicyOf("<head>" + meta + "</head><img src=a>");
+    EXPECT_EQ(policy.InlineStyles, p.styles) << p.policy;
+    EXPECT_EQ(policy.DataImages, p.data) << p.policy;
+    // Not in the head (after a picture) or kept in a comment, it does not count.
+    EXPECT_TRUE(PagePolicyOf("<img src=a>" + meta).InlineStyles);
+    EXPECT_TRUE(PagePolicyOf("<!-- " + meta + " --><img src=a>").DataImages);
+  }
 }
 
 TEST(ImageTagRewriter, SourcesResolveAgainstThePageFolder) {

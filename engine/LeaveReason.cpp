@@ -38,6 +38,8 @@ const char* LeaveReasonName(TLeaveReason reason) {
       return "inside another tag's attribute";
     case TLeaveReason::InsideXhtmlComment:
       return "inside a comment of an XHTML page";
+    case TLeaveReason::PagePolicy:
+      return "the page's security policy forbids the markup";
   }
   return "unknown";
 }

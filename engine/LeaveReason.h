@@ -21,6 +21,7 @@ enum class TLeaveReason {
   InsideCode,            // in a script's or other raw text, or a server's code: no element
   InsideAttribute,       // in the quoted value of another tag's attribute: no element
   InsideXhtmlComment,    // in a comment of an XHTML page, where markup would end it
+  PagePolicy,            // the page's security policy would refuse the markup's styles
 };
 
 // A short stable name ("format not handled") for lists and JSON.

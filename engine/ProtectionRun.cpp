@@ -8,6 +8,7 @@
 #include "engine/Grid.h"
 #include "engine/ImageTagRewriter.h"
 #include "engine/PageEncoding.h"
+#include "engine/PagePolicy.h"
 #include "engine/PageProcessor.h"
 #include "engine/PieceFile.h"
 #include "engine/ScriptNames.h"
@@ -338,6 +339,12 @@ void TProtectionRun::StageInto(TStagedPage& slot) {
   TPageText output;
   std::vector<std::pair<int, int>> replaced;
   TScriptNames scripts(text);
+  const TPagePolicy policy = PagePolicyOf(text);
+  const auto leave = [&](const std::string& tag, TLeaveReason reason) {
+    TImageCandidate unjudged;
+    unjudged.Reason = reason;
+    NoteVerdict(TagVerdictOf(tag, TTagDecision::Refused, unjudged));
+  };
   try {
     output = BuildProtectedText(
         text, Options_.ATag != 0,
@@ -346,15 +353,14 @@ void TProtectionRun::StageInto(TStagedPage& slot) {
           // Between a table's rows a browser moves the picture out before
           // the table, as it moves an IMG; a table there would end it.
           const TMarkup markup = place.InTableRows ? TMarkup::Layered : Options_.Markup;
+          if (!policy.InlineStyles || (markup == TMarkup::Layered && !policy.DataImages)) {
+            leave(tag, TLeaveReason::PagePolicy);
+            return false;
+          }
           return ProtectImageTag(tag, base, link, CloseLinkText_, WidthHeightText_, markup, scripts,
                                  replacement, *this);
         },
-        [&](const std::string& tag, TLeaveReason reason) {
-          TImageCandidate unjudged;
-          unjudged.Reason = reason;
-          NoteVerdict(TagVerdictOf(tag, TTagDecision::Refused, unjudged));
-        },
-        &replaced);
+        leave, &replaced);
   } catch (const EConvertError& e) {
     // The page stays as it is and still shows every picture it showed.
     DropPageCuts(slot, firstImage);

@@ -1,6 +1,7 @@
 #include "engine/TagScan.h"
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -91,13 +92,10 @@ std::optional<std::string_view> TagTextAt(std::string_view page, int at, size_t 
   return page.substr(static_cast<size_t>(at - 1), static_cast<size_t>(end - at + 1));
 }
 
-// Calls `visit` with the 1-based position of each `pattern` (upper case,
-// the start of a tag) that stands where a browser's parser meets a tag: not
-// in a comment, in the text of SCRIPT, STYLE, TITLE and the like, in a
-// server's code or in another tag's attribute value (a BASE or META kept
-// in a comment is none), until `visit` returns false.
-template <class Visit>
-void ForEachTagStart(std::string_view page, const char* pattern, Visit visit) {
+}  // namespace
+
+void ForEachTagStart(std::string_view page, const char* pattern,
+                     const std::function<bool(int)>& visit) {
   TPageStructure structure(page);
   for (int at = PosTextFrom(page, pattern, 1); at > 0; at = PosTextFrom(page, pattern, at + 1)) {
     if (structure.InCodeAt(at) || structure.InAttributeAt(at) || structure.InCommentAt(at)) {
@@ -106,8 +104,6 @@ void ForEachTagStart(std::string_view page, const char* pattern, Visit visit) {
     if (!visit(at)) return;
   }
 }
-
-}  // namespace
 
 std::string FirstBaseHref(std::string_view page, bool& found) {
   found = false;
