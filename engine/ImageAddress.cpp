@@ -136,12 +136,18 @@ TImageAddress ResolveImageAddress(const TImageAddress& base, const std::string& 
   size_t first = 0, last = srcValue.size();
   while (first < last && IsBlank(srcValue[first])) ++first;
   while (last > first && IsBlank(srcValue[last - 1])) --last;
-  const std::string written = srcValue.substr(first, last - first);
+  // A browser's URL parser drops every tab and line break, as written or as
+  // a character reference (an address wrapped over two lines).
+  auto unwrapped = [](std::string text) {
+    std::erase_if(text, [](char c) { return c == '\t' || c == '\n' || c == '\r'; });
+    return text;
+  };
+  const std::string written = unwrapped(srcValue.substr(first, last - first));
   // Read as a browser reads it: in the page's encoding, with its character
   // references; then the query and fragment go.
   const std::string encoding = EncodingOfText(written, base.Encoding);
   auto read = [&](std::string_view text) {
-    return WithCharacterReferences(TextInUtf8(text, encoding));
+    return unwrapped(WithCharacterReferences(TextInUtf8(text, encoding)));
   };
   std::string value = read(written);
   value = value.substr(0, value.find_first_of("?#"));

@@ -25,6 +25,7 @@ TEST(ImageAddress, ResolvesAsABrowserDoesAgainstAFileUrl) {
       {"img/logo.gif#top", "", Kind::File, "/site/pages/img/logo.gif", "img/"},
       {"a.gif?dir=/x/y", "", Kind::File, "/site/pages/a.gif", ""},
       {"  img/a.gif\n", "", Kind::File, "/site/pages/img/a.gif", "img/"},
+      {"img/\n\ta&#10;.gif", "", Kind::File, "/site/pages/img/a.gif", "img/"},  // wrapped
       {"/assets/a.png", "", Kind::NoSiteRoot, "", "/assets/"},
       {"/assets/a.png", "/srv/www", Kind::File, "/srv/www/assets/a.png", "/assets/"},
       {"/assets/a.png", "/srv/www/", Kind::File, "/srv/www/assets/a.png", "/assets/"},
