@@ -59,10 +59,10 @@ bool HasEventHandler(std::string_view startTag) {
 
 // Where the head snippets go in a page without "</HEAD>": after a leading
 // document type declaration, which must stay first for the page to keep its
-// document mode; otherwise at the very start, after a byte order mark. A page that opens with a
-// server-side block ("<?", "<%") gets them at its end instead: a script
-// that sends headers must not have any text before it. Returns the 1-based
-// position the snippets are inserted before.
+// document mode; otherwise at the very start, after a byte order mark. A
+// page that opens with a server-side block ("<?", "<%") gets them at its end
+// instead: a script that sends headers must not have any text before it.
+// Returns the 1-based position the snippets are inserted before.
 int SnippetPositionWithoutHead(std::string_view page) {
   // A byte order mark stays first: it tells the browser the encoding.
   const int start = page.starts_with("\xEF\xBB\xBF") ? 4 : 1;
