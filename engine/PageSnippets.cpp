@@ -42,7 +42,12 @@ constexpr ScrambledText kHeadSnippet1(
 // script, in pixels of the content box, at load and at every resize. With
 // object-fit "fill" the pieces keep the percentages they were written with.
 // The layers laid beneath, a pixel over, stay inside a picture that does not
-// fill its box: those of the last column and row are not moved.
+// fill its box: those of the last column and row are not moved. A table
+// whose box the page makes taller or shorter than its pieces (a flex row
+// that stretches it, a height and a width that change the picture's shape)
+// gets its pieces' heights scaled to fill it, as an image is drawn into its
+// box: all tables are put back to their own heights, measured, then set, so
+// the page is laid out once for all of them.
 constexpr ScrambledText kHeadSnippet2(
     "<script>(function(d,w){function f(e){var t=e.target;if(t){if(t.localName==\"img\"){e.preve"
     "ntDefault();return false}}}"
@@ -68,8 +73,17 @@ constexpr ScrambledText kHeadSnippet2(
     "o.push(U*W*k+\"px \"+V*H*k+\"px\");q.push(X+n(v[0])/100*(1-U)*W*k+(v[0].indexOf(\"+\")+1?"
     "e(v[0],U):0)+\"px \"+(Y+n(v[1])/100*(1-V)*H*k+(v[1].indexOf(\"+\")+1?e(v[1],V):0))+\"px\")}"
     "s.backgroundSize=o.join(\",\");s.backgroundPosition=q.join(\",\")}"
+    "function T(){var l=d.querySelectorAll(\"table[data-vlm]\"),q=[],z=[],j,i,p,b;"
+    "for(j=0;j!=l.length;j++){b=l[j].tBodies[0];p=b?b.getElementsByTagName(\"img\"):[];"
+    "for(i=0;i!=p.length;i++)p[i].style.height=\"auto\";q.push(p)}"
+    "for(j=0;j!=l.length;j++){b=l[j].tBodies[0];var c=b?b.getBoundingClientRect().height:0,"
+    "s=getComputedStyle(l[j]),H=n(s.height)-(s.boxSizing==\"border-box\"?n(s.paddingTop)+n("
+    "s.paddingBottom)+n(s.borderTopWidth)+n(s.borderBottomWidth):0),k=c?H/c:1,r=[];"
+    "if(Math.abs(H-c)>1)for(i=0;i!=q[j].length;i++)"
+    "r.push(q[j][i].getBoundingClientRect().height*k);z.push(r)}"
+    "for(j=0;j!=l.length;j++)for(i=0;i!=z[j].length;i++)q[j][i].style.height=z[j][i]+\"px\"}"
     "function h(){var l=d.querySelectorAll(\"img[data-vlm]\");for(var j=0;j!=l.length;j++)g(l[j"
-    "])}"
+    "]);T()}"
     "w.addEventListener(\"load\",h);w.addEventListener(\"resize\",h)})(document,window)</script"
     ">");
 
