@@ -46,8 +46,9 @@ constexpr ScrambledText kHeadSnippet1(
 // whose box the page makes taller or shorter than its pieces (a flex row
 // that stretches it, a height and a width that change the picture's shape)
 // gets its pieces' heights scaled to fill it, as an image is drawn into its
-// box: all tables are put back to their own heights, measured, then set, so
-// the page is laid out once for all of them.
+// box (a table laid out inline, whose height is "auto", is left alone): all
+// tables are put back to their own heights, measured, then set, so the page
+// is laid out once for all of them.
 constexpr ScrambledText kHeadSnippet2(
     "<script>(function(d,w){function f(e){var t=e.target;if(t){if(t.localName==\"img\"){e.preve"
     "ntDefault();return false}}}"
@@ -79,7 +80,7 @@ constexpr ScrambledText kHeadSnippet2(
     "for(j=0;j!=l.length;j++){b=l[j].tBodies[0];var c=b?b.getBoundingClientRect().height:0,"
     "s=getComputedStyle(l[j]),H=n(s.height)-(s.boxSizing==\"border-box\"?n(s.paddingTop)+n("
     "s.paddingBottom)+n(s.borderTopWidth)+n(s.borderBottomWidth):0),k=c?H/c:1,r=[];"
-    "if(Math.abs(H-c)>1)for(i=0;i!=q[j].length;i++)"
+    "if(H>0)if(Math.abs(H-c)>1)for(i=0;i!=q[j].length;i++)"
     "r.push(q[j][i].getBoundingClientRect().height*k);z.push(r)}"
     "for(j=0;j!=l.length;j++)for(i=0;i!=z[j].length;i++)q[j][i].style.height=z[j][i]+\"px\"}"
     "function h(){var l=d.querySelectorAll(\"img[data-vlm]\");for(var j=0;j!=l.length;j++)g(l[j"
