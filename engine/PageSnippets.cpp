@@ -18,7 +18,8 @@ namespace {
 // container's smallest width to the pieces, which give way as a picture
 // scaled by a percentage does. A table whose width may follow a height the
 // page gives it (--vlm-i) is as wide as its content, and its shape (--vlm-a)
-// turns a height into that width. Like an image, the table clips what it
+// turns a height into that width; the rule sets the inline size, so in
+// vertical text, where that is the height, the width stays --vlm-w. Like an image, the table clips what it
 // shows to its box, rounded corners included.
 constexpr ScrambledText kHeadSnippet1(
     "<style>@layer vlm{table[data-vlm]{display:inline-block;overflow:clip;"
@@ -28,7 +29,7 @@ constexpr ScrambledText kHeadSnippet1(
     "border-collapse:collapse;border-spacing:0;text-indent:0}"
     "table[data-vlm][style*=\"--vlm-w\"]{width:calc(var(--vlm-w) + var(--vlm-f,0px));"
     "min-width:var(--vlm-m,0px);aspect-ratio:auto var(--vlm-a)}"
-    "table[data-vlm][style*=\"--vlm-i\"]{width:var(--vlm-i)}"
+    "table[data-vlm][style*=\"--vlm-i\"]{inline-size:var(--vlm-i)}"
     "table[data-vlm][style*=\"--vlm-va:baseline-middle\"]{"
     "vertical-align:-webkit-baseline-middle;vertical-align:-moz-middle-with-baseline}"
     "table[data-vlm][hidden]{display:none}}"
