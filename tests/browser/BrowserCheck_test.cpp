@@ -87,7 +87,7 @@ const std::vector<SamplePage>& SamplePages() {
       {"base.html", 1, false, false, {"sub/images/leaf.gif"}},
       {"latin1.html", 1, false, false, {"images/façade.gif"}},
       {"unicode.html", 2, false, false, {"images/façade.gif", "images/badge.gif"}},
-      {"directions.html", 4, false, false,
+      {"directions.html", 5, false, false,
        {"images/tiles.bmp", "sub/images/stone.bmp", "images/badge.gif", "images/arrow.gif"}},
       {"transparent.html", 2, false, false, {}},
       {"wide.html", 1, true, false, {}},
