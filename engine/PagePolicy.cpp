@@ -77,10 +77,7 @@ TPagePolicy PagePolicyOf(std::string_view page) {
   // A policy counts in the head only, which ends before the first picture.
   const int firstImage = FindImageTag(page, 1);
   if (firstImage > 0) page = page.substr(0, static_cast<size_t>(firstImage) - 1);
-  ForEachTagStart(page, "<META", [&](int a) {
-    const int end = FindTagEnd(page, a);
-    if (end == 0) return false;
-    const auto attributes = ReadTagAttributes(page.substr(a - 1, end - a + 1));
+  ForEachTag(page, "<META", [&](const std::vector<TTagAttribute>& attributes) {
     const TTagAttribute* equiv = FindAttribute(attributes, "http-equiv");
     const TTagAttribute* content = FindAttribute(attributes, "content");
     if (!equiv || !content || platform::AsciiLower(equiv->Value) != "content-security-policy") {

@@ -19,8 +19,8 @@ namespace {
 // scaled by a percentage does. A table whose width may follow a height the
 // page gives it (--vlm-i) is as wide as its content, and its shape (--vlm-a)
 // turns a height into that width; the rule sets the inline size, so in
-// vertical text, where that is the height, the width stays --vlm-w. Like an image, the table clips what it
-// shows to its box, rounded corners included.
+// vertical text, where that is the height, the width stays --vlm-w. Like an
+// image, the table clips what it shows to its box, rounded corners included.
 constexpr ScrambledText kHeadSnippet1(
     "<style>@layer vlm{table[data-vlm]{display:inline-block;overflow:clip;"
     "vertical-align:var(--vlm-va,baseline);box-sizing:content-box;color:inherit;font-size:inherit;"

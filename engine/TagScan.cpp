@@ -92,8 +92,11 @@ std::optional<std::string_view> TagTextAt(std::string_view page, int at, size_t 
   return page.substr(static_cast<size_t>(at - 1), static_cast<size_t>(end - at + 1));
 }
 
-}  // namespace
-
+// Calls `visit` with the 1-based position of each `pattern` (upper case,
+// the start of a tag) that stands where a browser's parser meets a tag: not
+// in a comment, in the text of SCRIPT, STYLE, TITLE and the like, in a
+// server's code or in another tag's attribute value (a BASE or META kept
+// in a comment is none), until `visit` returns false.
 void ForEachTagStart(std::string_view page, const char* pattern,
                      const std::function<bool(int)>& visit) {
   TPageStructure structure(page);
@@ -105,14 +108,22 @@ void ForEachTagStart(std::string_view page, const char* pattern,
   }
 }
 
+}  // namespace
+
+void ForEachTag(std::string_view page, const char* pattern,
+                const std::function<bool(const std::vector<TTagAttribute>&)>& visit) {
+  const size_t length = std::char_traits<char>::length(pattern);
+  ForEachTagStart(page, pattern, [&](int at) {
+    const std::optional<std::string_view> tag = TagTextAt(page, at, length);
+    if (!tag) return false;
+    return tag->empty() || visit(ReadTagAttributes(*tag));
+  });
+}
+
 std::string FirstBaseHref(std::string_view page, bool& found) {
   found = false;
   std::string value;
-  ForEachTagStart(page, "<BASE", [&](int a) {
-    const std::optional<std::string_view> tag = TagTextAt(page, a, 5);
-    if (!tag) return false;
-    if (tag->empty()) return true;  // BASEFONT and the like
-    const auto attributes = ReadTagAttributes(*tag);
+  ForEachTag(page, "<BASE", [&](const std::vector<TTagAttribute>& attributes) {
     const TTagAttribute* href = FindAttribute(attributes, "href");
     if (!href || !href->HasValue) return true;
     found = true;
@@ -124,10 +135,7 @@ std::string FirstBaseHref(std::string_view page, bool& found) {
 
 bool DeclaresViewport(std::string_view page) {
   bool declared = false;
-  ForEachTagStart(page, "<META", [&](int a) {
-    const int end = FindTagEnd(page, a);
-    if (end == 0) return false;
-    const auto attributes = ReadTagAttributes(page.substr(a - 1, end - a + 1));
+  ForEachTag(page, "<META", [&](const std::vector<TTagAttribute>& attributes) {
     const TTagAttribute* name = FindAttribute(attributes, "name");
     declared = name && platform::AsciiLower(name->Value) == "viewport";
     return !declared;

@@ -32,13 +32,13 @@ int FindTagEnd(std::string_view page, int start);
 // `found` set; empty with `found` false when no BASE tag has an HREF.
 std::string FirstBaseHref(std::string_view page, bool& found);
 
-// Calls `visit` with the 1-based position of each `pattern` (upper case,
-// the start of a tag) that stands where a browser's parser meets a tag: not
-// in a comment, in the text of SCRIPT, STYLE, TITLE and the like, in a
-// server's code or in another tag's attribute value (a BASE or META kept
-// in a comment is none), until `visit` returns false.
-void ForEachTagStart(std::string_view page, const char* pattern,
-                     const std::function<bool(int)>& visit);
+// Calls `visit` with the attributes of each tag that `pattern` (upper case,
+// "<META") starts, and whose name ends there, where a browser's parser meets
+// it: not in a comment, in the text of SCRIPT, STYLE, TITLE and the like, in
+// a server's code or in another tag's attribute value (a BASE or META kept
+// in a comment is none); until `visit` returns false or a tag has no end.
+void ForEachTag(std::string_view page, const char* pattern,
+                const std::function<bool(const std::vector<TTagAttribute>&)>& visit);
 
 // True when the page declares a viewport (a META tag named "viewport"):
 // a page made for narrow screens, whose pictures its CSS may scale.
