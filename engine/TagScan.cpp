@@ -61,8 +61,11 @@ size_t AfterTagName(std::string_view text, size_t start) {
 int FindImageTag(std::string_view page, int from) {
   int a = PosTextFrom(page, "<IMG", from);
   while (a > 0) {
+    // A browser reads "<img/src=a>" as "<img src=a>": a "/" that does not
+    // close the tag parts the name from the attributes as a blank does.
     const size_t next = static_cast<size_t>(a - 1) + 4;
     if (next < page.size() && IsTagBlank(page[next])) return a;
+    if (next + 1 < page.size() && page[next] == '/' && page[next + 1] != '>') return a;
     a = PosTextFrom(page, "<IMG", a + 1);
   }
   return 0;

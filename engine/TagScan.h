@@ -18,8 +18,8 @@ inline bool IsTagBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
 }
 
-// The 1-based position of the first "<IMG" followed by a blank at or after
-// `from`, or 0.
+// The 1-based position of the first "<IMG" followed by a blank (or a "/"
+// that does not end the tag) at or after `from`, or 0.
 int FindImageTag(std::string_view page, int from);
 
 // The 1-based position of the ">" that ends the tag starting at `start`:
