@@ -21,6 +21,13 @@ namespace {
 // turns a height into that width; the rule sets the inline size, so in
 // vertical text, where that is the height, the width stays --vlm-w. Like an
 // image, the table clips what it shows to its box, rounded corners included.
+// The page's rules for table rows and cells (borders, padding, widths,
+// striped backgrounds, generated content) are about its own tables, not the
+// picture: inside the table of pieces, they are undone by important rules,
+// which in a layer win over every normal and important rule of the page.
+// Inherited properties (image-rendering, visibility, the cursor) still come
+// from the table, so the page's rules for the picture reach its pieces. An
+// image never shows generated content, and the table shows none either.
 constexpr ScrambledText kHeadSnippet1(
     "<style>@layer vlm{table[data-vlm]{display:inline-block;overflow:clip;"
     "vertical-align:var(--vlm-va,baseline);box-sizing:content-box;color:inherit;font-size:inherit;"
@@ -32,7 +39,15 @@ constexpr ScrambledText kHeadSnippet1(
     "table[data-vlm][style*=\"--vlm-i\"]{inline-size:var(--vlm-i)}"
     "table[data-vlm][style*=\"--vlm-va:baseline-middle\"]{"
     "vertical-align:-webkit-baseline-middle;vertical-align:-moz-middle-with-baseline}"
-    "table[data-vlm][hidden]{display:none}}"
+    "table[data-vlm][hidden]{display:none}"
+    "table[data-vlm]>tbody,table[data-vlm]>tbody>tr,table[data-vlm]>tbody>tr>td{all:unset!important}"
+    "table[data-vlm]>tbody{display:table!important;width:100%!important;"
+    "border-collapse:collapse!important;border-spacing:0!important;"
+    "writing-mode:horizontal-tb!important}"
+    "table[data-vlm]>tbody>tr{display:table-row!important}"
+    "table[data-vlm]>tbody>tr>td{display:table-cell!important}"
+    "table[data-vlm]::before,table[data-vlm]::after,table[data-vlm] :is(tbody,tr,td)::before,"
+    "table[data-vlm] :is(tbody,tr,td)::after{content:none!important}}"
     "img{-webkit-user-drag:none;-webkit-user-select:none;user-select:none}</style>");
 
 // Written without "&" and "<", so that it stays well-formed XML. It keeps

@@ -89,7 +89,7 @@ const std::vector<SamplePage>& SamplePages() {
       {"unicode.html", 2, false, false, {"images/façade.gif", "images/badge.gif"}},
       {"directions.html", 5, false, false,
        {"images/tiles.bmp", "sub/images/stone.bmp", "images/badge.gif", "images/arrow.gif"}},
-      {"transparent.html", 2, false, false, {}},
+      {"transparent.html", 3, false, false, {}},
       {"wide.html", 1, true, false, {}},
   };
   return pages;
