@@ -64,7 +64,10 @@ constexpr ScrambledText kHeadSnippet1(
 // gets its pieces' heights scaled to fill it, as an image is drawn into its
 // box (a table laid out inline, whose height is "auto", is left alone): all
 // tables are put back to their own heights, measured, then set, so the page
-// is laid out once for all of them.
+// is laid out once for all of them. A picture the page shows "inline" is an
+// inline box that holds its size, as the table is by default, and one it
+// shows as "contents" is not shown at all: such a table is given those
+// boxes, at every pass, so that a rule that no longer holds lets go.
 constexpr ScrambledText kHeadSnippet2(
     "<script>(function(d,w){function f(e){var t=e.target;if(t){if(t.localName==\"img\"){e.preve"
     "ntDefault();return false}}}"
@@ -91,7 +94,9 @@ constexpr ScrambledText kHeadSnippet2(
     "e(v[0],U):0)+\"px \"+(Y+n(v[1])/100*(1-V)*H*k+(v[1].indexOf(\"+\")+1?e(v[1],V):0))+\"px\")}"
     "s.backgroundSize=o.join(\",\");s.backgroundPosition=q.join(\",\")}"
     "function T(){var l=d.querySelectorAll(\"table[data-vlm]\"),q=[],z=[],j,i,p,b;"
-    "for(j=0;j!=l.length;j++){b=l[j].tBodies[0];p=b?b.getElementsByTagName(\"img\"):[];"
+    "for(j=0;j!=l.length;j++){b=l[j];if(b.vlmD)b.style.display=\"\";var D=getComputedStyle(b)"
+    ".display;b.vlmD=D==\"inline\"||D==\"contents\";if(b.vlmD)b.style.display=D==\"inline\"?"
+    "\"inline-block\":\"none\";b=b.tBodies[0];p=b?b.getElementsByTagName(\"img\"):[];"
     "for(i=0;i!=p.length;i++)p[i].style.height=\"auto\";q.push(p)}"
     "for(j=0;j!=l.length;j++){b=l[j].tBodies[0];var c=b?b.getBoundingClientRect().height:0,"
     "s=getComputedStyle(l[j]),H=n(s.height)-(s.boxSizing==\"border-box\"?n(s.paddingTop)+n("

@@ -75,7 +75,7 @@ const std::vector<SamplePage>& SamplePages() {
        {"chromium 390 table", "firefox 390 table", "chromium 390 layered", "firefox 390 layered"}},
       // Pictures fitted by object-fit: a table of pieces cannot follow.
       {"fitted.html", 3, true, true, {}},
-      {"inline.html", 4, false, false, {"images/arrow.gif", "images/logo.gif"}},
+      {"inline.html", 5, false, false, {"images/arrow.gif", "images/logo.gif"}},
       {"floats.html", 2, false, false, {"images/tiles.bmp"}},
       {"quirks.html", 5, false, false, {"images/badge.gif", "images/arrow.gif"}},
       {"page.xhtml", 2, false, false, {"sub/images/stone.bmp", "images/logo.gif"}},
