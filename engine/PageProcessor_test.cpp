@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "engine/PageSnippets.h"
 
 namespace {
@@ -32,6 +34,9 @@ TEST(PageProcessor, HeadSnippetsGoBeforeHeadEndAndTailAfterLastByte) {
             "<html><head><title>t</title>" + Snippets() + "</head><body></body></html>\r\n" +
                 TailSnippet());
   EXPECT_EQ(Rewrite(""), Snippets() + TailSnippet());
+  // Well-formed XML as they stand: no "&", and "<" only where a tag starts.
+  EXPECT_EQ(Snippets().find('&'), std::string::npos);
+  EXPECT_EQ(std::regex_search(Snippets(), std::regex("<[^/a-z]")), false);
   EXPECT_EQ(Rewrite("<p><img src=x></p>"), Snippets() + "<p>[T:]</p>" + TailSnippet());
   // A page protected before: its snippets are not added twice, and those an
   // earlier version wrote give way to this one's where they come first.
