@@ -19,7 +19,9 @@ namespace {
 // scaled by a percentage does. A table whose width may follow a height the
 // page gives it (--vlm-i) is as wide as its content, and its shape (--vlm-a)
 // turns a height into that width; the rule sets the inline size, so in
-// vertical text, where that is the height, the width stays --vlm-w. Like an
+// vertical text, where that is the height, the width stays --vlm-w. A
+// picture shown at its own size has that size in its content box (--vlm-s),
+// whatever box-sizing the page gives every element. Like an
 // image, the table clips what it shows to its box, rounded corners included.
 // The page's rules for table rows and cells (borders, padding, widths,
 // striped backgrounds, generated content) are about its own tables, not the
@@ -37,6 +39,7 @@ constexpr ScrambledText kHeadSnippet1(
     "table[data-vlm][style*=\"--vlm-w\"]{width:calc(var(--vlm-w) + var(--vlm-f,0px));"
     "min-width:var(--vlm-m,0px);aspect-ratio:auto var(--vlm-a)}"
     "table[data-vlm][style*=\"--vlm-i\"]{inline-size:var(--vlm-i)}"
+    "table[data-vlm][style*=\"--vlm-s\"]{box-sizing:var(--vlm-s)!important}"
     "table[data-vlm][style*=\"--vlm-va:baseline-middle\"]{"
     "vertical-align:-webkit-baseline-middle;vertical-align:-moz-middle-with-baseline}"
     "table[data-vlm][hidden]{display:none}"

@@ -122,8 +122,14 @@ TEST(TableMarkup, CarriesTheImagesAttributes) {
        {"style=\"--vlm-w:10px;--vlm-a:10/10;--vlm-f:0%;--vlm-i:fit-content;\""},
        {},
        true},
-      // No rule can reach it: it keeps its width as a flex or grid item too.
+      // No rule can reach it: it keeps its width as a flex or grid item too,
+      // its own size in its content box, whatever box-sizing the page gives;
+      // its height is its pieces'. WIDTH and HEIGHT make the box's size.
       {"<img src=a.gif>",
+       TMarkup::Table,
+       {"style=\"--vlm-w:10px;--vlm-m:10px;--vlm-s:content-box;\""},
+       {}},
+      {"<img src=a.gif width=10 height=10>",
        TMarkup::Table,
        {"style=\"--vlm-w:10px;--vlm-a:10/10;--vlm-m:10px;\""},
        {}},

@@ -213,11 +213,11 @@ TEST_F(KernelTest, OneSizeAttributeKeepsTheAspectRatio) {
   EXPECT_EQ(
       CountOf(
           out,
-          "style=\"--vlm-w:384px;--vlm-a:384/310;--vlm-m:384px;\" width=\"384\" height=\"310\""),
+          "style=\"--vlm-w:384px;--vlm-m:384px;\" width=\"384\" height=\"310\""),
       1)
       << out;
   EXPECT_EQ(
-      CountOf(out, "style=\"--vlm-w:33px;--vlm-a:33/20;--vlm-m:33px;\" width=\"33\" cellpadding"),
+      CountOf(out, "style=\"--vlm-w:33px;--vlm-m:33px;\" width=\"33\" cellpadding"),
       1)
       << out;
 }
