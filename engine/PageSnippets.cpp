@@ -65,12 +65,16 @@ constexpr ScrambledText kHeadSnippet1(
 // whose box the page makes taller or shorter than its pieces (a flex row
 // that stretches it, a height and a width that change the picture's shape)
 // gets its pieces' heights scaled to fill it, as an image is drawn into its
-// box (a table laid out inline, whose height is "auto", is left alone): all
-// tables are put back to their own heights, measured, then set, so the page
-// is laid out once for all of them. A picture the page shows "inline" is an
-// inline box that holds its size, as the table is by default, and one it
-// shows as "contents" is not shown at all: such a table is given those
-// boxes, at every pass, so that a rule that no longer holds lets go.
+// box (a table laid out inline, whose height is "auto", is left alone). Where
+// the page fits the picture by object-fit, the table's body is sized as the
+// fitted picture instead, in a percentage of the box (so that it asks its
+// container for no more room than an image would) and moved into place by
+// object-position; the table clips it. All tables are put back to their own
+// heights and places, measured, then set, so the page is laid out once for
+// all of them. A picture the page shows "inline" is an inline box that holds
+// its size, as the table is by default, and one it shows as "contents" is
+// not shown at all: such a table is given those boxes anew at every pass,
+// so that a rule that no longer holds no longer counts.
 constexpr ScrambledText kHeadSnippet2(
     "<script>(function(d,w){function f(e){var t=e.target;if(t){if(t.localName==\"img\"){e.preve"
     "ntDefault();return false}}}"
@@ -110,11 +114,11 @@ constexpr ScrambledText kHeadSnippet2(
     "ws[0],u=k,P=s.objectPosition.match(/calc\\([^)]*\\)|[^ ]+/g);if(R)for(i=0;i!=R.cells.lengt"
     "h;i++){var I=R.cells[i].getElementsByTagName(\"img\")[0];N+=I?n(I.getAttribute(\"width\"))"
     ":0}N=N?N/x:1;k=m==\"cover\"?Math.max(1,u):m==\"none\"?N:Math.min(1,u);if(m==\"scale-down\""
-    ")k=Math.min(k,N);f=[x*k,a(P[0],x-x*k)-(s.direction==\"rtl\"?x-x*k:0),a(P[1],H-c*k)]}if(H>0"
-    ")if(f||Math.abs(H-c)>1)for(i=0;i!=q[j].length;i++)r.push(q[j][i].getBoundingClientRect().h"
-    "eight*k);z.push(r);y.push(f)}for(j=0;j!=l.length;j++){for(i=0;i!=z[j].length;i++)q[j][i].s"
-    "tyle.height=z[j][i]+\"px\";f=y[j];if(f){b=l[j].tBodies[0];b.vlmF=1;b.style.setProperty(\"w"
-    "idth\",f[0]+\"px\",B);b.style.setProperty(\"position\",\"relative\",B);b.style.setProperty"
+    ")k=Math.min(k,N);f=[k*100,a(P[0],x-x*k)-(s.direction==\"rtl\"?x-x*k:0),a(P[1],H-c*k)]}if(H"
+    ">0)if(f||Math.abs(H-c)>1)for(i=0;i!=q[j].length;i++)r.push(q[j][i].getBoundingClientRect()"
+    ".height*k);z.push(r);y.push(f)}for(j=0;j!=l.length;j++){for(i=0;i!=z[j].length;i++)q[j][i]"
+    ".style.height=z[j][i]+\"px\";f=y[j];if(f){b=l[j].tBodies[0];b.vlmF=1;b.style.setProperty(\""
+    "width\",f[0]+\"%\",B);b.style.setProperty(\"position\",\"relative\",B);b.style.setProperty"
     "(\"left\",f[1]+\"px\",B);b.style.setProperty(\"top\",f[2]+\"px\",B)}}}"
     "function h(){var l=d.querySelectorAll(\"img[data-vlm]\");for(var j=0;j!=l.length;j++)g(l[j"
     "]);T()}"
