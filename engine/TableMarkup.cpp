@@ -41,18 +41,20 @@ std::string CarriedAttributes(std::string_view tagText, int32_t width, int32_t h
   const auto attributes = ReadTagAttributes(tagText);
   std::string out;
   // The head snippet sizes the table from --vlm-w, and gives it the
-  // picture's shape (--vlm-a) where a rule of the page, its own style or both
-  // WIDTH and HEIGHT may size it; otherwise its height is its content's, the
-  // pieces', which keeps the shape in the content box as an image does. A
-  // picture that a percentage sizes (its own
-  // style has one, or the page is made for narrow screens and its rules may
-  // reach the picture by class or id) gives way in a narrow container as a
-  // fluid image does, so that a card or column holding it can still shrink
-  // (--vlm-f, a zero percentage). A picture no rule of the page can reach
-  // keeps its width, also as a flex or grid item (--vlm-m). Without a WIDTH
-  // of its own, a picture that a rule or its style gives a height takes its
-  // width from its shape, as an image does: the table's width is then its
-  // content's (--vlm-i), which the shape turns into height times ratio.
+  // picture's shape (--vlm-a) where a rule of the page, its own style or
+  // both WIDTH and HEIGHT may size it; otherwise its height is its pieces',
+  // which keeps the shape in the content box as an image does. A picture
+  // that a percentage sizes (its own style has one, or the page is made for
+  // narrow screens and its rules may reach the picture by class or id) gives
+  // way in a narrow container as a fluid image does, so that a card or
+  // column holding it can still shrink (--vlm-f, a zero percentage). A
+  // picture no rule of the page can reach keeps its width, also as a flex or
+  // grid item (--vlm-m); shown at its own size, that is its content box's
+  // width whatever box-sizing the page gives every element (--vlm-s), so a
+  // BORDER adds to it. Without a WIDTH of its own, a picture that a rule or
+  // its style gives a height takes its width from its shape, as an image
+  // does: the table's width is then its content's (--vlm-i), which the
+  // shape turns into height times ratio.
   std::string style = "--vlm-w:" + std::to_string(width) + "px;";
   const TTagAttribute* ownStyle = FindAttribute(attributes, "style");
   const bool named = FindAttribute(attributes, "class") || FindAttribute(attributes, "id");
@@ -65,12 +67,9 @@ std::string CarriedAttributes(std::string_view tagText, int32_t width, int32_t h
       (ownStyle && ownStyle->Value.find('%') != std::string::npos) || (named && responsive);
   if (fluid) {
     style += "--vlm-f:0%;";
-  } else if (!named && !ownStyle && (hasWidth || hasHeight)) {
-    style += "--vlm-m:" + std::to_string(width) + "px;";
   } else if (!named && !ownStyle) {
-    // Shown at its own size, which is the size of its content box whatever
-    // box-sizing the page's rules give every element: a BORDER adds to it.
-    style += "--vlm-m:" + std::to_string(width) + "px;--vlm-s:content-box;";
+    style += "--vlm-m:" + std::to_string(width) + "px;";
+    if (!hasWidth && !hasHeight) style += "--vlm-s:content-box;";
   }
   if ((named || ownStyle) && !hasWidth) {
     style += fluid ? "--vlm-i:fit-content;" : "--vlm-i:max-content;";
