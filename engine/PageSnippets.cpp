@@ -19,7 +19,9 @@ namespace {
 // scaled by a percentage does. A table whose width may follow a height the
 // page gives it (--vlm-i) is as wide as its content, and its shape (--vlm-a)
 // turns a height into that width; the rule sets the inline size, so in
-// vertical text, where that is the height, the width stays --vlm-w. A
+// vertical text, where that is the height, the width stays --vlm-w. The
+// rules find their values by name in the style attribute, which a script
+// that sets a style writes out again in its own spacing. A
 // picture shown at its own size has that size in its content box (--vlm-s),
 // whatever box-sizing the page gives every element. Like an
 // image, the table clips what it shows to its box, rounded corners included.
@@ -40,7 +42,7 @@ constexpr ScrambledText kHeadSnippet1(
     "min-width:var(--vlm-m,0px);aspect-ratio:auto var(--vlm-a)}"
     "table[data-vlm][style*=\"--vlm-i\"]{inline-size:var(--vlm-i)}"
     "table[data-vlm][style*=\"--vlm-s\"]{box-sizing:var(--vlm-s)!important}"
-    "table[data-vlm][style*=\"--vlm-va:baseline-middle\"]{"
+    "table[data-vlm][style*=\"baseline-middle\"]{"
     "vertical-align:-webkit-baseline-middle;vertical-align:-moz-middle-with-baseline}"
     "table[data-vlm][hidden]{display:none}"
     "table[data-vlm]>tbody,table[data-vlm]>tbody>tr,table[data-vlm]>tbody>tr>td{all:unset!important}"
@@ -69,7 +71,12 @@ constexpr ScrambledText kHeadSnippet1(
 // the page fits the picture by object-fit, the table's body is sized as the
 // fitted picture instead, in a percentage of the box (so that it asks its
 // container for no more room than an image would) and moved into place by
-// object-position; the table clips it. All tables are put back to their own
+// object-position; the table clips it. A table whose width the page gives
+// in a percentage needs no shape to find its height, and like an image of
+// such a width it asks a flex or grid container for no room by its shape:
+// its shape is dropped (the width is read as the page declares it, from the
+// table taken out of the layout for a moment; only a table with a class or
+// an id can have one from a rule). All tables are put back to their own
 // heights and places, measured, then set, so the page is laid out once for
 // all of them. A picture the page shows "inline" is an inline box that holds
 // its size, as the table is by default, and one it shows as "contents" is
@@ -101,25 +108,30 @@ constexpr ScrambledText kHeadSnippet2(
     "e(v[0],U):0)+\"px \"+(Y+n(v[1])/100*(1-V)*H*k+(v[1].indexOf(\"+\")+1?e(v[1],V):0))+\"px\")}"
     "s.backgroundSize=o.join(\",\");s.backgroundPosition=q.join(\",\")}"
     "function T(){var l=d.querySelectorAll(\"table[data-vlm]\"),q=[],z=[],y=[],j,i,p,b,f,B=\"im"
-    "portant\";for(j=0;j!=l.length;j++){b=l[j];if(b.vlmD)b.style.display=\"\";var D=getComputed"
-    "Style(b).display;b.vlmD=D==\"inline\"||D==\"contents\";if(b.vlmD)b.style.display=D==\"inli"
-    "ne\"?\"inline-block\":\"none\";b=b.tBodies[0];p=b?b.getElementsByTagName(\"img\"):[];if(b)"
-    "if(b.vlmF){b.vlmF=0;[\"width\",\"position\",\"left\",\"top\"].forEach(function(v){b.style."
-    "removeProperty(v)})}for(i=0;i!=p.length;i++)p[i].style.height=\"auto\";q.push(p)}for(j=0;j"
-    "!=l.length;j++){b=l[j].tBodies[0];var c=b?b.getBoundingClientRect().height:0,s=getComputed"
-    "Style(l[j]),o=s.boxSizing==\"border-box\",H=n(s.height)-(o?n(s.paddingTop)+n(s.paddingBott"
-    "om)+n(s.borderTopWidth)+n(s.borderBottomWidth):0),x=n(s.width)-(o?n(s.paddingLeft)+n(s.pad"
-    "dingRight)+n(s.borderLeftWidth)+n(s.borderRightWidth):0),m=s.objectFit,k=c?H/c:1,r=[];f=0;"
-    "if(H>0)if(x>0)if(c)if(m)if(m!=\"fill\")if(s.writingMode==\"horizontal-tb\"){var N=0,R=b.ro"
-    "ws[0],u=k,P=s.objectPosition.match(/calc\\([^)]*\\)|[^ ]+/g);if(R)for(i=0;i!=R.cells.lengt"
-    "h;i++){var I=R.cells[i].getElementsByTagName(\"img\")[0];N+=I?n(I.getAttribute(\"width\"))"
-    ":0}N=N?N/x:1;k=m==\"cover\"?Math.max(1,u):m==\"none\"?N:Math.min(1,u);if(m==\"scale-down\""
-    ")k=Math.min(k,N);f=[k*100,a(P[0],x-x*k)-(s.direction==\"rtl\"?x-x*k:0),a(P[1],H-c*k)]}if(H"
-    ">0)if(f||Math.abs(H-c)>1)for(i=0;i!=q[j].length;i++)r.push(q[j][i].getBoundingClientRect()"
-    ".height*k);z.push(r);y.push(f)}for(j=0;j!=l.length;j++){for(i=0;i!=z[j].length;i++)q[j][i]"
-    ".style.height=z[j][i]+\"px\";f=y[j];if(f){b=l[j].tBodies[0];b.vlmF=1;b.style.setProperty(\""
-    "width\",f[0]+\"%\",B);b.style.setProperty(\"position\",\"relative\",B);b.style.setProperty"
-    "(\"left\",f[1]+\"px\",B);b.style.setProperty(\"top\",f[2]+\"px\",B)}}}"
+    "portant\",U=[];for(j=0;j!=l.length;j++){b=l[j];if(b.vlmA){b.style.aspectRatio=b.vlmA[0];b."
+    "vlmA=0}if(b.vlmD)b.style.display=\"\";var D=getComputedStyle(b).display;b.vlmD=D==\"inline"
+    "\"||D==\"contents\";if(b.vlmD)b.style.display=D==\"inline\"?\"inline-block\":\"none\";b=b."
+    "tBodies[0];p=b?b.getElementsByTagName(\"img\"):[];if(b)if(b.vlmF){b.vlmF=0;[\"width\",\"po"
+    "sition\",\"left\",\"top\"].forEach(function(v){b.style.removeProperty(v)})}for(i=0;i!=p.le"
+    "ngth;i++)p[i].style.height=\"auto\";q.push(p);b=l[j];p=b.style;U.push(b.className||b.id?[p"
+    ".display,p.getPropertyPriority(\"display\")]:0);if(U[j])p.setProperty(\"display\",\"none\""
+    ",B)}for(j=0;j!=l.length;j++)if(U[j])U[j].push(getComputedStyle(l[j]).width);for(j=0;j!=l.l"
+    "ength;j++){b=l[j];if(U[j])b.style.setProperty(\"display\",U[j][0],U[j][1]);if((U[j]?U[j][2"
+    "]:b.style.width).indexOf(\"%\")+1){b.vlmA=[b.style.aspectRatio];b.style.aspectRatio=\"auto"
+    "\"}}for(j=0;j!=l.length;j++){b=l[j].tBodies[0];var c=b?b.getBoundingClientRect().height:0,"
+    "s=getComputedStyle(l[j]),o=s.boxSizing==\"border-box\",H=n(s.height)-(o?n(s.paddingTop)+n("
+    "s.paddingBottom)+n(s.borderTopWidth)+n(s.borderBottomWidth):0),x=n(s.width)-(o?n(s.padding"
+    "Left)+n(s.paddingRight)+n(s.borderLeftWidth)+n(s.borderRightWidth):0),m=s.objectFit,k=c?H/"
+    "c:1,r=[];f=0;if(H>0)if(x>0)if(c)if(m)if(m!=\"fill\")if(s.writingMode==\"horizontal-tb\"){v"
+    "ar N=0,R=b.rows[0],u=k,P=s.objectPosition.match(/calc\\([^)]*\\)|[^ ]+/g);if(R)for(i=0;i!="
+    "R.cells.length;i++){var I=R.cells[i].getElementsByTagName(\"img\")[0];N+=I?n(I.getAttribut"
+    "e(\"width\")):0}N=N?N/x:1;k=m==\"cover\"?Math.max(1,u):m==\"none\"?N:Math.min(1,u);if(m==\""
+    "scale-down\")k=Math.min(k,N);f=[k*100,a(P[0],x-x*k)-(s.direction==\"rtl\"?x-x*k:0),a(P[1],"
+    "H-c*k)]}if(H>0)if(f||Math.abs(H-c)>1)for(i=0;i!=q[j].length;i++)r.push(q[j][i].getBounding"
+    "ClientRect().height*k);z.push(r);y.push(f)}for(j=0;j!=l.length;j++){for(i=0;i!=z[j].length"
+    ";i++)q[j][i].style.height=z[j][i]+\"px\";f=y[j];if(f){b=l[j].tBodies[0];b.vlmF=1;b.style.s"
+    "etProperty(\"width\",f[0]+\"%\",B);b.style.setProperty(\"position\",\"relative\",B);b.styl"
+    "e.setProperty(\"left\",f[1]+\"px\",B);b.style.setProperty(\"top\",f[2]+\"px\",B)}}}"
     "function h(){var l=d.querySelectorAll(\"img[data-vlm]\");for(var j=0;j!=l.length;j++)g(l[j"
     "]);T()}"
     "w.addEventListener(\"load\",h);w.addEventListener(\"resize\",h)})(document,window)</script"
