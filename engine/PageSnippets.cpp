@@ -74,9 +74,11 @@ constexpr ScrambledText kHeadSnippet1(
 // object-position; the table clips it. A table whose width the page gives
 // in a percentage needs no shape to find its height, and like an image of
 // such a width it asks a flex or grid container for no room by its shape:
-// its shape is dropped (the width is read as the page declares it, from the
-// table taken out of the layout for a moment; only a table with a class or
-// an id can have one from a rule). All tables are put back to their own
+// its shape is dropped. The width is read as the page declares it: from
+// the browser's typed style where it has one, otherwise from the table taken
+// out of the layout for a moment (which restarts an animation the page runs
+// on it); only a table with a class or an id can have one from a rule. All
+// tables are put back to their own
 // heights and places, measured, then set, so the page is laid out once for
 // all of them. A picture the page shows "inline" is an inline box that holds
 // its size, as the table is by default, and one it shows as "contents" is
@@ -113,25 +115,27 @@ constexpr ScrambledText kHeadSnippet2(
     "\"||D==\"contents\";if(b.vlmD)b.style.display=D==\"inline\"?\"inline-block\":\"none\";b=b."
     "tBodies[0];p=b?b.getElementsByTagName(\"img\"):[];if(b)if(b.vlmF){b.vlmF=0;[\"width\",\"po"
     "sition\",\"left\",\"top\"].forEach(function(v){b.style.removeProperty(v)})}for(i=0;i!=p.le"
-    "ngth;i++)p[i].style.height=\"auto\";q.push(p);b=l[j];p=b.style;U.push(b.className||b.id?[p"
-    ".display,p.getPropertyPriority(\"display\")]:0);if(U[j])p.setProperty(\"display\",\"none\""
-    ",B)}for(j=0;j!=l.length;j++)if(U[j])U[j].push(getComputedStyle(l[j]).width);for(j=0;j!=l.l"
-    "ength;j++){b=l[j];if(U[j])b.style.setProperty(\"display\",U[j][0],U[j][1]);if((U[j]?U[j][2"
-    "]:b.style.width).indexOf(\"%\")+1){b.vlmA=[b.style.aspectRatio];b.style.aspectRatio=\"auto"
-    "\"}}for(j=0;j!=l.length;j++){b=l[j].tBodies[0];var c=b?b.getBoundingClientRect().height:0,"
-    "s=getComputedStyle(l[j]),o=s.boxSizing==\"border-box\",H=n(s.height)-(o?n(s.paddingTop)+n("
-    "s.paddingBottom)+n(s.borderTopWidth)+n(s.borderBottomWidth):0),x=n(s.width)-(o?n(s.padding"
-    "Left)+n(s.paddingRight)+n(s.borderLeftWidth)+n(s.borderRightWidth):0),m=s.objectFit,k=c?H/"
-    "c:1,r=[];f=0;if(H>0)if(x>0)if(c)if(m)if(m!=\"fill\")if(s.writingMode==\"horizontal-tb\"){v"
-    "ar N=0,R=b.rows[0],u=k,P=s.objectPosition.match(/calc\\([^)]*\\)|[^ ]+/g);if(R)for(i=0;i!="
-    "R.cells.length;i++){var I=R.cells[i].getElementsByTagName(\"img\")[0];N+=I?n(I.getAttribut"
-    "e(\"width\")):0}N=N?N/x:1;k=m==\"cover\"?Math.max(1,u):m==\"none\"?N:Math.min(1,u);if(m==\""
-    "scale-down\")k=Math.min(k,N);f=[k*100,a(P[0],x-x*k)-(s.direction==\"rtl\"?x-x*k:0),a(P[1],"
-    "H-c*k)]}if(H>0)if(f||Math.abs(H-c)>1)for(i=0;i!=q[j].length;i++)r.push(q[j][i].getBounding"
-    "ClientRect().height*k);z.push(r);y.push(f)}for(j=0;j!=l.length;j++){for(i=0;i!=z[j].length"
-    ";i++)q[j][i].style.height=z[j][i]+\"px\";f=y[j];if(f){b=l[j].tBodies[0];b.vlmF=1;b.style.s"
-    "etProperty(\"width\",f[0]+\"%\",B);b.style.setProperty(\"position\",\"relative\",B);b.styl"
-    "e.setProperty(\"left\",f[1]+\"px\",B);b.style.setProperty(\"top\",f[2]+\"px\",B)}}}"
+    "ngth;i++)p[i].style.height=\"auto\";q.push(p);b=l[j];p=b.style;U.push(0);if(b.className||b"
+    ".id)if(b.computedStyleMap)U[j]=[0,0,String(b.computedStyleMap().get(\"width\"))];else{U[j]"
+    "=[p.display,p.getPropertyPriority(\"display\")];p.setProperty(\"display\",\"none\",B)}}for"
+    "(j=0;j!=l.length;j++)if(U[j])if(U[j][0]!==0)U[j].push(getComputedStyle(l[j]).width);for(j="
+    "0;j!=l.length;j++){b=l[j];if(U[j])if(U[j][0]!==0)b.style.setProperty(\"display\",U[j][0],U"
+    "[j][1]);if((U[j]?U[j][2]:b.style.width).indexOf(\"%\")+1){b.vlmA=[b.style.aspectRatio];b.s"
+    "tyle.aspectRatio=\"auto\"}}for(j=0;j!=l.length;j++){b=l[j].tBodies[0];var c=b?b.getBoundin"
+    "gClientRect().height:0,s=getComputedStyle(l[j]),o=s.boxSizing==\"border-box\",H=n(s.height"
+    ")-(o?n(s.paddingTop)+n(s.paddingBottom)+n(s.borderTopWidth)+n(s.borderBottomWidth):0),x=n("
+    "s.width)-(o?n(s.paddingLeft)+n(s.paddingRight)+n(s.borderLeftWidth)+n(s.borderRightWidth):"
+    "0),m=s.objectFit,k=c?H/c:1,r=[];f=0;if(H>0)if(x>0)if(c)if(m)if(m!=\"fill\")if(s.writingMod"
+    "e==\"horizontal-tb\"){var N=0,R=b.rows[0],u=k,P=s.objectPosition.match(/calc\\([^)]*\\)|[^"
+    " ]+/g);if(R)for(i=0;i!=R.cells.length;i++){var I=R.cells[i].getElementsByTagName(\"img\")["
+    "0];N+=I?n(I.getAttribute(\"width\")):0}N=N?N/x:1;k=m==\"cover\"?Math.max(1,u):m==\"none\"?"
+    "N:Math.min(1,u);if(m==\"scale-down\")k=Math.min(k,N);f=[k*100,a(P[0],x-x*k)-(s.direction=="
+    "\"rtl\"?x-x*k:0),a(P[1],H-c*k)]}if(H>0)if(f||Math.abs(H-c)>1)for(i=0;i!=q[j].length;i++)r."
+    "push(q[j][i].getBoundingClientRect().height*k);z.push(r);y.push(f)}for(j=0;j!=l.length;j++"
+    "){for(i=0;i!=z[j].length;i++)q[j][i].style.height=z[j][i]+\"px\";f=y[j];if(f){b=l[j].tBodi"
+    "es[0];b.vlmF=1;b.style.setProperty(\"width\",f[0]+\"%\",B);b.style.setProperty(\"position\""
+    ",\"relative\",B);b.style.setProperty(\"left\",f[1]+\"px\",B);b.style.setProperty(\"top\",f"
+    "[2]+\"px\",B)}}}"
     "function h(){var l=d.querySelectorAll(\"img[data-vlm]\");for(var j=0;j!=l.length;j++)g(l[j"
     "]);T()}"
     "w.addEventListener(\"load\",h);w.addEventListener(\"resize\",h)})(document,window)</script"
