@@ -19,12 +19,12 @@ namespace {
 // scaled by a percentage does. A table whose width may follow a height the
 // page gives it (--vlm-i) is as wide as its content, and its shape (--vlm-a)
 // turns a height into that width; the rule sets the inline size, so in
-// vertical text, where that is the height, the width stays --vlm-w. The
-// rules find their values by name in the style attribute, which a script
-// that sets a style writes out again in its own spacing. A
+// vertical text, where that is the height, the width stays --vlm-w. A
 // picture shown at its own size has that size in its content box (--vlm-s),
-// whatever box-sizing the page gives every element. Like an
-// image, the table clips what it shows to its box, rounded corners included.
+// whatever box-sizing the page gives every element. The rules find their
+// values by name in the style attribute, which a script that sets a style
+// writes out again in its own spacing. Like an image, the table clips what
+// it shows to its box, rounded corners included.
 // The page's rules for table rows and cells (borders, padding, widths,
 // striped backgrounds, generated content) are about its own tables, not the
 // picture: inside the table of pieces, they are undone by important rules,
@@ -45,7 +45,8 @@ constexpr ScrambledText kHeadSnippet1(
     "table[data-vlm][style*=\"baseline-middle\"]{"
     "vertical-align:-webkit-baseline-middle;vertical-align:-moz-middle-with-baseline}"
     "table[data-vlm][hidden]{display:none}"
-    "table[data-vlm]>tbody,table[data-vlm]>tbody>tr,table[data-vlm]>tbody>tr>td{all:unset!important}"
+    "table[data-vlm]>tbody,table[data-vlm]>tbody>tr,table[data-vlm]>tbody>tr>td{"
+    "all:unset!important}"
     "table[data-vlm]>tbody{display:table!important;width:100%!important;"
     "border-collapse:collapse!important;border-spacing:0!important;"
     "writing-mode:horizontal-tb!important}"
@@ -78,12 +79,12 @@ constexpr ScrambledText kHeadSnippet1(
 // the browser's typed style where it has one, otherwise from the table taken
 // out of the layout for a moment (which restarts an animation the page runs
 // on it); only a table with a class or an id can have one from a rule. All
-// tables are put back to their own
-// heights and places, measured, then set, so the page is laid out once for
-// all of them. A picture the page shows "inline" is an inline box that holds
-// its size, as the table is by default, and one it shows as "contents" is
-// not shown at all: such a table is given those boxes anew at every pass,
-// so that a rule that no longer holds no longer counts.
+// tables are put back to their own heights and places, measured, then set,
+// so the page is laid out once for all of them. A picture the page shows
+// "inline" is an inline box that holds its size, as the table is by
+// default, and one it shows as "contents" is not shown at all: such a table
+// is given those boxes anew at every pass, so that a rule that no longer
+// holds no longer counts.
 constexpr ScrambledText kHeadSnippet2(
     "<script>(function(d,w){function f(e){var t=e.target;if(t){if(t.localName==\"img\"){e.preve"
     "ntDefault();return false}}}"
@@ -109,33 +110,41 @@ constexpr ScrambledText kHeadSnippet2(
     "o.push(U*W*k+\"px \"+V*H*k+\"px\");q.push(X+n(v[0])/100*(1-U)*W*k+(v[0].indexOf(\"+\")+1?"
     "e(v[0],U):0)+\"px \"+(Y+n(v[1])/100*(1-V)*H*k+(v[1].indexOf(\"+\")+1?e(v[1],V):0))+\"px\")}"
     "s.backgroundSize=o.join(\",\");s.backgroundPosition=q.join(\",\")}"
-    "function T(){var l=d.querySelectorAll(\"table[data-vlm]\"),q=[],z=[],y=[],j,i,p,b,f,B=\"im"
-    "portant\",U=[];for(j=0;j!=l.length;j++){b=l[j];if(b.vlmA){b.style.aspectRatio=b.vlmA[0];b."
-    "vlmA=0}if(b.vlmD)b.style.display=\"\";var D=getComputedStyle(b).display;b.vlmD=D==\"inline"
-    "\"||D==\"contents\";if(b.vlmD)b.style.display=D==\"inline\"?\"inline-block\":\"none\";b=b."
-    "tBodies[0];p=b?b.getElementsByTagName(\"img\"):[];if(b)if(b.vlmF){b.vlmF=0;[\"width\",\"po"
-    "sition\",\"left\",\"top\"].forEach(function(v){b.style.removeProperty(v)})}for(i=0;i!=p.le"
-    "ngth;i++)p[i].style.height=\"auto\";q.push(p);b=l[j];p=b.style;U.push(0);if(b.className||b"
-    ".id)if(b.computedStyleMap)U[j]=[0,0,String(b.computedStyleMap().get(\"width\"))];else{U[j]"
-    "=[p.display,p.getPropertyPriority(\"display\")];p.setProperty(\"display\",\"none\",B)}}for"
-    "(j=0;j!=l.length;j++)if(U[j])if(U[j][0]!==0)U[j].push(getComputedStyle(l[j]).width);for(j="
-    "0;j!=l.length;j++){b=l[j];if(U[j])if(U[j][0]!==0)b.style.setProperty(\"display\",U[j][0],U"
-    "[j][1]);if((U[j]?U[j][2]:b.style.width).indexOf(\"%\")+1){b.vlmA=[b.style.aspectRatio];b.s"
-    "tyle.aspectRatio=\"auto\"}}for(j=0;j!=l.length;j++){b=l[j].tBodies[0];var c=b?b.getBoundin"
-    "gClientRect().height:0,s=getComputedStyle(l[j]),o=s.boxSizing==\"border-box\",H=n(s.height"
-    ")-(o?n(s.paddingTop)+n(s.paddingBottom)+n(s.borderTopWidth)+n(s.borderBottomWidth):0),x=n("
-    "s.width)-(o?n(s.paddingLeft)+n(s.paddingRight)+n(s.borderLeftWidth)+n(s.borderRightWidth):"
-    "0),m=s.objectFit,k=c?H/c:1,r=[];f=0;if(H>0)if(x>0)if(c)if(m)if(m!=\"fill\")if(s.writingMod"
-    "e==\"horizontal-tb\"){var N=0,R=b.rows[0],u=k,P=s.objectPosition.match(/calc\\([^)]*\\)|[^"
-    " ]+/g);if(R)for(i=0;i!=R.cells.length;i++){var I=R.cells[i].getElementsByTagName(\"img\")["
-    "0];N+=I?n(I.getAttribute(\"width\")):0}N=N?N/x:1;k=m==\"cover\"?Math.max(1,u):m==\"none\"?"
-    "N:Math.min(1,u);if(m==\"scale-down\")k=Math.min(k,N);f=[k*100,a(P[0],x-x*k)-(s.direction=="
-    "\"rtl\"?x-x*k:0),a(P[1],H-c*k)]}if(H>0)if(f||Math.abs(H-c)>1)for(i=0;i!=q[j].length;i++)r."
-    "push(q[j][i].getBoundingClientRect().height*k);z.push(r);y.push(f)}for(j=0;j!=l.length;j++"
-    "){for(i=0;i!=z[j].length;i++)q[j][i].style.height=z[j][i]+\"px\";f=y[j];if(f){b=l[j].tBodi"
-    "es[0];b.vlmF=1;b.style.setProperty(\"width\",f[0]+\"%\",B);b.style.setProperty(\"position\""
-    ",\"relative\",B);b.style.setProperty(\"left\",f[1]+\"px\",B);b.style.setProperty(\"top\",f"
-    "[2]+\"px\",B)}}}"
+    "function T(){var l=d.querySelectorAll(\"table[data-vlm]\"),q=[],z=[],y=[],j,i,p,b,f,"
+    "B=\"important\",U=[];for(j=0;j!=l.length;j++){b=l[j];"
+    "if(b.vlmA){b.style.aspectRatio=b.vlmA[0];b.vlmA=0}if(b.vlmD)b.style.display=\"\";"
+    "var D=getComputedStyle(b).display;b.vlmD=D==\"inline\"||D==\"contents\";"
+    "if(b.vlmD)b.style.display=D==\"inline\"?\"inline-block\":\"none\";b=b.tBodies[0];"
+    "p=b?b.getElementsByTagName(\"img\"):[];if(b)if(b.vlmF){b.vlmF=0;"
+    "[\"width\",\"position\",\"left\",\"top\"].forEach(function(v){b.style.removeProperty(v)})}"
+    "for(i=0;i!=p.length;i++)p[i].style.height=\"auto\";q.push(p);b=l[j];p=b.style;U.push(0);"
+    "if(b.className||b.id)if(b.computedStyleMap)U[j]=[0,0,String(b.computedStyleMap()"
+    ".get(\"width\"))];else{U[j]=[p.display,p.getPropertyPriority(\"display\")];"
+    "p.setProperty(\"display\",\"none\",B)}}"
+    "for(j=0;j!=l.length;j++)if(U[j])if(U[j][0]!==0)U[j].push(getComputedStyle(l[j]).width);"
+    "for(j=0;j!=l.length;j++){b=l[j];"
+    "if(U[j])if(U[j][0]!==0)b.style.setProperty(\"display\",U[j][0],U[j][1]);"
+    "if((U[j]?U[j][2]:b.style.width).indexOf(\"%\")+1){b.vlmA=[b.style.aspectRatio];"
+    "b.style.aspectRatio=\"auto\"}}for(j=0;j!=l.length;j++){b=l[j].tBodies[0];"
+    "var c=b?b.getBoundingClientRect().height:0,s=getComputedStyle(l[j]),"
+    "o=s.boxSizing==\"border-box\","
+    "H=n(s.height)-(o?n(s.paddingTop)+n(s.paddingBottom)+n(s.borderTopWidth)+n(s.bord"
+    "erBottomWidth):0),"
+    "x=n(s.width)-(o?n(s.paddingLeft)+n(s.paddingRight)+n(s.borderLeftWidth)+n(s.bord"
+    "erRightWidth):0),m=s.objectFit,k=c?H/c:1,r=[];f=0;"
+    "if(H>0)if(x>0)if(c)if(m)if(m!=\"fill\")if(s.writingMode==\"horizontal-tb\"){var N=0,"
+    "R=b.rows[0],u=k,P=s.objectPosition.match(/calc\\([^)]*\\)|[^ ]+/g);"
+    "if(R)for(i=0;i!=R.cells.length;i++){var I=R.cells[i].getElementsByTagName(\"img\")[0];"
+    "N+=I?n(I.getAttribute(\"width\")):0}N=N?N/x:1;"
+    "k=m==\"cover\"?Math.max(1,u):m==\"none\"?N:Math.min(1,u);"
+    "if(m==\"scale-down\")k=Math.min(k,N);"
+    "f=[k*100,a(P[0],x-x*k)-(s.direction==\"rtl\"?x-x*k:0),a(P[1],H-c*k)]}"
+    "if(H>0)if(f||Math.abs(H-c)>1)for(i=0;i!=q[j].length;i++)r.push(q[j][i].getBoundi"
+    "ngClientRect().height*k);z.push(r);y.push(f)}"
+    "for(j=0;j!=l.length;j++){for(i=0;i!=z[j].length;i++)q[j][i].style.height=z[j][i]+\"px\";"
+    "f=y[j];if(f){b=l[j].tBodies[0];b.vlmF=1;b.style.setProperty(\"width\",f[0]+\"%\",B);"
+    "b.style.setProperty(\"position\",\"relative\",B);"
+    "b.style.setProperty(\"left\",f[1]+\"px\",B);b.style.setProperty(\"top\",f[2]+\"px\",B)}}}"
     "function h(){var l=d.querySelectorAll(\"img[data-vlm]\");for(var j=0;j!=l.length;j++)g(l[j"
     "]);T()}"
     "w.addEventListener(\"load\",h);w.addEventListener(\"resize\",h)})(document,window)</script"
