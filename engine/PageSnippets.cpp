@@ -75,7 +75,10 @@ constexpr ScrambledText kHeadSnippet1(
 // object-position; the table clips it. A table whose width the page gives
 // in a percentage needs no shape to find its height, and like an image of
 // such a width it asks a flex or grid container for no room by its shape:
-// its shape is dropped. The width is read as the page declares it: from
+// its shape is dropped. A table whose width or largest width the page
+// gives in a percentage (max-width: 100%) gives way in a narrow container as
+// such an image does, on any page (--vlm-f, and a content width of
+// fit-content). The widths are read as the page declares them: from
 // the browser's typed style where it has one, otherwise from the table taken
 // out of the layout for a moment (which restarts an animation the page runs
 // on it); only a table with a class or an id can have one from a rule. All
@@ -112,22 +115,28 @@ constexpr ScrambledText kHeadSnippet2(
     "s.backgroundSize=o.join(\",\");s.backgroundPosition=q.join(\",\")}"
     "function T(){var l=d.querySelectorAll(\"table[data-vlm]\"),q=[],z=[],y=[],j,i,p,b,f,"
     "B=\"important\",U=[];for(j=0;j!=l.length;j++){b=l[j];"
-    "if(b.vlmA){b.style.aspectRatio=b.vlmA[0];b.vlmA=0}if(b.vlmD)b.style.display=\"\";"
-    "var D=getComputedStyle(b).display;b.vlmD=D==\"inline\"||D==\"contents\";"
+    "if(b.vlmA){b.style.aspectRatio=b.vlmA[0];b.vlmA=0}"
+    "if(b.vlmI){b.style.removeProperty(\"--vlm-f\");b.style.setProperty(\"--vlm-i\",b.vlmI[0]);"
+    "b.vlmI=0}if(b.vlmD)b.style.display=\"\";var D=getComputedStyle(b).display;"
+    "b.vlmD=D==\"inline\"||D==\"contents\";"
     "if(b.vlmD)b.style.display=D==\"inline\"?\"inline-block\":\"none\";b=b.tBodies[0];"
     "p=b?b.getElementsByTagName(\"img\"):[];if(b)if(b.vlmF){b.vlmF=0;"
     "[\"width\",\"position\",\"left\",\"top\"].forEach(function(v){b.style.removeProperty(v)})}"
     "for(i=0;i!=p.length;i++)p[i].style.height=\"auto\";q.push(p);b=l[j];p=b.style;U.push(0);"
     "if(b.className||b.id)if(b.computedStyleMap)U[j]=[0,0,String(b.computedStyleMap()"
-    ".get(\"width\"))];else{U[j]=[p.display,p.getPropertyPriority(\"display\")];"
+    ".get(\"width\")),String(b.computedStyleMap().get(\"max-width\"))];"
+    "else{U[j]=[p.display,p.getPropertyPriority(\"display\")];"
     "p.setProperty(\"display\",\"none\",B)}}"
-    "for(j=0;j!=l.length;j++)if(U[j])if(U[j][0]!==0)U[j].push(getComputedStyle(l[j]).width);"
-    "for(j=0;j!=l.length;j++){b=l[j];"
-    "if(U[j])if(U[j][0]!==0)b.style.setProperty(\"display\",U[j][0],U[j][1]);"
-    "if((U[j]?U[j][2]:b.style.width).indexOf(\"%\")+1){b.vlmA=[b.style.aspectRatio];"
-    "b.style.aspectRatio=\"auto\"}}for(j=0;j!=l.length;j++){b=l[j].tBodies[0];"
-    "var c=b?b.getBoundingClientRect().height:0,s=getComputedStyle(l[j]),"
-    "o=s.boxSizing==\"border-box\","
+    "for(j=0;j!=l.length;j++)if(U[j])if(U[j][0]!==0){var S=getComputedStyle(l[j]);"
+    "U[j].push(S.width,S.maxWidth)}for(j=0;j!=l.length;j++){b=l[j];p=b.style;"
+    "if(U[j])if(U[j][0]!==0)p.setProperty(\"display\",U[j][0],U[j][1]);"
+    "var W=U[j]?U[j][2]:p.width,M=U[j]?U[j][3]:p.maxWidth;"
+    "if(W.indexOf(\"%\")+1){b.vlmA=[p.aspectRatio];p.aspectRatio=\"auto\"}"
+    "if((W+M).indexOf(\"%\")+1)if(p.getPropertyValue(\"--vlm-f\")==\"\"){b.vlmI=[p.getPrope"
+    "rtyValue(\"--vlm-i\")];p.setProperty(\"--vlm-f\",\"0%\");"
+    "if(b.vlmI[0].trim()==\"max-content\")p.setProperty(\"--vlm-i\",\"fit-content\")}}"
+    "for(j=0;j!=l.length;j++){b=l[j].tBodies[0];var c=b?b.getBoundingClientRect().height:0,"
+    "s=getComputedStyle(l[j]),o=s.boxSizing==\"border-box\","
     "H=n(s.height)-(o?n(s.paddingTop)+n(s.paddingBottom)+n(s.borderTopWidth)+n(s.bord"
     "erBottomWidth):0),"
     "x=n(s.width)-(o?n(s.paddingLeft)+n(s.paddingRight)+n(s.borderLeftWidth)+n(s.bord"
