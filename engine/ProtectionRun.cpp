@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <filesystem>
+#include <optional>
 
 #include "engine/FileSystemSync.h"
 #include "engine/Grid.h"
@@ -339,7 +340,8 @@ void TProtectionRun::StageInto(TStagedPage& slot) {
   TPageText output;
   std::vector<std::pair<int, int>> replaced;
   TScriptNames scripts(text);
-  const TPagePolicy policy = PagePolicyOf(text);
+  // Read once the first picture is met: a page without one needs no policy.
+  std::optional<TPagePolicy> policy;
   const auto leave = [&](const std::string& tag, TLeaveReason reason) {
     TImageCandidate unjudged;
     unjudged.Reason = reason;
@@ -353,7 +355,8 @@ void TProtectionRun::StageInto(TStagedPage& slot) {
           // Between a table's rows a browser moves the picture out before
           // the table, as it moves an IMG; a table there would end it.
           const TMarkup markup = place.InTableRows ? TMarkup::Layered : Options_.Markup;
-          if (!policy.InlineStyles || (markup == TMarkup::Layered && !policy.DataImages)) {
+          if (!policy) policy = PagePolicyOf(text);
+          if (!policy->InlineStyles || (markup == TMarkup::Layered && !policy->DataImages)) {
             leave(tag, TLeaveReason::PagePolicy);
             return false;
           }

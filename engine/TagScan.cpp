@@ -100,8 +100,8 @@ std::optional<std::string_view> TagTextAt(std::string_view page, int at, size_t 
 // in a comment, in the text of SCRIPT, STYLE, TITLE and the like, in a
 // server's code or in another tag's attribute value (a BASE or META kept
 // in a comment is none), until `visit` returns false.
-void ForEachTagStart(std::string_view page, const char* pattern,
-                     const std::function<bool(int)>& visit) {
+template <class Visit>
+void ForEachTagStart(std::string_view page, const char* pattern, Visit visit) {
   TPageStructure structure(page);
   for (int at = PosTextFrom(page, pattern, 1); at > 0; at = PosTextFrom(page, pattern, at + 1)) {
     if (structure.InCodeAt(at) || structure.InAttributeAt(at) || structure.InCommentAt(at)) {
