@@ -72,10 +72,17 @@ constexpr ScrambledText kHeadSnippet1(
 // the page fits the picture by object-fit, the table's body is sized as the
 // fitted picture instead, in a percentage of the box (so that it asks its
 // container for no more room than an image would) and moved into place by
-// object-position; the table clips it. A table whose width the page gives
-// in a percentage needs no shape to find its height, and like an image of
-// such a width it asks a flex or grid container for no room by its shape:
-// its shape is dropped. A table whose width or largest width the page
+// object-position; the table clips it. A table whose width and height the
+// page both gives, the width in a percentage, needs no shape to find its
+// height, and like an image of such a width it asks a flex or grid container
+// for no room by its shape: its shape is dropped. A table whose height
+// follows its shape is no taller than the shape makes it, as an image: its
+// pieces' heights, each rounded by the browser, can add up to a fraction of
+// a pixel more, which would move everything after it (a line of text or a
+// border a pixel lower further down the page). Its smallest height is set
+// to none, except in a grid or a flex column, which could then shrink it
+// below the picture, and in a box the page sizes by its border that has a
+// border or padding, whose shape is not the picture's. A table whose width or largest width the page
 // gives in a percentage (max-width: 100%) gives way in a narrow container as
 // such an image does, on any page (--vlm-f, and a content width of
 // fit-content). The widths are read as the page declares them: from
@@ -113,9 +120,10 @@ constexpr ScrambledText kHeadSnippet2(
     "o.push(U*W*k+\"px \"+V*H*k+\"px\");q.push(X+n(v[0])/100*(1-U)*W*k+(v[0].indexOf(\"+\")+1?"
     "e(v[0],U):0)+\"px \"+(Y+n(v[1])/100*(1-V)*H*k+(v[1].indexOf(\"+\")+1?e(v[1],V):0))+\"px\")}"
     "s.backgroundSize=o.join(\",\");s.backgroundPosition=q.join(\",\")}"
-    "function T(){var l=d.querySelectorAll(\"table[data-vlm]\"),q=[],z=[],y=[],j,i,p,b,f,"
+    "function T(){var l=d.querySelectorAll(\"table[data-vlm]\"),q=[],z=[],y=[],V=[],j,i,p,b,f,"
     "B=\"important\",U=[];for(j=0;j!=l.length;j++){b=l[j];"
     "if(b.vlmA){b.style.aspectRatio=b.vlmA[0];b.vlmA=0}"
+    "if(b.vlmH){b.style.minHeight=\"\";b.vlmH=0}"
     "if(b.vlmI){b.style.removeProperty(\"--vlm-f\");b.style.setProperty(\"--vlm-i\",b.vlmI[0]);"
     "b.vlmI=0}if(b.vlmD)b.style.display=\"\";var D=getComputedStyle(b).display;"
     "b.vlmD=D==\"inline\"||D==\"contents\";"
@@ -124,14 +132,15 @@ constexpr ScrambledText kHeadSnippet2(
     "[\"width\",\"position\",\"left\",\"top\"].forEach(function(v){b.style.removeProperty(v)})}"
     "for(i=0;i!=p.length;i++)p[i].style.height=\"auto\";q.push(p);b=l[j];p=b.style;U.push(0);"
     "if(b.className||b.id)if(b.computedStyleMap)U[j]=[0,0,String(b.computedStyleMap()"
-    ".get(\"width\")),String(b.computedStyleMap().get(\"max-width\"))];"
+    ".get(\"width\")),String(b.computedStyleMap().get(\"max-width\")),"
+    "String(b.computedStyleMap().get(\"height\"))];"
     "else{U[j]=[p.display,p.getPropertyPriority(\"display\")];"
     "p.setProperty(\"display\",\"none\",B)}}"
     "for(j=0;j!=l.length;j++)if(U[j])if(U[j][0]!==0){var S=getComputedStyle(l[j]);"
-    "U[j].push(S.width,S.maxWidth)}for(j=0;j!=l.length;j++){b=l[j];p=b.style;"
+    "U[j].push(S.width,S.maxWidth,S.height)}for(j=0;j!=l.length;j++){b=l[j];p=b.style;"
     "if(U[j])if(U[j][0]!==0)p.setProperty(\"display\",U[j][0],U[j][1]);"
-    "var W=U[j]?U[j][2]:p.width,M=U[j]?U[j][3]:p.maxWidth;"
-    "if(W.indexOf(\"%\")+1){b.vlmA=[p.aspectRatio];p.aspectRatio=\"auto\"}"
+    "var W=U[j]?U[j][2]:p.width,M=U[j]?U[j][3]:p.maxWidth,K=U[j]?U[j][4]:p.height||\"auto\";"
+    "if(W.indexOf(\"%\")+1)if(K!=\"auto\"){b.vlmA=[p.aspectRatio];p.aspectRatio=\"auto\"}"
     "if((W+M).indexOf(\"%\")+1)if(p.getPropertyValue(\"--vlm-f\")==\"\"){b.vlmI=[p.getPrope"
     "rtyValue(\"--vlm-i\")];p.setProperty(\"--vlm-f\",\"0%\");"
     "if(b.vlmI[0].trim()==\"max-content\")p.setProperty(\"--vlm-i\",\"fit-content\")}}"
@@ -141,6 +150,12 @@ constexpr ScrambledText kHeadSnippet2(
     "erBottomWidth):0),"
     "x=n(s.width)-(o?n(s.paddingLeft)+n(s.paddingRight)+n(s.borderLeftWidth)+n(s.bord"
     "erRightWidth):0),m=s.objectFit,k=c?H/c:1,r=[];f=0;"
+    "var E=l[j].parentNode,G=0;while(E.nodeType==1){G=getComputedStyle(E);"
+    "if(G.display!=\"contents\")break;E=E.parentNode}"
+    "var Y=/^(auto|0px)$/.test(s.minHeight)?s.aspectRatio!=\"auto\":0;"
+    "if(o)if(n(s.height)+n(s.width)!=H+x)Y=0;"
+    "if(G)if(/grid|column/.test(G.display+(/flex/.test(G.display)?G.flexDirection:\"\")))Y=0;"
+    "V.push(Y);"
     "if(H>0)if(x>0)if(c)if(m)if(m!=\"fill\")if(s.writingMode==\"horizontal-tb\"){var N=0,"
     "R=b.rows[0],u=k,P=s.objectPosition.match(/calc\\([^)]*\\)|[^ ]+/g);"
     "if(R)for(i=0;i!=R.cells.length;i++){var I=R.cells[i].getElementsByTagName(\"img\")[0];"
@@ -151,6 +166,7 @@ constexpr ScrambledText kHeadSnippet2(
     "if(H>0)if(f||Math.abs(H-c)>1)for(i=0;i!=q[j].length;i++)r.push(q[j][i].getBoundi"
     "ngClientRect().height*k);z.push(r);y.push(f)}"
     "for(j=0;j!=l.length;j++){for(i=0;i!=z[j].length;i++)q[j][i].style.height=z[j][i]+\"px\";"
+    "if(V[j]){l[j].style.minHeight=\"0px\";l[j].vlmH=1}"
     "f=y[j];if(f){b=l[j].tBodies[0];b.vlmF=1;b.style.setProperty(\"width\",f[0]+\"%\",B);"
     "b.style.setProperty(\"position\",\"relative\",B);"
     "b.style.setProperty(\"left\",f[1]+\"px\",B);b.style.setProperty(\"top\",f[2]+\"px\",B)}}}"

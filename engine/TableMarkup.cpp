@@ -40,10 +40,10 @@ std::string CarriedAttributes(std::string_view tagText, int32_t width, int32_t h
                               bool responsive) {
   const auto attributes = ReadTagAttributes(tagText);
   std::string out;
-  // The head snippet sizes the table from --vlm-w, and gives it the
-  // picture's shape (--vlm-a) where a rule of the page, its own style or
-  // both WIDTH and HEIGHT may size it; otherwise its height is its pieces',
-  // which keeps the shape in the content box as an image does. A picture
+  // The head snippet sizes the table from --vlm-w and gives it the
+  // picture's shape (--vlm-a): its height follows its width as an image's
+  // does, and a grid, which does not stretch a box that has a shape, leaves
+  // it its own height as it leaves an image's. A picture
   // that a percentage sizes (its own style has one, or the page is made for
   // narrow screens and its rules may reach the picture by class or id) gives
   // way in a narrow container as a fluid image does, so that a card or
@@ -60,9 +60,7 @@ std::string CarriedAttributes(std::string_view tagText, int32_t width, int32_t h
   const bool named = FindAttribute(attributes, "class") || FindAttribute(attributes, "id");
   const bool hasWidth = FindAttribute(attributes, "width") != nullptr;
   const bool hasHeight = FindAttribute(attributes, "height") != nullptr;
-  if (named || ownStyle || (hasWidth && hasHeight)) {
-    style += "--vlm-a:" + std::to_string(width) + "/" + std::to_string(height) + ";";
-  }
+  style += "--vlm-a:" + std::to_string(width) + "/" + std::to_string(height) + ";";
   const bool fluid =
       (ownStyle && ownStyle->Value.find('%') != std::string::npos) || (named && responsive);
   if (fluid) {

@@ -123,11 +123,12 @@ TEST(TableMarkup, CarriesTheImagesAttributes) {
        {},
        true},
       // No rule can reach it: it keeps its width as a flex or grid item too,
-      // its own size in its content box, whatever box-sizing the page gives;
-      // its height is its pieces'. WIDTH and HEIGHT make the box's size.
+      // its own size in its content box, whatever box-sizing the page gives,
+      // and its shape, so that a grid does not stretch it. WIDTH and HEIGHT
+      // make the box's size.
       {"<img src=a.gif>",
        TMarkup::Table,
-       {"style=\"--vlm-w:10px;--vlm-m:10px;--vlm-s:content-box;\""},
+       {"style=\"--vlm-w:10px;--vlm-a:10/10;--vlm-m:10px;--vlm-s:content-box;\""},
        {}},
       {"<img src=a.gif width=10 height=10>",
        TMarkup::Table,

@@ -210,9 +210,9 @@ TEST_F(KernelTest, OneSizeAttributeKeepsTheAspectRatio) {
   Protect("p.htm");
   EndProtection();
   const std::string out = site.Read("p.htm");
-  EXPECT_EQ(CountOf(out, "style=\"--vlm-w:384px;--vlm-m:384px;\" width=\"384\" height=\"310\""), 1)
+  EXPECT_EQ(CountOf(out, "style=\"--vlm-w:384px;--vlm-a:384/310;--vlm-m:384px;\" width=\"384\" height=\"310\""), 1)
       << out;
-  EXPECT_EQ(CountOf(out, "style=\"--vlm-w:33px;--vlm-m:33px;\" width=\"33\" cellpadding"), 1)
+  EXPECT_EQ(CountOf(out, "style=\"--vlm-w:33px;--vlm-a:33/20;--vlm-m:33px;\" width=\"33\" cellpadding"), 1)
       << out;
 }
 
