@@ -79,10 +79,16 @@ constexpr ScrambledText kHeadSnippet1(
 // follows its shape is no taller than the shape makes it, as an image: its
 // pieces' heights, each rounded by the browser, can add up to a fraction of
 // a pixel more, which would move everything after it (a line of text or a
-// border a pixel lower further down the page). Its smallest height is set
-// to none, except in a grid or a flex column, which could then shrink it
-// below the picture, and in a box the page sizes by its border that has a
-// border or padding, whose shape is not the picture's. A table whose width or largest width the page
+// border a pixel lower further down the page). Where its height is its
+// shape's (no height of the page's, not stretched), its smallest height is
+// set to a hair under that height, so its content no longer adds to it; in
+// a flex column, which sizes it by its content, its largest height is set to
+// that height instead. A box the page sizes by its border, with a border or
+// padding, is left alone: its shape is not the picture's. A table without a
+// width of its own is stretched across a flex column as an image is, and a
+// grid leaves it at the top of its area with its own height, as it leaves an
+// image (one browser stretches a box there whose width is its content's). A
+// table whose width or largest width the page
 // gives in a percentage (max-width: 100%) gives way in a narrow container as
 // such an image does, on any page (--vlm-f, and a content width of
 // fit-content). The widths are read as the page declares them: from
@@ -120,10 +126,12 @@ constexpr ScrambledText kHeadSnippet2(
     "o.push(U*W*k+\"px \"+V*H*k+\"px\");q.push(X+n(v[0])/100*(1-U)*W*k+(v[0].indexOf(\"+\")+1?"
     "e(v[0],U):0)+\"px \"+(Y+n(v[1])/100*(1-V)*H*k+(v[1].indexOf(\"+\")+1?e(v[1],V):0))+\"px\")}"
     "s.backgroundSize=o.join(\",\");s.backgroundPosition=q.join(\",\")}"
-    "function T(){var l=d.querySelectorAll(\"table[data-vlm]\"),q=[],z=[],y=[],V=[],j,i,p,b,f,"
+    "function T(){var l=d.querySelectorAll(\"table[data-vlm]\"),q=[],z=[],y=[],V=[],C=[],j,i,p,b,f,"
     "B=\"important\",U=[];for(j=0;j!=l.length;j++){b=l[j];"
     "if(b.vlmA){b.style.aspectRatio=b.vlmA[0];b.vlmA=0}"
-    "if(b.vlmH){b.style.minHeight=\"\";b.vlmH=0}"
+    "if(b.vlmH){b.style.minHeight=b.style.maxHeight=\"\";b.vlmH=0}"
+    "if(b.vlmC){[\"inline-size\",\"min-inline-size\",\"align-self\"].forEach(function(v){"
+    "b.style.removeProperty(v)});b.vlmC=0}"
     "if(b.vlmI){b.style.removeProperty(\"--vlm-f\");b.style.setProperty(\"--vlm-i\",b.vlmI[0]);"
     "b.vlmI=0}if(b.vlmD)b.style.display=\"\";var D=getComputedStyle(b).display;"
     "b.vlmD=D==\"inline\"||D==\"contents\";"
@@ -141,21 +149,29 @@ constexpr ScrambledText kHeadSnippet2(
     "if(U[j])if(U[j][0]!==0)p.setProperty(\"display\",U[j][0],U[j][1]);"
     "var W=U[j]?U[j][2]:p.width,M=U[j]?U[j][3]:p.maxWidth,K=U[j]?U[j][4]:p.height||\"auto\";"
     "if(W.indexOf(\"%\")+1)if(K!=\"auto\"){b.vlmA=[p.aspectRatio];p.aspectRatio=\"auto\"}"
+    "V.push(K==\"auto\");"
     "if((W+M).indexOf(\"%\")+1)if(p.getPropertyValue(\"--vlm-f\")==\"\"){b.vlmI=[p.getPrope"
     "rtyValue(\"--vlm-i\")];p.setProperty(\"--vlm-f\",\"0%\");"
-    "if(b.vlmI[0].trim()==\"max-content\")p.setProperty(\"--vlm-i\",\"fit-content\")}}"
+    "if(b.vlmI[0].trim()==\"max-content\")p.setProperty(\"--vlm-i\",\"fit-content\")}"
+    "var E=b.parentNode,G=0;while(E.nodeType==1){G=getComputedStyle(E);"
+    "if(G.display!=\"contents\")break;E=E.parentNode}C.push(G);"
+    "if(G)if(p.getPropertyValue(\"--vlm-i\")+p.getPropertyValue(\"--vlm-s\"))if(/^(auto|max-content|fit-content|)$/.test(W)){"
+    "var A=getComputedStyle(b).alignSelf;if(A==\"auto\")A=G.alignItems;"
+    "if(/grid/.test(G.display)){if(A==\"normal\"){p.alignSelf=\"start\";b.vlmC=1}}"
+    "else if(/flex/.test(G.display))if(/column/.test(G.flexDirection))"
+    "if(/^(normal|stretch)$/.test(A)){p.setProperty(\"inline-size\",\"auto\");"
+    "p.setProperty(\"min-inline-size\",\"0px\");b.vlmC=1}}}"
     "for(j=0;j!=l.length;j++){b=l[j].tBodies[0];var c=b?b.getBoundingClientRect().height:0,"
     "s=getComputedStyle(l[j]),o=s.boxSizing==\"border-box\","
     "H=n(s.height)-(o?n(s.paddingTop)+n(s.paddingBottom)+n(s.borderTopWidth)+n(s.bord"
     "erBottomWidth):0),"
     "x=n(s.width)-(o?n(s.paddingLeft)+n(s.paddingRight)+n(s.borderLeftWidth)+n(s.bord"
     "erRightWidth):0),m=s.objectFit,k=c?H/c:1,r=[];f=0;"
-    "var E=l[j].parentNode,G=0;while(E.nodeType==1){G=getComputedStyle(E);"
-    "if(G.display!=\"contents\")break;E=E.parentNode}"
-    "var Y=/^(auto|0px)$/.test(s.minHeight)?s.aspectRatio!=\"auto\":0;"
-    "if(o)if(n(s.height)+n(s.width)!=H+x)Y=0;"
-    "if(G)if(/grid|column/.test(G.display+(/flex/.test(G.display)?G.flexDirection:\"\")))Y=0;"
-    "V.push(Y);"
+    "var R=s.aspectRatio.match(/[\\d.]+/g),Y=/^(auto|0px)$/.test(s.minHeight)?R?V[j]:0:0;"
+    "if(o)if(n(s.height)+n(s.width)!=H+x)Y=0;if(s.writingMode!=\"horizontal-tb\")Y=0;"
+    "var F=C[j]?/flex/.test(C[j].display)?/column/.test(C[j].flexDirection):0:0;"
+    "if(F)if(s.maxHeight!=\"none\")Y=0;Y=Y?x*R[1]/R[0]:0;"
+    "V[j]=1>Math.abs(H-Y)?F?[\"max-height\",Y]:[\"min-height\",Y-.01]:0;"
     "if(H>0)if(x>0)if(c)if(m)if(m!=\"fill\")if(s.writingMode==\"horizontal-tb\"){var N=0,"
     "R=b.rows[0],u=k,P=s.objectPosition.match(/calc\\([^)]*\\)|[^ ]+/g);"
     "if(R)for(i=0;i!=R.cells.length;i++){var I=R.cells[i].getElementsByTagName(\"img\")[0];"
@@ -166,7 +182,7 @@ constexpr ScrambledText kHeadSnippet2(
     "if(H>0)if(f||Math.abs(H-c)>1)for(i=0;i!=q[j].length;i++)r.push(q[j][i].getBoundi"
     "ngClientRect().height*k);z.push(r);y.push(f)}"
     "for(j=0;j!=l.length;j++){for(i=0;i!=z[j].length;i++)q[j][i].style.height=z[j][i]+\"px\";"
-    "if(V[j]){l[j].style.minHeight=\"0px\";l[j].vlmH=1}"
+    "if(V[j]){l[j].style.setProperty(V[j][0],V[j][1]+\"px\");l[j].vlmH=1}"
     "f=y[j];if(f){b=l[j].tBodies[0];b.vlmF=1;b.style.setProperty(\"width\",f[0]+\"%\",B);"
     "b.style.setProperty(\"position\",\"relative\",B);"
     "b.style.setProperty(\"left\",f[1]+\"px\",B);b.style.setProperty(\"top\",f[2]+\"px\",B)}}}"

@@ -43,18 +43,18 @@ std::string CarriedAttributes(std::string_view tagText, int32_t width, int32_t h
   // The head snippet sizes the table from --vlm-w and gives it the
   // picture's shape (--vlm-a): its height follows its width as an image's
   // does, and a grid, which does not stretch a box that has a shape, leaves
-  // it its own height as it leaves an image's. A picture
-  // that a percentage sizes (its own style has one, or the page is made for
-  // narrow screens and its rules may reach the picture by class or id) gives
-  // way in a narrow container as a fluid image does, so that a card or
-  // column holding it can still shrink (--vlm-f, a zero percentage). A
-  // picture no rule of the page can reach keeps its width, also as a flex or
-  // grid item (--vlm-m); shown at its own size, that is its content box's
-  // width whatever box-sizing the page gives every element (--vlm-s), so a
-  // BORDER adds to it. Without a WIDTH of its own, a picture that a rule or
-  // its style gives a height takes its width from its shape, as an image
-  // does: the table's width is then its content's (--vlm-i), which the
-  // shape turns into height times ratio.
+  // it its own height as it leaves an image's. A picture that a percentage
+  // sizes (its own style has one, or the page is made for narrow screens and
+  // its rules may reach the picture by class or id) gives way in a narrow
+  // container as a fluid image does, so that a card or column holding it
+  // can still shrink (--vlm-f, a zero percentage). A picture no rule of the
+  // page can reach keeps its width, also as a flex or grid item (--vlm-m);
+  // shown at its own size, that is its content box's width whatever
+  // box-sizing the page gives every element (--vlm-s), so a BORDER adds to
+  // it. Without a WIDTH of its own, a picture that a rule or its style gives
+  // a height takes its width from its shape, as an image does: the table's
+  // width is then its content's (--vlm-i), which the shape turns into height
+  // times ratio.
   std::string style = "--vlm-w:" + std::to_string(width) + "px;";
   const TTagAttribute* ownStyle = FindAttribute(attributes, "style");
   const bool named = FindAttribute(attributes, "class") || FindAttribute(attributes, "id");
