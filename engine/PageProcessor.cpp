@@ -76,24 +76,6 @@ int SnippetPositionWithoutHead(std::string_view page) {
   return close == 0 ? start : close + 1;
 }
 
-// True when `text` holds a tag (or a comment) other than IMG, BR or WBR,
-// which hold nothing: an element that a cut could tear apart, or a block.
-bool HoldsMarkup(std::string_view text) {
-  for (size_t lt = text.find('<'); lt != std::string_view::npos; lt = text.find('<', lt + 1)) {
-    const char next = lt + 1 < text.size() ? text[lt + 1] : ' ';
-    if (!std::isalpha(static_cast<unsigned char>(next)) && next != '/' && next != '!') continue;
-    size_t end = lt + 1;
-    while (end < text.size() && std::isalpha(static_cast<unsigned char>(text[end]))) ++end;
-    const std::string name = platform::AsciiLower(text.substr(lt + 1, end - lt - 1));
-    const bool empty = name == "img" || name == "br" || name == "wbr";
-    if (!empty ||
-        (end < text.size() && !IsTagBlank(text[end]) && text[end] != '>' && text[end] != '/')) {
-      return true;
-    }
-  }
-  return false;
-}
-
 }  // namespace
 
 void TPageText::AddPage(size_t offset, size_t count) {
@@ -191,9 +173,11 @@ TPageText BuildProtectedText(std::string_view page, bool atag, const TTagProtect
   // A table where a P is open would end the paragraph there, and the rest
   // of its text would lose the paragraph's style. The parser does not look
   // past an APPLET for a P, and browsers give that element no behaviour of
-  // its own any more: it shows what it holds, inline. (An OBJECT without
-  // data does the same in the end, but Chromium may first lay it out as an
-  // empty 300 x 150 box.)
+  // its own any more: it shows what it holds, inline; the head snippet
+  // gives ours no box at all, so that in a flex or grid container the table
+  // is the item, as the picture was. (An OBJECT without data does the same
+  // in the end, but Chromium may first lay it out as an empty 300 x 150
+  // box.)
   TPageStructure structure(page);
   const bool xhtml = DeclaresXhtml(page);
   auto placeOf = [&](int at) {
@@ -204,7 +188,7 @@ TPageText BuildProtectedText(std::string_view page, bool atag, const TTagProtect
   auto emitReplacement = [&](int at, const std::string& text) {
     // The table may stand inside the link it carries.
     const bool wrap = text.find("<table") != std::string::npos && structure.ParagraphOpenAt(at);
-    if (wrap) out.Add("<applet>");
+    if (wrap) out.Add("<applet data-vlm=\"\">");
     out.Add(text);
     if (wrap) out.Add("</applet>");
   };
@@ -265,12 +249,13 @@ TPageText BuildProtectedText(std::string_view page, bool atag, const TTagProtect
       CopyInto(page, l.Start, l.Close - l.Start + 1, linkTag);
       if (!atag || HasEventHandler(linkTag)) {
         skip(tag, atag ? TLeaveReason::LinkWithEventHandler : TLeaveReason::LinksOff);
-      } else if (HoldsMarkup(page.substr(l.Close, a - 1 - l.Close)) ||
-                 HoldsMarkup(page.substr(d, l.End - d - 1))) {
-        // A link that holds markup besides the picture (a card: a DIV with
-        // a heading and a text; a FIGURE with its caption) cannot be cut in
-        // three around the table without tearing what it holds apart: the
-        // table then stands in the picture's place inside the whole link.
+      } else if (a != l.Close + 1 || l.End - d > 1) {
+        // A link that holds anything besides the picture (a caption, a
+        // card's heading and text, a figure) stays one link: cut in three
+        // around the table, a link the page styles (a button with an icon
+        // and a label, a logo beside the site's name) would become three
+        // boxes, and a card's markup would be torn apart. The picture's
+        // replacement stands in its place inside the whole link.
         if (protect(tag, std::string(), placeOf(a), replacement)) {
           if (replacedTags) replacedTags->emplace_back(a, d);
           emitTo(a - 1);
@@ -280,20 +265,11 @@ TPageText BuildProtectedText(std::string_view page, bool atag, const TTagProtect
         emitTo(l.End + 3);
         copy = std::max(copy, l.End + 4);
       } else {
+        // The picture is all the link holds: each piece carries the link.
         if (protect(tag, linkTag, placeOf(a), replacement)) {
           if (replacedTags) replacedTags->emplace_back(a, d);
-          if (a == l.Close + 1) {
-            emitTo(l.Start - 1);
-          } else {
-            emitTo(a - 1);
-            out.Add("</a>");
-          }
+          emitTo(l.Start - 1);
           emitReplacement(a, replacement);
-          if (l.End - d > 1) {
-            out.Add(linkTag);
-            out.AddPage(static_cast<size_t>(d), static_cast<size_t>(l.End - d - 1));
-            out.Add("</a>");
-          }
         } else {
           emitTo(l.End + 3);
         }

@@ -106,41 +106,35 @@ TEST(PageProcessor, ImageDirectlyInsideLinkDropsTheLinkAroundTheTable) {
             Snippets() + "<p>[T:<a href=h>].</p>" + TailSnippet());
 }
 
-TEST(PageProcessor, CaptionsAroundImageInLinkAreReemitted) {
+// A link the page styles (a button with an icon and a label) would become
+// several boxes if it were cut around the table.
+TEST(PageProcessor, ALinkHoldingMoreThanThePictureKeepsTheTableInside) {
   EXPECT_EQ(Rewrite("<a href=h>before<img src=x>after</a>!"),
-            Snippets() + "<a href=h>before</a>[T:<a href=h>]<a href=h>after</a>!" + TailSnippet());
-}
-
-TEST(PageProcessor, ALinkHoldingMoreMarkupKeepsTheTableInside) {
+            Snippets() + "<a href=h>before[T:]after</a>!" + TailSnippet());
   EXPECT_EQ(Rewrite("<a class=card href=h><div><img src=x><h3>t</h3></div></a>!"),
             Snippets() + "<a class=card href=h><div>[T:]<h3>t</h3></div></a>!" + TailSnippet());
   EXPECT_EQ(Rewrite("<a href=h><b>x<img src=x></b></a>"),
             Snippets() + "<a href=h><b>x[T:]</b></a>" + TailSnippet());
-  // A second picture in such a link stays as it is, as in any link.
-  Protector p;
-  EXPECT_EQ(Rewrite("<a href=h><img src=x><p>t</p><img src=x></a>", true, &p),
-            Snippets() + "<a href=h>[T:]<p>t</p><img src=x></a>" + TailSnippet());
-  EXPECT_EQ(p.calls.size(), 1u);
+  // A second picture in such a link stays as it is.
+  for (const char* between : {"<p>t</p>", " and "}) {
+    Protector p;
+    EXPECT_EQ(Rewrite(std::string("<a href=h><img src=x>") + between + "<img src=x></a>", true, &p),
+              Snippets() + "<a href=h>[T:]" + between + "<img src=x></a>" + TailSnippet());
+    EXPECT_EQ(p.calls.size(), 1u);
+  }
 }
 
 TEST(PageProcessor, EventLinksAndLinksWithOptionOffStayByteForByte) {
   const std::string page = "<a href=h onClick=\"go()\">c<img src=x>d</a><a href=k>e<img src=x></a>";
   Protector p;
   EXPECT_EQ(Rewrite(page, true, &p), Snippets() + "<a href=h onClick=\"go()\">c<img src=x>d</a>"
-                                              "<a href=k>e</a>[T:<a href=k>]" + TailSnippet());
+                                              "<a href=k>e[T:]</a>" + TailSnippet());
   EXPECT_EQ(p.calls.size(), 1u);
   EXPECT_EQ(Rewrite(page, false), Snippets() + page + TailSnippet());
 }
 
 TEST(PageProcessor, RefusedImageInLinkKeepsWholeElement) {
   EXPECT_EQ(Rewrite("<a href=h>c<img src=y>d</a>z"), Snippets() + "<a href=h>c<img src=y>d</a>z" + TailSnippet());
-}
-
-TEST(PageProcessor, SecondImageInOneLinkIsNotRewritten) {
-  Protector p;
-  EXPECT_EQ(Rewrite("<a href=h><img src=x> and <img src=x></a>", true, &p),
-            Snippets() + "[T:<a href=h>]<a href=h> and <img src=x></a>" + TailSnippet());
-  EXPECT_EQ(p.calls.size(), 1u);
 }
 
 TEST(PageProcessor, ImageAfterALinkAndInsideLinkStartTag) {
@@ -221,10 +215,10 @@ TEST(PageProcessor, ATableWhereAParagraphIsOpenGoesInsideAnApplet) {
           return true;
         });
     int wrapped = 0;
-    for (size_t at = out.find("<applet>"); at != std::string::npos;
-         at = out.find("<applet>", at + 1)) {
+    const std::string applet = "<applet data-vlm=\"\">";
+    for (size_t at = out.find(applet); at != std::string::npos; at = out.find(applet, at + 1)) {
       const size_t end = out.find("</applet>", at);
-      const std::string held = out.substr(at + 8, end - at - 8);
+      const std::string held = out.substr(at + applet.size(), end - at - applet.size());
       wrapped += held == "<table></table>" || held == "<a href=l><table></table></a>";
     }
     EXPECT_EQ(wrapped, c.Wrapped) << c.Page;
@@ -235,7 +229,7 @@ TEST(PageProcessor, ATableWhereAParagraphIsOpenGoesInsideAnApplet) {
         r = "<img src=p.gif>";
         return true;
       });
-  EXPECT_EQ(layered.find("<applet>"), std::string::npos);
+  EXPECT_EQ(layered.find("<applet"), std::string::npos);
 }
 
 TEST(PageProcessor, ManyTagsStayLinear) {

@@ -24,7 +24,11 @@ namespace {
 // whatever box-sizing the page gives every element. The rules find their
 // values by name in the style attribute, which a script that sets a style
 // writes out again in its own spacing. Like an image, the table clips what
-// it shows to its box, rounded corners included.
+// it shows to its box, rounded corners included, and its content is its
+// own: its layout is contained, so it has no baseline of its own lines (a
+// flex or grid container and a line of text align it by its bottom edge, as
+// an image), and shown as a block it stands beside a float, not under it.
+// The APPLET that holds a table where a paragraph is open has no box.
 // The page's rules for table rows and cells (borders, padding, widths,
 // striped backgrounds, generated content) are about its own tables, not the
 // picture: inside the table of pieces, they are undone by important rules,
@@ -33,7 +37,7 @@ namespace {
 // from the table, so the page's rules for the picture reach its pieces. An
 // image never shows generated content, and the table shows none either.
 constexpr ScrambledText kHeadSnippet1(
-    "<style>@layer vlm{table[data-vlm]{display:inline-block;overflow:clip;"
+    "<style>@layer vlm{table[data-vlm]{display:inline-block;overflow:clip;contain:layout;"
     "vertical-align:var(--vlm-va,baseline);box-sizing:content-box;color:inherit;font-size:inherit;"
     "border:var(--vlm-b,0px) solid;margin:var(--vlm-v,0px) var(--vlm-r,var(--vlm-h,0px)) "
     "var(--vlm-v,0px) var(--vlm-l,var(--vlm-h,0px));padding:0;"
@@ -44,7 +48,7 @@ constexpr ScrambledText kHeadSnippet1(
     "table[data-vlm][style*=\"--vlm-s\"]{box-sizing:var(--vlm-s)!important}"
     "table[data-vlm][style*=\"baseline-middle\"]{"
     "vertical-align:-webkit-baseline-middle;vertical-align:-moz-middle-with-baseline}"
-    "table[data-vlm][hidden]{display:none}"
+    "table[data-vlm][hidden]{display:none}applet[data-vlm]{display:contents}"
     "table[data-vlm]>tbody,table[data-vlm]>tbody>tr,table[data-vlm]>tbody>tr>td{"
     "all:unset!important}"
     "table[data-vlm]>tbody{display:table!important;width:100%!important;"
@@ -87,8 +91,12 @@ constexpr ScrambledText kHeadSnippet1(
 // padding, is left alone: its shape is not the picture's. A table without a
 // width of its own is stretched across a flex column as an image is, and a
 // grid leaves it at the top of its area with its own height, as it leaves an
-// image (one browser stretches a box there whose width is its content's). A
-// table whose width or largest width the page
+// image (one browser stretches a box there whose width is its content's).
+// A flex row that stretches it makes it as wide as its shape at the row's
+// height where that height is the row's own, and leaves it its own width
+// where the row is as tall as something beside it, as it does an image:
+// which of the two holds is seen by making the table very tall for a moment
+// and measuring whether the row grows with it. A table whose width or largest width the page
 // gives in a percentage (max-width: 100%) gives way in a narrow container as
 // such an image does, on any page (--vlm-f, and a content width of
 // fit-content). The widths are read as the page declares them: from
@@ -155,12 +163,19 @@ constexpr ScrambledText kHeadSnippet2(
     "if(b.vlmI[0].trim()==\"max-content\")p.setProperty(\"--vlm-i\",\"fit-content\")}"
     "var E=b.parentNode,G=0;while(E.nodeType==1){G=getComputedStyle(E);"
     "if(G.display!=\"contents\")break;E=E.parentNode}C.push(G);"
-    "if(G)if(p.getPropertyValue(\"--vlm-i\")+p.getPropertyValue(\"--vlm-s\"))if(/^(auto|max-content|fit-content|)$/.test(W)){"
+    "if(G)if(p.getPropertyValue(\"--vlm-i\")+p.getPropertyValue(\"--vlm-s\"))"
+    "if(/^(auto|max-content|fit-content|)$/.test(W)){"
     "var A=getComputedStyle(b).alignSelf;if(A==\"auto\")A=G.alignItems;"
     "if(/grid/.test(G.display)){if(A==\"normal\"){p.alignSelf=\"start\";b.vlmC=1}}"
-    "else if(/flex/.test(G.display))if(/column/.test(G.flexDirection))"
-    "if(/^(normal|stretch)$/.test(A)){p.setProperty(\"inline-size\",\"auto\");"
-    "p.setProperty(\"min-inline-size\",\"0px\");b.vlmC=1}}}"
+    "else if(/flex/.test(G.display))if(/^(normal|stretch)$/.test(A))"
+    "if(/column/.test(G.flexDirection)){p.setProperty(\"inline-size\",\"auto\");"
+    "p.setProperty(\"min-inline-size\",\"0px\");b.vlmC=1}else if(K==\"auto\"){"
+    "var O=E.getBoundingClientRect().height,X=p.getPropertyValue(\"--vlm-s\")?\"max-content\":"
+    "p.getPropertyValue(\"--vlm-i\").trim()==\"max-content\"?"
+    "p.getPropertyValue(\"--vlm-w\").trim():0;"
+    "if(X){p.setProperty(\"height\",\"9999px\");F=E.getBoundingClientRect().height==O;"
+    "p.removeProperty(\"height\");if(F==(X==\"max-content\")){p.setProperty(\"inline-size\",X);"
+    "p.setProperty(\"min-inline-size\",X);b.vlmC=1}}}}}"
     "for(j=0;j!=l.length;j++){b=l[j].tBodies[0];var c=b?b.getBoundingClientRect().height:0,"
     "s=getComputedStyle(l[j]),o=s.boxSizing==\"border-box\","
     "H=n(s.height)-(o?n(s.paddingTop)+n(s.paddingBottom)+n(s.borderTopWidth)+n(s.bord"

@@ -60,10 +60,10 @@ void PrintTo(const SamplePage& page, std::ostream* out) { *out << page.Path; }
 const std::vector<SamplePage>& SamplePages() {
   static const std::vector<SamplePage> pages = {
       {"index.html", 1, false, false, {"images/logo.gif"}},
-      {"gif.html", 5, false, false, {"images/mountains.gif"}},
+      {"gif.html", 7, false, false, {"images/mountains.gif"}},
       {"jpeg.html", 4, true, false, {"images/harbour.jpg", "images/meadow.jpg"}},
       {"bmp.html", 2, false, false, {"images/tiles.bmp", "images/stripes.bmp"}},
-      {"links.html", 4, false, false,
+      {"links.html", 5, false, false,
        {"images/badge.gif", "images/arrow.gif", "images/tiles.bmp"}},
       {"untouched.html", 0, false, false, {"images/button.gif", "images/keep.gif", "images/dot.gif"}},
       {"sub/index.html", 3, false, false,
@@ -75,7 +75,7 @@ const std::vector<SamplePage>& SamplePages() {
        {"chromium 390 table", "firefox 390 table", "chromium 390 layered", "firefox 390 layered"}},
       {"fitted.html", 3, true, false, {}},
       {"inline.html", 5, false, false, {"images/arrow.gif", "images/logo.gif"}},
-      {"floats.html", 2, false, false, {"images/tiles.bmp"}},
+      {"floats.html", 4, false, false, {"images/tiles.bmp"}},
       {"quirks.html", 5, false, false, {"images/badge.gif", "images/arrow.gif"}},
       {"page.xhtml", 2, false, false, {"sub/images/stone.bmp", "images/logo.gif"}},
       {"png.html", 2, false, false, {"images/flags.png"}},
