@@ -1,13 +1,11 @@
 #include "engine/PageProcessor.h"
 
 #include <algorithm>
-#include <cctype>
 #include <functional>
 #include <vector>
 
 #include "engine/PageSnippets.h"
 #include "engine/TagScan.h"
-#include "platform/Path.h"
 #include "storage/GlobalLib.h"
 
 namespace {

@@ -27,7 +27,8 @@ namespace {
 // it shows to its box, rounded corners included, and its content is its
 // own: its layout is contained, so it has no baseline of its own lines (a
 // flex or grid container and a line of text align it by its bottom edge, as
-// an image), and shown as a block it stands beside a float, not under it.
+// they align an image), and shown as a block it stands beside a float, not
+// under it.
 // The APPLET that holds a table where a paragraph is open has no box.
 // The page's rules for table rows and cells (borders, padding, widths,
 // striped backgrounds, generated content) are about its own tables, not the
@@ -80,7 +81,7 @@ constexpr ScrambledText kHeadSnippet1(
 // page both gives, the width in a percentage, needs no shape to find its
 // height, and like an image of such a width it asks a flex or grid container
 // for no room by its shape: its shape is dropped. A table whose height
-// follows its shape is no taller than the shape makes it, as an image: its
+// follows its shape is no taller than the shape makes it, as an image is: its
 // pieces' heights, each rounded by the browser, can add up to a fraction of
 // a pixel more, which would move everything after it (a line of text or a
 // border a pixel lower further down the page). Where its height is its
@@ -96,19 +97,19 @@ constexpr ScrambledText kHeadSnippet1(
 // height where that height is the row's own, and leaves it its own width
 // where the row is as tall as something beside it, as it does an image:
 // which of the two holds is seen by making the table very tall for a moment
-// and measuring whether the row grows with it. A table whose width or largest width the page
-// gives in a percentage (max-width: 100%) gives way in a narrow container as
-// such an image does, on any page (--vlm-f, and a content width of
-// fit-content). The widths are read as the page declares them: from
-// the browser's typed style where it has one, otherwise from the table taken
-// out of the layout for a moment (which restarts an animation the page runs
-// on it); only a table with a class or an id can have one from a rule. All
-// tables are put back to their own heights and places, measured, then set,
-// so the page is laid out once for all of them. A picture the page shows
-// "inline" is an inline box that holds its size, as the table is by
-// default, and one it shows as "contents" is not shown at all: such a table
-// is given those boxes anew at every pass, so that a rule that no longer
-// holds no longer counts.
+// and measuring whether the row grows with it. A table whose width or
+// largest width the page gives in a percentage (max-width: 100%) gives way
+// in a narrow container as such an image does, on any page (--vlm-f, and a
+// content width of fit-content). The widths are read as the page declares
+// them: from the browser's typed style where it has one, otherwise from the
+// table taken out of the layout for a moment (which restarts an animation
+// the page runs on it); only a table with a class or an id can have one
+// from a rule. All tables are put back to their own heights and places,
+// measured, then set, so the page is laid out once for all of them. A
+// picture the page shows "inline" is an inline box that holds its size, as
+// the table is by default, and one it shows as "contents" is not shown at
+// all: such a table is given those boxes anew at every pass, so that a rule
+// that no longer holds no longer counts.
 constexpr ScrambledText kHeadSnippet2(
     "<script>(function(d,w){function f(e){var t=e.target;if(t){if(t.localName==\"img\"){e.preve"
     "ntDefault();return false}}}"
@@ -182,10 +183,10 @@ constexpr ScrambledText kHeadSnippet2(
     "erBottomWidth):0),"
     "x=n(s.width)-(o?n(s.paddingLeft)+n(s.paddingRight)+n(s.borderLeftWidth)+n(s.bord"
     "erRightWidth):0),m=s.objectFit,k=c?H/c:1,r=[];f=0;"
-    "var R=s.aspectRatio.match(/[\\d.]+/g),Y=/^(auto|0px)$/.test(s.minHeight)?R?V[j]:0:0;"
+    "var Q=s.aspectRatio.match(/[\\d.]+/g),Y=/^(auto|0px)$/.test(s.minHeight)?Q?V[j]:0:0;"
     "if(o)if(n(s.height)+n(s.width)!=H+x)Y=0;if(s.writingMode!=\"horizontal-tb\")Y=0;"
     "var F=C[j]?/flex/.test(C[j].display)?/column/.test(C[j].flexDirection):0:0;"
-    "if(F)if(s.maxHeight!=\"none\")Y=0;Y=Y?x*R[1]/R[0]:0;"
+    "if(F)if(s.maxHeight!=\"none\")Y=0;Y=Y?x*Q[1]/Q[0]:0;"
     "V[j]=1>Math.abs(H-Y)?F?[\"max-height\",Y]:[\"min-height\",Y-.01]:0;"
     "if(H>0)if(x>0)if(c)if(m)if(m!=\"fill\")if(s.writingMode==\"horizontal-tb\"){var N=0,"
     "R=b.rows[0],u=k,P=s.objectPosition.match(/calc\\([^)]*\\)|[^ ]+/g);"

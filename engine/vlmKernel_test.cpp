@@ -210,9 +210,13 @@ TEST_F(KernelTest, OneSizeAttributeKeepsTheAspectRatio) {
   Protect("p.htm");
   EndProtection();
   const std::string out = site.Read("p.htm");
-  EXPECT_EQ(CountOf(out, "style=\"--vlm-w:384px;--vlm-a:384/310;--vlm-m:384px;\" width=\"384\" height=\"310\""), 1)
+  EXPECT_EQ(CountOf(out, "style=\"--vlm-w:384px;--vlm-a:384/310;--vlm-m:384px;\" "
+                        "width=\"384\" height=\"310\""),
+            1)
       << out;
-  EXPECT_EQ(CountOf(out, "style=\"--vlm-w:33px;--vlm-a:33/20;--vlm-m:33px;\" width=\"33\" cellpadding"), 1)
+  EXPECT_EQ(CountOf(out, "style=\"--vlm-w:33px;--vlm-a:33/20;--vlm-m:33px;\" "
+                        "width=\"33\" cellpadding"),
+            1)
       << out;
 }
 
@@ -444,7 +448,8 @@ TEST_F(KernelTest, RestoreGivesBackTheTreeByteForByte) {
   std::string wide = site.Read("wide.htm");
   EXPECT_TRUE(Utf16AsUtf8(wide));
   EXPECT_TRUE(wide.starts_with("\xEF\xBB\xBF" + HeadSnippet1()));
-  EXPECT_NE(wide.find("<p>\xC3\xA9\xF0\x9F\x98\x80 <applet data-vlm=\"\"><table data-vlm"), std::string::npos);
+  EXPECT_NE(wide.find("<p>\xC3\xA9\xF0\x9F\x98\x80 <applet data-vlm=\"\"><table data-vlm"),
+            std::string::npos);
   // Every file the run wrote, pages and pieces, has its digest noted.
   TBackupSet set = ReadBackupSet(home / "Backup/0");
   size_t written = 0;
