@@ -24,12 +24,9 @@ namespace {
 // whatever box-sizing the page gives every element. The rules find their
 // values by name in the style attribute, which a script that sets a style
 // writes out again in its own spacing. Like an image, the table clips what
-// it shows to its box, rounded corners included, and its content is its
-// own: its layout is contained, so it has no baseline of its own lines (a
-// flex or grid container and a line of text align it by its bottom edge, as
-// they align an image), and shown as a block it stands beside a float, not
-// under it.
-// The APPLET that holds a table where a paragraph is open has no box.
+// it shows to its box, rounded corners included, and a column break never
+// falls inside it. The APPLET that holds a table where a paragraph is open
+// has no box.
 // The page's rules for table rows and cells (borders, padding, widths,
 // striped backgrounds, generated content) are about its own tables, not the
 // picture: inside the table of pieces, they are undone by important rules,
@@ -38,7 +35,7 @@ namespace {
 // from the table, so the page's rules for the picture reach its pieces. An
 // image never shows generated content, and the table shows none either.
 constexpr ScrambledText kHeadSnippet1(
-    "<style>@layer vlm{table[data-vlm]{display:inline-block;overflow:clip;contain:layout;"
+    "<style>@layer vlm{table[data-vlm]{display:inline-block;overflow:clip;break-inside:avoid;"
     "vertical-align:var(--vlm-va,baseline);box-sizing:content-box;color:inherit;font-size:inherit;"
     "border:var(--vlm-b,0px) solid;margin:var(--vlm-v,0px) var(--vlm-r,var(--vlm-h,0px)) "
     "var(--vlm-v,0px) var(--vlm-l,var(--vlm-h,0px));padding:0;"
@@ -109,7 +106,12 @@ constexpr ScrambledText kHeadSnippet1(
 // picture the page shows "inline" is an inline box that holds its size, as
 // the table is by default, and one it shows as "contents" is not shown at
 // all: such a table is given those boxes anew at every pass, so that a rule
-// that no longer holds no longer counts.
+// that no longer holds no longer counts. One it shows as a block is a box of
+// its own (flow-root), which stands beside a float, not under it, as an
+// image does. In a flex or grid container the table's layout is contained,
+// so it has no baseline of its own rows and is aligned by its bottom edge,
+// as an image is (contained everywhere, it would also be drawn over a text
+// that the page pulls over it).
 constexpr ScrambledText kHeadSnippet2(
     "<script>(function(d,w){function f(e){var t=e.target;if(t){if(t.localName==\"img\"){e.preve"
     "ntDefault();return false}}}"
@@ -139,12 +141,13 @@ constexpr ScrambledText kHeadSnippet2(
     "B=\"important\",U=[];for(j=0;j!=l.length;j++){b=l[j];"
     "if(b.vlmA){b.style.aspectRatio=b.vlmA[0];b.vlmA=0}"
     "if(b.vlmH){b.style.minHeight=b.style.maxHeight=\"\";b.vlmH=0}"
-    "if(b.vlmC){[\"inline-size\",\"min-inline-size\",\"align-self\"].forEach(function(v){"
-    "b.style.removeProperty(v)});b.vlmC=0}"
+    "if(b.vlmC){[\"inline-size\",\"min-inline-size\",\"align-self\",\"contain\"]"
+    ".forEach(function(v){b.style.removeProperty(v)});b.vlmC=0}"
     "if(b.vlmI){b.style.removeProperty(\"--vlm-f\");b.style.setProperty(\"--vlm-i\",b.vlmI[0]);"
     "b.vlmI=0}if(b.vlmD)b.style.display=\"\";var D=getComputedStyle(b).display;"
-    "b.vlmD=D==\"inline\"||D==\"contents\";"
-    "if(b.vlmD)b.style.display=D==\"inline\"?\"inline-block\":\"none\";b=b.tBodies[0];"
+    "b.vlmD=D==\"inline\"||D==\"contents\"||D==\"block\";"
+    "if(b.vlmD)b.style.display=D==\"inline\"?\"inline-block\":D==\"block\"?\"flow-root\":\"none\";"
+    "b=b.tBodies[0];"
     "p=b?b.getElementsByTagName(\"img\"):[];if(b)if(b.vlmF){b.vlmF=0;"
     "[\"width\",\"position\",\"left\",\"top\"].forEach(function(v){b.style.removeProperty(v)})}"
     "for(i=0;i!=p.length;i++)p[i].style.height=\"auto\";q.push(p);b=l[j];p=b.style;U.push(0);"
@@ -164,6 +167,7 @@ constexpr ScrambledText kHeadSnippet2(
     "if(b.vlmI[0].trim()==\"max-content\")p.setProperty(\"--vlm-i\",\"fit-content\")}"
     "var E=b.parentNode,G=0;while(E.nodeType==1){G=getComputedStyle(E);"
     "if(G.display!=\"contents\")break;E=E.parentNode}C.push(G);"
+    "if(G)if(/flex|grid/.test(G.display)){p.contain=\"layout\";b.vlmC=1}"
     "if(G)if(p.getPropertyValue(\"--vlm-i\")+p.getPropertyValue(\"--vlm-s\"))"
     "if(/^(auto|max-content|fit-content|)$/.test(W)){"
     "var A=getComputedStyle(b).alignSelf;if(A==\"auto\")A=G.alignItems;"

@@ -62,7 +62,7 @@ const std::vector<SamplePage>& SamplePages() {
       {"index.html", 1, false, false, {"images/logo.gif"}},
       {"gif.html", 7, false, false, {"images/mountains.gif"}},
       {"jpeg.html", 4, true, false, {"images/harbour.jpg", "images/meadow.jpg"}},
-      {"bmp.html", 2, false, false, {"images/tiles.bmp", "images/stripes.bmp"}},
+      {"bmp.html", 6, false, false, {"images/tiles.bmp", "images/stripes.bmp"}},
       {"links.html", 5, false, false,
        {"images/badge.gif", "images/arrow.gif", "images/tiles.bmp"}},
       {"untouched.html", 0, false, false, {"images/button.gif", "images/keep.gif", "images/dot.gif"}},
