@@ -105,8 +105,9 @@ constexpr ScrambledText kHeadSnippet1(
 // measured, then set, so the page is laid out once for all of them. A
 // picture the page shows "inline" is an inline box that holds its size, as
 // the table is by default, and one it shows as "contents" is not shown at
-// all: such a table is given those boxes anew at every pass, so that a rule
-// that no longer holds no longer counts. One it shows as a block is a box of
+// all: such a table is given those boxes anew at every pass (its own style's
+// display put back first), so that a rule that no longer holds no longer
+// counts and its own style still does. One it shows as a block is a box of
 // its own (flow-root), which stands beside a float, not under it, as an
 // image does. In a flex or grid container the table's layout is contained,
 // so it has no baseline of its own rows and is aligned by its bottom edge,
@@ -144,8 +145,9 @@ constexpr ScrambledText kHeadSnippet2(
     "if(b.vlmC){[\"inline-size\",\"min-inline-size\",\"align-self\",\"contain\"]"
     ".forEach(function(v){b.style.removeProperty(v)});b.vlmC=0}"
     "if(b.vlmI){b.style.removeProperty(\"--vlm-f\");b.style.setProperty(\"--vlm-i\",b.vlmI[0]);"
-    "b.vlmI=0}if(b.vlmD)b.style.display=\"\";var D=getComputedStyle(b).display;"
-    "b.vlmD=D==\"inline\"||D==\"contents\"||D==\"block\";"
+    "b.vlmI=0}if(b.vlmD)b.style.setProperty(\"display\",b.vlmD[0],b.vlmD[1]);"
+    "var D=getComputedStyle(b).display;b.vlmD=/^(inline|contents|block)$/.test(D)?"
+    "[b.style.display,b.style.getPropertyPriority(\"display\")]:0;"
     "if(b.vlmD)b.style.display=D==\"inline\"?\"inline-block\":D==\"block\"?\"flow-root\":\"none\";"
     "b=b.tBodies[0];"
     "p=b?b.getElementsByTagName(\"img\"):[];if(b)if(b.vlmF){b.vlmF=0;"
