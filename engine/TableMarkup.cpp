@@ -55,12 +55,12 @@ std::string CarriedAttributes(std::string_view tagText, int32_t width, int32_t h
   // a height takes its width from its shape, as an image does: the table's
   // width is then its content's (--vlm-i), which the shape turns into height
   // times ratio.
-  std::string style = "--vlm-w:" + std::to_string(width) + "px;";
+  std::string style = "--vlm-w:" + std::to_string(width) + "px;--vlm-a:" + std::to_string(width) +
+                      "/" + std::to_string(height) + ";";
   const TTagAttribute* ownStyle = FindAttribute(attributes, "style");
   const bool named = FindAttribute(attributes, "class") || FindAttribute(attributes, "id");
   const bool hasWidth = FindAttribute(attributes, "width") != nullptr;
   const bool hasHeight = FindAttribute(attributes, "height") != nullptr;
-  style += "--vlm-a:" + std::to_string(width) + "/" + std::to_string(height) + ";";
   const bool fluid =
       (ownStyle && ownStyle->Value.find('%') != std::string::npos) || (named && responsive);
   if (fluid) {
