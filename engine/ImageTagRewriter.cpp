@@ -170,10 +170,17 @@ void TCutImages::Forget(const std::string& path, int32_t width, int32_t height) 
 
 bool TCutImages::OwnSize(const std::string& path, int32_t& width, int32_t& height) const {
   auto it = OwnSizes_.find(path);
-  if (it == OwnSizes_.end()) return false;
+  if (it == OwnSizes_.end()) it = Read_.find(path);
+  if (it == Read_.end()) return false;
   width = it->second.first;
   height = it->second.second;
   return true;
+}
+
+platform::FileKind TCutImages::KindOfFile(const std::string& path) const {
+  auto known = Kinds_.find(path);
+  if (known == Kinds_.end()) known = Kinds_.emplace(path, platform::KindOfFile(path)).first;
+  return known->second;
 }
 
 bool TCutImages::HasCut(const std::string& path, int32_t width, int32_t height) const {
@@ -263,9 +270,7 @@ TTagDecision JudgeImageTag(const std::string& tagText, const TImageAddress& base
   target.SrcDir = address.SrcDir;
   target.LinkTag = linkTag;
   target.TagText = tagText;
-  // Looked at once for every tag: a page may show the same file thousands
-  // of times.
-  const platform::FileKind file = platform::KindOfFile(target.ImagePath);
+  const platform::FileKind file = cut.KindOfFile(target.ImagePath);
   if (file == platform::FileKind::Missing || file == platform::FileKind::Folder) {
     return leave(TLeaveReason::MissingFile, target.ImagePath);
   }
@@ -285,6 +290,10 @@ TTagDecision JudgeImageTag(const std::string& tagText, const TImageAddress& base
               candidate.Height);
     if (cut.HasCut(target.ImagePath, candidate.Width, candidate.Height)) {
       return TTagDecision::Reused;
+    }
+    if (candidate.Width < options.MinWidth || candidate.Height < options.MinHeight) {
+      return leave(TLeaveReason::TooSmall,
+                   std::to_string(candidate.Width) + "x" + std::to_string(candidate.Height));
     }
   }
 
@@ -309,6 +318,7 @@ TTagDecision JudgeImageTag(const std::string& tagText, const TImageAddress& base
 
   candidate.OwnWidth = image.Bitmap.Width;
   candidate.OwnHeight = image.Bitmap.Height;
+  cut.NoteRead(target.ImagePath, candidate.OwnWidth, candidate.OwnHeight);
   ShownSize(widthValue, heightValue, candidate.OwnWidth, candidate.OwnHeight, candidate.Width,
             candidate.Height);
   const int32_t w = candidate.Width, h = candidate.Height;

@@ -16,6 +16,7 @@
 #include "engine/Slicer.h"
 #include "engine/TagAttributes.h"
 #include "engine/TagVerdict.h"
+#include "platform/File.h"
 #include "storage/vlmOption.h"
 
 class TProtectionRun;
@@ -38,7 +39,7 @@ class TCutImages {
  public:
   void Add(const std::string& path, int32_t ownWidth, int32_t ownHeight, int32_t width,
            int32_t height);
-  // The image's own size, when it was cut before.
+  // The image's own size, when it was cut before or read by the judging.
   bool OwnSize(const std::string& path, int32_t& width, int32_t& height) const;
   bool HasCut(const std::string& path, int32_t width, int32_t height) const;
   // Takes back a cut whose pieces were never written.
@@ -46,9 +47,22 @@ class TCutImages {
   // How many different images were cut.
   size_t Images() const { return OwnSizes_.size(); }
 
+  // What the judging learned of the files the tags name, so that a page
+  // showing one file thousands of times looks at it once: the kind of each
+  // file, and the own size of each picture decoded. The run changes no file
+  // a tag names before it ends (it writes only pieces of new names), so
+  // what was learned holds for the whole run. Memos, kept by a judging that
+  // holds this as const.
+  platform::FileKind KindOfFile(const std::string& path) const;
+  void NoteRead(const std::string& path, int32_t ownWidth, int32_t ownHeight) const {
+    Read_.emplace(path, std::make_pair(ownWidth, ownHeight));
+  }
+
  private:
   std::unordered_map<std::string, std::pair<int32_t, int32_t>> OwnSizes_;
   std::set<std::tuple<std::string, int32_t, int32_t>> Cuts_;
+  mutable std::unordered_map<std::string, platform::FileKind> Kinds_;
+  mutable std::unordered_map<std::string, std::pair<int32_t, int32_t>> Read_;
 };
 
 // An image a tag shows that qualifies for slicing: decoded and scaled to the
