@@ -9,7 +9,7 @@
 #include "platform/Path.h"
 #include "storage/Backup.h"
 #include "storage/RestoreJournal.h"
-#include "storage/Sha256.h"
+#include "storage/DigestList.h"
 
 namespace {
 
@@ -85,7 +85,7 @@ void TSetRestorer::ReportAside(size_t k, const std::string& path) {
 bool TSetRestorer::IsOurs(const TBackupEntry& entry, const std::string& current,
                           const std::string& original) const {
   auto digest = set_.Digests.find(entry.Name);
-  if (digest != set_.Digests.end()) return Sha256Hex(current) == digest->second;
+  if (digest != set_.Digests.end()) return DigestMatches(digest->second, current);
   return accountFor_ && accountFor_(entry, current, original);
 }
 
@@ -207,7 +207,7 @@ void TSetRestorer::RemovePieces(const TBackupEntry& image) {
     auto digest = set_.Digests.find(piece);
     if (digest != set_.Digests.end()) {
       std::string current;
-      if (!platform::ReadWholeFile(piece, current) || Sha256Hex(current) != digest->second) {
+      if (!platform::ReadWholeFile(piece, current) || !DigestMatches(digest->second, current)) {
         report_.LeftAlone.push_back(piece);
         continue;
       }

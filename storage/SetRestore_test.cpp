@@ -61,17 +61,30 @@ TEST(Sha256, KnownDigests) {
 
 TEST(DigestList, LinesRoundTripAndATornLineEndsTheList) {
   const std::string odd = "/site/a b\n.htm";
-  std::string text = DigestLine("/site/p.htm", "one") + DigestLine(odd, "two") +
+  // A set made before the fast digest holds SHA-256 lines; both read alike.
+  const std::string old = Sha256Hex("old") + " 11 /site/o.htm\n";
+  std::string text = DigestLine("/site/p.htm", "one") + DigestLine(odd, "two") + old +
                      DigestLine("/site/p.htm", "three");
   bool damaged = true;
   auto digests = ParseDigestList(text, damaged);
   EXPECT_FALSE(damaged);
-  ASSERT_EQ(digests.size(), 2u);
-  EXPECT_EQ(digests["/site/p.htm"], Sha256Hex("three")) << "the last write of a file counts";
-  EXPECT_EQ(digests[odd], Sha256Hex("two"));
+  ASSERT_EQ(digests.size(), 3u);
+  EXPECT_EQ(digests["/site/p.htm"], FileDigest({"three"})) << "the last write of a file counts";
+  EXPECT_EQ(digests[odd], FileDigest({"two"}));
+  EXPECT_EQ(FileDigest({}), "xxh128:99aa06d3014798d86001c324468d497f") << "XXH3's own vector";
+  EXPECT_EQ(FileDigest({"thr", "", "ee"}), FileDigest({"three"}));
+  for (const auto& [path, bytes] : {std::pair{"/site/p.htm", "three"}, {odd.c_str(), "two"},
+                                    {"/site/o.htm", "old"}}) {
+    EXPECT_TRUE(DigestMatches(digests[path], bytes)) << path;
+    EXPECT_FALSE(DigestMatches(digests[path], "edited")) << path;
+  }
   digests = ParseDigestList(text.substr(0, text.size() - 3), damaged);
   EXPECT_TRUE(damaged);
-  EXPECT_EQ(digests["/site/p.htm"], Sha256Hex("one"));
+  EXPECT_EQ(digests["/site/p.htm"], FileDigest({"one"}));
+  // A fast digest cut short is a torn line too.
+  digests = ParseDigestList(text.substr(0, 20), damaged);
+  EXPECT_TRUE(damaged);
+  EXPECT_TRUE(digests.empty());
 }
 
 TEST(SetRestore, FilesAsTheRunLeftThemGoBackWithoutCopies) {
