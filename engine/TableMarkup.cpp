@@ -164,6 +164,11 @@ std::string BuildTableMarkup(const TTableSpec& spec, std::string_view pieceNames
     AppendFormatted(out, Descrambled(kTableOpenText),
                     {CarriedAttributes(spec.TagText, spec.Width, spec.Height, spec.Responsive),
                      std::to_string(spec.Width), height});
+    // A picture the page loads only once it nears the view keeps that: a
+    // page of many such pictures would otherwise load every piece at once.
+    const TTagAttribute* loading = FindAttribute(attributes, "loading");
+    const std::string lazy =
+        loading && platform::AsciiLower(loading->Value) == "lazy" ? " loading=\"lazy\"" : "";
     // Descramble the cell template once per table, not once per cell.
     const std::string cell = Descrambled(kCellText);
     const int32_t lastWidth = spec.Width - (spec.Cols - 1) * spec.PieceWidth;
@@ -176,7 +181,7 @@ std::string BuildTableMarkup(const TTableSpec& spec, std::string_view pieceNames
         const int32_t w = c == spec.Cols - 1 ? lastWidth : spec.PieceWidth;
         AppendFormatted(out, cell,
                         {spec.SrcDir, pieceNames.substr(name, 4), spec.ImageExt,
-                         PieceAttributes(spec.WidthHeightText, w, h)});
+                         PieceAttributes(spec.WidthHeightText, w, h) + lazy});
         name += 4;
       }
       out.append(r == spec.Rows - 1 ? kTableCloseText : kRowCloseText);

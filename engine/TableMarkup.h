@@ -35,10 +35,11 @@ inline constexpr ScrambledText kTableOpenText(
     "<table data-vlm=\"\"%s width=\"%d\"%s cellpadding=\"0\" cellspacing=\"0\">"
     "<tbody style=\"display:table;width:100%%;border-collapse:collapse;border-spacing:0;"
     "direction:ltr;writing-mode:horizontal-tb\">");
-// One cell; SrcDir, piece name, ImageExt, the piece's attribute text. The
-// cells take no width of their own: the columns share the table's width in
-// proportion to their pieces' widths, exactly, where a percentage rounded to
-// a few places could shift the lines below by a pixel.
+// One cell; SrcDir, piece name, ImageExt, the piece's attribute text (its
+// size, and loading="lazy" where the picture loads so). The cells take no
+// width of their own: the columns share the table's width in proportion to
+// their pieces' widths, exactly, where a percentage rounded to a few places
+// could shift the lines below by a pixel.
 inline constexpr ScrambledText kCellText(
     "<td style=\"padding:0\"><img data-vlm=\"\" src=\"%s%s%s\"%s alt=\"\" "
     "style=\"display:block;width:100%%;height:auto;max-width:none;max-height:none;border:0;"

@@ -158,6 +158,9 @@ TEST(TableMarkup, CarriesTheImagesAttributes) {
        {"--vlm-va:middle;", " height=\"10\""},
        {"align="}},
       {"<img src=a.gif align=Center>", TMarkup::Table, {"--vlm-va:baseline-middle;"}, {"align="}},
+      // Pieces load as lazily as the picture did.
+      {"<img src=a.gif loading=LAZY>", TMarkup::Table, {"\" loading=\"lazy\" alt=\"\""}, {}},
+      {"<img src=a.gif loading=eager>", TMarkup::Table, {}, {"loading"}},
       {"<img src=a.gif id=pic width=10 alt=\"x<y\" style=\"margin:0\" srcset=\"b.gif 2x\" ismap>",
        TMarkup::Layered,
        {" id=\"pic\"", " width=\"10\"", " alt=\"x&lt;y\"", " ismap=\"\"", " data-vlm=\"\"",
