@@ -86,10 +86,15 @@ constexpr ScrambledText kHeadSnippet1(
 // set to a hair under that height, so its content no longer adds to it; in
 // a flex column, which sizes it by its content, its largest height is set to
 // that height instead. A box the page sizes by its border, with a border or
-// padding, is left alone: its shape is not the picture's. A table without a
-// width of its own is stretched across a flex column as an image is, and a
-// grid leaves it at the top of its area with its own height, as it leaves an
-// image (one browser stretches a box there whose width is its content's).
+// padding, is left alone: its shape is not the picture's. A width the page
+// sets to "auto" (a framework's utility class) makes a box as wide as its
+// container where it is a block or in a grid; the table is then as wide as
+// its content (or its shape at its height), as an image is, and without a
+// largest width never narrower, so a grid's column holds it whole. A table
+// without a width of its own is stretched across a flex column as an image
+// is, and a grid leaves it at the top of its area with its own height, as it
+// leaves an image (one browser stretches a box there whose width is its
+// content's).
 // A flex row that stretches it makes it as wide as its shape at the row's
 // height where that height is the row's own, and leaves it its own width
 // where the row is as tall as something beside it, as it does an image:
@@ -170,6 +175,8 @@ constexpr ScrambledText kHeadSnippet2(
     "if(G.display!=\"contents\")break;E=E.parentNode}"
     "var Z=G?/grid/.test(G.display)?\"grid\":/flex/.test(G.display)?"
     "/column/.test(G.flexDirection)?\"column\":\"row\":\"\":\"\";C.push(Z);"
+    "if(W==\"auto\")if(!/row|column/.test(Z)){p.setProperty(\"inline-size\",\"fit-content\",B);"
+    "if(/^(none|)$/.test(M))p.setProperty(\"min-inline-size\",\"max-content\",B);b.vlmC=1}"
     "if(Z){p.contain=\"layout\";b.vlmC=1;"
     "if(p.getPropertyValue(\"--vlm-i\")+p.getPropertyValue(\"--vlm-s\"))"
     "if(/^(auto|max-content|fit-content|)$/.test(W)){"
