@@ -69,8 +69,10 @@ constexpr ScrambledText kHeadSnippet1(
 // fill its box: those of the last column and row are not moved. A table
 // whose box the page makes taller or shorter than its pieces (a flex row
 // that stretches it, a height and a width that change the picture's shape)
-// gets its pieces' heights scaled to fill it, as an image is drawn into its
-// box (a table laid out inline, whose height is "auto", is left alone). Where
+// gets its rows' heights scaled to fill it, as an image is drawn into its
+// box (a table laid out inline, whose height is "auto", is left alone); all
+// pieces of a row get the row's height, since their own heights differ by
+// the rounding of their widths and a shorter one would show a seam. Where
 // the page fits the picture by object-fit, the table's body is sized as the
 // fitted picture instead, in a percentage of the box (so that it asks its
 // container for no more room than an image would) and moved into place by
@@ -209,8 +211,8 @@ constexpr ScrambledText kHeadSnippet2(
     "k=m==\"cover\"?Math.max(1,u):m==\"none\"?N:Math.min(1,u);"
     "if(m==\"scale-down\")k=Math.min(k,N);"
     "f=[k*100,a(P[0],x-x*k)-(s.direction==\"rtl\"?x-x*k:0),a(P[1],H-c*k)]}"
-    "if(H>0)if(f||Math.abs(H-c)>1)for(i=0;i!=q[j].length;i++)r.push(q[j][i].getBoundi"
-    "ngClientRect().height*k);z.push(r);y.push(f)}"
+    "if(H>0)if(f||Math.abs(H-c)>1)for(i=0;i!=q[j].length;i++)"
+    "r.push(q[j][i].parentNode.parentNode.getBoundingClientRect().height*k);z.push(r);y.push(f)}"
     "for(j=0;j!=l.length;j++){for(i=0;i!=z[j].length;i++)q[j][i].style.height=z[j][i]+\"px\";"
     "if(V[j]){l[j].style.setProperty(V[j][0],V[j][1]+\"px\");l[j].vlmH=1}"
     "f=y[j];if(f){b=l[j].tBodies[0];b.vlmF=1;b.style.setProperty(\"width\",f[0]+\"%\",B);"
