@@ -72,7 +72,13 @@ constexpr ScrambledText kHeadSnippet1(
 // gets its rows' heights scaled to fill it, as an image is drawn into its
 // box (a table laid out inline, whose height is "auto", is left alone); all
 // pieces of a row get the row's height, since their own heights differ by
-// the rounding of their widths and a shorter one would show a seam. Where
+// the rounding of their widths and a shorter one would show a seam. Heights
+// are read from the layout, not from the box on the screen, which a
+// transform of the table or of its container turns and scales. A table the
+// page turns or scales by a transform is drawn as one surface (will-change
+// and a filter that changes nothing, unless the page gives it a filter), as
+// an image is: drawn piece by piece, each piece's turned edges would blend
+// into the background and show the grid. Where
 // the page fits the picture by object-fit, the table's body is sized as the
 // fitted picture instead, in a percentage of the box (so that it asks its
 // container for no more room than an image would) and moved into place by
@@ -149,11 +155,14 @@ constexpr ScrambledText kHeadSnippet2(
     "B=\"important\",U=[];for(j=0;j!=l.length;j++){b=l[j];"
     "if(b.vlmA){b.style.aspectRatio=b.vlmA[0];b.vlmA=0}"
     "if(b.vlmH){b.style.minHeight=b.style.maxHeight=\"\";b.vlmH=0}"
-    "if(b.vlmC){[\"inline-size\",\"min-inline-size\",\"align-self\",\"contain\"]"
-    ".forEach(function(v){b.style.removeProperty(v)});b.vlmC=0}"
+    "if(b.vlmC){[\"inline-size\",\"min-inline-size\",\"align-self\",\"contain\",\"will-change\","
+    "\"filter\"].forEach(function(v){b.style.removeProperty(v)});b.vlmC=0}"
     "if(b.vlmI){b.style.removeProperty(\"--vlm-f\");b.style.setProperty(\"--vlm-i\",b.vlmI[0]);"
     "b.vlmI=0}if(b.vlmD)b.style.setProperty(\"display\",b.vlmD[0],b.vlmD[1]);"
-    "var D=getComputedStyle(b).display;b.vlmD=/^(inline|contents|block)$/.test(D)?"
+    "var D=getComputedStyle(b);if(D.transform!=\"none\")if(D.filter==\"none\")"
+    "if(!(b.style.willChange+b.style.filter)){b.style.willChange=\"transform\";"
+    "b.style.filter=\"contrast(1)\";b.vlmC=1}D=D.display;"
+    "b.vlmD=/^(inline|contents|block)$/.test(D)?"
     "[b.style.display,b.style.getPropertyPriority(\"display\")]:0;"
     "if(b.vlmD)b.style.display=D==\"inline\"?\"inline-block\":D==\"block\"?\"flow-root\":\"none\";"
     "b=b.tBodies[0];"
@@ -193,7 +202,7 @@ constexpr ScrambledText kHeadSnippet2(
     "if(X){p.setProperty(\"height\",\"9999px\");F=E.getBoundingClientRect().height==O;"
     "p.removeProperty(\"height\");if(F==(X==\"max-content\")){p.setProperty(\"inline-size\",X);"
     "p.setProperty(\"min-inline-size\",X)}}}}}}"
-    "for(j=0;j!=l.length;j++){b=l[j].tBodies[0];var c=b?b.getBoundingClientRect().height:0,"
+    "for(j=0;j!=l.length;j++){b=l[j].tBodies[0];var c=b?n(getComputedStyle(b).height):0,"
     "s=getComputedStyle(l[j]),o=s.boxSizing==\"border-box\","
     "H=n(s.height)-(o?n(s.paddingTop)+n(s.paddingBottom)+n(s.borderTopWidth)+n(s.bord"
     "erBottomWidth):0),"
@@ -212,7 +221,7 @@ constexpr ScrambledText kHeadSnippet2(
     "if(m==\"scale-down\")k=Math.min(k,N);"
     "f=[k*100,a(P[0],x-x*k)-(s.direction==\"rtl\"?x-x*k:0),a(P[1],H-c*k)]}"
     "if(H>0)if(f||Math.abs(H-c)>1)for(i=0;i!=q[j].length;i++)"
-    "r.push(q[j][i].parentNode.parentNode.getBoundingClientRect().height*k);z.push(r);y.push(f)}"
+    "r.push(n(getComputedStyle(q[j][i].parentNode.parentNode).height)*k);z.push(r);y.push(f)}"
     "for(j=0;j!=l.length;j++){for(i=0;i!=z[j].length;i++)q[j][i].style.height=z[j][i]+\"px\";"
     "if(V[j]){l[j].style.setProperty(V[j][0],V[j][1]+\"px\");l[j].vlmH=1}"
     "f=y[j];if(f){b=l[j].tBodies[0];b.vlmF=1;b.style.setProperty(\"width\",f[0]+\"%\",B);"
