@@ -74,11 +74,12 @@ constexpr ScrambledText kHeadSnippet1(
 // pieces of a row get the row's height, since their own heights differ by
 // the rounding of their widths and a shorter one would show a seam. Heights
 // are read from the layout, not from the box on the screen, which a
-// transform of the table or of its container turns and scales. A table the
-// page turns or scales by a transform is drawn as one surface (will-change
-// and a filter that changes nothing, unless the page gives it a filter), as
-// an image is: drawn piece by piece, each piece's turned edges would blend
-// into the background and show the grid. Where
+// transform of the table or of its container turns and scales. A table that
+// the page turns or scales by a transform, its own or a container's (moving
+// it is no matter), is drawn as one surface (will-change and a filter that
+// changes nothing, unless the page gives it a filter), as an image is: drawn
+// piece by piece, each piece's turned edges would blend into the background
+// and show the grid. Where
 // the page fits the picture by object-fit, the table's body is sized as the
 // fitted picture instead, in a percentage of the box (so that it asks its
 // container for no more room than an image would) and moved into place by
@@ -110,11 +111,14 @@ constexpr ScrambledText kHeadSnippet1(
 // and measuring whether the row grows with it. A table whose width or
 // largest width the page gives in a percentage (max-width: 100%) gives way
 // in a narrow container as such an image does, on any page (--vlm-f, and a
-// content width of fit-content). The widths are read as the page declares
-// them: from the browser's typed style where it has one, otherwise from the
-// table taken out of the layout for a moment (which restarts an animation
-// the page runs on it); only a table with a class or an id can have one
-// from a rule. All tables are put back to their own heights and places,
+// content width of fit-content); one on a page for narrow screens that its
+// rules do not make so keeps its own width, though little room is left for
+// it (an image placed at the middle of its container, say), and the markup's
+// guess that it might give way is taken back. The widths are read as the
+// page declares them: from the browser's typed style where it has one,
+// otherwise from the table taken out of the layout for a moment (which
+// restarts an animation the page runs on it); only a table with a class or
+// an id can have one from a rule. All tables are put back to their own heights and places,
 // measured, then set, so the page is laid out once for all of them. A
 // picture the page shows "inline" is an inline box that holds its size, as
 // the table is by default, and one it shows as "contents" is not shown at
@@ -151,6 +155,8 @@ constexpr ScrambledText kHeadSnippet2(
     "o.push(U*W*k+\"px \"+V*H*k+\"px\");q.push(X+n(v[0])/100*(1-U)*W*k+(v[0].indexOf(\"+\")+1?"
     "e(v[0],U):0)+\"px \"+(Y+n(v[1])/100*(1-V)*H*k+(v[1].indexOf(\"+\")+1?e(v[1],V):0))+\"px\")}"
     "s.backgroundSize=o.join(\",\");s.backgroundPosition=q.join(\",\")}"
+    "function t(c){return!/^(none|matrix\\(1, 0, 0, 1, [^)]*\\))$/.test(c.transform)||"
+    "(c.rotate||\"none\")!=\"none\"||(c.scale||\"none\")!=\"none\"}"
     "function T(){var l=d.querySelectorAll(\"table[data-vlm]\"),q=[],z=[],y=[],V=[],C=[],j,i,p,b,f,"
     "B=\"important\",U=[];for(j=0;j!=l.length;j++){b=l[j];"
     "if(b.vlmA){b.style.aspectRatio=b.vlmA[0];b.vlmA=0}"
@@ -159,9 +165,11 @@ constexpr ScrambledText kHeadSnippet2(
     "\"filter\"].forEach(function(v){b.style.removeProperty(v)});b.vlmC=0}"
     "if(b.vlmI){b.style.removeProperty(\"--vlm-f\");b.style.setProperty(\"--vlm-i\",b.vlmI[0]);"
     "b.vlmI=0}if(b.vlmD)b.style.setProperty(\"display\",b.vlmD[0],b.vlmD[1]);"
-    "var D=getComputedStyle(b);if(D.transform!=\"none\")if(D.filter==\"none\")"
-    "if(!(b.style.willChange+b.style.filter)){b.style.willChange=\"transform\";"
-    "b.style.filter=\"contrast(1)\";b.vlmC=1}D=D.display;"
+    "if(b.vlmJ){b.style.setProperty(\"--vlm-f\",b.vlmJ[0]);b.style.setProperty(\"--vlm-i\","
+    "b.vlmJ[1]);b.vlmJ=0}var D=getComputedStyle(b),E,J=0;"
+    "for(E=b;E.nodeType==1;E=E.parentNode)if(t(getComputedStyle(E))){J=1;break}"
+    "if(J)if(D.filter==\"none\")if(!(b.style.willChange+b.style.filter)){"
+    "b.style.willChange=\"transform\";b.style.filter=\"contrast(1)\";b.vlmC=1}D=D.display;"
     "b.vlmD=/^(inline|contents|block)$/.test(D)?"
     "[b.style.display,b.style.getPropertyPriority(\"display\")]:0;"
     "if(b.vlmD)b.style.display=D==\"inline\"?\"inline-block\":D==\"block\"?\"flow-root\":\"none\";"
@@ -179,10 +187,13 @@ constexpr ScrambledText kHeadSnippet2(
     "var W=U[j]?U[j][2]:p.width,M=U[j]?U[j][3]:p.maxWidth,K=U[j]?U[j][4]:p.height||\"auto\";"
     "if(W.indexOf(\"%\")+1)if(K!=\"auto\"){b.vlmA=[p.aspectRatio];p.aspectRatio=\"auto\"}"
     "V.push(K==\"auto\");"
-    "if((W+M).indexOf(\"%\")+1)if(p.getPropertyValue(\"--vlm-f\")==\"\"){b.vlmI=[p.getPrope"
+    "if((W+M).indexOf(\"%\")+1){if(p.getPropertyValue(\"--vlm-f\")==\"\"){b.vlmI=[p.getPrope"
     "rtyValue(\"--vlm-i\")];p.setProperty(\"--vlm-f\",\"0%\");"
-    "if(b.vlmI[0].trim()==\"max-content\")p.setProperty(\"--vlm-i\",\"fit-content\")}"
-    "var E=b.parentNode,G=0;while(E.nodeType==1){G=getComputedStyle(E);"
+    "if(b.vlmI[0].trim()==\"max-content\")p.setProperty(\"--vlm-i\",\"fit-content\")}}"
+    "else if(U[j])if(p.getPropertyValue(\"--vlm-f\")){b.vlmJ=[p.getPropertyValue(\"--vlm-f\"),"
+    "p.getPropertyValue(\"--vlm-i\")];p.removeProperty(\"--vlm-f\");"
+    "if(b.vlmJ[1].trim()==\"fit-content\")p.setProperty(\"--vlm-i\",\"max-content\")}"
+    "E=b.parentNode;var G=0;while(E.nodeType==1){G=getComputedStyle(E);"
     "if(G.display!=\"contents\")break;E=E.parentNode}"
     "var Z=G?/grid/.test(G.display)?\"grid\":/flex/.test(G.display)?"
     "/column/.test(G.flexDirection)?\"column\":\"row\":\"\":\"\";C.push(Z);"

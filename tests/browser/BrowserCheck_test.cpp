@@ -73,7 +73,7 @@ const std::vector<SamplePage>& SamplePages() {
       // (the harbour's mast) moves by part of a pixel.
       {"responsive.html", 5, true, false, {},
        {"chromium 390 table", "firefox 390 table", "chromium 390 layered", "firefox 390 layered"}},
-      {"fitted.html", 3, true, false, {}},
+      {"fitted.html", 4, true, false, {"images/mountains.gif"}},
       {"inline.html", 5, false, false, {"images/arrow.gif", "images/logo.gif"}},
       {"floats.html", 4, false, false, {"images/tiles.bmp"}},
       {"quirks.html", 5, false, false, {"images/badge.gif", "images/arrow.gif"}},
