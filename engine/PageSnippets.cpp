@@ -58,78 +58,75 @@ constexpr ScrambledText kHeadSnippet1(
     "table[data-vlm] :is(tbody,tr,td)::after{content:none!important}}"
     "img{-webkit-user-drag:none;-webkit-user-select:none;user-select:none}</style>");
 
-// Written without "&" and "<", so that it stays well-formed XML. It keeps
-// the context menu, dragging and selecting away from pictures, and it lays a
+// Written without "&" and "<", so that it stays well-formed XML. It keeps the
+// context menu, dragging and selecting away from pictures, and it lays a
 // layered picture's pieces out again where the page's CSS fits the picture
 // into its box by object-fit and object-position (cover, contain, none,
 // scale-down): the placeholder is fitted by the browser, the pieces by this
 // script, in pixels of the content box, at load and at every resize. With
 // object-fit "fill" the pieces keep the percentages they were written with.
 // The layers laid beneath, a pixel over, stay inside a picture that does not
-// fill its box: those of the last column and row are not moved. A table
-// whose box the page makes taller or shorter than its pieces (a flex row
-// that stretches it, a height and a width that change the picture's shape)
-// gets its rows' heights scaled to fill it, as an image is drawn into its
-// box (a table laid out inline, whose height is "auto", is left alone); all
-// pieces of a row get the row's height, since their own heights differ by
-// the rounding of their widths and a shorter one would show a seam. Heights
-// are read from the layout, not from the box on the screen, which a
-// transform of the table or of its container turns and scales. A table that
-// the page turns or scales by a transform, its own or a container's (moving
-// it is no matter), is drawn as one surface (will-change and a filter that
-// changes nothing, unless the page gives it a filter), as an image is: drawn
-// piece by piece, each piece's turned edges would blend into the background
-// and show the grid. Where
-// the page fits the picture by object-fit, the table's body is sized as the
-// fitted picture instead, in a percentage of the box (so that it asks its
-// container for no more room than an image would) and moved into place by
-// object-position; the table clips it. A table whose width and height the
-// page both gives, the width in a percentage, needs no shape to find its
-// height, and like an image of such a width it asks a flex or grid container
-// for no room by its shape: its shape is dropped. A table whose height
-// follows its shape is no taller than the shape makes it, as an image is: its
-// pieces' heights, each rounded by the browser, can add up to a fraction of
-// a pixel more, which would move everything after it (a line of text or a
-// border a pixel lower further down the page). Where its height is its
-// shape's (no height of the page's, not stretched), its smallest height is
-// set to a hair under that height, so its content no longer adds to it; in
-// a flex column, which sizes it by its content, its largest height is set to
-// that height instead. A box the page sizes by its border, with a border or
-// padding, is left alone: its shape is not the picture's. A width the page
-// sets to "auto" (a framework's utility class) makes a box as wide as its
-// container where it is a block or in a grid; the table is then as wide as
-// its content (or its shape at its height), as an image is, and without a
-// largest width never narrower, so a grid's column holds it whole. A table
-// without a width of its own is stretched across a flex column as an image
-// is, and a grid leaves it at the top of its area with its own height, as it
-// leaves an image (one browser stretches a box there whose width is its
-// content's).
-// A flex row that stretches it makes it as wide as its shape at the row's
-// height where that height is the row's own, and leaves it its own width
-// where the row is as tall as something beside it, as it does an image:
-// which of the two holds is seen by making the table very tall for a moment
-// and measuring whether the row grows with it. A table whose width or
-// largest width the page gives in a percentage (max-width: 100%) gives way
-// in a narrow container as such an image does, on any page (--vlm-f, and a
-// content width of fit-content); one on a page for narrow screens that its
-// rules do not make so keeps its own width, though little room is left for
-// it (an image placed at the middle of its container, say), and the markup's
-// guess that it might give way is taken back. The widths are read as the
-// page declares them: from the browser's typed style where it has one,
-// otherwise from the table taken out of the layout for a moment (which
-// restarts an animation the page runs on it); only a table with a class or
-// an id can have one from a rule. All tables are put back to their own heights and places,
-// measured, then set, so the page is laid out once for all of them. A
-// picture the page shows "inline" is an inline box that holds its size, as
-// the table is by default, and one it shows as "contents" is not shown at
-// all: such a table is given those boxes anew at every pass (its own style's
-// display put back first), so that a rule that no longer holds no longer
-// counts and its own style still does. One it shows as a block is a box of
-// its own (flow-root), which stands beside a float, not under it, as an
-// image does. In a flex or grid container the table's layout is contained,
-// so it has no baseline of its own rows and is aligned by its bottom edge,
-// as an image is (contained everywhere, it would also be drawn over a text
-// that the page pulls over it).
+// fill its box: those of the last column and row are not moved. A table whose
+// box the page makes taller or shorter than its pieces (a flex row that
+// stretches it, a height and a width that change the picture's shape) gets its
+// rows' heights scaled to fill it, as an image is drawn into its box (a table
+// laid out inline, whose height is "auto", is left alone); all pieces of a row
+// get the row's height, since their own heights differ by the rounding of
+// their widths and a shorter one would show a seam. Heights are read from the
+// layout, not from the box on the screen, which a transform of the table or of
+// its container turns and scales. A table that the page turns or scales by a
+// transform, its own or a container's (moving it is no matter), is drawn as
+// one surface (will-change and a filter that changes nothing, unless the page
+// gives it a filter), as an image is: drawn piece by piece, each piece's
+// turned edges would blend into the background and show the grid. Where the
+// page fits the picture by object-fit, the table's body is sized as the fitted
+// picture instead, in a percentage of the box (so that it asks its container
+// for no more room than an image would) and moved into place by
+// object-position; the table clips it. A table whose width and height the page
+// both gives, the width in a percentage, needs no shape to find its height,
+// and like an image of such a width it asks a flex or grid container for no
+// room by its shape: its shape is dropped. A table whose height follows its
+// shape is no taller than the shape makes it, as an image is: its pieces'
+// heights, each rounded by the browser, can add up to a fraction of a pixel
+// more, which would move everything after it (a line of text or a border a
+// pixel lower further down the page). Where its height is its shape's (no
+// height of the page's, not stretched), its smallest height is set to a hair
+// under that height, so its content no longer adds to it; in a flex column,
+// which sizes it by its content, its largest height is set to that height
+// instead. A box the page sizes by its border, with a border or padding, is
+// left alone: its shape is not the picture's. A width the page sets to "auto"
+// (a framework's utility class) makes a box as wide as its container where it
+// is a block or in a grid; the table is then as wide as its content (or its
+// shape at its height), as an image is, and without a largest width never
+// narrower, so a grid's column holds it whole. A table without a width of its
+// own is stretched across a flex column as an image is, and a grid leaves it
+// at the top of its area with its own height, as it leaves an image (one
+// browser stretches a box there whose width is its content's). A flex row that
+// stretches it makes it as wide as its shape at the row's height where that
+// height is the row's own, and leaves it its own width where the row is as
+// tall as something beside it, as it does an image: which of the two holds is
+// seen by making the table very tall for a moment and measuring whether the
+// row grows with it. A table whose width or largest width the page gives in a
+// percentage (max-width: 100%) gives way in a narrow container as such an
+// image does, on any page (--vlm-f, and a content width of fit-content); one
+// on a page for narrow screens that its rules do not make so keeps its own
+// width, though little room is left for it (an image placed at the middle of
+// its container, say), and the markup's guess that it might give way is taken
+// back. The widths are read as the page declares them: from the browser's
+// typed style where it has one, otherwise from the table taken out of the
+// layout for a moment (which restarts an animation the page runs on it); only
+// a table with a class or an id can have one from a rule. All tables are put
+// back to their own heights and places, measured, then set, so the page is
+// laid out once for all of them. A picture the page shows "inline" is an
+// inline box that holds its size, as the table is by default, and one it shows
+// as "contents" is not shown at all: such a table is given those boxes anew at
+// every pass (its own style's display put back first), so that a rule that no
+// longer holds no longer counts and its own style still does. One it shows as
+// a block is a box of its own (flow-root), which stands beside a float, not
+// under it, as an image does. In a flex or grid container the table's layout
+// is contained, so it has no baseline of its own rows and is aligned by its
+// bottom edge, as an image is (contained everywhere, it would also be drawn
+// over a text that the page pulls over it).
 constexpr ScrambledText kHeadSnippet2(
     "<script>(function(d,w){function f(e){var t=e.target;if(t){if(t.localName==\"img\"){e.preve"
     "ntDefault();return false}}}"

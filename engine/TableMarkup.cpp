@@ -73,7 +73,8 @@ std::string CarriedAttributes(std::string_view tagText, int32_t width, int32_t h
     style += fluid ? "--vlm-i:fit-content;" : "--vlm-i:max-content;";
   }
   for (std::string_view name : {"id", "class", "title", "lang", "dir"}) {
-    if (const TTagAttribute* a = FindAttribute(attributes, name)) AppendAttribute(out, name, a->Value);
+    if (const TTagAttribute* a = FindAttribute(attributes, name))
+      AppendAttribute(out, name, a->Value);
   }
   if (FindAttribute(attributes, "hidden")) AppendAttribute(out, "hidden", "");
   if (const TTagAttribute* a = FindAttribute(attributes, "align")) {
@@ -82,7 +83,8 @@ std::string CarriedAttributes(std::string_view tagText, int32_t width, int32_t h
       AppendAttribute(out, "align", align);
       // Browsers give a picture floated by ALIGN 3 pixels of room on the side
       // of the text, unless HSPACE says otherwise.
-      if (!FindAttribute(attributes, "hspace")) style += align == "left" ? "--vlm-r:3px;" : "--vlm-l:3px;";
+      if (!FindAttribute(attributes, "hspace"))
+        style += align == "left" ? "--vlm-r:3px;" : "--vlm-l:3px;";
     } else if (!VerticalAlign(align).empty()) {
       style += "--vlm-va:" + std::string(VerticalAlign(align)) + ";";
     }
@@ -160,7 +162,8 @@ std::string BuildTableMarkup(const TTableSpec& spec, std::string_view pieceNames
   } else {
     const auto attributes = ReadTagAttributes(spec.TagText);
     std::string height;
-    if (FindAttribute(attributes, "height")) height = " height=\"" + std::to_string(spec.Height) + "\"";
+    if (FindAttribute(attributes, "height"))
+      height = " height=\"" + std::to_string(spec.Height) + "\"";
     AppendFormatted(out, Descrambled(kTableOpenText),
                     {CarriedAttributes(spec.TagText, spec.Width, spec.Height, spec.Responsive),
                      std::to_string(spec.Width), height});

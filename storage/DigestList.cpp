@@ -1,10 +1,10 @@
 #include "storage/DigestList.h"
 
+#include <xxhash.h>
+
 #include <algorithm>
 #include <cctype>
 #include <new>
-
-#include <xxhash.h>
 
 #include "storage/Sha256.h"
 
@@ -70,8 +70,7 @@ std::map<std::string, std::string> ParseDigestList(const std::string& text, bool
     const size_t space = text.find(' ', lengthAt);
     std::string digest = text.substr(at, digestLength);
     if (digestLength == 0 || lengthAt > text.size() || text[lengthAt - 1] != ' ' ||
-        space == std::string::npos ||
-        space == lengthAt || space - lengthAt > 6 ||
+        space == std::string::npos || space == lengthAt || space - lengthAt > 6 ||
         !std::all_of(text.begin() + lengthAt, text.begin() + space,
                      [](char c) { return std::isdigit(static_cast<unsigned char>(c)); })) {
       damaged = true;

@@ -6,13 +6,13 @@
 
 #include "platform/File.h"
 #include "platform/FileWriteBack.h"
-#include "testsupport/SnapshotTree.h"
-#include "testsupport/TempDir.h"
 #include "storage/Backup.h"
 #include "storage/DigestList.h"
 #include "storage/RestoreJournal.h"
 #include "storage/SetChoice.h"
 #include "storage/Sha256.h"
+#include "testsupport/SnapshotTree.h"
+#include "testsupport/TempDir.h"
 
 namespace {
 
@@ -73,8 +73,8 @@ TEST(DigestList, LinesRoundTripAndATornLineEndsTheList) {
   EXPECT_EQ(digests[odd], FileDigest({"two"}));
   EXPECT_EQ(FileDigest({}), "xxh128:99aa06d3014798d86001c324468d497f") << "XXH3's own vector";
   EXPECT_EQ(FileDigest({"thr", "", "ee"}), FileDigest({"three"}));
-  for (const auto& [path, bytes] : {std::pair{"/site/p.htm", "three"}, {odd.c_str(), "two"},
-                                    {"/site/o.htm", "old"}}) {
+  for (const auto& [path, bytes] :
+       {std::pair{"/site/p.htm", "three"}, {odd.c_str(), "two"}, {"/site/o.htm", "old"}}) {
     EXPECT_TRUE(DigestMatches(digests[path], bytes)) << path;
     EXPECT_FALSE(DigestMatches(digests[path], "edited")) << path;
   }
@@ -176,7 +176,8 @@ TEST(SetRestore, LinksOwnerGroupAndModeAreKept) {
   if (root) {
     EXPECT_EQ(plain.Owner, 4321u);
   }
-  EXPECT_EQ(testsupport::FilesOf(testsupport::SnapshotTree(site)).size(), 4u) << "no temporary is left";
+  EXPECT_EQ(testsupport::FilesOf(testsupport::SnapshotTree(site)).size(), 4u)
+      << "no temporary is left";
 }
 
 TEST(SetRestore, StoppedRestoreCompletesWhenRunAgain) {
