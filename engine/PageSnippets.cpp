@@ -106,7 +106,10 @@ constexpr ScrambledText kHeadSnippet1(
 // height is the row's own, and leaves it its own width where the row is as
 // tall as something beside it, as it does an image: which of the two holds is
 // seen by making the table very tall for a moment and measuring whether the
-// row grows with it. A table whose width or largest width the page gives in a
+// row grows with it. In any other flex row a table without a width of its own
+// is never narrower than its content, as an image is never narrower than its
+// own width there, unless the page gives it a smallest width or a largest one
+// in percent. A table whose width or largest width the page gives in a
 // percentage (max-width: 100%) gives way in a narrow container as such an
 // image does, on any page (--vlm-f, and a content width of fit-content); one
 // on a page for narrow screens that its rules do not make so keeps its own
@@ -175,11 +178,12 @@ constexpr ScrambledText kHeadSnippet2(
     "[\"width\",\"position\",\"left\",\"top\"].forEach(function(v){b.style.removeProperty(v)})}"
     "for(i=0;i!=p.length;i++)p[i].style.height=\"auto\";q.push(p);b=l[j];p=b.style;U.push(0);"
     "if(b.className||b.id)if(b.computedStyleMap){var L=b.computedStyleMap();"
-    "U[j]=[0,0,String(L.get(\"width\")),String(L.get(\"max-width\")),String(L.get(\"height\"))]}"
+    "U[j]=[0,0,String(L.get(\"width\")),String(L.get(\"max-width\")),String(L.get(\"height\")),"
+    "String(L.get(\"min-width\"))]}"
     "else{U[j]=[p.display,p.getPropertyPriority(\"display\")];"
     "p.setProperty(\"display\",\"none\",B)}}"
     "for(j=0;j!=l.length;j++)if(U[j])if(U[j][0]!==0){var S=getComputedStyle(l[j]);"
-    "U[j].push(S.width,S.maxWidth,S.height)}for(j=0;j!=l.length;j++){b=l[j];p=b.style;"
+    "U[j].push(S.width,S.maxWidth,S.height,S.minWidth)}for(j=0;j!=l.length;j++){b=l[j];p=b.style;"
     "if(U[j])if(U[j][0]!==0)p.setProperty(\"display\",U[j][0],U[j][1]);"
     "var W=U[j]?U[j][2]:p.width,M=U[j]?U[j][3]:p.maxWidth,K=U[j]?U[j][4]:p.height||\"auto\";"
     "if(W.indexOf(\"%\")+1)if(K!=\"auto\"){b.vlmA=[p.aspectRatio];p.aspectRatio=\"auto\"}"
@@ -194,6 +198,9 @@ constexpr ScrambledText kHeadSnippet2(
     "if(G.display!=\"contents\")break;E=E.parentNode}"
     "var Z=G?/grid/.test(G.display)?\"grid\":/flex/.test(G.display)?"
     "/column/.test(G.flexDirection)?\"column\":\"row\":\"\":\"\";C.push(Z);"
+    "if(Z==\"row\")if(U[j])if(/^(0px|auto)$/.test(U[j][5]))"
+    "if(/^(auto|max-content|fit-content)$/.test(W))if(!((W+M).indexOf(\"%\")+1)){"
+    "p.setProperty(\"min-inline-size\",\"max-content\");b.vlmC=1}"
     "if(W==\"auto\")if(!/row|column/.test(Z)){p.setProperty(\"inline-size\",\"fit-content\",B);"
     "if(/^(none|)$/.test(M))p.setProperty(\"min-inline-size\",\"max-content\",B);b.vlmC=1}"
     "if(Z){p.contain=\"layout\";b.vlmC=1;"

@@ -60,7 +60,7 @@ void PrintTo(const SamplePage& page, std::ostream* out) { *out << page.Path; }
 const std::vector<SamplePage>& SamplePages() {
   static const std::vector<SamplePage> pages = {
       {"index.html", 1, false, false, {"images/logo.gif"}},
-      {"gif.html", 10, false, false, {"images/mountains.gif"}},
+      {"gif.html", 11, false, false, {"images/mountains.gif"}},
       {"jpeg.html", 4, true, false, {"images/harbour.jpg", "images/meadow.jpg"}},
       {"bmp.html", 6, false, false, {"images/tiles.bmp", "images/stripes.bmp"}},
       {"links.html", 5, false, false,
