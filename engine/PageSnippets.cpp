@@ -115,21 +115,25 @@ constexpr ScrambledText kHeadSnippet1(
 // on a page for narrow screens that its rules do not make so keeps its own
 // width, though little room is left for it (an image placed at the middle of
 // its container, say), and the markup's guess that it might give way is taken
-// back. The widths are read as the page declares them: from the browser's
-// typed style where it has one, otherwise from the table taken out of the
-// layout for a moment (which restarts an animation the page runs on it); only
-// a table with a class or an id can have one from a rule. All tables are put
-// back to their own heights and places, measured, then set, so the page is
-// laid out once for all of them. A picture the page shows "inline" is an
-// inline box that holds its size, as the table is by default, and one it shows
-// as "contents" is not shown at all: such a table is given those boxes anew at
-// every pass (its own style's display put back first), so that a rule that no
-// longer holds no longer counts and its own style still does. One it shows as
-// a block is a box of its own (flow-root), which stands beside a float, not
-// under it, as an image does. In a flex or grid container the table's layout
-// is contained, so it has no baseline of its own rows and is aligned by its
-// bottom edge, as an image is (contained everywhere, it would also be drawn
-// over a text that the page pulls over it).
+// back. Which rules make a picture give way is asked of a stand-in: an IMG
+// with the table's class and id, put where the table stands for a moment and
+// not shown, takes every rule the picture took, those that name img too
+// (max-width: 100% for every image, as most pages have). The widths are read
+// as the page declares them: from the browser's typed style where it has one,
+// otherwise from the table taken out of the layout for a moment (which
+// restarts an animation the page runs on it); only a table with a class or an
+// id can have one from a rule. All tables are put back to their own heights
+// and places, measured, then set, so the page is laid out once for all of
+// them. A picture the page shows "inline" is an inline box that holds its
+// size, as the table is by default, and one it shows as "contents" is not
+// shown at all: such a table is given those boxes anew at every pass (its own
+// style's display put back first), so that a rule that no longer holds no
+// longer counts and its own style still does. One it shows as a block is a box
+// of its own (flow-root), which stands beside a float, not under it, as an
+// image does. In a flex or grid container the table's layout is contained, so
+// it has no baseline of its own rows and is aligned by its bottom edge, as an
+// image is (contained everywhere, it would also be drawn over a text that the
+// page pulls over it).
 constexpr ScrambledText kHeadSnippet2(
     "<script>(function(d,w){function f(e){var t=e.target;if(t){if(t.localName==\"img\"){e.preve"
     "ntDefault();return false}}}"
@@ -182,13 +186,20 @@ constexpr ScrambledText kHeadSnippet2(
     "String(L.get(\"min-width\"))]}"
     "else{U[j]=[p.display,p.getPropertyPriority(\"display\")];"
     "p.setProperty(\"display\",\"none\",B)}}"
-    "for(j=0;j!=l.length;j++)if(U[j])if(U[j][0]!==0){var S=getComputedStyle(l[j]);"
-    "U[j].push(S.width,S.maxWidth,S.height,S.minWidth)}for(j=0;j!=l.length;j++){b=l[j];p=b.style;"
+    "var Pe=[],Pw=[];for(j=0;j!=l.length;j++){b=l[j];i=0;if(U[j]){i=d.createElement(\"img\");"
+    "i.className=b.className;if(b.id)i.id=b.id;i.style.display=\"none\";"
+    "b.parentNode.insertBefore(i,b)}Pe.push(i)}"
+    "for(j=0;j!=l.length;j++){i=Pe[j]?getComputedStyle(Pe[j]):0;Pw.push(i?[i.width,i.maxWidth]:0);"
+    "if(U[j])if(U[j][0]!==0){var S=getComputedStyle(l[j]);"
+    "U[j].push(S.width,S.maxWidth,S.height,S.minWidth)}}"
+    "for(j=0;j!=Pe.length;j++)if(Pe[j])Pe[j].remove();"
+    "for(j=0;j!=l.length;j++){b=l[j];p=b.style;"
     "if(U[j])if(U[j][0]!==0)p.setProperty(\"display\",U[j][0],U[j][1]);"
     "var W=U[j]?U[j][2]:p.width,M=U[j]?U[j][3]:p.maxWidth,K=U[j]?U[j][4]:p.height||\"auto\";"
     "if(W.indexOf(\"%\")+1)if(K!=\"auto\"){b.vlmA=[p.aspectRatio];p.aspectRatio=\"auto\"}"
-    "V.push(K==\"auto\");"
-    "if((W+M).indexOf(\"%\")+1){if(p.getPropertyValue(\"--vlm-f\")==\"\"){b.vlmI=[p.getPrope"
+    "V.push(K==\"auto\");var Fl=(W+M+(Pw[j]?Pw[j][0]+Pw[j][1]:\"\")).indexOf(\"%\")+1,"
+    "Mn=/^(none|)$/.test(M)?Pw[j]?Pw[j][1]==\"none\":1:0;"
+    "if(Fl){if(p.getPropertyValue(\"--vlm-f\")==\"\"){b.vlmI=[p.getPrope"
     "rtyValue(\"--vlm-i\")];p.setProperty(\"--vlm-f\",\"0%\");"
     "if(b.vlmI[0].trim()==\"max-content\")p.setProperty(\"--vlm-i\",\"fit-content\")}}"
     "else if(U[j])if(p.getPropertyValue(\"--vlm-f\")){b.vlmJ=[p.getPropertyValue(\"--vlm-f\"),"
@@ -199,10 +210,10 @@ constexpr ScrambledText kHeadSnippet2(
     "var Z=G?/grid/.test(G.display)?\"grid\":/flex/.test(G.display)?"
     "/column/.test(G.flexDirection)?\"column\":\"row\":\"\":\"\";C.push(Z);"
     "if(Z==\"row\")if(U[j])if(/^(0px|auto)$/.test(U[j][5]))"
-    "if(/^(auto|max-content|fit-content)$/.test(W))if(!((W+M).indexOf(\"%\")+1)){"
+    "if(/^(auto|max-content|fit-content)$/.test(W))if(!Fl)if(Mn){"
     "p.setProperty(\"min-inline-size\",\"max-content\");b.vlmC=1}"
     "if(W==\"auto\")if(!/row|column/.test(Z)){p.setProperty(\"inline-size\",\"fit-content\",B);"
-    "if(/^(none|)$/.test(M))p.setProperty(\"min-inline-size\",\"max-content\",B);b.vlmC=1}"
+    "if(Mn)p.setProperty(\"min-inline-size\",\"max-content\",B);b.vlmC=1}"
     "if(Z){p.contain=\"layout\";b.vlmC=1;"
     "if(p.getPropertyValue(\"--vlm-i\")+p.getPropertyValue(\"--vlm-s\"))"
     "if(/^(auto|max-content|fit-content|)$/.test(W)){"
