@@ -285,16 +285,21 @@ TTagDecision JudgeImageTag(const std::string& tagText, const TImageAddress& base
       return leave(TLeaveReason::ExcludedAttribute, "a size of " + *value);
     }
   }
+  // Shown smaller than the options allow, at the size the tag shows it.
+  auto tooSmall = [&] {
+    return candidate.Width < options.MinWidth || candidate.Height < options.MinHeight;
+  };
+  auto leaveTooSmall = [&] {
+    return leave(TLeaveReason::TooSmall,
+                 std::to_string(candidate.Width) + "x" + std::to_string(candidate.Height));
+  };
   if (cut.OwnSize(target.ImagePath, candidate.OwnWidth, candidate.OwnHeight)) {
     ShownSize(widthValue, heightValue, candidate.OwnWidth, candidate.OwnHeight, candidate.Width,
               candidate.Height);
     if (cut.HasCut(target.ImagePath, candidate.Width, candidate.Height)) {
       return TTagDecision::Reused;
     }
-    if (candidate.Width < options.MinWidth || candidate.Height < options.MinHeight) {
-      return leave(TLeaveReason::TooSmall,
-                   std::to_string(candidate.Width) + "x" + std::to_string(candidate.Height));
-    }
+    if (tooSmall()) return leaveTooSmall();
   }
 
   std::string kindDetail;
@@ -322,9 +327,7 @@ TTagDecision JudgeImageTag(const std::string& tagText, const TImageAddress& base
   ShownSize(widthValue, heightValue, candidate.OwnWidth, candidate.OwnHeight, candidate.Width,
             candidate.Height);
   const int32_t w = candidate.Width, h = candidate.Height;
-  if (w < options.MinWidth || h < options.MinHeight) {
-    return leave(TLeaveReason::TooSmall, std::to_string(w) + "x" + std::to_string(h));
-  }
+  if (tooSmall()) return leaveTooSmall();
   if (!IsAcceptableImageSize(w, h)) return leave(TLeaveReason::FormatNotHandled, "shown too large");
   if (scale && (w != image.Bitmap.Width || h != image.Bitmap.Height)) {
     candidate.Early = TEarlyPieces();

@@ -34,11 +34,11 @@ std::string_view VerticalAlign(const std::string& align) {
   return {};
 }
 
-// The attributes of the IMG tag that the table takes over, as text, for a
-// picture `width` x `height` pixels on a page that is `responsive` or not.
-std::string CarriedAttributes(std::string_view tagText, int32_t width, int32_t height,
-                              bool responsive) {
-  const auto attributes = ReadTagAttributes(tagText);
+// The attributes of the IMG tag (as ReadTagAttributes gives them) that the
+// table takes over, as text, for a picture `width` x `height` pixels on a
+// page that is `responsive` or not.
+std::string CarriedAttributes(const std::vector<TTagAttribute>& attributes, int32_t width,
+                              int32_t height, bool responsive) {
   std::string out;
   // The head snippet sizes the table from --vlm-w and gives it the
   // picture's shape (--vlm-a): its height follows its width as an image's
@@ -165,7 +165,7 @@ std::string BuildTableMarkup(const TTableSpec& spec, std::string_view pieceNames
     if (FindAttribute(attributes, "height"))
       height = " height=\"" + std::to_string(spec.Height) + "\"";
     AppendFormatted(out, Descrambled(kTableOpenText),
-                    {CarriedAttributes(spec.TagText, spec.Width, spec.Height, spec.Responsive),
+                    {CarriedAttributes(attributes, spec.Width, spec.Height, spec.Responsive),
                      std::to_string(spec.Width), height});
     // A picture the page loads only once it nears the view keeps that: a
     // page of many such pictures would otherwise load every piece at once.
