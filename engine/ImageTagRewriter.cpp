@@ -321,8 +321,8 @@ TTagDecision JudgeImageTag(const std::string& tagText, const TImageAddress& base
                  "not a well-formed " + KindName(candidate.Kind) + " file");
   }
 
-  candidate.OwnWidth = image.Bitmap.Width;
-  candidate.OwnHeight = image.Bitmap.Height;
+  candidate.OwnWidth = target.OwnWidth = image.Bitmap.Width;
+  candidate.OwnHeight = target.OwnHeight = image.Bitmap.Height;
   cut.NoteRead(target.ImagePath, candidate.OwnWidth, candidate.OwnHeight);
   ShownSize(widthValue, heightValue, candidate.OwnWidth, candidate.OwnHeight, candidate.Width,
             candidate.Height);

@@ -40,7 +40,14 @@ std::string BuildLayeredMarkup(const TTableSpec& spec, std::string_view pieceNam
     }
     if (!dropped) AppendAttribute(out, a.Name, a.Value);
   }
-  AppendAttribute(out, "src", Placeholder(spec.Width, spec.Height));
+  // The placeholder has the picture's own size, as the picture had: the
+  // page's CSS may size the IMG by it (height: auto takes its shape, width
+  // and height auto its size), and the WIDTH and HEIGHT the tag may give
+  // need not have that shape.
+  const bool own = spec.OwnWidth > 0 && spec.OwnHeight > 0;
+  AppendAttribute(
+      out, "src",
+      Placeholder(own ? spec.OwnWidth : spec.Width, own ? spec.OwnHeight : spec.Height));
 
   std::string images, positions, sizes, rightPositions, downPositions;
   const int32_t lastWidth = spec.Width - (spec.Cols - 1) * spec.PieceWidth;

@@ -61,11 +61,13 @@ void TSavedImage::DropNewest() {
 }
 
 void TSavedImage::SetGeometry(int32_t width, int32_t height, int32_t rows, int32_t cols,
-                              int32_t pieceWidth, int32_t pieceHeight, bool opaque) {
+                              int32_t pieceWidth, int32_t pieceHeight, bool opaque,
+                              int32_t ownWidth, int32_t ownHeight) {
   if (LastIndex_ < 0 || rows < 1 || cols < 1) {
     throw Exception("Saved image: geometry without an entry or without pieces");
   }
-  Geometries_[LastIndex_] = {width, height, rows, cols, pieceWidth, pieceHeight, opaque};
+  Geometries_[LastIndex_] = {width,       height, rows,     cols,     pieceWidth,
+                             pieceHeight, opaque, ownWidth, ownHeight};
   PieceNames_[LastIndex_].assign(static_cast<size_t>(rows) * static_cast<size_t>(cols) * 4, ' ');
   PieceOffset_ = 0;
 }
@@ -109,6 +111,8 @@ void TSavedImage::BuildTable(const std::string& linkTag, const std::string& clos
   spec.Markup = markup;
   spec.Responsive = responsive;
   spec.Opaque = g.Opaque;
+  spec.OwnWidth = g.OwnWidth;
+  spec.OwnHeight = g.OwnHeight;
   replacement = BuildTableMarkup(spec, PieceNames_[FoundIndex_]);
 }
 

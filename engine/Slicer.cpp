@@ -90,7 +90,8 @@ std::string SliceImage(
 
   saved.Add(t.ImagePath);
   const bool opaque = image.Alpha.Pixels.empty() && !image.Transparent.Used;
-  saved.SetGeometry(w, h, grid.Rows, grid.Cols, grid.PieceWidth, grid.PieceHeight, opaque);
+  saved.SetGeometry(w, h, grid.Rows, grid.Cols, grid.PieceWidth, grid.PieceHeight, opaque,
+                    t.OwnWidth, t.OwnHeight);
   names.SetTarget(t.ImageFolder, t.ImageExt);
   std::vector<std::string> paths;
   paths.reserve(static_cast<size_t>(grid.Rows) * grid.Cols);
@@ -119,6 +120,8 @@ std::string SliceImage(
     spec.Markup = t.Markup;
     spec.Responsive = t.Responsive;
     spec.Opaque = opaque;
+    spec.OwnWidth = t.OwnWidth;
+    spec.OwnHeight = t.OwnHeight;
     return BuildTableMarkup(spec, saved.GetPieceNames());
   };
   if (kind == ImageKind::None) {

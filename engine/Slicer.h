@@ -24,7 +24,8 @@ struct TSliceTarget {
   std::string LinkTag;      // the enclosing A start tag, or empty
   std::string TagText;      // the IMG tag the markup replaces
   TMarkup Markup = TMarkup::Table;
-  bool Responsive = false;  // the page declares a viewport
+  bool Responsive = false;              // the page declares a viewport
+  int32_t OwnWidth = 0, OwnHeight = 0;  // of the source, before it was scaled
 };
 
 // Cuts `image` (already the W x H it is shown at) into the grid of `options`

@@ -184,8 +184,13 @@ TEST(TableMarkup, CarriesTheImagesAttributes) {
 TEST(TableMarkup, LayersArePlacedInPercentOfTheBox) {
   TTableSpec spec = Spec(100, 50, 2, 3);  // columns 33, 33, 34; rows 25, 25
   spec.Markup = TMarkup::Layered;
-  spec.TagText = "<img src=a.gif>";
+  spec.TagText = "<img src=a.gif width=100 height=50>";
+  // Cut at the tag's size from a picture of another shape: the placeholder
+  // has the picture's, which a rule setting the height to auto gives the IMG.
+  spec.OwnWidth = 80;
+  spec.OwnHeight = 60;
   const std::string out = BuildTableMarkup(spec, "aaaabbbbccccddddeeeeffff");
+  EXPECT_NE(out.find("width='80' height='60'/%3E"), std::string::npos) << out;
   EXPECT_NE(out.find("background-position:0.000000% 0.000000%,49.253732% 0.000000%,"
                      "100.000000% 0.000000%,0.000000% 100.000000%"),
             std::string::npos)

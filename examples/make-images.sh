@@ -128,3 +128,10 @@ convert -size 960x400 gradient:'#9ec9e8-#f4e3b5' \
   -fill '#5a8f3c' -draw 'ellipse 480,420 700,140 0,360' \
   -fill '#e8a23a' -draw 'circle 760,110 760,60' -blur 0x12 \
   -sampling-factor 2x2 -quality 85 -strip field.jpg
+# Six upright bars: squeezed or stretched upright, the picture stays the
+# same, so a picture drawn in another shape than its tag's can be compared
+# to the pixel.
+convert -size 120x60 xc:'#c82828' +antialias \
+  -fill '#e6a01e' -draw 'rectangle 20,0 39,59' -fill '#f0dc3c' -draw 'rectangle 40,0 59,59' \
+  -fill '#3ca050' -draw 'rectangle 60,0 79,59' -fill '#286ec8' -draw 'rectangle 80,0 99,59' \
+  -fill '#783caa' -draw 'rectangle 100,0 119,59' -strip bars.gif

@@ -90,6 +90,7 @@ const std::vector<SamplePage>& SamplePages() {
        {"images/tiles.bmp", "sub/images/stone.bmp", "images/badge.gif", "images/arrow.gif"}},
       {"transparent.html", 3, false, false, {}},
       {"wide.html", 1, true, false, {}},
+      {"captions.html", 2, false, true, {"images/logo.gif"}},
   };
   return pages;
 }
