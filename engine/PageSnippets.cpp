@@ -134,8 +134,10 @@ constexpr ScrambledText kHeadSnippet1(
 // shows as a block is a box of its own (flow-root), which stands beside a
 // float, not under it, as an image does. In a flex or grid container the
 // table's layout is contained, so it has no baseline of its own rows and is
-// aligned by its bottom edge, as an image is (contained everywhere, it would
-// also be drawn over a text that the page pulls over it).
+// aligned by its bottom edge, as an image is; so is a table shown as a block
+// in a table cell, which would otherwise give the cell the baseline of its
+// first row, and the cells beside it would be lined up to that (contained
+// everywhere, it would also be drawn over a text that the page pulls over it).
 constexpr ScrambledText kHeadSnippet2(
     "<script>(function(d,w){function f(e){var t=e.target;if(t){if(t.localName==\"img\"){e.preve"
     "ntDefault();return false}}}"
@@ -216,6 +218,8 @@ constexpr ScrambledText kHeadSnippet2(
     "p.setProperty(\"min-inline-size\",\"max-content\");b.vlmC=1}"
     "if(W==\"auto\")if(!/row|column/.test(Z)){p.setProperty(\"inline-size\",\"fit-content\",B);"
     "if(Mn)p.setProperty(\"min-inline-size\",\"max-content\",B);b.vlmC=1}"
+    "if(!Z)if(G)if(G.display==\"table-cell\")if(getComputedStyle(b).display==\"flow-root\"){"
+    "p.contain=\"layout\";b.vlmC=1}"
     "if(Z){p.contain=\"layout\";b.vlmC=1;"
     "if(p.getPropertyValue(\"--vlm-i\")+p.getPropertyValue(\"--vlm-s\"))"
     "if(/^(auto|max-content|fit-content|)$/.test(W)){"

@@ -65,7 +65,7 @@ const std::vector<SamplePage>& SamplePages() {
       {"index.html", 1, false, false, {"images/logo.gif"}, {}, 1620},
       {"gif.html", 12, false, false, {"images/mountains.gif"}, {}, 3300},
       {"jpeg.html", 4, true, false, {"images/harbour.jpg", "images/meadow.jpg"}},
-      {"bmp.html", 6, false, false, {"images/tiles.bmp", "images/stripes.bmp"}},
+      {"bmp.html", 7, false, false, {"images/tiles.bmp", "images/stripes.bmp"}, {}, 900},
       {"links.html", 5, false, false,
        {"images/badge.gif", "images/arrow.gif", "images/tiles.bmp"}, {}, 900},
       {"untouched.html", 0, false, false,
