@@ -85,59 +85,63 @@ constexpr ScrambledText kHeadSnippet1(
 // object-position; the table clips it. A table whose width and height the page
 // both gives, the width in a percentage, needs no shape to find its height,
 // and like an image of such a width it asks a flex or grid container for no
-// room by its shape: its shape is dropped. A table whose height follows its
-// shape is no taller than the shape makes it, as an image is: its pieces'
-// heights, each rounded by the browser, can add up to a fraction of a pixel
-// more, which would move everything after it (a line of text or a border a
-// pixel lower further down the page). Where its height is its shape's (no
-// height of the page's, not stretched), its smallest height is set to zero, so
-// its content no longer adds to it (a smallest height near its own would,
-// through its shape, also give it a smallest width, and a table cell or a
-// float that holds it could no longer make it narrower, as they make an image
-// of a width in percent); in a flex column, which sizes it by its content, its
-// largest height is set to that height instead. A box the page sizes by its
-// border, with a border or padding, is left alone: its shape is not the
-// picture's. A width the page sets to "auto" (a framework's utility class)
-// makes a box as wide as its container where it is a block or in a grid; the
-// table is then as wide as its content (or its shape at its height), as an
-// image is, and without a largest width never narrower, so a grid's column
-// holds it whole. A table without a width of its own is stretched across a
-// flex column as an image is, and a grid leaves it at the top of its area with
-// its own height, as it leaves an image (one browser stretches a box there
-// whose width is its content's). A flex row that stretches it makes it as wide
-// as its shape at the row's height where that height is the row's own, and
-// leaves it its own width where the row is as tall as something beside it, as
-// it does an image: which of the two holds is seen by making the table very
-// tall for a moment and measuring whether the row grows with it. In any other
-// flex row a table without a width of its own is never narrower than its
-// content, as an image is never narrower than its own width there, unless the
-// page gives it a smallest width or a largest one in percent. A table whose
-// width or largest width the page gives in a percentage (max-width: 100%)
-// gives way in a narrow container as such an image does, on any page (--vlm-f,
-// and a content width of fit-content); one on a page for narrow screens that
-// its rules do not make so keeps its own width, though little room is left for
-// it (an image placed at the middle of its container, say), and the markup's
-// guess that it might give way is taken back. Which rules make a picture give
-// way is asked of a stand-in: an IMG with the table's class and id, put where
-// the table stands for a moment and not shown, takes every rule the picture
-// took, those that name img too (max-width: 100% for every image, as most
-// pages have). The widths are read as the page declares them: from the
-// browser's typed style where it has one, otherwise from the table taken out
-// of the layout for a moment (which restarts an animation the page runs on
-// it); only a table with a class or an id can have one from a rule. All tables
-// are put back to their own heights and places, measured, then set, so the
-// page is laid out once for all of them. A picture the page shows "inline" is
-// an inline box that holds its size, as the table is by default, and one it
-// shows as "contents" is not shown at all: such a table is given those boxes
-// anew at every pass (its own style's display put back first), so that a rule
-// that no longer holds no longer counts and its own style still does. One it
-// shows as a block is a box of its own (flow-root), which stands beside a
-// float, not under it, as an image does. In a flex or grid container the
-// table's layout is contained, so it has no baseline of its own rows and is
-// aligned by its bottom edge, as an image is; so is a table shown as a block
-// in a table cell, which would otherwise give the cell the baseline of its
-// first row, and the cells beside it would be lined up to that (contained
-// everywhere, it would also be drawn over a text that the page pulls over it).
+// room by its shape: its shape is dropped. A picture cut in another shape than
+// its own (a HEIGHT that does not match it) is drawn in its own where its
+// height is auto, by a rule, its style or no HEIGHT at all: the table takes
+// that shape (--vlm-o) and a smallest height of zero, and its rows are scaled
+// into it. A table whose height follows its shape is no taller than the shape
+// makes it, as an image is: its pieces' heights, each rounded by the browser,
+// can add up to a fraction of a pixel more, which would move everything after
+// it (a line of text or a border a pixel lower further down the page). Where
+// its height is its shape's (no height of the page's, not stretched), its
+// smallest height is set to zero, so its content no longer adds to it (a
+// smallest height near its own would, through its shape, also give it a
+// smallest width, and a table cell or a float that holds it could no longer
+// make it narrower, as they make an image of a width in percent); in a flex
+// column, which sizes it by its content, its largest height is set to that
+// height instead. A box the page sizes by its border, with a border or
+// padding, is left alone: its shape is not the picture's. A width the page
+// sets to "auto" (a framework's utility class) makes a box as wide as its
+// container where it is a block or in a grid; the table is then as wide as its
+// content (or its shape at its height), as an image is, and without a largest
+// width never narrower, so a grid's column holds it whole. A table without a
+// width of its own is stretched across a flex column as an image is, and a
+// grid leaves it at the top of its area with its own height, as it leaves an
+// image (one browser stretches a box there whose width is its content's). A
+// flex row that stretches it makes it as wide as its shape at the row's height
+// where that height is the row's own, and leaves it its own width where the
+// row is as tall as something beside it, as it does an image: which of the two
+// holds is seen by making the table very tall for a moment and measuring
+// whether the row grows with it. In any other flex row a table without a width
+// of its own is never narrower than its content, as an image is never narrower
+// than its own width there, unless the page gives it a smallest width or a
+// largest one in percent. A table whose width or largest width the page gives
+// in a percentage (max-width: 100%) gives way in a narrow container as such an
+// image does, on any page (--vlm-f, and a content width of fit-content); one
+// on a page for narrow screens that its rules do not make so keeps its own
+// width, though little room is left for it (an image placed at the middle of
+// its container, say), and the markup's guess that it might give way is taken
+// back. Which rules make a picture give way is asked of a stand-in: an IMG
+// with the table's class and id, put where the table stands for a moment and
+// not shown, takes every rule the picture took, those that name img too
+// (max-width: 100% for every image, as most pages have). The widths are read
+// as the page declares them: from the browser's typed style where it has one,
+// otherwise from the table taken out of the layout for a moment (which
+// restarts an animation the page runs on it); only a table with a class or an
+// id can have one from a rule. All tables are put back to their own heights
+// and places, measured, then set, so the page is laid out once for all of
+// them. A picture the page shows "inline" is an inline box that holds its
+// size, as the table is by default, and one it shows as "contents" is not
+// shown at all: such a table is given those boxes anew at every pass (its own
+// style's display put back first), so that a rule that no longer holds no
+// longer counts and its own style still does. One it shows as a block is a box
+// of its own (flow-root), which stands beside a float, not under it, as an
+// image does. In a flex or grid container the table's layout is contained, so
+// it has no baseline of its own rows and is aligned by its bottom edge, as an
+// image is; so is a table shown as a block in a table cell, which would
+// otherwise give the cell the baseline of its first row, and the cells beside
+// it would be lined up to that (contained everywhere, it would also be drawn
+// over a text that the page pulls over it).
 constexpr ScrambledText kHeadSnippet2(
     "<script>(function(d,w){function f(e){var t=e.target;if(t){if(t.localName==\"img\"){e.preve"
     "ntDefault();return false}}}"
@@ -201,6 +205,9 @@ constexpr ScrambledText kHeadSnippet2(
     "if(U[j])if(U[j][0]!==0)p.setProperty(\"display\",U[j][0],U[j][1]);"
     "var W=U[j]?U[j][2]:p.width,M=U[j]?U[j][3]:p.maxWidth,K=U[j]?U[j][4]:p.height||\"auto\";"
     "if(W.indexOf(\"%\")+1)if(K!=\"auto\"){b.vlmA=[p.aspectRatio];p.aspectRatio=\"auto\"}"
+    "var O=p.getPropertyValue(\"--vlm-o\");if(O)if(K==\"auto\")"
+    "if(U[j]||p.height==\"auto\"||!b.hasAttribute(\"height\")){b.vlmA=[p.aspectRatio];"
+    "p.aspectRatio=O;p.minHeight=\"0px\";b.vlmH=1}"
     "V.push(K==\"auto\");var Fl=(W+M+(Pw[j]?Pw[j][0]+Pw[j][1]:\"\")).indexOf(\"%\")+1,"
     "Mn=/^(none|)$/.test(M)?Pw[j]?Pw[j][1]==\"none\":1:0;"
     "if(Fl){if(p.getPropertyValue(\"--vlm-f\")==\"\"){b.vlmI=[p.getPrope"

@@ -35,10 +35,10 @@ std::string_view VerticalAlign(const std::string& align) {
 }
 
 // The attributes of the IMG tag (as ReadTagAttributes gives them) that the
-// table takes over, as text, for a picture `width` x `height` pixels on a
-// page that is `responsive` or not.
-std::string CarriedAttributes(const std::vector<TTagAttribute>& attributes, int32_t width,
-                              int32_t height, bool responsive) {
+// table takes over, as text, for the picture `spec` describes.
+std::string CarriedAttributes(const std::vector<TTagAttribute>& attributes,
+                              const TTableSpec& spec) {
+  const int32_t width = spec.Width, height = spec.Height;
   std::string out;
   // The head snippet sizes the table from --vlm-w and gives it the
   // picture's shape (--vlm-a): its height follows its width as an image's
@@ -54,15 +54,22 @@ std::string CarriedAttributes(const std::vector<TTagAttribute>& attributes, int3
   // it. Without a WIDTH of its own, a picture that a rule or its style gives
   // a height takes its width from its shape, as an image does: the table's
   // width is then its content's (--vlm-i), which the shape turns into height
-  // times ratio.
+  // times ratio. A picture cut in another shape than its own (a HEIGHT that
+  // does not match it) is drawn by a browser in its own shape wherever its
+  // height is auto; the page's script then gives the table that shape
+  // (--vlm-o).
   std::string style = "--vlm-w:" + std::to_string(width) + "px;--vlm-a:" + std::to_string(width) +
                       "/" + std::to_string(height) + ";";
+  if (spec.OwnWidth > 0 && spec.OwnHeight > 0 &&
+      int64_t{spec.OwnWidth} * height != int64_t{spec.OwnHeight} * width) {
+    style += "--vlm-o:" + std::to_string(spec.OwnWidth) + "/" + std::to_string(spec.OwnHeight) + ";";
+  }
   const TTagAttribute* ownStyle = FindAttribute(attributes, "style");
   const bool named = FindAttribute(attributes, "class") || FindAttribute(attributes, "id");
   const bool hasWidth = FindAttribute(attributes, "width") != nullptr;
   const bool hasHeight = FindAttribute(attributes, "height") != nullptr;
   const bool fluid =
-      (ownStyle && ownStyle->Value.find('%') != std::string::npos) || (named && responsive);
+      (ownStyle && ownStyle->Value.find('%') != std::string::npos) || (named && spec.Responsive);
   if (fluid) {
     style += "--vlm-f:0%;";
   } else if (!named && !ownStyle) {
@@ -165,7 +172,7 @@ std::string BuildTableMarkup(const TTableSpec& spec, std::string_view pieceNames
     if (FindAttribute(attributes, "height"))
       height = " height=\"" + std::to_string(spec.Height) + "\"";
     AppendFormatted(out, Descrambled(kTableOpenText),
-                    {CarriedAttributes(attributes, spec.Width, spec.Height, spec.Responsive),
+                    {CarriedAttributes(attributes, spec),
                      std::to_string(spec.Width), height});
     // A picture the page loads only once it nears the view keeps that: a
     // page of many such pictures would otherwise load every piece at once.

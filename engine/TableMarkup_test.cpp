@@ -191,6 +191,11 @@ TEST(TableMarkup, LayersArePlacedInPercentOfTheBox) {
   spec.OwnHeight = 60;
   const std::string out = BuildTableMarkup(spec, "aaaabbbbccccddddeeeeffff");
   EXPECT_NE(out.find("width='80' height='60'/%3E"), std::string::npos) << out;
+  // The table carries that shape for the page's script.
+  spec.Markup = TMarkup::Table;
+  EXPECT_NE(BuildTableMarkup(spec, "aaaabbbbccccddddeeeeffff").find("--vlm-o:80/60;"),
+            std::string::npos);
+  spec.Markup = TMarkup::Layered;
   EXPECT_NE(out.find("background-position:0.000000% 0.000000%,49.253732% 0.000000%,"
                      "100.000000% 0.000000%,0.000000% 100.000000%"),
             std::string::npos)
