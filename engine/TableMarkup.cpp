@@ -62,7 +62,8 @@ std::string CarriedAttributes(const std::vector<TTagAttribute>& attributes,
                       "/" + std::to_string(height) + ";";
   if (spec.OwnWidth > 0 && spec.OwnHeight > 0 &&
       int64_t{spec.OwnWidth} * height != int64_t{spec.OwnHeight} * width) {
-    style += "--vlm-o:" + std::to_string(spec.OwnWidth) + "/" + std::to_string(spec.OwnHeight) + ";";
+    style +=
+        "--vlm-o:" + std::to_string(spec.OwnWidth) + "/" + std::to_string(spec.OwnHeight) + ";";
   }
   const TTagAttribute* ownStyle = FindAttribute(attributes, "style");
   const bool named = FindAttribute(attributes, "class") || FindAttribute(attributes, "id");
@@ -172,8 +173,7 @@ std::string BuildTableMarkup(const TTableSpec& spec, std::string_view pieceNames
     if (FindAttribute(attributes, "height"))
       height = " height=\"" + std::to_string(spec.Height) + "\"";
     AppendFormatted(out, Descrambled(kTableOpenText),
-                    {CarriedAttributes(attributes, spec),
-                     std::to_string(spec.Width), height});
+                    {CarriedAttributes(attributes, spec), std::to_string(spec.Width), height});
     // A picture the page loads only once it nears the view keeps that: a
     // page of many such pictures would otherwise load every piece at once.
     const TTagAttribute* loading = FindAttribute(attributes, "loading");

@@ -79,7 +79,8 @@ struct TTableSpec {
   // carries over.
   std::string_view TagText;
   TMarkup Markup = TMarkup::Table;
-  // The picture's own size, which the layered placeholder has (0: W x H).
+  // The picture's own size (0: W x H): the layered placeholder has it, and
+  // the table carries its shape where it is not the shape of W x H.
   int32_t OwnWidth = 0, OwnHeight = 0;
   bool Opaque = true;       // no pixel of the picture is transparent
   bool Responsive = false;  // the page declares a viewport (DeclaresViewport)
