@@ -293,8 +293,8 @@ TTagDecision JudgeImageTag(const std::string& tagText, const TImageAddress& base
     return leave(TLeaveReason::TooSmall,
                  std::to_string(candidate.Width) + "x" + std::to_string(candidate.Height));
   };
-  if (cut.OwnSize(target.ImagePath, candidate.OwnWidth, candidate.OwnHeight)) {
-    ShownSize(widthValue, heightValue, candidate.OwnWidth, candidate.OwnHeight, candidate.Width,
+  if (cut.OwnSize(target.ImagePath, target.OwnWidth, target.OwnHeight)) {
+    ShownSize(widthValue, heightValue, target.OwnWidth, target.OwnHeight, candidate.Width,
               candidate.Height);
     if (cut.HasCut(target.ImagePath, candidate.Width, candidate.Height)) {
       return TTagDecision::Reused;
@@ -321,10 +321,10 @@ TTagDecision JudgeImageTag(const std::string& tagText, const TImageAddress& base
                  "not a well-formed " + KindName(candidate.Kind) + " file");
   }
 
-  candidate.OwnWidth = target.OwnWidth = image.Bitmap.Width;
-  candidate.OwnHeight = target.OwnHeight = image.Bitmap.Height;
-  cut.NoteRead(target.ImagePath, candidate.OwnWidth, candidate.OwnHeight);
-  ShownSize(widthValue, heightValue, candidate.OwnWidth, candidate.OwnHeight, candidate.Width,
+  target.OwnWidth = image.Bitmap.Width;
+  target.OwnHeight = image.Bitmap.Height;
+  cut.NoteRead(target.ImagePath, target.OwnWidth, target.OwnHeight);
+  ShownSize(widthValue, heightValue, target.OwnWidth, target.OwnHeight, candidate.Width,
             candidate.Height);
   const int32_t w = candidate.Width, h = candidate.Height;
   if (tooSmall()) return leaveTooSmall();
@@ -425,7 +425,7 @@ bool ProtectImageTag(const std::string& tagText, const TImageAddress& base,
   }
   // A later tag showing the image at this size reuses this cut.
   const auto noteCut = [&] {
-    run.NoteCut(candidate.Target.ImagePath, candidate.OwnWidth, candidate.OwnHeight,
+    run.NoteCut(candidate.Target.ImagePath, candidate.Target.OwnWidth, candidate.Target.OwnHeight,
                 candidate.Width, candidate.Height);
   };
   if (judgingOnly) {

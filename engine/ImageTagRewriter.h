@@ -74,8 +74,8 @@ struct TImageCandidate {
   // The whole file; memory that is not cleared before the file is read in.
   TPixelBytes FileBytes;
   int32_t FileSize = 0;
-  // The size the tag shows it at, and its own size.
-  int32_t Width = 0, Height = 0, OwnWidth = 0, OwnHeight = 0;
+  // The size the tag shows it at (its own size is the target's).
+  int32_t Width = 0, Height = 0;
   // Why the tag is left alone, when it is; Detail adds what it was (the
   // extension, the size, the path), for people.
   TLeaveReason Reason = TLeaveReason::None;

@@ -60,15 +60,27 @@ void TSavedImage::DropNewest() {
   --LastIndex_;
 }
 
-void TSavedImage::SetGeometry(int32_t width, int32_t height, int32_t rows, int32_t cols,
-                              int32_t pieceWidth, int32_t pieceHeight, bool opaque,
-                              int32_t ownWidth, int32_t ownHeight) {
-  if (LastIndex_ < 0 || rows < 1 || cols < 1) {
+TTableSpec TImageGeometry::Spec() const {
+  TTableSpec spec;
+  spec.Width = Width;
+  spec.Height = Height;
+  spec.Rows = Rows;
+  spec.Cols = Cols;
+  spec.PieceWidth = PieceWidth;
+  spec.PieceHeight = PieceHeight;
+  spec.Opaque = Opaque;
+  spec.OwnWidth = OwnWidth;
+  spec.OwnHeight = OwnHeight;
+  return spec;
+}
+
+void TSavedImage::SetGeometry(const TImageGeometry& geometry) {
+  if (LastIndex_ < 0 || geometry.Rows < 1 || geometry.Cols < 1) {
     throw Exception("Saved image: geometry without an entry or without pieces");
   }
-  Geometries_[LastIndex_] = {width,       height, rows,     cols,     pieceWidth,
-                             pieceHeight, opaque, ownWidth, ownHeight};
-  PieceNames_[LastIndex_].assign(static_cast<size_t>(rows) * static_cast<size_t>(cols) * 4, ' ');
+  Geometries_[LastIndex_] = geometry;
+  PieceNames_[LastIndex_].assign(
+      static_cast<size_t>(geometry.Rows) * static_cast<size_t>(geometry.Cols) * 4, ' ');
   PieceOffset_ = 0;
 }
 
@@ -93,15 +105,8 @@ void TSavedImage::BuildTable(const std::string& linkTag, const std::string& clos
   if (FoundIndex_ < 0 || FoundIndex_ > LastIndex_) {
     throw Exception("Saved image: no entry found to build a table for");
   }
-  const TImageGeometry& g = Geometries_[FoundIndex_];
   const std::string ext = platform::ExtensionOf(Paths_[FoundIndex_]);
-  TTableSpec spec;
-  spec.Width = g.Width;
-  spec.Height = g.Height;
-  spec.Rows = g.Rows;
-  spec.Cols = g.Cols;
-  spec.PieceWidth = g.PieceWidth;
-  spec.PieceHeight = g.PieceHeight;
+  TTableSpec spec = Geometries_[FoundIndex_].Spec();
   spec.LinkTag = linkTag;
   spec.SrcDir = srcDir;
   spec.ImageExt = ext;
@@ -110,9 +115,6 @@ void TSavedImage::BuildTable(const std::string& linkTag, const std::string& clos
   spec.TagText = tagText;
   spec.Markup = markup;
   spec.Responsive = responsive;
-  spec.Opaque = g.Opaque;
-  spec.OwnWidth = g.OwnWidth;
-  spec.OwnHeight = g.OwnHeight;
   replacement = BuildTableMarkup(spec, PieceNames_[FoundIndex_]);
 }
 

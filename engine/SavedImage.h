@@ -15,8 +15,11 @@ struct TImageGeometry {
   int32_t Cols = 0;
   int32_t PieceWidth = 0;
   int32_t PieceHeight = 0;
-  bool Opaque = true;
+  bool Opaque = true;                   // no pixel of the picture is transparent
   int32_t OwnWidth = 0, OwnHeight = 0;  // of the source picture
+
+  // The markup's spec with these sizes; the rest is the caller's.
+  TTableSpec Spec() const;
 };
 
 // The registry of the images sliced in one run: so a later tag showing the
@@ -41,11 +44,8 @@ class TSavedImage {
   // Appends a new newest entry for `path`.
   void Add(const std::string& path);
   // Stores the newest entry's geometry and makes room for Rows x Cols piece
-  // names. Rows and Cols must be at least 1. `opaque`: no pixel of the
-  // picture is transparent.
-  void SetGeometry(int32_t width, int32_t height, int32_t rows, int32_t cols, int32_t pieceWidth,
-                   int32_t pieceHeight, bool opaque = true, int32_t ownWidth = 0,
-                   int32_t ownHeight = 0);
+  // names. Rows and Cols must be at least 1.
+  void SetGeometry(const TImageGeometry& geometry);
   // Appends the four letters of `name` to the newest entry's piece names.
   // Raises Exception when the entry has no room left or `name` is not four
   // characters long.

@@ -45,14 +45,14 @@ TEST(SavedImage, ArraysGrowTwentySlotsAtATime) {
 TEST(SavedImage, PieceNamesFillTheGridInOrderAndRefuseOverflow) {
   TSavedImage saved;
   saved.Add("/x.bmp");
-  saved.SetGeometry(10, 10, 1, 2, 5, 10);
+  saved.SetGeometry({10, 10, 1, 2, 5, 10});
   saved.AddPiece("abcd");
   saved.AddPiece("efgh");
   EXPECT_EQ(saved.GetPieceNames(), "abcdefgh");
   EXPECT_THROW(saved.AddPiece("ijkl"), Exception);
   EXPECT_THROW(saved.AddPiece("abc"), Exception);
   saved.Add("/y.bmp");
-  saved.SetGeometry(4, 4, 1, 1, 4, 4);
+  saved.SetGeometry({4, 4, 1, 1, 4, 4});
   saved.AddPiece("zzzz");
   EXPECT_EQ(saved.GetPieceNames(), "zzzz");
   EXPECT_EQ(saved.PieceNamesAt(0), "abcdefgh");
@@ -61,7 +61,7 @@ TEST(SavedImage, PieceNamesFillTheGridInOrderAndRefuseOverflow) {
 TEST(SavedImage, BuildTableRepeatsTheFirstTableWithTheCurrentLinkAndFolder) {
   TSavedImage saved;
   saved.Add("/site/img/photo.JPG");
-  saved.SetGeometry(100, 50, 2, 3, 33, 25);
+  saved.SetGeometry({100, 50, 2, 3, 33, 25});
   for (const char* n : {"aaaa", "bbbb", "cccc", "dddd", "eeee", "ffff"}) saved.AddPiece(n);
   ASSERT_TRUE(saved.Find("/site/img/photo.JPG"));
 
@@ -120,7 +120,7 @@ TEST(SavedImage, DroppingTheNewestEntryForgetsItAndLeavesItsSource) {
   {
     saved.Add(a);
     saved.Add(b);
-    saved.SetGeometry(4, 4, 1, 1, 4, 4);
+    saved.SetGeometry({4, 4, 1, 1, 4, 4});
     ASSERT_TRUE(saved.Find(b));
     saved.DropNewest();
     EXPECT_EQ(saved.LastIndex(), 0);

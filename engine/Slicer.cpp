@@ -90,8 +90,10 @@ std::string SliceImage(
 
   saved.Add(t.ImagePath);
   const bool opaque = image.Alpha.Pixels.empty() && !image.Transparent.Used;
-  saved.SetGeometry(w, h, grid.Rows, grid.Cols, grid.PieceWidth, grid.PieceHeight, opaque,
-                    t.OwnWidth, t.OwnHeight);
+  const TImageGeometry geometry{
+      w,      h,          grid.Rows,  grid.Cols, grid.PieceWidth, grid.PieceHeight,
+      opaque, t.OwnWidth, t.OwnHeight};
+  saved.SetGeometry(geometry);
   names.SetTarget(t.ImageFolder, t.ImageExt);
   std::vector<std::string> paths;
   paths.reserve(static_cast<size_t>(grid.Rows) * grid.Cols);
@@ -104,13 +106,7 @@ std::string SliceImage(
   if (namesReady) namesReady(saved.GetPieceNames());
 
   auto table = [&] {
-    TTableSpec spec;
-    spec.Width = w;
-    spec.Height = h;
-    spec.Rows = grid.Rows;
-    spec.Cols = grid.Cols;
-    spec.PieceWidth = grid.PieceWidth;
-    spec.PieceHeight = grid.PieceHeight;
+    TTableSpec spec = geometry.Spec();
     spec.LinkTag = t.LinkTag;
     spec.SrcDir = t.SrcDir;
     spec.ImageExt = t.ImageExt;
@@ -119,9 +115,6 @@ std::string SliceImage(
     spec.TagText = t.TagText;
     spec.Markup = t.Markup;
     spec.Responsive = t.Responsive;
-    spec.Opaque = opaque;
-    spec.OwnWidth = t.OwnWidth;
-    spec.OwnHeight = t.OwnHeight;
     return BuildTableMarkup(spec, saved.GetPieceNames());
   };
   if (kind == ImageKind::None) {
