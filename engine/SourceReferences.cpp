@@ -60,13 +60,7 @@ void TSourceReferences::NoteText(std::string_view text,
   NoteDecoded(text, skipped);
   const char* const end = text.data() + text.size();
   // The next percent-escape or character reference ("%20", "&amp;") from `at`.
-  auto nextEscape = [&, percent = FindByte(text.data(), end, '%'),
-                     amp = FindByte(text.data(), end, '&')](const char* at) mutable {
-    if (percent && percent < at) percent = FindByte(at, end, '%');
-    if (amp && amp < at) amp = FindByte(at, end, '&');
-    if (!percent || !amp) return percent ? percent : amp;
-    return std::min(percent, amp);
-  };
+  auto nextEscape = [end](const char* at) { return FindEitherByte(at, end, '%', '&'); };
   if (!nextEscape(text.data())) return;
   // The text again with its escapes and references decoded (references
   // first, as a browser reads an address), the skipped ranges blanked out

@@ -198,9 +198,9 @@ constexpr uint64_t NameKey(std::string_view name) {
   return key;
 }
 
-// The roles of the names above, by key: an open-addressed table looked up
-// once per tag of the page, so it has to be cheap. Names longer than eight
-// bytes are few and looked up by name.
+// The roles of the names above, by key: looked up once per tag of the
+// page, so it has to be cheap. Names longer than eight bytes are few and
+// looked up by name.
 class TRoleTable {
  public:
   TRoleTable() {
@@ -209,6 +209,7 @@ class TRoleTable {
     for (std::string_view n : kRawText) Add(n, kRawTextRole);
   }
   uint8_t Of(uint64_t key) const {
+    if (key < kShort) return Short_[key];
     for (size_t i = Slot(key);; i = (i + 1) % kSlots) {
       if (Keys_[i] == key) return Roles_[i];
       if (Keys_[i] == 0) return kOther;
@@ -231,6 +232,10 @@ class TRoleTable {
       Long_.emplace_back(name, role);  // no name is in two lists
       return;
     }
+    if (key < kShort) {
+      Short_[key] |= role;
+      return;
+    }
     size_t i = Slot(key);
     while (Keys_[i] != 0 && Keys_[i] != key) i = (i + 1) % kSlots;
     Keys_[i] = key;
@@ -238,6 +243,10 @@ class TRoleTable {
   }
   uint64_t Keys_[kSlots] = {};
   uint8_t Roles_[kSlots] = {};
+  // Names of one or two bytes (P, A, B, TD), most of a page's tags, by key
+  // directly.
+  static constexpr uint64_t kShort = 1 << 16;
+  uint8_t Short_[kShort] = {};
   std::vector<std::pair<std::string_view, uint8_t>> Long_;
 };
 
@@ -373,7 +382,8 @@ void TPageStructure::AdvanceTo(size_t until) {
       break;
     }
     const size_t pos = static_cast<size_t>(lt - base);
-    if (page_.substr(pos, 4) == "<!--") {
+    const char next = pos + 1 < size ? base[pos + 1] : '\0';
+    if (next == '!' && page_.substr(pos, 4) == "<!--") {
       // A comment holds no code: a tag there was always found as text and
       // stays harmless.
       const size_t end = page_.find("-->", pos + 4);
@@ -384,8 +394,7 @@ void TPageStructure::AdvanceTo(size_t until) {
     }
     // A server's code is taken as such only where it ends: "<%" in a page
     // no server reads may be text. Once no end follows, none follows later.
-    const std::string_view server = page_.substr(pos, 2);
-    const int kind = server == "<?" ? 0 : server == "<%" ? 1 : -1;
+    const int kind = next == '?' ? 0 : next == '%' ? 1 : -1;
     if (kind >= 0 && !serverCodeUnclosed_[kind]) {
       const size_t end = page_.find(kind == 0 ? "?>" : "%>", pos + 2);
       if (end != std::string_view::npos) {
@@ -394,7 +403,7 @@ void TPageStructure::AdvanceTo(size_t until) {
       }
       serverCodeUnclosed_[kind] = true;
     }
-    const bool endTag = pos + 1 < size && base[pos + 1] == '/';
+    const bool endTag = next == '/';
     const size_t nameStart = pos + (endTag ? 2 : 1);
     // A name is letters, then letters and digits (H1); longer ones are
     // none that matter here. Its lower-case bytes make its key as they are
