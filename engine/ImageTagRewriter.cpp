@@ -403,7 +403,7 @@ bool ProtectImageTag(const std::string& tagText, const TImageAddress& base,
   TSavedImage& saved = run.Saved();
   TImageCandidate candidate;
   candidate.Target.Markup = markup;
-  candidate.Target.Responsive = run.PageIsResponsive();
+  candidate.Target.Page = run.PageTraits();
   const bool judgingOnly = run.JudgingOnly();
   const TTagDecision decision = JudgeImageTag(tagText, base, linkTag, run.Options(), run.Cuts(),
                                               candidate, !judgingOnly, run.LookAhead(), &scripts);
@@ -417,7 +417,7 @@ bool ProtectImageTag(const std::string& tagText, const TImageAddress& base,
         throw Exception("Saved image: no cut of " + candidate.Target.ImagePath);
       }
       saved.BuildTable(linkTag, closeLinkText, widthHeightText, candidate.Target.SrcDir,
-                       replacement, tagText, markup, run.PageIsResponsive());
+                       replacement, tagText, markup, run.PageTraits());
       run.NotePageImage(saved.FoundIndex());
       return true;
     case TTagDecision::New:

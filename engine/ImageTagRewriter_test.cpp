@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "engine/BmpCodec.h"
+#include "engine/DocumentMode.h"
 #include "engine/GifCodec.h"
 #include "engine/PagePolicy.h"
 #include "engine/PictureLookAhead.h"
@@ -81,6 +82,35 @@ TEST(TagScan, ImageTagsStartWithAnyBlankAndEndOutsideQuotes) {
   EXPECT_FALSE(DeclaresViewport("<meta name=description content=\"name=viewport\">"));
   EXPECT_FALSE(DeclaresViewport("<p>the viewport</p><meta name=\"viewport"));
   EXPECT_FALSE(DeclaresViewport("<!-- <meta name=viewport content=\"width=device-width\"> -->"));
+  // The document type declaration sets the mode browsers lay the page out
+  // in; a page read as XML has none but the standard one.
+  const struct {
+    const char* opening;
+    bool quirks;
+  } modes[] = {
+      {"<!DOCTYPE html>", false},
+      {"\xEF\xBB\xBF <!-- made by hand --><?xml version=\"1.0\"?>\n<!doctype HTML>", false},
+      {"<html>", true},
+      {"text <!DOCTYPE html>", true},
+      {"<!DOCTYPE>", true},
+      {"<!DOCTYPE svg>", true},
+      {"<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">", true},
+      {"<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\" "
+       "\"http://www.w3.org/TR/html4/loose.dtd\">",
+       false},
+      {"<!DOCTYPE html PUBLIC '-//w3c//dtd html 3.2 final//en'>", true},
+      {"<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">", false},
+      {"<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
+       "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">",
+       false},
+      {"<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.0//EN>", true},  // the quote is cut short
+      {"<!DOCTYPE html SYSTEM \"about:legacy-compat\">", false},
+      {"<!DOCTYPE html SYSTEM>", true},
+  };
+  for (const auto& m : modes) {
+    EXPECT_EQ(InQuirksMode(std::string(m.opening) + "<p>x", false), m.quirks) << m.opening;
+    EXPECT_FALSE(InQuirksMode(m.opening, true)) << m.opening;
+  }
   // What a security policy in the head lets the markup use: inline styles,
   // and data: pictures.
   const struct {

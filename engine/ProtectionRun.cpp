@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "engine/DocumentMode.h"
 #include "engine/FileSystemSync.h"
 #include "engine/Grid.h"
 #include "engine/ImageTagRewriter.h"
@@ -335,7 +336,10 @@ void TProtectionRun::StageInto(TStagedPage& slot) {
 
   const std::string pageFolder = platform::FolderOf(pagePath);
   PageFolders_.insert(pageFolder);
-  PageResponsive_ = DeclaresViewport(text);
+  PageTraits_.Responsive = DeclaresViewport(text);
+  // Browsers read a .xhtml page as XML, whatever it declares.
+  const std::string pageExt = platform::AsciiLower(platform::ExtensionOf(pagePath));
+  PageTraits_.Quirks = InQuirksMode(text, pageExt == ".xhtml" || pageExt == ".xht");
   const TImageAddress base = PageBaseAddress(text, pageFolder, Options_.SiteRoot);
   TPageText output;
   std::vector<std::pair<int, int>> replaced;

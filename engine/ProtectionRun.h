@@ -171,8 +171,8 @@ class TProtectionRun {
   TCutImages& Cuts() { return Cuts_; }
   const std::string& WidthHeightText() const { return WidthHeightText_; }
   const std::string& CloseLinkText() const { return CloseLinkText_; }
-  // The page in progress declares a viewport: its CSS may scale pictures.
-  bool PageIsResponsive() const { return PageResponsive_; }
+  // What of the page in progress shapes its pictures' markup.
+  const TPageTraits& PageTraits() const { return PageTraits_; }
   // Notes that the page in progress shows registry entry `index`.
   void NotePageImage(int32_t index) { PageImages_.push_back(index); }
   void NoteVerdict(TTagVerdict verdict) { PageVerdicts_.push_back(std::move(verdict)); }
@@ -295,7 +295,7 @@ class TProtectionRun {
   int64_t UnsettledPixels_ = 0;
   // First registry entry of the group in progress.
   int32_t GroupFirstImage_ = 0;
-  bool PageResponsive_ = false;
+  TPageTraits PageTraits_;
   // What the run's pages, and the other texts of their site, still mention:
   // a source they name stays.
   TSourceReferences References_;

@@ -101,7 +101,7 @@ const std::string& TSavedImage::GetPieceNames() const {
 void TSavedImage::BuildTable(const std::string& linkTag, const std::string& closeLinkText,
                              const std::string& widthHeightText, const std::string& srcDir,
                              std::string& replacement, std::string_view tagText, TMarkup markup,
-                             bool responsive) const {
+                             TPageTraits page) const {
   if (FoundIndex_ < 0 || FoundIndex_ > LastIndex_) {
     throw Exception("Saved image: no entry found to build a table for");
   }
@@ -114,7 +114,7 @@ void TSavedImage::BuildTable(const std::string& linkTag, const std::string& clos
   spec.CloseLinkText = closeLinkText;
   spec.TagText = tagText;
   spec.Markup = markup;
-  spec.Responsive = responsive;
+  spec.Page = page;
   replacement = BuildTableMarkup(spec, PieceNames_[FoundIndex_]);
 }
 

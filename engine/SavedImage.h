@@ -60,7 +60,7 @@ class TSavedImage {
   void BuildTable(const std::string& linkTag, const std::string& closeLinkText,
                   const std::string& widthHeightText, const std::string& srcDir,
                   std::string& replacement, std::string_view tagText = {},
-                  TMarkup markup = TMarkup::Table, bool responsive = false) const;
+                  TMarkup markup = TMarkup::Table, TPageTraits page = {}) const;
   // Marks the source of entry `index` (and of every entry with the same
   // path) as one to keep: for an image whose backup is incomplete, or whose
   // page was not written.

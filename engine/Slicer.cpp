@@ -114,7 +114,7 @@ std::string SliceImage(
     spec.CloseLinkText = closeLinkText;
     spec.TagText = t.TagText;
     spec.Markup = t.Markup;
-    spec.Responsive = t.Responsive;
+    spec.Page = t.Page;
     return BuildTableMarkup(spec, saved.GetPieceNames());
   };
   if (kind == ImageKind::None) {

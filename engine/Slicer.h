@@ -24,7 +24,7 @@ struct TSliceTarget {
   std::string LinkTag;      // the enclosing A start tag, or empty
   std::string TagText;      // the IMG tag the markup replaces
   TMarkup Markup = TMarkup::Table;
-  bool Responsive = false;              // the page declares a viewport
+  TPageTraits Page;                     // the page the tag stands in
   int32_t OwnWidth = 0, OwnHeight = 0;  // of the source, before it was scaled
 };
 

@@ -70,7 +70,7 @@ std::string CarriedAttributes(const std::vector<TTagAttribute>& attributes,
   const bool hasWidth = FindAttribute(attributes, "width") != nullptr;
   const bool hasHeight = FindAttribute(attributes, "height") != nullptr;
   const bool fluid =
-      (ownStyle && ownStyle->Value.find('%') != std::string::npos) || (named && spec.Responsive);
+      (ownStyle && ownStyle->Value.find('%') != std::string::npos) || (named && spec.Page.Responsive);
   if (fluid) {
     style += "--vlm-f:0%;";
   } else if (!named && !ownStyle) {
@@ -89,9 +89,9 @@ std::string CarriedAttributes(const std::vector<TTagAttribute>& attributes,
     const std::string align = platform::AsciiLower(a->Value);
     if (align == "left" || align == "right") {
       AppendAttribute(out, "align", align);
-      // Browsers give a picture floated by ALIGN 3 pixels of room on the side
-      // of the text, unless HSPACE says otherwise.
-      if (!FindAttribute(attributes, "hspace"))
+      // In quirks mode browsers give a picture floated by ALIGN 3 pixels of
+      // room on the side of the text, unless HSPACE says otherwise.
+      if (spec.Page.Quirks && !FindAttribute(attributes, "hspace"))
         style += align == "left" ? "--vlm-r:3px;" : "--vlm-l:3px;";
     } else if (!VerticalAlign(align).empty()) {
       style += "--vlm-va:" + std::string(VerticalAlign(align)) + ";";

@@ -70,6 +70,12 @@ std::string PieceAttributes(std::string_view widthHeightText, int32_t w, int32_t
 void AppendFormatted(std::string& out, std::string_view format,
                      std::initializer_list<std::string_view> args);
 
+// What of the page a picture stands in shapes its markup.
+struct TPageTraits {
+  bool Responsive = false;  // it declares a viewport (DeclaresViewport)
+  bool Quirks = false;      // browsers lay it out in quirks mode (InQuirksMode)
+};
+
 // Everything that varies between the replacements of one image.
 struct TTableSpec {
   int32_t Width = 0, Height = 0;
@@ -82,8 +88,8 @@ struct TTableSpec {
   // The picture's own size (0: W x H): the layered placeholder has it, and
   // the table carries its shape where it is not the shape of W x H.
   int32_t OwnWidth = 0, OwnHeight = 0;
-  bool Opaque = true;       // no pixel of the picture is transparent
-  bool Responsive = false;  // the page declares a viewport (DeclaresViewport)
+  bool Opaque = true;  // no pixel of the picture is transparent
+  TPageTraits Page;
 };
 
 // The whole replacement at once, the piece names taken 4 characters at a

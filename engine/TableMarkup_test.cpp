@@ -109,7 +109,7 @@ TEST(TableMarkup, CarriesTheImagesAttributes) {
     const char* tag;
     TMarkup markup;
     std::vector<std::string> present, absent;
-    bool responsive = false;
+    TPageTraits page = {};
   } cases[] = {
       {"<IMG SRC='a.gif' ID=pic CLASS=\"img-fluid x\" TITLE='Say \"hi\"' ALT='Tom & Jerry'>",
        TMarkup::Table,
@@ -121,7 +121,7 @@ TEST(TableMarkup, CarriesTheImagesAttributes) {
        TMarkup::Table,
        {"style=\"--vlm-w:10px;--vlm-a:10/10;--vlm-f:0%;--vlm-i:fit-content;\""},
        {},
-       true},
+       {.Responsive = true}},
       // No rule can reach it: it keeps its width as a flex or grid item too,
       // its own size in its content box, whatever box-sizing the page gives,
       // and its shape, so that a grid does not stretch it. WIDTH and HEIGHT
@@ -158,6 +158,11 @@ TEST(TableMarkup, CarriesTheImagesAttributes) {
        {"--vlm-va:middle;", " height=\"10\""},
        {"align="}},
       {"<img src=a.gif align=Center>", TMarkup::Table, {"--vlm-va:baseline-middle;"}, {"align="}},
+      // A picture floated by ALIGN gets 3 pixels of room beside it in quirks
+      // mode only.
+      {"<img src=a.gif align=right>", TMarkup::Table, {" align=\"right\"", "--vlm-l:3px;"}, {},
+       {.Quirks = true}},
+      {"<img src=a.gif align=right>", TMarkup::Table, {" align=\"right\""}, {"--vlm-l"}},
       // Pieces load as lazily as the picture did.
       {"<img src=a.gif loading=LAZY>", TMarkup::Table, {"\" loading=\"lazy\" alt=\"\""}, {}},
       {"<img src=a.gif loading=eager>", TMarkup::Table, {}, {"loading"}},
@@ -174,7 +179,7 @@ TEST(TableMarkup, CarriesTheImagesAttributes) {
     TTableSpec spec = Spec(10, 10, c.markup == TMarkup::Layered ? 1 : 2, 2);
     spec.TagText = c.tag;
     spec.Markup = c.markup;
-    spec.Responsive = c.responsive;
+    spec.Page = c.page;
     const std::string out = BuildTableMarkup(spec, std::string(16, 'x'));
     for (const auto& p : c.present) EXPECT_NE(out.find(p), std::string::npos) << p << "\n" << out;
     for (const auto& a : c.absent) EXPECT_EQ(out.find(a), std::string::npos) << a << "\n" << out;
