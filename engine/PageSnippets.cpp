@@ -275,9 +275,19 @@ constexpr ScrambledText kTailSnippet("<!-- images protected by Velmora -->");
 
 }  // namespace
 
-std::string HeadSnippet1() { return Descrambled(kHeadSnippet1); }
-std::string HeadSnippet2() { return Descrambled(kHeadSnippet2); }
-std::string TailSnippet() { return Descrambled(kTailSnippet); }
+// Each is descrambled once, on first use: every page of a run takes them.
+const std::string& HeadSnippet1() {
+  static const std::string text = Descrambled(kHeadSnippet1);
+  return text;
+}
+const std::string& HeadSnippet2() {
+  static const std::string text = Descrambled(kHeadSnippet2);
+  return text;
+}
+const std::string& TailSnippet() {
+  static const std::string text = Descrambled(kTailSnippet);
+  return text;
+}
 
 std::pair<size_t, size_t> FindHeadSnippets(std::string_view page) {
   constexpr std::pair<size_t, size_t> kNone{std::string_view::npos, std::string_view::npos};

@@ -10,9 +10,9 @@
 // byte. They keep the protected pieces from being dragged, selected or saved
 // through the context menu, change nothing of the layout and are valid in
 // every document mode. Kept scrambled in the program.
-std::string HeadSnippet1();
-std::string HeadSnippet2();
-std::string TailSnippet();
+const std::string& HeadSnippet1();
+const std::string& HeadSnippet2();
+const std::string& TailSnippet();
 
 // Where a run, of this version or an earlier one, put the two head snippets
 // into `page`: the 0-based [begin, end) of the style and the script that

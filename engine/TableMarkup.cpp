@@ -172,15 +172,15 @@ std::string BuildTableMarkup(const TTableSpec& spec, std::string_view pieceNames
     std::string height;
     if (FindAttribute(attributes, "height"))
       height = " height=\"" + std::to_string(spec.Height) + "\"";
-    AppendFormatted(out, Descrambled(kTableOpenText),
+    static const std::string tableOpen = Descrambled(kTableOpenText);
+    AppendFormatted(out, tableOpen,
                     {CarriedAttributes(attributes, spec), std::to_string(spec.Width), height});
     // A picture the page loads only once it nears the view keeps that: a
     // page of many such pictures would otherwise load every piece at once.
     const TTagAttribute* loading = FindAttribute(attributes, "loading");
     const std::string lazy =
         loading && platform::AsciiLower(loading->Value) == "lazy" ? " loading=\"lazy\"" : "";
-    // Descramble the cell template once per table, not once per cell.
-    const std::string cell = Descrambled(kCellText);
+    static const std::string cell = Descrambled(kCellText);
     const int32_t lastWidth = spec.Width - (spec.Cols - 1) * spec.PieceWidth;
     const int32_t lastHeight = spec.Height - (spec.Rows - 1) * spec.PieceHeight;
     size_t name = 0;
