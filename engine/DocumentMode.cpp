@@ -155,10 +155,10 @@ bool InQuirksMode(std::string_view page, bool xml) {
   if (!ReadDoctype(page.substr(i + 9), doctype) || doctype.Name != "html") return true;
   const std::string& id = doctype.Public;
   auto startsWith = [&](std::string_view prefix) { return id.starts_with(prefix); };
-  if (doctype.HasPublic &&
-      (id == "-//w3o//dtd w3 html strict 3.0//en//" || id == "-/w3c/dtd html 4.0 transitional/en" ||
-       id == "html" || std::any_of(std::begin(kQuirksPublicPrefixes),
-                                   std::end(kQuirksPublicPrefixes), startsWith))) {
+  if (doctype.HasPublic && (id == "-//w3o//dtd w3 html strict 3.0//en//" ||
+                            id == "-/w3c/dtd html 4.0 transitional/en" || id == "html" ||
+                            std::any_of(std::begin(kQuirksPublicPrefixes),
+                                        std::end(kQuirksPublicPrefixes), startsWith))) {
     return true;
   }
   if (doctype.HasSystem &&

@@ -69,8 +69,8 @@ std::string CarriedAttributes(const std::vector<TTagAttribute>& attributes,
   const bool named = FindAttribute(attributes, "class") || FindAttribute(attributes, "id");
   const bool hasWidth = FindAttribute(attributes, "width") != nullptr;
   const bool hasHeight = FindAttribute(attributes, "height") != nullptr;
-  const bool fluid =
-      (ownStyle && ownStyle->Value.find('%') != std::string::npos) || (named && spec.Page.Responsive);
+  const bool fluid = (ownStyle && ownStyle->Value.find('%') != std::string::npos) ||
+                     (named && spec.Page.Responsive);
   if (fluid) {
     style += "--vlm-f:0%;";
   } else if (!named && !ownStyle) {

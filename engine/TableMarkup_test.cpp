@@ -160,7 +160,10 @@ TEST(TableMarkup, CarriesTheImagesAttributes) {
       {"<img src=a.gif align=Center>", TMarkup::Table, {"--vlm-va:baseline-middle;"}, {"align="}},
       // A picture floated by ALIGN gets 3 pixels of room beside it in quirks
       // mode only.
-      {"<img src=a.gif align=right>", TMarkup::Table, {" align=\"right\"", "--vlm-l:3px;"}, {},
+      {"<img src=a.gif align=right>",
+       TMarkup::Table,
+       {" align=\"right\"", "--vlm-l:3px;"},
+       {},
        {.Quirks = true}},
       {"<img src=a.gif align=right>", TMarkup::Table, {" align=\"right\""}, {"--vlm-l"}},
       // Pieces load as lazily as the picture did.
