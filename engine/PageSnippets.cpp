@@ -27,6 +27,13 @@ namespace {
 // it shows to its box, rounded corners included, and a column break never
 // falls inside it. The APPLET that holds a table where a paragraph is open
 // has no box.
+// A picture that no rule of the page names (no CLASS, ID or STYLE: its table
+// has --vlm-m) keeps its box whatever the page's rules for tables say (a
+// width of 100%, a margin, a border, a background, rounded corners, a
+// shadow, a block with a scroll bar): those rules were never the picture's,
+// and important rules in the layer win over them; only its HSPACE, VSPACE
+// and BORDER give it room and a border, so a page's reset of every
+// element's margin or border still reaches those, as it reaches an image's.
 // The page's rules for table rows and cells (borders, padding, widths,
 // striped backgrounds, generated content) are about its own tables, not the
 // picture: inside the table of pieces, they are undone by important rules,
@@ -42,6 +49,13 @@ constexpr ScrambledText kHeadSnippet1(
     "border-collapse:collapse;border-spacing:0;text-indent:0}"
     "table[data-vlm][style*=\"--vlm-w\"]{width:calc(var(--vlm-w) + var(--vlm-f,0px));"
     "min-width:var(--vlm-m,0px);aspect-ratio:auto var(--vlm-a)}"
+    "table[data-vlm][style*=\"--vlm-m:\"]{overflow:clip!important;"
+    "max-width:var(--vlm-w)!important;padding:0!important;background:none!important;"
+    "border-radius:0!important;box-shadow:none!important}"
+    "table[data-vlm][style*=\"--vlm-m:\"]:not([hidden]){display:inline-block!important}"
+    "table[data-vlm][style*=\"--vlm-m:\"]:not([style*=\"--vlm-b:\"]){border:0!important}"
+    "table[data-vlm][style*=\"--vlm-m:\"]:not([style*=\"--vlm-h:\"],[style*=\"--vlm-v:\"],"
+    "[style*=\"--vlm-l:\"],[style*=\"--vlm-r:\"]){margin:0!important}"
     "table[data-vlm][style*=\"--vlm-i\"]{inline-size:var(--vlm-i)}"
     "table[data-vlm][style*=\"--vlm-s\"]{box-sizing:var(--vlm-s)!important}"
     "table[data-vlm][style*=\"baseline-middle\"]{"
@@ -105,18 +119,19 @@ constexpr ScrambledText kHeadSnippet1(
 // container where it is a block or in a grid; the table is then as wide as its
 // content (or its shape at its height), as an image is, and without a largest
 // width never narrower, so a grid's column holds it whole. A table without a
-// width of its own is stretched across a flex column as an image is, and a
-// grid leaves it at the top of its area with its own height, as it leaves an
-// image (one browser stretches a box there whose width is its content's). A
-// flex row that stretches it makes it as wide as its shape at the row's height
-// where that height is the row's own, and leaves it its own width where the
-// row is as tall as something beside it, as it does an image: which of the two
-// holds is seen by making the table very tall for a moment and measuring
-// whether the row grows with it. In any other flex row a table without a width
-// of its own is never narrower than its content, as an image is never narrower
-// than its own width there, unless the page gives it a smallest width or a
-// largest one in percent. A table whose width or largest width the page gives
-// in a percentage (max-width: 100%) gives way in a narrow container as such an
+// width of its own is stretched across a flex column as an image is (past the
+// largest width a picture no rule names is held to), and a grid leaves it at
+// the top of its area with its own height, as it leaves an image (one browser
+// stretches a box there whose width is its content's). A flex row that
+// stretches it makes it as wide as its shape at the row's height where that
+// height is the row's own, and leaves it its own width where the row is as
+// tall as something beside it, as it does an image: which of the two holds is
+// seen by making the table very tall for a moment and measuring whether the
+// row grows with it. In any other flex row a table without a width of its own
+// is never narrower than its content, as an image is never narrower than its
+// own width there, unless the page gives it a smallest width or a largest one
+// in percent. A table whose width or largest width the page gives in a
+// percentage (max-width: 100%) gives way in a narrow container as such an
 // image does, on any page (--vlm-f, and a content width of fit-content); one
 // on a page for narrow screens that its rules do not make so keeps its own
 // width, though little room is left for it (an image placed at the middle of
@@ -173,7 +188,8 @@ constexpr ScrambledText kHeadSnippet2(
     "B=\"important\",U=[];for(j=0;j!=l.length;j++){b=l[j];"
     "if(b.vlmA){b.style.aspectRatio=b.vlmA[0];b.vlmA=0}"
     "if(b.vlmH){b.style.minHeight=b.style.maxHeight=\"\";b.vlmH=0}"
-    "if(b.vlmC){[\"inline-size\",\"min-inline-size\",\"align-self\",\"contain\",\"will-change\","
+    "if(b.vlmC){[\"inline-size\",\"min-inline-size\",\"max-inline-size\",\"align-self\","
+    "\"contain\",\"will-change\","
     "\"filter\"].forEach(function(v){b.style.removeProperty(v)});b.vlmC=0}"
     "if(b.vlmI){b.style.removeProperty(\"--vlm-f\");b.style.setProperty(\"--vlm-i\",b.vlmI[0]);"
     "b.vlmI=0}if(b.vlmD)b.style.setProperty(\"display\",b.vlmD[0],b.vlmD[1]);"
@@ -233,7 +249,8 @@ constexpr ScrambledText kHeadSnippet2(
     "var A=getComputedStyle(b).alignSelf;if(A==\"auto\")A=G.alignItems;"
     "if(Z==\"grid\"){if(A==\"normal\")p.alignSelf=\"start\"}"
     "else if(/^(normal|stretch)$/.test(A))if(Z==\"column\"){"
-    "p.setProperty(\"inline-size\",\"auto\");p.setProperty(\"min-inline-size\",\"0px\")}"
+    "p.setProperty(\"inline-size\",\"auto\");p.setProperty(\"min-inline-size\",\"0px\");"
+    "p.setProperty(\"max-inline-size\",\"none\",B)}"
     "else if(K==\"auto\"){"
     "var O=E.getBoundingClientRect().height,X=p.getPropertyValue(\"--vlm-s\")?\"max-content\":"
     "p.getPropertyValue(\"--vlm-i\").trim()==\"max-content\"?"
