@@ -37,10 +37,14 @@ namespace {
 // The page's rules for table rows and cells (borders, padding, widths,
 // striped backgrounds, generated content) are about its own tables, not the
 // picture: inside the table of pieces, they are undone by important rules,
-// which in a layer win over every normal and important rule of the page.
-// Inherited properties (image-rendering, visibility, the cursor) still come
-// from the table, so the page's rules for the picture reach its pieces. An
-// image never shows generated content, and the table shows none either.
+// which in a layer win over every normal and important rule of the page. So
+// are its rules for pictures on each piece (round corners, a shadow, a shape
+// or a smallest height, a transform on hover): given to every piece, they
+// would show the grid; the script sets a piece's height as important where
+// it scales the rows. Inherited properties (image-rendering, visibility, the
+// cursor) still come from the table, so the page's rules for the picture
+// reach its pieces. An image never shows generated content, and the table
+// shows none either.
 constexpr ScrambledText kHeadSnippet1(
     "<style>@layer vlm{table[data-vlm]{display:inline-block;overflow:clip;break-inside:avoid;"
     "vertical-align:var(--vlm-va,baseline);box-sizing:content-box;color:inherit;font-size:inherit;"
@@ -68,6 +72,9 @@ constexpr ScrambledText kHeadSnippet1(
     "writing-mode:horizontal-tb!important}"
     "table[data-vlm]>tbody>tr{display:table-row!important}"
     "table[data-vlm]>tbody>tr>td{display:table-cell!important}"
+    "table[data-vlm]>tbody>tr>td>img{all:unset!important;display:block!important;"
+    "width:100%!important;-webkit-user-drag:none!important;-webkit-user-select:none!important;"
+    "user-select:none!important}"
     "table[data-vlm]::before,table[data-vlm]::after,table[data-vlm] :is(tbody,tr,td)::before,"
     "table[data-vlm] :is(tbody,tr,td)::after{content:none!important}}"
     "img{-webkit-user-drag:none;-webkit-user-select:none;user-select:none}</style>");
@@ -278,7 +285,8 @@ constexpr ScrambledText kHeadSnippet2(
     "f=[k*100,a(P[0],x-x*k)-(s.direction==\"rtl\"?x-x*k:0),a(P[1],H-c*k)]}"
     "if(H>0)if(f||Math.abs(H-c)>1)for(i=0;i!=q[j].length;i++)"
     "r.push(n(getComputedStyle(q[j][i].parentNode.parentNode).height)*k);z.push(r);y.push(f)}"
-    "for(j=0;j!=l.length;j++){for(i=0;i!=z[j].length;i++)q[j][i].style.height=z[j][i]+\"px\";"
+    "for(j=0;j!=l.length;j++){for(i=0;i!=z[j].length;i++)"
+    "q[j][i].style.setProperty(\"height\",z[j][i]+\"px\",B);"
     "if(V[j]){l[j].style.setProperty(V[j][0],V[j][1]+\"px\");l[j].vlmH=1}"
     "f=y[j];if(f){b=l[j].tBodies[0];b.vlmF=1;b.style.setProperty(\"width\",f[0]+\"%\",B);"
     "b.style.setProperty(\"position\",\"relative\",B);"
