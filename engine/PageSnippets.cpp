@@ -31,9 +31,10 @@ namespace {
 // has --vlm-m) keeps its box whatever the page's rules for tables say (a
 // width of 100%, a margin, a border, a background, rounded corners, a
 // shadow, a block with a scroll bar): those rules were never the picture's,
-// and important rules in the layer win over them; only its HSPACE, VSPACE
-// and BORDER give it room and a border, so a page's reset of every
-// element's margin or border still reaches those, as it reaches an image's.
+// and important rules in the layer win over them; only the room and the
+// border its HSPACE, VSPACE and BORDER give it (when not 0) stay open to the
+// page, so that a reset of every element's margin or border still reaches
+// those, as it reaches an image's.
 // The page's rules for table rows and cells (borders, padding, widths,
 // striped backgrounds, generated content) are about its own tables, not the
 // picture: inside the table of pieces, they are undone by important rules,
@@ -57,9 +58,12 @@ constexpr ScrambledText kHeadSnippet1(
     "max-width:var(--vlm-w)!important;padding:0!important;background:none!important;"
     "border-radius:0!important;box-shadow:none!important}"
     "table[data-vlm][style*=\"--vlm-m:\"]:not([hidden]){display:inline-block!important}"
-    "table[data-vlm][style*=\"--vlm-m:\"]:not([style*=\"--vlm-b:\"]){border:0!important}"
-    "table[data-vlm][style*=\"--vlm-m:\"]:not([style*=\"--vlm-h:\"],[style*=\"--vlm-v:\"],"
-    "[style*=\"--vlm-l:\"],[style*=\"--vlm-r:\"]){margin:0!important}"
+    "table[data-vlm][style*=\"--vlm-m:\"]:not([style*=\"--vlm-b:\"]:not("
+    "[style*=\"--vlm-b:0px\"],[style*=\"--vlm-b: 0px\"])){border:0!important}"
+    "table[data-vlm][style*=\"--vlm-m:\"]:not([style*=\"--vlm-h:\"]:not("
+    "[style*=\"--vlm-h:0px\"],[style*=\"--vlm-h: 0px\"]),[style*=\"--vlm-v:\"]:not("
+    "[style*=\"--vlm-v:0px\"],[style*=\"--vlm-v: 0px\"]),[style*=\"--vlm-l:\"],"
+    "[style*=\"--vlm-r:\"]){margin:0!important}"
     "table[data-vlm][style*=\"--vlm-i\"]{inline-size:var(--vlm-i)}"
     "table[data-vlm][style*=\"--vlm-s\"]{box-sizing:var(--vlm-s)!important}"
     "table[data-vlm][style*=\"baseline-middle\"]{"
