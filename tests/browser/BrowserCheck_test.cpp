@@ -94,7 +94,7 @@ const std::vector<SamplePage>& SamplePages() {
       {"directions.html", 5, false, false,
        {"images/tiles.bmp", "sub/images/stone.bmp", "images/badge.gif", "images/arrow.gif"}, {},
        840},
-      {"transparent.html", 3, false, false, {}},
+      {"transparent.html", 3, false, false, {}, {}, 780},
       {"wide.html", 1, true, false, {}},
       {"captions.html", 2, false, true, {"images/logo.gif"}},
   };
