@@ -34,7 +34,10 @@ namespace {
 // and important rules in the layer win over them; only the room and the
 // border its HSPACE, VSPACE and BORDER give it (when not 0) stay open to the
 // page, so that a reset of every element's margin or border still reaches
-// those, as it reaches an image's.
+// those, as it reaches an image's. Where a rule for every element there does
+// reach the picture (`.grid > * { width: 100% }`), the page's script sees it
+// on a hidden IMG put in the table's place, compared with one at the root,
+// and leaves that table to the page's rules (--vlm-n), as before.
 // The page's rules for table rows and cells (borders, padding, widths,
 // striped backgrounds, generated content) are about its own tables, not the
 // picture: inside the table of pieces, they are undone by important rules,
@@ -54,13 +57,14 @@ constexpr ScrambledText kHeadSnippet1(
     "border-collapse:collapse;border-spacing:0;text-indent:0}"
     "table[data-vlm][style*=\"--vlm-w\"]{width:calc(var(--vlm-w) + var(--vlm-f,0px));"
     "min-width:var(--vlm-m,0px);aspect-ratio:auto var(--vlm-a)}"
-    "table[data-vlm][style*=\"--vlm-m:\"]{overflow:clip!important;"
-    "max-width:var(--vlm-w)!important;padding:0!important;background:none!important;"
-    "border-radius:0!important;box-shadow:none!important}"
-    "table[data-vlm][style*=\"--vlm-m:\"]:not([hidden]){display:inline-block!important}"
-    "table[data-vlm][style*=\"--vlm-m:\"]:not([style*=\"--vlm-b:\"]:not("
+    "table[data-vlm][style*=\"--vlm-m:\"]:not([style*=\"--vlm-n\"]){"
+    "overflow:clip!important;max-width:var(--vlm-w)!important;padding:0!important;"
+    "background:none!important;border-radius:0!important;box-shadow:none!important}"
+    "table[data-vlm][style*=\"--vlm-m:\"]:not([hidden],[style*=\"--vlm-n\"]){"
+    "display:inline-block!important}"
+    "table[data-vlm][style*=\"--vlm-m:\"]:not([style*=\"--vlm-n\"],[style*=\"--vlm-b:\"]:not("
     "[style*=\"--vlm-b:0px\"],[style*=\"--vlm-b: 0px\"])){border:0!important}"
-    "table[data-vlm][style*=\"--vlm-m:\"]:not([style*=\"--vlm-h:\"]:not("
+    "table[data-vlm][style*=\"--vlm-m:\"]:not([style*=\"--vlm-n\"],[style*=\"--vlm-h:\"]:not("
     "[style*=\"--vlm-h:0px\"],[style*=\"--vlm-h: 0px\"]),[style*=\"--vlm-v:\"]:not("
     "[style*=\"--vlm-v:0px\"],[style*=\"--vlm-v: 0px\"]),[style*=\"--vlm-l:\"],"
     "[style*=\"--vlm-r:\"]){margin:0!important}"
@@ -199,6 +203,7 @@ constexpr ScrambledText kHeadSnippet2(
     "B=\"important\",U=[];for(j=0;j!=l.length;j++){b=l[j];"
     "if(b.vlmA){b.style.aspectRatio=b.vlmA[0];b.vlmA=0}"
     "if(b.vlmH){b.style.minHeight=b.style.maxHeight=\"\";b.vlmH=0}"
+    "if(b.vlmN){b.style.removeProperty(\"--vlm-n\");b.vlmN=0}"
     "if(b.vlmC){[\"inline-size\",\"min-inline-size\",\"max-inline-size\",\"align-self\","
     "\"contain\",\"will-change\",\"filter\"].forEach(function(v){b.style.removeProperty(v)});"
     "b.vlmC=0}"
@@ -224,10 +229,20 @@ constexpr ScrambledText kHeadSnippet2(
     "var Pe=[],Pw=[];for(j=0;j!=l.length;j++){b=l[j];i=0;if(U[j]){i=d.createElement(\"img\");"
     "i.className=b.className;if(b.id)i.id=b.id;i.style.display=\"none\";"
     "b.parentNode.insertBefore(i,b)}Pe.push(i)}"
+    "var Pn=[],Pr=0,Pm=[];for(j=0;j!=l.length;j++){b=l[j];i=0;"
+    "if(!U[j])if(b.style.getPropertyValue(\"--vlm-m\")){i=d.createElement(\"img\");"
+    "i.style.display=\"none\";b.parentNode.insertBefore(i,b);if(!Pr){Pr=d.createElement(\"img\");"
+    "Pr.style.display=\"none\";d.documentElement.appendChild(Pr)}}Pn.push(i)}"
     "for(j=0;j!=l.length;j++){i=Pe[j]?getComputedStyle(Pe[j]):0;Pw.push(i?[i.width,i.maxWidth]:0);"
     "if(U[j])if(U[j][0]!==0){var S=getComputedStyle(l[j]);"
-    "U[j].push(S.width,S.maxWidth,S.height,S.minWidth)}}"
-    "for(j=0;j!=Pe.length;j++)if(Pe[j])Pe[j].remove();"
+    "U[j].push(S.width,S.maxWidth,S.height,S.minWidth)}Pm.push(0);"
+    "if(Pn[j]){var Pa=getComputedStyle(Pn[j]),Pb=getComputedStyle(Pr);"
+    "\"width maxWidth minWidth height paddingTop paddingRight paddingBottom paddingLeft marginTop "
+    "marginRight marginBottom marginLeft borderTopWidth borderRightWidth borderBottomWidth "
+    "borderLeftWidth backgroundColor backgroundImage borderTopLeftRadius boxShadow overflowX\""
+    ".split(\" \").forEach(function(v){if(Pa[v]!=Pb[v])Pm[j]=1})}}"
+    "for(j=0;j!=Pe.length;j++){if(Pe[j])Pe[j].remove();if(Pn[j])Pn[j].remove();"
+    "if(Pm[j]){l[j].style.setProperty(\"--vlm-n\",\"1\");l[j].vlmN=1}}if(Pr)Pr.remove();"
     "for(j=0;j!=l.length;j++){b=l[j];p=b.style;"
     "if(U[j])if(U[j][0]!==0)p.setProperty(\"display\",U[j][0],U[j][1]);"
     "var W=U[j]?U[j][2]:p.width,M=U[j]?U[j][3]:p.maxWidth,K=U[j]?U[j][4]:p.height||\"auto\";"
