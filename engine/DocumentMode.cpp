@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "engine/TagScan.h"
 #include "platform/Path.h"
 
 namespace {
@@ -69,8 +70,6 @@ constexpr std::string_view kQuirksPublicPrefixes[] = {
 constexpr std::string_view kQuirksWithoutSystemPrefixes[] = {
     "-//w3c//dtd html 4.01 frameset//", "-//w3c//dtd html 4.01 transitional//"};
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
-
 bool StartsWithFolded(std::string_view text, std::string_view lowerPrefix) {
   return text.size() >= lowerPrefix.size() &&
          platform::AsciiLower(text.substr(0, lowerPrefix.size())) == lowerPrefix;
@@ -87,7 +86,7 @@ struct TDoctype {
 bool ReadDoctype(std::string_view text, TDoctype& doctype) {
   size_t i = 0;
   auto skipBlanks = [&] {
-    while (i < text.size() && IsBlank(text[i])) ++i;
+    while (i < text.size() && IsTagBlank(text[i])) ++i;
   };
   // A quoted identifier; false when it is not there, or ends at a ">".
   auto quoted = [&](std::string& value) {
@@ -102,7 +101,7 @@ bool ReadDoctype(std::string_view text, TDoctype& doctype) {
   };
   skipBlanks();
   const size_t nameStart = i;
-  while (i < text.size() && !IsBlank(text[i]) && text[i] != '>') ++i;
+  while (i < text.size() && !IsTagBlank(text[i]) && text[i] != '>') ++i;
   if (i == nameStart || i >= text.size()) return false;
   doctype.Name = platform::AsciiLower(text.substr(nameStart, i - nameStart));
   skipBlanks();
@@ -135,7 +134,7 @@ bool InQuirksMode(std::string_view page, bool xml) {
   // Blanks and comments may come first; an XML declaration is read as a
   // comment too.
   while (true) {
-    while (i < page.size() && IsBlank(page[i])) ++i;
+    while (i < page.size() && IsTagBlank(page[i])) ++i;
     const std::string_view rest = page.substr(i);
     size_t end = std::string_view::npos;
     if (rest.starts_with("<!--")) {

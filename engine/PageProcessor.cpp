@@ -146,7 +146,7 @@ TPageText BuildProtectedText(std::string_view page, bool atag, const TTagProtect
   // IMG tag (the text is made in order).
   // Runs put them before the "</HEAD>" that ends the head: only a page
   // without one is looked through whole.
-  const std::string snippets = HeadSnippet1() + HeadSnippet2();
+  static const std::string snippets = HeadSnippet1() + HeadSnippet2();
   const int head = FindHeadEnd(page);
   const auto [earlier, earlierEnd] =
       FindHeadSnippets(head > 0 ? page.substr(0, static_cast<size_t>(head - 1)) : page);
