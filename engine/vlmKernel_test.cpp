@@ -398,6 +398,13 @@ TEST(SourceReferences, NamesWithEscapesAreFoundAnywhereInALargeText) {
       {"<img src=\"B\xE4ume.gif\">", {}, "/s/B\xC3\xA4ume.gif", true},
       {"<img src=\"Baume.gif\">", {}, "/s/B\xC3\xA4ume.gif", false},
       {"<img src=\"B&auml;ume.gif\">", {}, "/s/B\xC3\xA4ume.gif", true},
+      // Every extension in either case, wherever its dot falls, the last
+      // bytes of the text too.
+      {filler + "a.Png b.WEBP c.bmp d.JpE", {}, "/s/b.webp", true},
+      {filler + "a.Png b.WEBP c.bmp d.JpE", {}, "/s/d.jpe", true},
+      {filler + "Photo.JPEG", {}, "/s/photo.jpeg", true},
+      {"x.gIf", {}, "/s/x.gif", true},
+      {filler + "x.html. y.gi", {}, "/s/y.gif", false},
   };
   for (const Case& c : cases) {
     TSourceReferences references;
