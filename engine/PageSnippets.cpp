@@ -157,7 +157,8 @@ constexpr ScrambledText kHeadSnippet1(
 // (max-width: 100% for every image, as most pages have). The widths are read
 // as the page declares them: from the browser's typed style where it has one,
 // otherwise from the table taken out of the layout for a moment (which
-// restarts an animation the page runs on it); only a table with a class or an
+// restarts an animation the page runs on it: each is set back to the time it
+// had reached, so it goes on where it was); only a table with a class or an
 // id can have one from a rule. All tables are put back to their own heights
 // and places, measured, then set, so the page is laid out once for all of
 // them. A picture the page shows "inline" is an inline box that holds its
@@ -199,6 +200,11 @@ constexpr ScrambledText kHeadSnippet2(
     "s.backgroundSize=o.join(\",\");s.backgroundPosition=q.join(\",\")}"
     "function t(c){return!/^(none|matrix\\(1, 0, 0, 1, [^)]*\\))$/.test(c.transform)||"
     "(c.rotate||\"none\")!=\"none\"||(c.scale||\"none\")!=\"none\"}"
+    "function Ks(b){var k=[];if(b.getAnimations)b.getAnimations().forEach(function(a){"
+    "if(a.animationName)k.push([a.animationName,a.currentTime])});return k}"
+    "function Kr(b,k){if(k.length)b.getAnimations().forEach(function(a){"
+    "for(var i=0;i!=k.length;i++)if(k[i][0]==a.animationName){a.currentTime=k[i][1];"
+    "k.splice(i,1);break}})}"
     "function T(){var l=d.querySelectorAll(\"table[data-vlm]\"),q=[],z=[],y=[],V=[],C=[],j,i,p,b,f,"
     "B=\"important\",U=[];for(j=0;j!=l.length;j++){b=l[j];"
     "if(b.vlmA){b.style.aspectRatio=b.vlmA[0];b.vlmA=0}"
@@ -224,7 +230,7 @@ constexpr ScrambledText kHeadSnippet2(
     "if(b.className||b.id)if(b.computedStyleMap){var L=b.computedStyleMap();"
     "U[j]=[0,0,String(L.get(\"width\")),String(L.get(\"max-width\")),String(L.get(\"height\")),"
     "String(L.get(\"min-width\"))]}"
-    "else{U[j]=[p.display,p.getPropertyPriority(\"display\")];"
+    "else{U[j]=[p.display,p.getPropertyPriority(\"display\")];b.vlmK=Ks(b);"
     "p.setProperty(\"display\",\"none\",B)}}"
     "var Pe=[],Pw=[],Pr=0,Pm=[];for(j=0;j!=l.length;j++){b=l[j];i=0;"
     "if(U[j]||b.style.getPropertyValue(\"--vlm-m\")){i=d.createElement(\"img\");"
@@ -243,7 +249,7 @@ constexpr ScrambledText kHeadSnippet2(
     "for(j=0;j!=Pe.length;j++){if(Pe[j])Pe[j].remove();"
     "if(Pm[j]){l[j].style.setProperty(\"--vlm-n\",\"1\");l[j].vlmN=1}}if(Pr)Pr.remove();"
     "for(j=0;j!=l.length;j++){b=l[j];p=b.style;"
-    "if(U[j])if(U[j][0]!==0)p.setProperty(\"display\",U[j][0],U[j][1]);"
+    "if(U[j])if(U[j][0]!==0){p.setProperty(\"display\",U[j][0],U[j][1]);Kr(b,b.vlmK)}"
     "var W=U[j]?U[j][2]:p.width,M=U[j]?U[j][3]:p.maxWidth,K=U[j]?U[j][4]:p.height||\"auto\";"
     "if(W.indexOf(\"%\")+1)if(K!=\"auto\"){b.vlmA=[p.aspectRatio];p.aspectRatio=\"auto\"}"
     "var O=p.getPropertyValue(\"--vlm-o\");if(O)if(K==\"auto\")"

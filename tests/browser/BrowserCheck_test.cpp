@@ -79,7 +79,7 @@ const std::vector<SamplePage>& SamplePages() {
        {"chromium 390 table", "firefox 390 table", "chromium 390 layered", "firefox 390 layered"},
        1240},
       {"fitted.html", 4, true, false, {"images/mountains.gif"}},
-      {"inline.html", 7, false, false, {"images/arrow.gif", "images/logo.gif"}},
+      {"inline.html", 8, false, false, {"images/arrow.gif", "images/logo.gif"}},
       {"floats.html", 4, false, false, {"images/tiles.bmp"}},
       {"quirks.html", 5, false, false, {"images/badge.gif", "images/arrow.gif"}, {}, 880},
       {"page.xhtml", 2, false, false, {"sub/images/stone.bmp", "images/logo.gif"}},
