@@ -37,7 +37,10 @@ namespace {
 // those, as it reaches an image's. Where a rule for every element there does
 // reach the picture (`.grid > * { width: 100% }`), the page's script sees it
 // on a hidden IMG put in the table's place, compared with one at the root,
-// and leaves that table to the page's rules (--vlm-n), as before.
+// and leaves that table to the page's rules (--vlm-n), as before; where that
+// rule gives it a width or a largest width in percent, the table gives way
+// in a narrow container as a fluid image does (--vlm-f, and no smallest width
+// of its own).
 // The page's rules for table rows and cells (borders, padding, widths,
 // striped backgrounds, generated content) are about its own tables, not the
 // picture: inside the table of pieces, they are undone by important rules,
@@ -69,6 +72,7 @@ constexpr ScrambledText kHeadSnippet1(
     "[style*=\"--vlm-v:0px\"],[style*=\"--vlm-v: 0px\"]),[style*=\"--vlm-l:\"],"
     "[style*=\"--vlm-r:\"]){margin:0!important}"
     "table[data-vlm][style*=\"--vlm-i\"]{inline-size:var(--vlm-i)}"
+    "table[data-vlm][style*=\"--vlm-n\"][style*=\"--vlm-f\"]{min-width:0}"
     "table[data-vlm][style*=\"--vlm-s\"]{box-sizing:var(--vlm-s)!important}"
     "table[data-vlm][style*=\"baseline-middle\"]{"
     "vertical-align:-webkit-baseline-middle;vertical-align:-moz-middle-with-baseline}"
@@ -152,16 +156,17 @@ constexpr ScrambledText kHeadSnippet1(
 // width, though little room is left for it (an image placed at the middle of
 // its container, say), and the markup's guess that it might give way is taken
 // back. Which rules make a picture give way is asked of a stand-in: an IMG
-// with the table's class and id, put where the table stands for a moment and
-// not shown, takes every rule the picture took, those that name img too
-// (max-width: 100% for every image, as most pages have). The widths are read
-// as the page declares them: from the browser's typed style where it has one,
-// otherwise from the table taken out of the layout for a moment (which
-// restarts an animation the page runs on it: each is set back to the time it
-// had reached, so it goes on where it was); only a table with a class or an
-// id can have one from a rule. All tables are put back to their own heights
-// and places, measured, then set, so the page is laid out once for all of
-// them. A picture the page shows "inline" is an inline box that holds its
+// with the table's class and id (none for a table no rule names, which a rule
+// for the elements of its place may still reach), put where the table stands
+// for a moment and not shown, takes every rule the picture took, those that
+// name img too (max-width: 100% for every image, as most pages have). The
+// widths are read as the page declares them: from the browser's typed style
+// where it has one, otherwise from the table taken out of the layout for a
+// moment (which restarts an animation the page runs on it: each is set back to
+// the time it had reached, so it goes on where it was); only a table with a
+// class or an id can have one from a rule. All tables are put back to their
+// own heights and places, measured, then set, so the page is laid out once for
+// all of them. A picture the page shows "inline" is an inline box that holds its
 // size, as the table is by default, and one it shows as "contents" is not
 // shown at all: such a table is given those boxes anew at every pass (its own
 // style's display put back first), so that a rule that no longer holds no
@@ -245,7 +250,8 @@ constexpr ScrambledText kHeadSnippet2(
     "\"width maxWidth minWidth height paddingTop paddingRight paddingBottom paddingLeft marginTop "
     "marginRight marginBottom marginLeft borderTopWidth borderRightWidth borderBottomWidth "
     "borderLeftWidth backgroundColor backgroundImage borderTopLeftRadius boxShadow overflowX\""
-    ".split(\" \").forEach(function(v){if(i[v]!=Pb[v])Pm[j]=1})}}"
+    ".split(\" \").forEach(function(v){if(i[v]!=Pb[v])Pm[j]=1});"
+    "if(Pm[j])Pw[j]=[i.width,i.maxWidth]}}"
     "for(j=0;j!=Pe.length;j++){if(Pe[j])Pe[j].remove();"
     "if(Pm[j]){l[j].style.setProperty(\"--vlm-n\",\"1\");l[j].vlmN=1}}if(Pr)Pr.remove();"
     "for(j=0;j!=l.length;j++){b=l[j];p=b.style;"

@@ -78,7 +78,7 @@ const std::vector<SamplePage>& SamplePages() {
       {"responsive.html", 5, true, false, {},
        {"chromium 390 table", "firefox 390 table", "chromium 390 layered", "firefox 390 layered"},
        1240},
-      {"fitted.html", 4, true, false, {"images/mountains.gif"}},
+      {"fitted.html", 6, true, false, {"images/mountains.gif"}},
       {"inline.html", 8, false, false, {"images/arrow.gif", "images/logo.gif"}},
       {"floats.html", 4, false, false, {"images/tiles.bmp"}},
       {"quirks.html", 5, false, false, {"images/badge.gif", "images/arrow.gif"}, {}, 880},
