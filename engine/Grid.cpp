@@ -10,6 +10,19 @@ int32_t DivRoundUp(int32_t a, int32_t b) {
   return a / b + (a % b > 0 ? 1 : 0);
 }
 
+TPieceRect PieceRect(const TGrid& grid, int32_t w, int32_t h, int32_t r, int32_t c) {
+  TPieceRect rect;
+  rect.Left = c * grid.PieceWidth;
+  rect.Top = r * grid.PieceHeight;
+  rect.Width = c == grid.Cols - 1 ? LastWidth(grid, w) : grid.PieceWidth;
+  rect.Height = r == grid.Rows - 1 ? LastHeight(grid, h) : grid.PieceHeight;
+  rect.BleedLeft = std::min(grid.Bleed, rect.Left);
+  rect.BleedTop = std::min(grid.Bleed, rect.Top);
+  rect.BleedRight = std::min(grid.Bleed, w - rect.Left - rect.Width);
+  rect.BleedBottom = std::min(grid.Bleed, h - rect.Top - rect.Height);
+  return rect;
+}
+
 TGrid ComputeGrid(const TOptions& options, int32_t w, int32_t h) {
   TGrid grid;
   bool pixels = options.SliceByPixels != 0;
@@ -35,6 +48,7 @@ TGrid ComputeGrid(const TOptions& options, int32_t w, int32_t h) {
     grid.PieceWidth = w / grid.Cols;
     grid.PieceHeight = h / grid.Rows;
   }
+  grid.Bleed = PieceBleed(options.Markup);
   return grid;
 }
 

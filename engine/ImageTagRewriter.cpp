@@ -29,8 +29,8 @@ constexpr size_t kLongestBackupPath = 254;
 // so only the few "=" of the tag are looked at.
 bool HasExcludedAttribute(std::string_view tag) {
   static constexpr std::string_view kExcluded[] = {
-      "USEMAP=",     "ONCLICK=",    "ONDBLCLICK=", "ONMOUSEUP=", "ONMOUSEOVER=", "ONMOUSEOUT=",
-      "ONMOUSEMOVE=", "ONMOUSEDOWN=", "ONLOAD=",    "ONFOCUS=",   "ONABORT=",     "ONERROR="};
+      "USEMAP=",      "ONCLICK=",     "ONDBLCLICK=", "ONMOUSEUP=", "ONMOUSEOVER=", "ONMOUSEOUT=",
+      "ONMOUSEMOVE=", "ONMOUSEDOWN=", "ONLOAD=",     "ONFOCUS=",   "ONABORT=",     "ONERROR="};
   for (size_t equals = tag.find('='); equals != std::string_view::npos;
        equals = tag.find('=', equals + 1)) {
     for (std::string_view name : kExcluded) {
@@ -157,14 +157,14 @@ void ShownSize(const std::string& widthValue, const std::string& heightValue, in
 }  // namespace
 
 void TCutImages::Add(const std::string& path, int32_t ownWidth, int32_t ownHeight, int32_t width,
-                     int32_t height) {
+                     int32_t height, int32_t bleed) {
   OwnSizes_.emplace(path, std::make_pair(ownWidth, ownHeight));
-  Cuts_.emplace(path, width, height);
+  Cuts_.emplace(path, width, height, bleed);
 }
 
-void TCutImages::Forget(const std::string& path, int32_t width, int32_t height) {
-  Cuts_.erase({path, width, height});
-  auto next = Cuts_.lower_bound({path, INT32_MIN, INT32_MIN});
+void TCutImages::Forget(const std::string& path, int32_t width, int32_t height, int32_t bleed) {
+  Cuts_.erase({path, width, height, bleed});
+  auto next = Cuts_.lower_bound({path, INT32_MIN, INT32_MIN, INT32_MIN});
   if (next == Cuts_.end() || std::get<0>(*next) != path) OwnSizes_.erase(path);
 }
 
@@ -183,8 +183,9 @@ platform::FileKind TCutImages::KindOfFile(const std::string& path) const {
   return known->second;
 }
 
-bool TCutImages::HasCut(const std::string& path, int32_t width, int32_t height) const {
-  return Cuts_.count({path, width, height}) > 0;
+bool TCutImages::HasCut(const std::string& path, int32_t width, int32_t height,
+                        int32_t bleed) const {
+  return Cuts_.count({path, width, height, bleed}) > 0;
 }
 
 std::string GetAttributeValue(std::string_view tagText, std::string_view name) {
@@ -296,7 +297,8 @@ TTagDecision JudgeImageTag(const std::string& tagText, const TImageAddress& base
   if (cut.OwnSize(target.ImagePath, target.OwnWidth, target.OwnHeight)) {
     ShownSize(widthValue, heightValue, target.OwnWidth, target.OwnHeight, candidate.Width,
               candidate.Height);
-    if (cut.HasCut(target.ImagePath, candidate.Width, candidate.Height)) {
+    if (cut.HasCut(target.ImagePath, candidate.Width, candidate.Height,
+                   PieceBleed(target.Markup))) {
       return TTagDecision::Reused;
     }
     if (tooSmall()) return leaveTooSmall();
@@ -413,7 +415,8 @@ bool ProtectImageTag(const std::string& tagText, const TImageAddress& base,
       return false;
     case TTagDecision::Reused:
       if (judgingOnly) return true;
-      if (!saved.FindCut(candidate.Target.ImagePath, candidate.Width, candidate.Height)) {
+      if (!saved.FindCut(candidate.Target.ImagePath, candidate.Width, candidate.Height,
+                         PieceBleed(markup))) {
         throw Exception("Saved image: no cut of " + candidate.Target.ImagePath);
       }
       saved.BuildTable(linkTag, closeLinkText, widthHeightText, candidate.Target.SrcDir,
@@ -426,7 +429,7 @@ bool ProtectImageTag(const std::string& tagText, const TImageAddress& base,
   // A later tag showing the image at this size reuses this cut.
   const auto noteCut = [&] {
     run.NoteCut(candidate.Target.ImagePath, candidate.Target.OwnWidth, candidate.Target.OwnHeight,
-                candidate.Width, candidate.Height);
+                candidate.Width, candidate.Height, PieceBleed(markup));
   };
   if (judgingOnly) {
     noteCut();

@@ -37,13 +37,15 @@ std::string GetAttributeValue(const std::vector<TTagAttribute>& attributes, std:
 // size.
 class TCutImages {
  public:
+  // A cut is a picture shown at width x height, in pieces that hold `bleed`
+  // pixels of their neighbours (TGrid).
   void Add(const std::string& path, int32_t ownWidth, int32_t ownHeight, int32_t width,
-           int32_t height);
+           int32_t height, int32_t bleed);
   // The image's own size, when it was cut before or read by the judging.
   bool OwnSize(const std::string& path, int32_t& width, int32_t& height) const;
-  bool HasCut(const std::string& path, int32_t width, int32_t height) const;
+  bool HasCut(const std::string& path, int32_t width, int32_t height, int32_t bleed) const;
   // Takes back a cut whose pieces were never written.
-  void Forget(const std::string& path, int32_t width, int32_t height);
+  void Forget(const std::string& path, int32_t width, int32_t height, int32_t bleed);
   // How many different images were cut.
   size_t Images() const { return OwnSizes_.size(); }
 
@@ -60,7 +62,7 @@ class TCutImages {
 
  private:
   std::unordered_map<std::string, std::pair<int32_t, int32_t>> OwnSizes_;
-  std::set<std::tuple<std::string, int32_t, int32_t>> Cuts_;
+  std::set<std::tuple<std::string, int32_t, int32_t, int32_t>> Cuts_;
   mutable std::unordered_map<std::string, platform::FileKind> Kinds_;
   mutable std::unordered_map<std::string, std::pair<int32_t, int32_t>> Read_;
 };

@@ -187,7 +187,7 @@ TEST_F(JudgeTest, TagsAreRefusedOrTakenByTheRules) {
       {"<img src=a.bmp usemap=#m>", D::Refused},
       {"<img src=a.bmp ISMAP>", D::Refused},  // the link's server reads where it was clicked
       {"<img src=a.bmp alt=ismap>", D::New},
-      {"<img onload=x() src=a.bmp>", D::Refused},   // from the tag's sixth byte on
+      {"<img onload=x() src=a.bmp>", D::Refused},  // from the tag's sixth byte on
       {"<img src=a.bmp alt=\"a=b OnError=\">", D::Refused},
       {"<img src=a.bmp alt=usemap onclick =x()>", D::New},  // the "=" is part of the name
       {"<img src=a.bmp noprotect>", D::Refused},
@@ -256,8 +256,12 @@ TEST_F(JudgeTest, OnlyRegularFilesAreReadAsPictures) {
   EXPECT_EQ(Judge("<img src=folder.gif>"), TTagDecision::Refused);
 }
 
-TEST_F(JudgeTest, AnImageIsReusedOnlyAtTheSizeItWasCutAt) {
-  cut.Add(dir / "a.bmp", 40, 30, 40, 30);
+TEST_F(JudgeTest, AnImageIsReusedOnlyAtTheSizeAndBleedItWasCutAt) {
+  // Pieces cut for a layered picture hold nothing of their neighbours: a
+  // table, whose pieces do, cuts its own.
+  cut.Add(dir / "a.bmp", 40, 30, 40, 30, PieceBleed(TMarkup::Layered));
+  EXPECT_EQ(Judge("<img src=a.bmp>"), TTagDecision::New);
+  cut.Add(dir / "a.bmp", 40, 30, 40, 30, PieceBleed(TMarkup::Table));
   EXPECT_EQ(Judge("<img src=a.bmp>"), TTagDecision::Reused);
   EXPECT_EQ(Judge("<img src=a.bmp width=40 height=30>"), TTagDecision::Reused);
   EXPECT_EQ(Judge("<img src=a.bmp width=20 height=15>"), TTagDecision::New);

@@ -51,7 +51,15 @@ namespace {
 // it scales the rows. Inherited properties (image-rendering, visibility, the
 // cursor) still come from the table, so the page's rules for the picture
 // reach its pieces. An image never shows generated content, and the table
-// shows none either.
+// shows none either. A piece whose file reaches into its neighbours is laid
+// over its cell by the cell's numbers (--vlm-c, its width in pixels, and
+// --vlm-ct, -cr, -cb, -cl, what the file holds beyond it on each side), in
+// a unit that is one pixel where the cell has the piece's own width and
+// scales with the cell; the cell, as wide as the piece, clips the rest. A
+// browser reduces the unit to pixels and a percentage of the cell, which
+// comes out a little off a whole pixel and shifts what follows by a 64th of
+// a pixel (enough to redraw a line of vertical text): where it can round, the
+// unit is rounded to a 1024th of a pixel, which makes it exact.
 constexpr ScrambledText kHeadSnippet1(
     "<style>@layer vlm{table[data-vlm]{display:inline-block;overflow:clip;break-inside:avoid;"
     "vertical-align:var(--vlm-va,baseline);box-sizing:content-box;color:inherit;font-size:inherit;"
@@ -87,6 +95,15 @@ constexpr ScrambledText kHeadSnippet1(
     "table[data-vlm]>tbody>tr>td>img{all:unset!important;display:block!important;"
     "width:100%!important;-webkit-user-drag:none!important;-webkit-user-select:none!important;"
     "user-select:none!important}"
+    "table[data-vlm]>tbody>tr>td[style*=\"--vlm-c:\"]{width:calc(var(--vlm-c)*1px)!important;"
+    "overflow:hidden!important}"
+    "table[data-vlm]>tbody>tr>td[style*=\"--vlm-c:\"]>img{"
+    "--vlm-u:(1px + (100% - var(--vlm-c)*1px)/var(--vlm-c));"
+    "width:calc(100% + (var(--vlm-cl,0) + var(--vlm-cr,0))*var(--vlm-u))!important;"
+    "margin:calc(var(--vlm-ct,0)*-1*var(--vlm-u)) calc(var(--vlm-cr,0)*-1*var(--vlm-u)) "
+    "calc(var(--vlm-cb,0)*-1*var(--vlm-u)) calc(var(--vlm-cl,0)*-1*var(--vlm-u))!important}"
+    "@supports (width:round(1px,1px)){table[data-vlm]>tbody>tr>td[style*=\"--vlm-c:\"]>img{"
+    "--vlm-u:round(1px + (100% - var(--vlm-c)*1px)/var(--vlm-c),.0009765625px)}}"
     "table[data-vlm]::before,table[data-vlm]::after,table[data-vlm] :is(tbody,tr,td)::before,"
     "table[data-vlm] :is(tbody,tr,td)::after{content:none!important}}"
     "img{-webkit-user-drag:none;-webkit-user-select:none;user-select:none}</style>");
@@ -105,7 +122,10 @@ constexpr ScrambledText kHeadSnippet1(
 // rows' heights scaled to fill it, as an image is drawn into its box (a table
 // laid out inline, whose height is "auto", is left alone); all pieces of a row
 // get the row's height, since their own heights differ by the rounding of
-// their widths and a shorter one would show a seam. Heights are read from the
+// their widths and a shorter one would show a seam. A piece whose file reaches
+// past it gets its file's margins above and below scaled with it, and its
+// cell the width the piece has at that height, which is the width an image
+// would ask of a table that sizes itself by its content. Heights are read from the
 // layout, not from the box on the screen, which a transform of the table or of
 // its container turns and scales. A table that the page turns or scales by a
 // transform, its own or a container's (moving it is no matter), is drawn as
@@ -210,6 +230,7 @@ constexpr ScrambledText kHeadSnippet2(
     "function Kr(b,k){if(k.length)b.getAnimations().forEach(function(a){"
     "for(var i=0;i!=k.length;i++)if(k[i][0]==a.animationName){a.currentTime=k[i][1];"
     "k.splice(i,1);break}})}"
+    "function Cb(I,s){return n(I.parentNode.style.getPropertyValue(\"--vlm-c\"+s))}"
     "function T(){var l=d.querySelectorAll(\"table[data-vlm]\"),q=[],z=[],y=[],V=[],C=[],j,i,p,b,f,"
     "B=\"important\",U=[],Ka=[];for(j=0;j!=l.length;j++){b=l[j];"
     "if(b.vlmA){b.style.aspectRatio=b.vlmA[0];b.vlmA=0}"
@@ -231,7 +252,10 @@ constexpr ScrambledText kHeadSnippet2(
     "b=b.tBodies[0];"
     "p=b?b.getElementsByTagName(\"img\"):[];if(b)if(b.vlmF){b.vlmF=0;"
     "[\"width\",\"position\",\"left\",\"top\"].forEach(function(v){b.style.removeProperty(v)})}"
-    "for(i=0;i!=p.length;i++)p[i].style.height=\"auto\";q.push(p);b=l[j];p=b.style;U.push(0);"
+    "for(i=0;i!=p.length;i++){p[i].style.height=\"auto\";if(p[i].vlmM){"
+    "p[i].style.removeProperty(\"margin-top\");p[i].style.removeProperty(\"margin-bottom\");"
+    "p[i].parentNode.style.setProperty(\"width\",Cb(p[i],\"\")+\"px\");p[i].vlmM=0}}q.push(p);b=l["
+    "j];p=b.style;U.push(0);"
     "if(b.className||b.id)if(b.computedStyleMap){var L=b.computedStyleMap();"
     "U[j]=[0,0,String(L.get(\"width\")),String(L.get(\"max-width\")),String(L.get(\"height\")),"
     "String(L.get(\"min-width\"))]}"
@@ -309,14 +333,18 @@ constexpr ScrambledText kHeadSnippet2(
     "if(H>0)if(x>0)if(c)if(m)if(m!=\"fill\")if(s.writingMode==\"horizontal-tb\"){var N=0,"
     "R=b.rows[0],u=k,P=s.objectPosition.match(/calc\\([^)]*\\)|[^ ]+/g);"
     "if(R)for(i=0;i!=R.cells.length;i++){var I=R.cells[i].getElementsByTagName(\"img\")[0];"
-    "N+=I?n(I.getAttribute(\"width\")):0}N=N?N/x:1;"
+    "N+=I?(n(I.getAttribute(\"width\"))||I.naturalWidth)-Cb(I,\"l\")-Cb(I,\"r\"):0}N=N?N/x:1;"
     "k=m==\"cover\"?Math.max(1,u):m==\"none\"?N:Math.min(1,u);"
     "if(m==\"scale-down\")k=Math.min(k,N);"
     "f=[k*100,a(P[0],x-x*k)-(s.direction==\"rtl\"?x-x*k:0),a(P[1],H-c*k)]}"
     "if(H>0)if(f||Math.abs(H-c)>1)for(i=0;i!=q[j].length;i++)"
     "r.push(n(getComputedStyle(q[j][i].parentNode.parentNode).height)*k);z.push(r);y.push(f)}"
-    "for(j=0;j!=l.length;j++){for(i=0;i!=z[j].length;i++)"
-    "q[j][i].style.setProperty(\"height\",z[j][i]+\"px\",B);"
+    "for(j=0;j!=l.length;j++){for(i=0;i!=z[j].length;i++){var I=q[j][i],Hh=z[j][i],"
+    "Ct=Cb(I,\"t\"),Cc=Cb(I,\"b\"),Ph=(n(I.getAttribute(\"height\"))||I.naturalHeight)-Ct-Cc;"
+    "var Cw=Cb(I,\"\");if(Cw)if(Ph>0){Ph=Hh/Ph;I.style.setProperty(\"margin-top\",-Ct*Ph+\"px\",B);"
+    "I.style.setProperty(\"margin-bottom\",-Cc*Ph+\"px\",B);"
+    "I.parentNode.style.setProperty(\"width\",Cw*Ph+\"px\",B);I.vlmM=1;Hh+=(Ct+Cc)*Ph}"
+    "I.style.setProperty(\"height\",Hh+\"px\",B)}"
     "if(V[j]){l[j].style.setProperty(V[j][0],V[j][1]+\"px\");l[j].vlmH=1}"
     "f=y[j];if(f){b=l[j].tBodies[0];b.vlmF=1;b.style.setProperty(\"width\",f[0]+\"%\",B);"
     "b.style.setProperty(\"position\",\"relative\",B);"

@@ -86,8 +86,11 @@ void PostBands(const TEntryPtr& entry, TPictureLookAhead::TShared& shared, int32
   }
   const TGrid& grid = e.Early.Grid;
   while (e.BandsPosted < grid.Rows) {
+    // A band's files reach Bleed rows into the band below.
     const int32_t end =
-        e.BandsPosted == grid.Rows - 1 ? bitmap.Height : (e.BandsPosted + 1) * grid.PieceHeight;
+        e.BandsPosted == grid.Rows - 1
+            ? bitmap.Height
+            : std::min(bitmap.Height, (e.BandsPosted + 1) * grid.PieceHeight + grid.Bleed);
     if (rows < end) break;
     for (int32_t c = 0; c < grid.Cols; ++c) {
       const size_t index = static_cast<size_t>(e.BandsPosted) * static_cast<size_t>(grid.Cols) +

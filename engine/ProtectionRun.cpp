@@ -31,7 +31,8 @@ namespace {
 constexpr size_t kLongestBackupPath = 254;
 
 constexpr char kKeptUnfinished[] = "the run did not finish its list";
-constexpr char kKeptUnwritten[] = "a page showing it was left unwritten, or its backup is incomplete";
+constexpr char kKeptUnwritten[] =
+    "a page showing it was left unwritten, or its backup is incomplete";
 constexpr char kKeptStillShown[] = "a page or file of the site still refers to it";
 constexpr char kKeptUnchecked[] =
     "the folders around the run are too large to look through for pages that show it";
@@ -110,9 +111,9 @@ void TProtectionRun::CountSlice(int64_t pieces) {
 }
 
 void TProtectionRun::NoteCut(const std::string& path, int32_t ownWidth, int32_t ownHeight,
-                             int32_t width, int32_t height) {
-  Cuts_.Add(path, ownWidth, ownHeight, width, height);
-  Staged_.back().Cuts.emplace_back(path, width, height);
+                             int32_t width, int32_t height, int32_t bleed) {
+  Cuts_.Add(path, ownWidth, ownHeight, width, height, bleed);
+  Staged_.back().Cuts.emplace_back(path, width, height, bleed);
 }
 
 namespace {
@@ -135,15 +136,14 @@ void TProtectionRun::KeepPieces(std::shared_ptr<const TSourceImage> image, Image
   pending->Held = static_cast<int64_t>(pending->Image->Bitmap.Pixels.size() +
                                        pending->Image->Alpha.Pixels.size());
   size_t count = pending->Paths.size();
-  const TGrid& before = early.Grid;
-  if (early.Bytes.size() == count && before.Cols == grid.Cols && before.Rows == grid.Rows &&
-      before.PieceWidth == grid.PieceWidth && before.PieceHeight == grid.PieceHeight) {
+  if (early.Bytes.size() == count && early.Grid == grid) {
     // Encoded while the picture was decoded: nothing is left to do.
     pending->Bytes = std::move(early.Bytes);
     pending->Image.reset();
     count = 0;
   }
-  const int64_t piecePixels = std::max<int64_t>(int64_t{grid.PieceWidth} * grid.PieceHeight, 1);
+  const int64_t piecePixels = std::max<int64_t>(
+      int64_t{grid.PieceWidth + 2 * grid.Bleed} * (grid.PieceHeight + 2 * grid.Bleed), 1);
   const size_t perTask =
       static_cast<size_t>(std::clamp<int64_t>(kPixelsPerTask / piecePixels, 1, INT32_MAX));
   pending->Unfinished = (count + perTask - 1) / perTask;
@@ -280,7 +280,8 @@ void TProtectionRun::DropPageCuts(TStagedPage& slot, int32_t firstImage) {
 void TProtectionRun::ForgetCuts(TStagedPage& slot) {
   Figures_.ImagesSliced -= slot.ImagesSliced;
   Figures_.PiecesWritten -= slot.PiecesMade;
-  for (const auto& [path, width, height] : slot.Cuts) Cuts_.Forget(path, width, height);
+  for (const auto& [path, width, height, bleed] : slot.Cuts)
+    Cuts_.Forget(path, width, height, bleed);
   DropPieces(slot.Pieces);
   slot.Cuts.clear();
   slot.ImagesSliced = slot.PiecesMade = 0;
@@ -578,9 +579,11 @@ void TProtectionRun::Finish(bool listCompleted) {
     if (Saved_.IsKept(i)) unwritten.insert(Saved_.Paths()[i]);
   }
   Figures_.SourcesKept.clear();
-  if (!unwritten.empty()) Figures_.SourcesKept[kKeptUnwritten] = static_cast<int64_t>(unwritten.size());
+  if (!unwritten.empty())
+    Figures_.SourcesKept[kKeptUnwritten] = static_cast<int64_t>(unwritten.size());
   if (!listCompleted) {
-    if (!candidates.empty()) Figures_.SourcesKept[kKeptUnfinished] = static_cast<int64_t>(candidates.size());
+    if (!candidates.empty())
+      Figures_.SourcesKept[kKeptUnfinished] = static_cast<int64_t>(candidates.size());
     if (failure) std::rethrow_exception(failure);
     return;
   }

@@ -38,7 +38,7 @@ struct TPageOutcome {
   // No picture of the page was protected: it was left as it was, and
   // FinalSize is its own size.
   bool Unchanged = false;
-  int FileErrors = 0;      // file errors passed to the sink while on this page
+  int FileErrors = 0;  // file errors passed to the sink while on this page
   // A page the run refused and went on after (a WIDTH or HEIGHT that is no
   // whole number): the error's own text; the page is left unchanged.
   std::string Error;
@@ -182,7 +182,7 @@ class TProtectionRun {
   void CountSlice(int64_t pieces);
   // Notes a cut of the page in progress (kept in Cuts).
   void NoteCut(const std::string& path, int32_t ownWidth, int32_t ownHeight, int32_t width,
-               int32_t height);
+               int32_t height, int32_t bleed);
   // Takes the pieces of a picture of the page in progress, `image` cut into
   // `grid` in the format of `kind`, to be written at `paths` (row-major)
   // with its group; they are encoded on the run's workers meanwhile. When
@@ -229,9 +229,9 @@ class TProtectionRun {
     std::string Text;
     TPageText Output;  // spans of Text and what the run added
     std::vector<std::pair<int, int>> Replaced;
-    std::vector<int32_t> Images;                     // registry entries it shows
-    TPendingList Pieces;                             // of each picture it cut, not written yet
-    std::vector<std::tuple<std::string, int32_t, int32_t>> Cuts;
+    std::vector<int32_t> Images;  // registry entries it shows
+    TPendingList Pieces;          // of each picture it cut, not written yet
+    std::vector<std::tuple<std::string, int32_t, int32_t, int32_t>> Cuts;
     int64_t ImagesSliced = 0, PiecesMade = 0;
   };
 

@@ -25,9 +25,10 @@ bool TSavedImage::Find(const std::string& path) {
   return true;
 }
 
-bool TSavedImage::FindCut(const std::string& path, int32_t width, int32_t height) {
+bool TSavedImage::FindCut(const std::string& path, int32_t width, int32_t height, int32_t bleed) {
   for (int32_t i = 0; i <= LastIndex_; ++i) {
-    if (Paths_[i] == path && Geometries_[i].Width == width && Geometries_[i].Height == height) {
+    const TImageGeometry& g = Geometries_[i];
+    if (Paths_[i] == path && g.Width == width && g.Height == height && g.Bleed == bleed) {
       FoundIndex_ = i;
       return true;
     }
@@ -71,6 +72,7 @@ TTableSpec TImageGeometry::Spec() const {
   spec.Opaque = Opaque;
   spec.OwnWidth = OwnWidth;
   spec.OwnHeight = OwnHeight;
+  spec.Bleed = Bleed;
   return spec;
 }
 

@@ -17,6 +17,7 @@ struct TImageGeometry {
   int32_t PieceHeight = 0;
   bool Opaque = true;                   // no pixel of the picture is transparent
   int32_t OwnWidth = 0, OwnHeight = 0;  // of the source picture
+  int32_t Bleed = 0;                    // of the grid (TGrid)
 
   // The markup's spec with these sizes; the rest is the caller's.
   TTableSpec Spec() const;
@@ -25,8 +26,8 @@ struct TImageGeometry {
 // The registry of the images sliced in one run: so a later tag showing the
 // same image (same full path, compared exactly) gets a table of the same
 // pieces without a second cut, and so the run knows which sources it may
-// delete when it ends. The registry itself deletes nothing. Entries are parallel arrays grown 20 slots at a time; index i
-// describes one image in all of them. One object lives for one run; not
+// delete when it ends. The registry itself deletes nothing. Entries are parallel arrays grown 20
+// slots at a time; index i describes one image in all of them. One object lives for one run; not
 // thread-safe.
 class TSavedImage {
  public:
@@ -38,9 +39,10 @@ class TSavedImage {
 
   // True when `path` is registered; FoundIndex() is then its first entry.
   bool Find(const std::string& path);
-  // True when `path` is registered with a cut at `width` x `height`;
-  // FoundIndex() is then that entry.
-  bool FindCut(const std::string& path, int32_t width, int32_t height);
+  // True when `path` is registered with a cut at `width` x `height` whose
+  // pieces hold `bleed` pixels of their neighbours; FoundIndex() is then
+  // that entry.
+  bool FindCut(const std::string& path, int32_t width, int32_t height, int32_t bleed);
   // Appends a new newest entry for `path`.
   void Add(const std::string& path);
   // Stores the newest entry's geometry and makes room for Rows x Cols piece

@@ -47,8 +47,9 @@ namespace {
 // few enough that their bytes stay within a bound however large they are.
 size_t PiecesPerBatch(const TGrid& grid, int workers) {
   constexpr size_t kBatchBytes = size_t{64} << 20;
-  const size_t pieceBytes =
-      size_t{4} * static_cast<size_t>(grid.PieceWidth) * static_cast<size_t>(grid.PieceHeight) + 1;
+  const size_t pieceBytes = size_t{4} * static_cast<size_t>(grid.PieceWidth + 2 * grid.Bleed) *
+                                static_cast<size_t>(grid.PieceHeight + 2 * grid.Bleed) +
+                            1;
   return std::max(kBatchBytes / pieceBytes, size_t{2} * static_cast<size_t>(workers));
 }
 
@@ -59,10 +60,9 @@ std::string_view EncodePiece(const TSourceImage& image, ImageKind kind, const TG
   const TBitmap& bitmap = image.Bitmap;
   const int32_t r = static_cast<int32_t>(index / static_cast<size_t>(grid.Cols));
   const int32_t c = static_cast<int32_t>(index % static_cast<size_t>(grid.Cols));
-  const int32_t pieceWidth = c == grid.Cols - 1 ? LastWidth(grid, bitmap.Width) : grid.PieceWidth;
-  const int32_t pieceHeight =
-      r == grid.Rows - 1 ? LastHeight(grid, bitmap.Height) : grid.PieceHeight;
-  const int32_t left = c * grid.PieceWidth, top = r * grid.PieceHeight;
+  const TPieceRect rect = PieceRect(grid, bitmap.Width, bitmap.Height, r, c);
+  const int32_t left = rect.FileLeft(), top = rect.FileTop();
+  const int32_t pieceWidth = rect.FileWidth(), pieceHeight = rect.FileHeight();
   const TPixelView alpha = image.Alpha.Pixels.empty()
                                ? TPixelView()
                                : ViewOf(image.Alpha, left, top, pieceWidth, pieceHeight);
@@ -78,7 +78,8 @@ std::string SliceImage(
     const std::function<void(const TGrid& grid, std::vector<std::string>&& paths)>& piecesPlanned) {
   const TBitmap& bitmap = image.Bitmap;
   const int32_t w = bitmap.Width, h = bitmap.Height;
-  const TGrid grid = ComputeGrid(options, w, h);
+  TGrid grid = ComputeGrid(options, w, h);
+  grid.Bleed = PieceBleed(t.Markup);
   // More pieces than a run has names could never all be named; refuse before
   // anything is registered instead of failing half way.
   if (int64_t{grid.Rows} * grid.Cols > TRandomFileName::kNameCount) {
@@ -91,8 +92,8 @@ std::string SliceImage(
   saved.Add(t.ImagePath);
   const bool opaque = image.Alpha.Pixels.empty() && !image.Transparent.Used;
   const TImageGeometry geometry{
-      w,      h,          grid.Rows,  grid.Cols, grid.PieceWidth, grid.PieceHeight,
-      opaque, t.OwnWidth, t.OwnHeight};
+      w,      h,          grid.Rows,   grid.Cols, grid.PieceWidth, grid.PieceHeight,
+      opaque, t.OwnWidth, t.OwnHeight, grid.Bleed};
   saved.SetGeometry(geometry);
   names.SetTarget(t.ImageFolder, t.ImageExt);
   std::vector<std::string> paths;

@@ -78,34 +78,53 @@ struct SliceRun {
 };
 
 TEST(Slicer, BmpPiecesAreExactRectanglesInRowMajorOrder) {
-  SliceRun run;
-  TBitmap source = testimages::Gradient(100, 50);
-  TSliceTarget t = run.Target("photo.BMP");
-  std::string table = run.Slice(source, ImageKind::BMP, t, PixelMode(40, 40));
+  // A table's piece files reach 8 pixels into their neighbours where the
+  // picture goes on; a layered picture's hold their pieces alone.
+  const struct {
+    TMarkup markup;
+    int lefts[6], tops[6], widths[6], heights[6];
+  } cases[] = {
+      {TMarkup::Layered,
+       {0, 40, 80, 0, 40, 80},
+       {0, 0, 0, 40, 40, 40},
+       {40, 40, 20, 40, 40, 20},
+       {40, 40, 40, 10, 10, 10}},
+      {TMarkup::Table,
+       {0, 32, 72, 0, 32, 72},
+       {0, 0, 0, 32, 32, 32},
+       {48, 56, 28, 48, 56, 28},
+       {48, 48, 48, 18, 18, 18}},
+  };
+  for (const auto& c : cases) {
+    SliceRun run;
+    TBitmap source = testimages::Gradient(100, 50);
+    TSliceTarget t = run.Target("photo.BMP");
+    t.Markup = c.markup;
+    std::string table = run.Slice(source, ImageKind::BMP, t, PixelMode(40, 40));
 
-  ASSERT_EQ(run.calls, 1);
-  std::vector<std::string> pieces = run.Pieces();
-  ASSERT_EQ(pieces.size(), 6u);
-  const int lefts[] = {0, 40, 80, 0, 40, 80}, tops[] = {0, 0, 0, 40, 40, 40};
-  const int widths[] = {40, 40, 20, 40, 40, 20}, heights[] = {40, 40, 40, 10, 10, 10};
-  for (int i = 0; i < 6; ++i) {
-    TBitmap piece = run.ReadBmp(pieces[i] + ".BMP");  // the source's letter case
-    EXPECT_EQ(piece.Width, widths[i]);
-    EXPECT_EQ(piece.Height, heights[i]);
-    EXPECT_TRUE(testimages::SameAsRect(source, lefts[i], tops[i], piece)) << i;
-  }
-  // Names come from the generator in order and the table lists them so.
-  TRandomFileName replay(11);
-  TempDir empty;
-  replay.SetTarget(empty.path() + "/", ".BMP");
-  size_t at = 0;
-  for (const std::string& name : pieces) {
-    std::string path, expected;
-    replay.NextName(path, expected);
-    EXPECT_EQ(name, expected);
-    size_t found = table.find("pics/" + name + ".BMP", at);
-    ASSERT_NE(found, std::string::npos);
-    at = found;
+    ASSERT_EQ(run.calls, 1);
+    std::vector<std::string> pieces = run.Pieces();
+    ASSERT_EQ(pieces.size(), 6u);
+    for (int i = 0; i < 6; ++i) {
+      TBitmap piece = run.ReadBmp(pieces[i] + ".BMP");  // the source's letter case
+      EXPECT_EQ(piece.Width, c.widths[i]) << i;
+      EXPECT_EQ(piece.Height, c.heights[i]) << i;
+      EXPECT_TRUE(testimages::SameAsRect(source, c.lefts[i], c.tops[i], piece)) << i;
+    }
+    if (c.markup == TMarkup::Layered) continue;
+    // Names come from the generator in order and the table lists them so.
+    TRandomFileName replay(11);
+    TempDir empty;
+    replay.SetTarget(empty.path() + "/", ".BMP");
+    size_t at = 0;
+    for (const std::string& name : pieces) {
+      std::string path, expected;
+      replay.NextName(path, expected);
+      EXPECT_EQ(name, expected);
+      size_t found = table.find("pics/" + name + ".BMP", at);
+      ASSERT_NE(found, std::string::npos);
+      at = found;
+    }
   }
 }
 
@@ -128,6 +147,7 @@ TEST(Slicer, JpegPiecesFollowTheSourcesScanModeAndMatchTheirRectangles) {
     ASSERT_TRUE(DecodeImage(ImageKind::JPEG, EncodeJpeg(original, progressive), image));
     ASSERT_EQ(image.Progressive, progressive);
     TSliceTarget t = run.Target("p.jpeg");
+    t.Markup = TMarkup::Layered;
     SliceImage(image, ImageKind::JPEG, t, "", "", PixelMode(40, 30), run.names, run.saved,
                [&](const std::string& names) { run.recorded = names; });
     std::vector<std::string> pieces = run.Pieces();
@@ -153,7 +173,9 @@ TEST(Slicer, GifPiecesAreExactForColoursInSeparateCells) {
     source.Pixels[i] = static_cast<uint8_t>(source.Pixels[i] * 8);
     source.Pixels[i + 1] = static_cast<uint8_t>(source.Pixels[i + 1] * 8);
   }
-  run.Slice(source, ImageKind::GIF, run.Target("g.gif"), GridMode(2, 2));
+  TSliceTarget t = run.Target("g.gif");
+  t.Markup = TMarkup::Layered;
+  run.Slice(source, ImageKind::GIF, t, GridMode(2, 2));
   std::vector<std::string> pieces = run.Pieces();
   ASSERT_EQ(pieces.size(), 4u);
   for (size_t i = 0; i < 4; ++i) {
@@ -206,8 +228,10 @@ TEST(Slicer, EachPieceHoldsTheBytesOfItsRectangleSavedOnItsOwn) {
       image.Progressive = c.progressive;
       image.Lossless = true;
       std::vector<std::pair<std::string, std::string>> reported;
+      TSliceTarget t = run.Target(c.file);
+      t.Markup = TMarkup::Layered;
       SliceImage(
-          image, c.kind, run.Target(c.file), "", "", PixelMode(40, 40), run.names, run.saved,
+          image, c.kind, t, "", "", PixelMode(40, 40), run.names, run.saved,
           [&](const std::string& names) { run.recorded = names; },
           [&](const std::string& path, std::string_view bytes) {
             reported.emplace_back(path, bytes);
@@ -223,7 +247,8 @@ TEST(Slicer, EachPieceHoldsTheBytesOfItsRectangleSavedOnItsOwn) {
                                std::to_string(workers) + " workers";
         EXPECT_EQ(reported[i].first, run.dir / (pieces[i] + ext)) << at;
         EXPECT_EQ(reported[i].second, run.dir.Read(pieces[i] + ext)) << at;
-        const int32_t left = static_cast<int32_t>(i % 3) * 40, top = static_cast<int32_t>(i / 3) * 40;
+        const int32_t left = static_cast<int32_t>(i % 3) * 40,
+                      top = static_cast<int32_t>(i / 3) * 40;
         TBitmap rect;
         CopyRect(source, left, top, i % 3 == 2 ? 20 : 40, i / 3 == 1 ? 10 : 40, rect);
         SavePiece(c.kind, run.dir / ("plain" + std::to_string(i) + ext), rect, c.progressive);
@@ -248,11 +273,14 @@ TEST(Slicer, RegistersTheImageSoItsTableCanBeBuiltAgain) {
   EXPECT_EQ(g.Cols, 3);
   EXPECT_EQ(g.PieceWidth, 33);
   EXPECT_EQ(g.PieceHeight, 25);
+  EXPECT_EQ(g.Bleed, kTableBleed);
   EXPECT_EQ(run.saved.GetPieceNames(), run.recorded);
   std::string again;
   run.saved.BuildTable("", "</A>", WidthHeightTemplate(), "pics/", again);
   EXPECT_EQ(again, table);
-  EXPECT_NE(table.find(" width=\"34\" height=\"25\""), std::string::npos);
+  // The last piece of the first row, 34 x 25, in a file 8 pixels larger to
+  // the left and below.
+  EXPECT_NE(table.find(" width=\"42\" height=\"33\""), std::string::npos);
   // Sources stay until the registry goes; pieces are new files beside them.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(run.dir.path()),
                           std::filesystem::directory_iterator()),

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "engine/Grid.h"
 #include "engine/LayeredMarkup.h"
 #include "engine/TagAttributes.h"
 #include "platform/Exception.h"
@@ -118,6 +119,38 @@ std::string CarriedAttributes(const std::vector<TTagAttribute>& attributes,
   return out;
 }
 
+// What a cell says of a piece whose file reaches past it (rect's bleeds),
+// as the cell's style text, the piece's width and its margins. The cell is
+// as wide as the piece, which keeps the columns' shares of the table, and
+// clips the file; the head snippet lays the file over the cell from the
+// cell's numbers (--vlm-c, the piece's width; --vlm-ct, -cr, -cb, -cl, what
+// the file holds beyond it), scaled as the cell is. The width and margins
+// in percent of the cell are for a browser that does not take the
+// snippet's rules.
+struct TCellText {
+  std::string Style, Width = "100%", Margin = "0";
+};
+TCellText CellText(const TPieceRect& rect) {
+  TCellText text;
+  if (rect.FileWidth() == rect.Width && rect.FileHeight() == rect.Height) return text;
+  const int32_t w = rect.Width;
+  text.Style = ";width:" + std::to_string(w) + "px;overflow:hidden;--vlm-c:" + std::to_string(w);
+  text.Width = Percent(rect.FileWidth(), w) + "%";
+  text.Margin.clear();
+  const std::pair<const char*, int32_t> sides[] = {
+      {"t", rect.BleedTop}, {"r", rect.BleedRight}, {"b", rect.BleedBottom}, {"l", rect.BleedLeft}};
+  for (const auto& [side, bleed] : sides) {
+    if (!text.Margin.empty()) text.Margin += ' ';
+    if (bleed == 0) {
+      text.Margin += '0';
+      continue;
+    }
+    text.Style += ";--vlm-c" + std::string(side) + ":" + std::to_string(bleed);
+    text.Margin += "-" + Percent(bleed, w) + "%";
+  }
+  return text;
+}
+
 }  // namespace
 
 void AppendFormatted(std::string& out, std::string_view format,
@@ -166,6 +199,8 @@ std::string Percent(int32_t part, int32_t whole) {
 std::string BuildTableMarkup(const TTableSpec& spec, std::string_view pieceNames) {
   std::string out(spec.LinkTag);
   if (spec.Markup == TMarkup::Layered) {
+    // Its layers cannot clip what a file holds beyond its piece.
+    if (spec.Bleed != 0) throw Exception("A layered picture cannot show pieces cut for a table");
     out += BuildLayeredMarkup(spec, pieceNames);
   } else {
     const auto attributes = ReadTagAttributes(spec.TagText);
@@ -181,17 +216,18 @@ std::string BuildTableMarkup(const TTableSpec& spec, std::string_view pieceNames
     const std::string lazy =
         loading && platform::AsciiLower(loading->Value) == "lazy" ? " loading=\"lazy\"" : "";
     static const std::string cell = Descrambled(kCellText);
-    const int32_t lastWidth = spec.Width - (spec.Cols - 1) * spec.PieceWidth;
-    const int32_t lastHeight = spec.Height - (spec.Rows - 1) * spec.PieceHeight;
+    const TGrid grid{spec.Cols, spec.Rows, spec.PieceWidth, spec.PieceHeight, spec.Bleed};
     size_t name = 0;
     for (int32_t r = 0; r < spec.Rows; ++r) {
       out.append(kRowOpenText);
-      const int32_t h = r == spec.Rows - 1 ? lastHeight : spec.PieceHeight;
       for (int32_t c = 0; c < spec.Cols; ++c) {
-        const int32_t w = c == spec.Cols - 1 ? lastWidth : spec.PieceWidth;
-        AppendFormatted(out, cell,
-                        {spec.SrcDir, pieceNames.substr(name, 4), spec.ImageExt,
-                         PieceAttributes(spec.WidthHeightText, w, h) + lazy});
+        const TPieceRect rect = PieceRect(grid, spec.Width, spec.Height, r, c);
+        const TCellText text = CellText(rect);
+        AppendFormatted(
+            out, cell,
+            {text.Style, spec.SrcDir, pieceNames.substr(name, 4), spec.ImageExt,
+             PieceAttributes(spec.WidthHeightText, rect.FileWidth(), rect.FileHeight()) + lazy,
+             text.Width, text.Margin});
         name += 4;
       }
       out.append(r == spec.Rows - 1 ? kTableCloseText : kRowCloseText);

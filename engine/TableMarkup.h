@@ -35,15 +35,18 @@ inline constexpr ScrambledText kTableOpenText(
     "<table data-vlm=\"\"%s width=\"%d\"%s cellpadding=\"0\" cellspacing=\"0\">"
     "<tbody style=\"display:table;width:100%%;border-collapse:collapse;border-spacing:0;"
     "direction:ltr;writing-mode:horizontal-tb\">");
-// One cell; SrcDir, piece name, ImageExt, the piece's attribute text (its
-// size, and loading="lazy" where the picture loads so). The cells take no
-// width of their own: the columns share the table's width in proportion to
-// their pieces' widths, exactly, where a percentage rounded to a few places
-// could shift the lines below by a pixel.
+// One cell; the cell's own style text (empty, or the width and the numbers
+// of a piece whose file holds more than the piece), SrcDir, piece name, ImageExt, the
+// piece's attribute text (its file's size, and loading="lazy" where the
+// picture loads so), the piece's width and its margins. The cells take no
+// width of their own unless their files hold more than their pieces: the
+// columns share the table's width in proportion to their pieces' widths,
+// exactly, where a percentage rounded to a few places could shift the lines
+// below by a pixel.
 inline constexpr ScrambledText kCellText(
-    "<td style=\"padding:0\"><img data-vlm=\"\" src=\"%s%s%s\"%s alt=\"\" "
-    "style=\"display:block;width:100%%;height:auto;max-width:none;max-height:none;border:0;"
-    "margin:0;padding:0\"/></td>");
+    "<td style=\"padding:0%s\"><img data-vlm=\"\" src=\"%s%s%s\"%s alt=\"\" "
+    "style=\"display:block;width:%s;height:auto;max-width:none;max-height:none;border:0;"
+    "margin:%s;padding:0\"/></td>");
 // A piece's attribute text; its width, then its height.
 inline constexpr ScrambledText kWidthHeightText(" width=\"%d\" height=\"%d\"");
 
@@ -89,6 +92,7 @@ struct TTableSpec {
   // the table carries its shape where it is not the shape of W x H.
   int32_t OwnWidth = 0, OwnHeight = 0;
   bool Opaque = true;  // no pixel of the picture is transparent
+  int32_t Bleed = 0;   // pixels of their neighbours the piece files hold (TGrid)
   TPageTraits Page;
 };
 

@@ -85,6 +85,31 @@ TEST(TableMarkup, LastColumnAndRowCarryTheirOwnSize) {
   table = BuildTableMarkup(spec, std::string(24, 'x'));
   EXPECT_EQ(Count(table, " width=34 height=26"), 1u);
   EXPECT_EQ(Count(table, " width=33 height=26"), 2u);
+
+  // Files that reach 8 pixels into their neighbours: each piece's tag gives
+  // its file's size, its cell the piece's width and what the file holds
+  // beyond it, and the piece is laid over its cell by margins in percent of
+  // the cell's width (8 of 33 pixels, 24.242425 percent, rounded up).
+  spec = Spec(100, 50, 2, 3);
+  spec.WidthHeightText = " width=%d height=%d";
+  spec.Bleed = 8;
+  table = BuildTableMarkup(spec, std::string(24, 'x'));
+  EXPECT_EQ(Count(table,
+                  "<td style=\"padding:0;width:33px;overflow:hidden;--vlm-c:33;--vlm-cr:8;"
+                  "--vlm-cb:8\"><img data-vlm=\"\" src=\"xxxx.gif\" width=41 height=33 "),
+            1u)
+      << table;
+  EXPECT_EQ(Count(table,
+                  "--vlm-c:33;--vlm-ct:8;--vlm-cr:8;--vlm-cl:8\"><img data-vlm=\"\" "
+                  "src=\"xxxx.gif\" width=49 height=33 "),
+            1u);
+  EXPECT_EQ(Count(table,
+                  "width:148.484849%;height:auto;max-width:none;max-height:none;border:0;"
+                  "margin:-24.242425% -24.242425% 0 -24.242425%"),
+            1u);
+  EXPECT_EQ(Count(table, " width=42 height=33"), 2u);
+  spec.Markup = TMarkup::Layered;
+  EXPECT_THROW(BuildTableMarkup(spec, std::string(24, 'x')), Exception);
 }
 
 TEST(TableMarkup, TheLinkHoldsTheWholePicture) {

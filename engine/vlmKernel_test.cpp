@@ -23,8 +23,8 @@
 #include "platform/Exception.h"
 #include "platform/File.h"
 #include "storage/BackupSet.h"
-#include "storage/GlobalLib.h"
 #include "storage/DigestList.h"
+#include "storage/GlobalLib.h"
 #include "storage/vlmOption.h"
 #include "testsupport/SnapshotTree.h"
 #include "testsupport/TempDir.h"
@@ -87,10 +87,13 @@ TEST_F(KernelTest, ProtectsPageSlicesImageAndBacksUpBothInOrder) {
   EXPECT_EQ(size, static_cast<int32_t>(out.size()));
   EXPECT_EQ(out.substr(0, 19), "<html><head>" + HeadSnippet1().substr(0, 7));
   EXPECT_EQ(CountOf(out, "<img data-vlm=\"\" src=\"img/"), 6);
-  EXPECT_EQ(CountOf(out, "width=\"34\" height=\"25\""), 2) << "last column of 100 in 3";
+  // Last column of 100 in 3, 34 x 25, its file 8 pixels more to the left
+  // and on the side of the other row.
+  EXPECT_EQ(CountOf(out, "width=\"42\" height=\"33\""), 2) << "last column of 100 in 3";
   EXPECT_EQ(out.substr(out.size() - TailSnippet().size()), TailSnippet());
   EXPECT_FALSE(platform::FileExists(site / "img/a.bmp"));
-  EXPECT_EQ(testsupport::FilesOf(testsupport::SnapshotTree(site.path())).size(), 7u) << "the page and six pieces";
+  EXPECT_EQ(testsupport::FilesOf(testsupport::SnapshotTree(site.path())).size(), 7u)
+      << "the page and six pieces";
   EXPECT_TRUE(errors.empty());
 
   TBackupSet set = ReadBackupSet(home / "Backup/0");
@@ -107,7 +110,8 @@ TEST_F(KernelTest, ProtectsPageSlicesImageAndBacksUpBothInOrder) {
 
 TEST_F(KernelTest, SameImageIsCutOncePerSizeAndEachCutRestores) {
   Bmp("a.bmp", 30, 20);
-  site.Write("one.htm", "<img src=a.bmp><img src='a.bmp' width=60 height=20><img src=a.bmp height=20>");
+  site.Write("one.htm",
+             "<img src=a.bmp><img src='a.bmp' width=60 height=20><img src=a.bmp height=20>");
   site.Write("sub/two.htm", "<img src=\"../a.bmp\"><img src=../a.bmp width=60 height=20>");
   const std::vector<std::string> pages = {site / "one.htm", site / "sub/two.htm"};
 
@@ -183,7 +187,8 @@ TEST_F(KernelTest, SourceHoldingANulByteNamesNoFile) {
   Protect("p.htm");
   EndProtection();
   EXPECT_EQ(site.Read("p.htm"), body);
-  EXPECT_EQ(testsupport::FilesOf(testsupport::SnapshotTree(site.path())).size(), 3u) << "no piece, no source deleted";
+  EXPECT_EQ(testsupport::FilesOf(testsupport::SnapshotTree(site.path())).size(), 3u)
+      << "no piece, no source deleted";
 }
 
 TEST_F(KernelTest, MinimumSizeIsInclusiveAndSizesComeFromTheTag) {
@@ -196,8 +201,9 @@ TEST_F(KernelTest, MinimumSizeIsInclusiveAndSizesComeFromTheTag) {
   EndProtection();
   std::string out = site.Read("p.htm");
   EXPECT_EQ(CountOf(out, "<img src=b.bmp>"), 1);
-  EXPECT_EQ(CountOf(out, "width=\"200\" height=\"100\" cellpadding"), 1) << "the table of the scaled image";
-  EXPECT_EQ(CountOf(out, "width=\"68\" height=\"50\""), 2);
+  EXPECT_EQ(CountOf(out, "width=\"200\" height=\"100\" cellpadding"), 1)
+      << "the table of the scaled image";
+  EXPECT_EQ(CountOf(out, "width=\"76\" height=\"58\""), 2) << "68 x 50 and its files' bleed";
 }
 
 // As a browser shows it: with only one of WIDTH and HEIGHT the other keeps
@@ -211,12 +217,14 @@ TEST_F(KernelTest, OneSizeAttributeKeepsTheAspectRatio) {
   EndProtection();
   const std::string out = site.Read("p.htm");
   // The width is rounded, so the table also carries the picture's own shape.
-  EXPECT_EQ(CountOf(out, "style=\"--vlm-w:384px;--vlm-a:384/310;--vlm-o:887/717;"
-                        "--vlm-m:384px;\" width=\"384\" height=\"310\""),
+  EXPECT_EQ(CountOf(out,
+                    "style=\"--vlm-w:384px;--vlm-a:384/310;--vlm-o:887/717;"
+                    "--vlm-m:384px;\" width=\"384\" height=\"310\""),
             1)
       << out;
-  EXPECT_EQ(CountOf(out, "style=\"--vlm-w:33px;--vlm-a:33/20;--vlm-m:33px;\" "
-                        "width=\"33\" cellpadding"),
+  EXPECT_EQ(CountOf(out,
+                    "style=\"--vlm-w:33px;--vlm-a:33/20;--vlm-m:33px;\" "
+                    "width=\"33\" cellpadding"),
             1)
       << out;
 }
@@ -491,7 +499,8 @@ TEST_F(KernelTest, SeveralWorkersWriteTheSameTreeAsOne) {
     dir.Write("a.bmp", EncodeBmp(testimages::Noisy(120, 90)));
     dir.Write("img/b.jpg", EncodeJpeg(testimages::Noisy(200, 150, 2), true));
     dir.Write("img/c.gif", EncodeGif(testimages::Noisy(90, 60, 3)));
-    dir.Write("d.png", EncodePng(ViewOf(testimages::Noisy(70, 80, 4)), TPixelView(), false, "", ""));
+    dir.Write("d.png",
+              EncodePng(ViewOf(testimages::Noisy(70, 80, 4)), TPixelView(), false, "", ""));
     dir.Write("img/e.jpg", EncodeJpeg(testimages::Noisy(160, 120, 5), false));
     dir.Write("img/broken.jpg", EncodeJpeg(testimages::Noisy(160, 120, 6), false).substr(0, 300));
     // Large enough to have its pieces encoded while it decodes; the second
@@ -564,8 +573,10 @@ TEST_F(KernelTest, ProtectingTwiceChangesNothingTheFirstRunMade) {
     BeginProtection();
     Protect("p.htm");
     EndProtection();
-    if (run == 0) first = site.Read("p.htm");
-    else EXPECT_EQ(site.Read("p.htm"), first);
+    if (run == 0)
+      first = site.Read("p.htm");
+    else
+      EXPECT_EQ(site.Read("p.htm"), first);
   }
   Options.Markup = TMarkup::Table;
   EXPECT_EQ(CountOf(first, TailSnippet()), 1);

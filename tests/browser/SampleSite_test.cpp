@@ -20,7 +20,7 @@ TEST(SampleSite, ProtectThenRestoreGivesTheSampleBack) {
   testsupport::ProgramResult run = copy.Cli({"protect", copy.site()});
   ASSERT_TRUE(run.Succeeded()) << run.Tail();
   EXPECT_NE(run.Output.find("Pages protected: 22 of 24"), std::string::npos) << run.Output;
-  EXPECT_NE(run.Output.find("Images sliced: 21 (189 pieces)"), std::string::npos) << run.Output;
+  EXPECT_NE(run.Output.find("Images sliced: 22 (198 pieces)"), std::string::npos) << run.Output;
   EXPECT_NE(run.Output.find("Errors: 0"), std::string::npos) << run.Output;
   // Sliced pictures are gone (their bytes are in the backup set); those left
   // alone stay, or the pages that show them would break, and so do sliced
@@ -53,7 +53,8 @@ TEST(SampleSite, DryRunTellsWhatTheRunDoes) {
   SampleCopy copy;
   const auto site = testsupport::SnapshotTree(copy.site());
   const auto home = testsupport::SnapshotTree(copy.home());
-  testsupport::ProgramResult look = copy.Cli({"protect", "--dry-run", "--format", "json", copy.site()});
+  testsupport::ProgramResult look =
+      copy.Cli({"protect", "--dry-run", "--format", "json", copy.site()});
   ASSERT_TRUE(look.Succeeded()) << look.Tail();
   EXPECT_EQ(testsupport::DescribeDifferences(site, testsupport::SnapshotTree(copy.site())), "");
   EXPECT_EQ(testsupport::DescribeDifferences(home, testsupport::SnapshotTree(copy.home())), "");
@@ -73,7 +74,10 @@ TEST(SampleSite, DryRunTellsWhatTheRunDoes) {
     slices += m[2] == "slice";
     if (std::regex_search(line, m, reasonOf)) ++reasons[m[1]];
   }
-  EXPECT_EQ(slices, 21);
+  // The tiles are shown between a table's rows too (quirks.html), as a
+  // layered picture, whose pieces hold nothing of their neighbours: they are
+  // cut twice.
+  EXPECT_EQ(slices, 22);
   EXPECT_EQ(reasons["image set"], 2) << look.Output;
   EXPECT_EQ(reasons["remote or data address"], 1) << look.Output;
   EXPECT_EQ(reasons["NOPROTECT"], 1) << look.Output;
@@ -84,7 +88,7 @@ TEST(SampleSite, DryRunTellsWhatTheRunDoes) {
   EXPECT_EQ(reasons["inside a script or server code"], 1) << look.Output;
   EXPECT_EQ(reasons["inside another tag's attribute"], 1) << look.Output;
   EXPECT_EQ(reasons["inside a comment of an XHTML page"], 1) << look.Output;
-  EXPECT_NE(summary.find("\"slice\":21,\"reuse\":64"), std::string::npos) << summary;
+  EXPECT_NE(summary.find("\"slice\":22,\"reuse\":63"), std::string::npos) << summary;
   EXPECT_NE(summary.find("\"image set\":2"), std::string::npos) << summary;
 
   testsupport::ProgramResult run = copy.Cli({"protect", copy.site()});
