@@ -19,15 +19,17 @@ constexpr std::chrono::seconds kScreenshotTimeout(180);
 
 HeadlessBrowser::HeadlessBrowser(Kind kind) : kind_(kind) {
   const char* chosen = ::getenv(kind == Kind::Chromium ? "VLM_CHROMIUM" : "VLM_FIREFOX");
-  binary_ = chosen && *chosen ? chosen
-                              : (kind == Kind::Chromium ? "/usr/bin/chromium" : "/usr/bin/firefox-esr");
+  binary_ = chosen && *chosen
+                ? chosen
+                : (kind == Kind::Chromium ? "/usr/bin/chromium" : "/usr/bin/firefox-esr");
 }
 
 bool HeadlessBrowser::Installed() const { return ::access(binary_.c_str(), X_OK) == 0; }
 
 std::string HeadlessBrowser::Screenshot(const std::string& pagePath, int width, int height,
-                                         const std::string& pngPath,
-                                         const std::string& scratchDir) const {
+                                        const std::string& pngPath, const std::string& scratchDir,
+                                        int scale) const {
+  if (scale != 1 && kind_ != Kind::Chromium) return std::string(name()) + " draws at scale 1 only";
   static std::atomic<int> serial{0};
   const std::string profile = scratchDir + "/profile-" + std::to_string(++serial);
   std::filesystem::create_directories(profile);
@@ -35,7 +37,7 @@ std::string HeadlessBrowser::Screenshot(const std::string& pagePath, int width, 
                               .toString(QUrl::FullyEncoded)
                               .toStdString();
   // Everything that could make two renders of one page differ is off: GPU
-  // raster, network services, scrollbars, scaling by the screen.
+  // raster, network services, scrollbars, a scale other than the one asked.
   std::vector<std::string> argv = {
       binary_,
       "--headless",
@@ -48,17 +50,21 @@ std::string HeadlessBrowser::Screenshot(const std::string& pagePath, int width, 
       "--disable-sync",
       "--user-data-dir=" + profile,
       "--hide-scrollbars",
-      "--force-device-scale-factor=1",
+      "--force-device-scale-factor=" + std::to_string(scale),
       "--window-size=" + std::to_string(width) + "," + std::to_string(height),
       "--screenshot=" + pngPath,
       url,
   };
   if (kind_ == Kind::Firefox) {
-    argv = {binary_,     "--headless",
-            "--no-remote", "--profile",
-            profile,     "--window-size",
+    argv = {binary_,
+            "--headless",
+            "--no-remote",
+            "--profile",
+            profile,
+            "--window-size",
             std::to_string(width) + "," + std::to_string(height),
-            "--screenshot", pngPath,
+            "--screenshot",
+            pngPath,
             url};
   }
   std::filesystem::remove(pngPath);

@@ -20,12 +20,14 @@ class HeadlessBrowser {
   bool Installed() const;
 
   // Renders the page file at `pagePath` in a window of width x height CSS
-  // pixels at device scale 1 and writes the screenshot to `pngPath` (an
-  // absolute path). Each call gets a fresh profile in `scratchDir`. Returns
-  // an empty string on success, otherwise what went wrong with the
-  // browser's last words.
+  // pixels at `scale` device pixels to a CSS pixel and writes the
+  // screenshot to `pngPath` (an absolute path). Each call gets a fresh
+  // profile in `scratchDir`. Returns an empty string on success, otherwise
+  // what went wrong with the browser's last words. Firefox draws headless
+  // screenshots at scale 1 only, whatever it is told.
   std::string Screenshot(const std::string& pagePath, int width, int height,
-                         const std::string& pngPath, const std::string& scratchDir) const;
+                         const std::string& pngPath, const std::string& scratchDir,
+                         int scale = 1) const;
 
  private:
   Kind kind_;
