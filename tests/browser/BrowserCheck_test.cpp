@@ -1,6 +1,6 @@
 // Every page of the sample site, rendered by headless Chromium and Firefox at
-// a desktop width and a phone width, and by Chromium on a phone's screen of
-// two device pixels to a CSS pixel, before and after vlm-cli protects it
+// a desktop width and a phone width, and on a phone's screen of two device
+// pixels to a CSS pixel, before and after vlm-cli protects it
 // with each markup, must look the same: pictures whose pieces keep every
 // colour (BMP, and GIF of web-safe colours) to the pixel, JPEG pictures and
 // pictures the page scales within the noise of re-encoding and resampling,
@@ -41,7 +41,7 @@ struct RenderKind {
 constexpr RenderKind kRenders[] = {
     {HeadlessBrowser::Kind::Chromium, 1280, 1}, {HeadlessBrowser::Kind::Chromium, 390, 1},
     {HeadlessBrowser::Kind::Chromium, 390, 2},  {HeadlessBrowser::Kind::Firefox, 1280, 1},
-    {HeadlessBrowser::Kind::Firefox, 390, 1},
+    {HeadlessBrowser::Kind::Firefox, 390, 1},   {HeadlessBrowser::Kind::Firefox, 390, 2},
 };
 constexpr size_t kRenderCount = std::size(kRenders);
 
@@ -102,14 +102,14 @@ const std::vector<SamplePage>& SamplePages() {
       // (the harbour's mast) moves by part of a pixel.
       {"responsive.html", 5, true, false, {},
        {"chromium 390 table", "firefox 390 table", "chromium 390 layered", "firefox 390 layered",
-        "chromium 390x2 table"},
+        "chromium 390x2 table", "firefox 390x2 table"},
        1240},
       {"fitted.html", 6, true, false, {"images/mountains.gif"}},
       {"inline.html", 8, false, false, {"images/arrow.gif", "images/logo.gif"}},
       {"floats.html", 4, false, false, {"images/tiles.bmp"}},
       // The picture between a table's rows is a layered one in both markups.
       {"quirks.html", 5, false, false, {"images/badge.gif", "images/arrow.gif"},
-       {"chromium 390x2 table"}, 880},
+       {"chromium 390x2 table", "firefox 390x2 table"}, 880},
       {"page.xhtml", 2, false, false, {"sub/images/stone.bmp", "images/logo.gif"}},
       {"png.html", 2, false, false, {"images/flags.png"}},
       {"webp.html", 2, true, false, {"images/dune.webp", "images/chart.webp"}},
@@ -170,8 +170,8 @@ void WriteSheet(const std::string& site, int width, size_t first, size_t end) {
 }
 
 // At a scale above 1 Chromium takes no screenshot taller than about this
-// many device pixels (at scale 1 it takes the whole sheet): such a sheet is
-// taken in parts.
+// many device pixels (at scale 1 it takes the whole sheet), and Firefox is
+// given a viewport as tall as the sheet: such a sheet is taken in parts.
 constexpr int kTallestScaledShot = 16000;
 
 // The screenshot of every sample page of `site` in a stack of frames, taken

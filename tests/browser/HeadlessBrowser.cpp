@@ -7,6 +7,7 @@
 #include <atomic>
 #include <filesystem>
 
+#include "FirefoxRemote.h"
 #include "testsupport/ChildProcess.h"
 
 namespace {
@@ -29,13 +30,20 @@ bool HeadlessBrowser::Installed() const { return ::access(binary_.c_str(), X_OK)
 std::string HeadlessBrowser::Screenshot(const std::string& pagePath, int width, int height,
                                         const std::string& pngPath, const std::string& scratchDir,
                                         int scale) const {
-  if (scale != 1 && kind_ != Kind::Chromium) return std::string(name()) + " draws at scale 1 only";
   static std::atomic<int> serial{0};
   const std::string profile = scratchDir + "/profile-" + std::to_string(++serial);
   std::filesystem::create_directories(profile);
   const std::string url = QUrl::fromLocalFile(QString::fromStdString(pagePath))
                               .toString(QUrl::FullyEncoded)
                               .toStdString();
+  if (scale != 1 && kind_ == Kind::Firefox) {
+    std::filesystem::remove(pngPath);
+    const std::string error =
+        FirefoxScaledScreenshot(binary_, profile, url, width, height, scale, pngPath);
+    std::error_code ignored;
+    std::filesystem::remove_all(profile, ignored);
+    return error;
+  }
   // Everything that could make two renders of one page differ is off: GPU
   // raster, network services, scrollbars, a scale other than the one asked.
   std::vector<std::string> argv = {

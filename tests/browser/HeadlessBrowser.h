@@ -23,8 +23,7 @@ class HeadlessBrowser {
   // pixels at `scale` device pixels to a CSS pixel and writes the
   // screenshot to `pngPath` (an absolute path). Each call gets a fresh
   // profile in `scratchDir`. Returns an empty string on success, otherwise
-  // what went wrong with the browser's last words. Firefox draws headless
-  // screenshots at scale 1 only, whatever it is told.
+  // what went wrong with the browser's last words.
   std::string Screenshot(const std::string& pagePath, int width, int height,
                          const std::string& pngPath, const std::string& scratchDir,
                          int scale = 1) const;
