@@ -8,9 +8,10 @@
 #include "storage/vlmOption.h"
 
 // The markup that takes a protected image's place. Two kinds share the same
-// pieces: a table whose cells show the pieces in the grid they were cut in
-// (the default), and a layered picture that keeps an IMG element whose
-// source is a transparent placeholder and paints the pieces over it as
+// grid of pieces: a table whose cells show the pieces in the grid they were
+// cut in (the default), each clipped out of a file that reaches into its
+// neighbours (TGrid::Bleed), and a layered picture that keeps an IMG element
+// whose source is a transparent placeholder and paints the pieces over it as
 // background layers (LayeredMarkup.h).
 //
 // The table stands where the IMG stood and behaves like it: an inline box
