@@ -48,7 +48,6 @@ TGrid ComputeGrid(const TOptions& options, int32_t w, int32_t h) {
     grid.PieceWidth = w / grid.Cols;
     grid.PieceHeight = h / grid.Rows;
   }
-  grid.Bleed = PieceBleed(options.Markup);
   return grid;
 }
 

@@ -56,6 +56,11 @@ struct TPieceRect {
   int32_t FileHeight() const { return BleedTop + Height + BleedBottom; }
 };
 TPieceRect PieceRect(const TGrid& grid, int32_t w, int32_t h, int32_t r, int32_t c);
+// The pixels of the largest piece file of `grid`: a bound for the memory
+// its pieces take.
+inline int64_t LargestFilePixels(const TGrid& grid) {
+  return int64_t{grid.PieceWidth + 2 * grid.Bleed} * (grid.PieceHeight + 2 * grid.Bleed);
+}
 
 // The grid for a w x h image (both at least 1) under the slicing options.
 // Pixel mode (SliceByPixels): pieces PixWidth x PixHeight, the last column and
@@ -65,7 +70,7 @@ TPieceRect PieceRect(const TGrid& grid, int32_t w, int32_t h, int32_t r, int32_t
 // empty. Raises Exception("Division by zero") when the active values hold a
 // zero and the error of CheckSlicingOptions for a negative one; a run checks
 // the options at its start, so neither happens there. Raises Exception for
-// an empty image. Its Bleed is that of the options' markup.
+// an empty image. Its Bleed is 0: the caller knows the markup.
 TGrid ComputeGrid(const TOptions& options, int32_t w, int32_t h);
 
 // Refuses slicing options that cannot cut an image: raises Exception naming

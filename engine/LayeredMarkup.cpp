@@ -33,9 +33,9 @@ std::string BuildLayeredMarkup(const TTableSpec& spec, std::string_view pieceNam
   std::string out = "<img";
   for (const auto& a : attributes) {
     bool dropped = false;
-    for (std::string_view name : {std::string_view("src"), std::string_view("srcset"),
-                                  std::string_view("sizes"), std::string_view("style"),
-                                  kMarkupMarker}) {
+    for (std::string_view name :
+         {std::string_view("src"), std::string_view("srcset"), std::string_view("sizes"),
+          std::string_view("style"), kMarkupMarker}) {
       dropped = dropped || HasName(a, name);
     }
     if (!dropped) AppendAttribute(out, a.Name, a.Value);
@@ -50,18 +50,17 @@ std::string BuildLayeredMarkup(const TTableSpec& spec, std::string_view pieceNam
       Placeholder(own ? spec.OwnWidth : spec.Width, own ? spec.OwnHeight : spec.Height));
 
   std::string images, positions, sizes, rightPositions, downPositions;
-  const int32_t lastWidth = spec.Width - (spec.Cols - 1) * spec.PieceWidth;
-  const int32_t lastHeight = spec.Height - (spec.Rows - 1) * spec.PieceHeight;
+  const TGrid grid = spec.Grid();
   size_t name = 0;
   for (int32_t r = 0; r < spec.Rows; ++r) {
-    const int32_t h = r == spec.Rows - 1 ? lastHeight : spec.PieceHeight;
     for (int32_t c = 0; c < spec.Cols; ++c, name += 4) {
-      const int32_t w = c == spec.Cols - 1 ? lastWidth : spec.PieceWidth;
+      const TPieceRect rect = PieceRect(grid, spec.Width, spec.Height, r, c);
+      const int32_t w = rect.Width, h = rect.Height;
       const char* comma = name == 0 ? "" : ",";
       images += comma + CssUrl(std::string(spec.SrcDir) + std::string(pieceNames.substr(name, 4)) +
                                std::string(spec.ImageExt));
-      const std::string x = Position(c * spec.PieceWidth, w, spec.Width);
-      const std::string y = Position(r * spec.PieceHeight, h, spec.Height);
+      const std::string x = Position(rect.Left, w, spec.Width);
+      const std::string y = Position(rect.Top, h, spec.Height);
       positions += comma + x + " " + y;
       rightPositions += ",calc(" + x + " + 1px) " + y;
       downPositions += "," + x + " calc(" + y + " + 1px)";

@@ -64,6 +64,7 @@ int64_t PixelBytesOf(const TSourceImage& image) {
 // each piece; false when a run has too few names for its pieces.
 bool PlanEarly(const TOptions& options, const TBitmap& bitmap, TEarlyPieces& early) {
   early.Grid = ComputeGrid(options, bitmap.Width, bitmap.Height);
+  early.Grid.Bleed = PieceBleed(options.Markup);
   const TGrid& grid = early.Grid;
   if (int64_t{grid.Rows} * grid.Cols > TRandomFileName::kNameCount) return false;
   early.Bytes.resize(static_cast<size_t>(grid.Rows) * static_cast<size_t>(grid.Cols));
@@ -86,11 +87,9 @@ void PostBands(const TEntryPtr& entry, TPictureLookAhead::TShared& shared, int32
   }
   const TGrid& grid = e.Early.Grid;
   while (e.BandsPosted < grid.Rows) {
-    // A band's files reach Bleed rows into the band below.
-    const int32_t end =
-        e.BandsPosted == grid.Rows - 1
-            ? bitmap.Height
-            : std::min(bitmap.Height, (e.BandsPosted + 1) * grid.PieceHeight + grid.Bleed);
+    // A band's files may reach into the band below.
+    const TPieceRect band = PieceRect(grid, bitmap.Width, bitmap.Height, e.BandsPosted, 0);
+    const int32_t end = band.FileTop() + band.FileHeight();
     if (rows < end) break;
     for (int32_t c = 0; c < grid.Cols; ++c) {
       const size_t index = static_cast<size_t>(e.BandsPosted) * static_cast<size_t>(grid.Cols) +

@@ -142,8 +142,7 @@ void TProtectionRun::KeepPieces(std::shared_ptr<const TSourceImage> image, Image
     pending->Image.reset();
     count = 0;
   }
-  const int64_t piecePixels = std::max<int64_t>(
-      int64_t{grid.PieceWidth + 2 * grid.Bleed} * (grid.PieceHeight + 2 * grid.Bleed), 1);
+  const int64_t piecePixels = std::max<int64_t>(LargestFilePixels(grid), 1);
   const size_t perTask =
       static_cast<size_t>(std::clamp<int64_t>(kPixelsPerTask / piecePixels, 1, INT32_MAX));
   pending->Unfinished = (count + perTask - 1) / perTask;

@@ -47,9 +47,7 @@ namespace {
 // few enough that their bytes stay within a bound however large they are.
 size_t PiecesPerBatch(const TGrid& grid, int workers) {
   constexpr size_t kBatchBytes = size_t{64} << 20;
-  const size_t pieceBytes = size_t{4} * static_cast<size_t>(grid.PieceWidth + 2 * grid.Bleed) *
-                                static_cast<size_t>(grid.PieceHeight + 2 * grid.Bleed) +
-                            1;
+  const size_t pieceBytes = size_t{4} * static_cast<size_t>(LargestFilePixels(grid)) + 1;
   return std::max(kBatchBytes / pieceBytes, size_t{2} * static_cast<size_t>(workers));
 }
 

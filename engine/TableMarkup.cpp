@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "engine/Grid.h"
 #include "engine/LayeredMarkup.h"
 #include "engine/TagAttributes.h"
 #include "platform/Exception.h"
@@ -216,7 +215,7 @@ std::string BuildTableMarkup(const TTableSpec& spec, std::string_view pieceNames
     const std::string lazy =
         loading && platform::AsciiLower(loading->Value) == "lazy" ? " loading=\"lazy\"" : "";
     static const std::string cell = Descrambled(kCellText);
-    const TGrid grid{spec.Cols, spec.Rows, spec.PieceWidth, spec.PieceHeight, spec.Bleed};
+    const TGrid grid = spec.Grid();
     size_t name = 0;
     for (int32_t r = 0; r < spec.Rows; ++r) {
       out.append(kRowOpenText);

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/Grid.h"
 #include "storage/GlobalLib.h"
 #include "storage/vlmOption.h"
 
@@ -95,6 +96,8 @@ struct TTableSpec {
   bool Opaque = true;  // no pixel of the picture is transparent
   int32_t Bleed = 0;   // pixels of their neighbours the piece files hold (TGrid)
   TPageTraits Page;
+
+  TGrid Grid() const { return {Cols, Rows, PieceWidth, PieceHeight, Bleed}; }
 };
 
 // The whole replacement at once, the piece names taken 4 characters at a
